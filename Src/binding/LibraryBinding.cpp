@@ -1,0 +1,143 @@
+#include "LibraryBinding.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+thread_local std::string lastLoadError;
+
+void RememberLoadError() {
+  const char* text = dlerror();
+  lastLoadError = text ? text : "unknown error";
+}
+
+std::string Upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return text;
+}
+
+// Makes a folder the current directory and returns to the previous one when it goes.
+class TCurrentDirectoryScope {
+ public:
+  explicit TCurrentDirectoryScope(const std::string& folder) {
+    std::error_code ignored;
+    previous_ = std::filesystem::current_path(ignored);
+    std::filesystem::current_path(folder, ignored);
+  }
+  ~TCurrentDirectoryScope() {
+    std::error_code ignored;
+    if (!previous_.empty()) std::filesystem::current_path(previous_, ignored);
+  }
+  TCurrentDirectoryScope(const TCurrentDirectoryScope&) = delete;
+  TCurrentDirectoryScope& operator=(const TCurrentDirectoryScope&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
+// The folder goes in front of PATH unless PATH already names it (compared without case).
+void PutFolderInPath(const std::string& folder) {
+  const char* current = std::getenv("PATH");
+  const std::string oldValue = current ? current : "";
+  if (Upper(oldValue).find(Upper(folder)) != std::string::npos) return;
+  const std::string newValue = oldValue.empty() ? folder : folder + ":" + oldValue;
+  setenv("PATH", newValue.c_str(), 1);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& fileName) {
+  if (!folder.empty() && folder.back() == '/') return folder + fileName;
+  return folder + "/" + fileName;
+}
+
+}  // namespace
+
+std::string TLibraryName::FileName(bool versioned) const {
+  std::string fileName = "lib" + base + ".so";
+  if (versioned && major >= 0) fileName += "." + std::to_string(major);
+  return fileName;
+}
+
+std::string LastLoadError() { return lastLoadError; }
+
+void* LoadLibraryFrom(const std::string& folder, const std::string& fileName,
+                      const std::vector<std::string>& dependencies) {
+  if (folder.empty()) {
+    void* handle = dlopen(fileName.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (!handle) RememberLoadError();
+    return handle;
+  }
+  std::error_code ignored;
+  const std::string absoluteFolder = std::filesystem::absolute(folder, ignored).string();
+  TCurrentDirectoryScope directory(absoluteFolder);
+  PutFolderInPath(absoluteFolder);
+
+  // The dependencies stay loaded through the library's own references to them; our
+  // handles are only needed until the library itself is in.
+  std::vector<void*> preloaded;
+  for (const std::string& dependency : dependencies) {
+    const std::string path = JoinPath(absoluteFolder, dependency);
+    if (!std::filesystem::exists(path, ignored)) continue;
+    if (void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL)) preloaded.push_back(handle);
+  }
+  void* handle = dlopen(JoinPath(absoluteFolder, fileName).c_str(), RTLD_NOW | RTLD_GLOBAL);
+  if (!handle) RememberLoadError();
+  for (void* dependency : preloaded) dlclose(dependency);
+  return handle;
+}
+
+TLibraryBinding::TLibraryBinding(TLibraryName name, std::vector<TLibraryName> dependencies,
+                                 std::vector<TLibraryEntry> entries)
+    : name_(std::move(name)),
+      dependencies_(std::move(dependencies)),
+      entries_(std::move(entries)) {}
+
+bool TLibraryBinding::Load(std::string& error, const std::string& folder, bool versioned) {
+  versioned_ = versioned;
+  if (!handle_) {
+    std::vector<std::string> dependencyFiles;
+    for (const TLibraryName& dependency : dependencies_)
+      dependencyFiles.push_back(dependency.FileName(versioned));
+    handle_ = LoadLibraryFrom(folder, FileName(), dependencyFiles);
+    if (!handle_) {
+      errorText_ = "Load libraray " + FileName() + " error: " + LastLoadError();
+      error = errorText_;
+      return false;
+    }
+  }
+  if (!entriesLoaded_) {
+    try {
+      for (const TLibraryEntry& entry : entries_) {
+        dlerror();
+        void* address = dlsym(handle_, entry.name);
+        if (!address) {
+          RememberLoadError();
+          throw std::runtime_error(std::string("Load function ") + entry.name + "@" + FileName() +
+                                   " error: " + LastLoadError());
+        }
+        entry.assign(address);
+      }
+    } catch (const std::exception& failure) {
+      errorText_ = failure.what();
+      error = errorText_;
+      return false;
+    }
+    entriesLoaded_ = true;
+  }
+  return true;
+}
+
+void TLibraryBinding::Free() {
+  if (!handle_) return;
+  dlclose(handle_);
+  handle_ = nullptr;
+  entriesLoaded_ = false;
+}

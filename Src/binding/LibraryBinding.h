@@ -1,0 +1,66 @@
+// Run-time binding of one shared library: its file name, handle, resolved entries and
+// the failure text of the last attempt. Every library the system calls is bound this way.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The entry pointers of every bound library live in namespace lib and carry the type of
+// the header's own declaration, so each call through them is checked by the compiler.
+#define TOVRENA_DECLARE_ENTRY(name) extern decltype(&::name) name;
+#define TOVRENA_DEFINE_ENTRY(name) decltype(&::name) name = nullptr;
+#define TOVRENA_LIST_ENTRY(name) \
+  TLibraryEntry{#name, [](void* address) { lib::name = reinterpret_cast<decltype(lib::name)>(address); }},
+
+struct TLibraryEntry {
+  const char* name;
+  void (*assign)(void* address);
+};
+
+// Base name ("avcodec") and major version; a major of -1 means there is no versioned name.
+struct TLibraryName {
+  std::string base;
+  int major = -1;
+
+  // "libavcodec.so.59" when versioned, "libavcodec.so" otherwise.
+  std::string FileName(bool versioned) const;
+};
+
+class TLibraryBinding {
+ public:
+  TLibraryBinding(TLibraryName name, std::vector<TLibraryName> dependencies,
+                  std::vector<TLibraryEntry> entries);
+  TLibraryBinding(const TLibraryBinding&) = delete;
+  TLibraryBinding& operator=(const TLibraryBinding&) = delete;
+
+  // Loads the file from folder (empty: the system's search) and resolves every entry in
+  // table order. On failure returns false, writes the failure text into error and keeps it
+  // as ErrorText(); a library whose entries are all in place returns true at once.
+  bool Load(std::string& error, const std::string& folder, bool versioned);
+  void Free();
+
+  bool EntriesLoaded() const { return entriesLoaded_; }
+  bool HandleLoaded() const { return handle_ != nullptr; }
+  const std::string& ErrorText() const { return errorText_; }
+  std::string FileName() const { return name_.FileName(versioned_); }
+  std::size_t EntryCount() const { return entries_.size(); }
+
+ private:
+  TLibraryName name_;
+  std::vector<TLibraryName> dependencies_;
+  std::vector<TLibraryEntry> entries_;
+  void* handle_ = nullptr;
+  bool versioned_ = true;
+  bool entriesLoaded_ = false;
+  std::string errorText_;
+};
+
+// Loads fileName from folder: the folder becomes the current directory while loading (and
+// is left again on every way out), is put in front of "PATH" unless already there, and the
+// named dependencies found in the folder are loaded first so that the library's own
+// references resolve to them. Returns the handle, nullptr on failure (see LastLoadError()).
+void* LoadLibraryFrom(const std::string& folder, const std::string& fileName,
+                      const std::vector<std::string>& dependencies = {});
+
+// The loader's message for the last failed load or lookup on this thread.
+std::string LastLoadError();

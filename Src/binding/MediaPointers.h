@@ -1,0 +1,60 @@
+// Owning handles for media library objects; each deleter calls through the binding.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+
+#include "AVCodecHlpr.h"
+#include "AVFilterHlpr.h"
+#include "AVFormatHlpr.h"
+#include "AVUtilHlpr.h"
+#include "MyUtilHlpr.h"
+#include "SwResampleHlpr.h"
+#include "SwScaleHlpr.h"
+
+struct TCodecContextDeleter {
+  void operator()(AVCodecContext* context) const { lib::avcodec_free_context(&context); }
+};
+struct TInputFormatContextDeleter {
+  void operator()(AVFormatContext* context) const { lib::avformat_close_input(&context); }
+};
+// Output contexts: the byte stream is closed separately, before the context goes.
+struct TOutputFormatContextDeleter {
+  void operator()(AVFormatContext* context) const { lib::avformat_free_context(context); }
+};
+struct TPacketDeleter {
+  void operator()(AVPacket* packet) const { lib::av_packet_free(&packet); }
+};
+struct TFrameDeleter {
+  void operator()(AVFrame* frame) const { lib::av_frame_free(&frame); }
+};
+struct TBsfContextDeleter {
+  void operator()(AVBSFContext* context) const { lib::av_bsf_free(&context); }
+};
+struct TSwsContextDeleter {
+  void operator()(SwsContext* context) const { lib::sws_freeContext(context); }
+};
+struct TSwrContextDeleter {
+  void operator()(SwrContext* context) const { lib::swr_free(&context); }
+};
+struct TFilterGraphDeleter {
+  void operator()(AVFilterGraph* graph) const { lib::avfilter_graph_free(&graph); }
+};
+struct TDictionaryDeleter {
+  void operator()(AVDictionary* dictionary) const { lib::av_dict_free(&dictionary); }
+};
+struct TCFileDeleter {
+  void operator()(FILE* file) const { lib::my_fclose(file); }
+};
+
+using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextDeleter>;
+using TInputFormatContextPtr = std::unique_ptr<AVFormatContext, TInputFormatContextDeleter>;
+using TOutputFormatContextPtr = std::unique_ptr<AVFormatContext, TOutputFormatContextDeleter>;
+using TPacketPtr = std::unique_ptr<AVPacket, TPacketDeleter>;
+using TFramePtr = std::unique_ptr<AVFrame, TFrameDeleter>;
+using TBsfContextPtr = std::unique_ptr<AVBSFContext, TBsfContextDeleter>;
+using TSwsContextPtr = std::unique_ptr<SwsContext, TSwsContextDeleter>;
+using TSwrContextPtr = std::unique_ptr<SwrContext, TSwrContextDeleter>;
+using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, TFilterGraphDeleter>;
+using TDictionaryPtr = std::unique_ptr<AVDictionary, TDictionaryDeleter>;
+using TCFilePtr = std::unique_ptr<FILE, TCFileDeleter>;

@@ -1,0 +1,75 @@
+#include "MyUtils.h"
+
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <filesystem>
+
+#include "AVUtilHlpr.h"
+
+void SplitFirst(std::string& source, const std::string& separator, bool remove, std::string& head) {
+  const std::size_t at = separator.empty() ? std::string::npos : source.find(separator);
+  if (at == std::string::npos) {
+    head = source;
+    if (remove) source.clear();
+    return;
+  }
+  head = source.substr(0, at);
+  if (remove) source.erase(0, at + separator.size());
+}
+
+std::int64_t FileSizeOf(const std::string& path) {
+  std::error_code ignored;
+  const std::filesystem::path expanded = std::filesystem::absolute(path, ignored);
+  struct stat info {};
+  if (expanded.empty() || stat(expanded.c_str(), &info) != 0) return -1;
+  return info.st_size;
+}
+
+int ClipInt(int a, int amin, int amax) {
+  if (a < amin) return amin;
+  return a < amax ? a : amax;
+}
+
+int CompareRationals(AVRational a, AVRational b) {
+  // 64-bit products: two 32-bit terms multiplied never overflow here.
+  const std::int64_t difference =
+      static_cast<std::int64_t>(a.num) * b.den - static_cast<std::int64_t>(b.num) * a.den;
+  return (difference > 0) - (difference < 0);
+}
+
+double RationalToDouble(AVRational a) { return a.num / static_cast<double>(a.den); }
+
+AVRational SubtractRationals(AVRational b, AVRational c) {
+  AVRational result{};
+  lib::av_reduce(&result.num, &result.den,
+                 static_cast<std::int64_t>(b.num) * c.den - static_cast<std::int64_t>(c.num) * b.den,
+                 static_cast<std::int64_t>(b.den) * c.den, INT_MAX);
+  return result;
+}
+
+AVRational RationalFromDouble(double d, int max) { return lib::av_d2q(d, max); }
+
+std::string StringFormat(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list measure;
+  va_copy(measure, args);
+  const int length = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, args);
+  va_end(args);
+  return text;
+}
+
+std::string ExecutableFolder() {
+  std::error_code ignored;
+  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", ignored);
+  if (executable.empty()) return "./";
+  std::string folder = executable.parent_path().string();
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}

@@ -1,0 +1,29 @@
+// Run-time binding of libswresample. Entries are called as lib::name(...).
+#pragma once
+
+#include <string>
+
+extern "C" {
+#include <libswresample/swresample.h>
+}
+
+#include "LibraryBinding.h"
+
+// Every libswresample function the system calls; the binding resolves all or nothing.
+#define TOVRENA_SWRESAMPLE_ENTRIES(X) \
+  X(swresample_version) \
+  X(swr_alloc_set_opts2) \
+  X(swr_init) \
+  X(swr_free) \
+  X(swr_convert) \
+  X(swr_set_compensation) \
+  X(swr_get_delay) \
+
+namespace lib {
+TOVRENA_SWRESAMPLE_ENTRIES(TOVRENA_DECLARE_ENTRY)
+}  // namespace lib
+
+bool LoadLibSwResample(std::string& error, const std::string& folder, bool versioned);
+void FreeLibSwResample();
+bool LibSwResampleLoaded();
+TLibraryBinding& LibSwResampleBinding();

@@ -1,0 +1,44 @@
+// Types shared by the engine, its component and the application.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+// Fixed limits of one engine's job tables.
+inline constexpr int kMaxFiles = 20;
+inline constexpr int kMaxStreams = 20;
+inline constexpr int kMaxStreamMaps = 400;
+inline constexpr int kMaxMetaDataMaps = 20;
+
+// The time stamp value that stands for "none" (microseconds elsewhere).
+inline constexpr std::int64_t kNoTimestamp = std::numeric_limits<std::int64_t>::min();
+
+enum THookAction { haContinue, haIgnore, haStop };
+
+enum TConvertPriority { tpIdle, tpLowest, tpLower, tpNormal };
+
+struct TStreamMap {
+  int FileIndex = 0;
+  int StreamIndex = 0;
+  int SyncFileIndex = 0;
+  int SyncStreamIndex = 0;
+};
+
+struct TMetaDataMap {
+  int OutFile = 0;
+  int InFile = 0;
+};
+
+// Every fatal condition inside a job or a setter.
+class FFMpegException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A value that is not a valid number ("'%s' is not a valid integer value").
+class EConvertError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};

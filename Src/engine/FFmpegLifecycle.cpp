@@ -1,0 +1,177 @@
+// Creation, reset, clean-up, start, stop and end of an engine's job.
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "FFmpeg.h"
+#include "MediaLibraries.h"
+#include "MyUtils.h"
+
+TCustomFFmpeg::TCustomFFmpeg() = default;
+
+TCustomFFmpeg::~TCustomFFmpeg() {
+  WaitForJobEnd();
+  Cleanup();
+}
+
+void TCustomFFmpeg::WaitForJobEnd() {
+  Stop();
+  for (int wait = 0; wait < 10 && FThread.load() != nullptr; ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // Joining makes sure no thread still uses this object once it goes.
+  FWorker.reset();
+  FTerminateThread.reset();
+}
+
+void TCustomFFmpeg::Log(int Level, const std::string& Msg) {
+  if (OnLog) OnLog(this, Level, Msg);
+}
+
+void TCustomFFmpeg::AllocateOptionContexts() {
+  static constexpr AVMediaType kTypes[] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO,
+                                           AVMEDIA_TYPE_DATA, AVMEDIA_TYPE_SUBTITLE,
+                                           AVMEDIA_TYPE_ATTACHMENT};
+  for (std::size_t i = 0; i < FCodecOptionContexts.size(); ++i) {
+    FCodecOptionContexts[i].reset(lib::avcodec_alloc_context3(nullptr));
+    if (FCodecOptionContexts[i]) FCodecOptionContexts[i]->codec_type = kTypes[i];
+  }
+  FFormatOptionContext.reset(lib::avformat_alloc_context());
+  FScalerOptionContext.reset(lib::sws_alloc_context());
+  if (FScalerOptionContext)
+    lib::av_opt_set_int(FScalerOptionContext.get(), "sws_flags", FSettings.ScalerFlags, 0);
+}
+
+void TCustomFFmpeg::Reset() {
+  if (!MediaLibrariesLoaded()) return;
+  Cleanup();
+  FSettings = TEngineSettings{};
+  FInputFilesTsOffset.fill(0);
+  for (auto& scales : FInputFilesTsScale) scales.fill(0);
+  FNbStreamMaps = 0;
+  FNbMetaDataMaps = 0;
+  for (auto& chain : FPendingBitstreamFilters) chain.clear();
+  FVideoSize = FAudioSize = FExtraSize = 0;
+  FFramesDuplicated = FFramesDropped = 0;
+  FTimerStart = 0;
+  FErrorText.clear();
+  FRunning = false;
+  FStopRequest = false;
+  FFinished = false;
+  FTerminated = false;
+  FExceptionRaised = false;
+  AllocateOptionContexts();
+}
+
+void TCustomFFmpeg::CloseOutputFiles() {
+  for (int i = 0; i < FNbOutputFiles; ++i) {
+    TOutputFormatContextPtr& output = FOutputFiles[i];
+    FOutputStreamCodecs[i].clear();
+    if (!output) continue;
+    const bool hasFile = output->oformat && !(output->oformat->flags & AVFMT_NOFILE);
+    if (hasFile) lib::avio_closep(&output->pb);
+    // A file that received nothing is not an output: leave no empty file behind.
+    if (hasFile && output->url && FileSizeOf(output->url) == 0) std::remove(output->url);
+    output.reset();
+  }
+  FNbOutputFiles = 0;
+}
+
+void TCustomFFmpeg::Cleanup() {
+  if (!MediaLibrariesLoaded()) return;
+  for (auto& context : FCodecOptionContexts) context.reset();
+  FFormatOptionContext.reset();
+  FScalerOptionContext.reset();
+  CloseOutputFiles();
+  for (int i = 0; i < FNbInputFiles; ++i) FInputFiles[i].reset();
+  FNbInputFiles = 0;
+  FSettings.IntraMatrix.clear();
+  FSettings.InterMatrix.clear();
+  FVStatsFile.reset();
+  FSettings.VStatsFileName.clear();
+  FGenericOptionNames.clear();
+  FSettings.VideoCodecName.clear();
+  FSettings.RcOverride.clear();
+  FSettings.AudioCodecName.clear();
+  FSettings.SubtitleCodecName.clear();
+  FSettings.VideoStandard.clear();
+  FSettings.AudioLanguage.clear();
+  FSettings.SubtitleLanguage.clear();
+}
+
+TFFmpegThread* TCustomFFmpeg::Start(bool InThread, TConvertPriority Priority) {
+  if (FRunning || FTerminated || FTerminatePending) return nullptr;
+  try {
+    if (FNbOutputFiles == 0) {
+      Cleanup();
+      throw FFMpegException("Must supply at least one output file");
+    }
+    if (FNbInputFiles == 0) {
+      Cleanup();
+      throw FFMpegException("Must supply at least one input file");
+    }
+  } catch (const std::exception& failure) {
+    RecordException(failure.what());
+    ReportEnd();
+    return nullptr;
+  }
+  FRunning = true;
+  FStopRequest = false;
+  FFinished = false;
+  FTerminated = false;
+  if (!InThread) {
+    RunJob();
+    return nullptr;
+  }
+  FWorker.reset();  // the previous job's thread has ended; let it go
+  FWorker = std::make_unique<TFFmpegThread>([this] { RunJob(); }, Priority);
+  FThread = FWorker.get();
+  return FWorker.get();
+}
+
+void TCustomFFmpeg::Stop() {
+  FStopRequest = true;
+  if (TFFmpegThread* thread = FThread.load(); thread && thread->Suspended()) thread->Resume();
+}
+
+void TCustomFFmpeg::Terminate() {
+  if (FRunning) {
+    Stop();
+    return;
+  }
+  if (FTerminated || FTerminatePending.exchange(true)) return;
+  FTerminateThread.reset();
+  FTerminateThread = std::make_unique<TDoTerminateThread>([this] { ReportEnd(); });
+  FTerminateThread->Resume();
+}
+
+void TCustomFFmpeg::RecordException(const std::string& Message) {
+  Log(-1, Message);
+  FExceptionRaised = true;
+  FExceptionMessage = Message;
+}
+
+void TCustomFFmpeg::RunJob() {
+  FFinished = false;
+  try {
+    Transcode();
+  } catch (const std::exception& failure) {
+    RecordException(failure.what());
+  } catch (...) {
+    // Nothing may escape a worker thread: that would end the whole program.
+    RecordException("Unknown error");
+  }
+  CloseOpenedCodecs();
+  Cleanup();
+  ReportEnd();
+}
+
+void TCustomFFmpeg::ReportEnd() {
+  // Terminated before not-running: a concurrent Terminate must never see neither.
+  FTerminated = true;
+  FRunning = false;
+  FTerminatePending = false;
+  FThread = nullptr;
+  // A copy: the handler may free this engine, and with it the member it was called through.
+  const TEngineTerminateEvent handler = OnTerminate;
+  if (handler) handler(this);
+}

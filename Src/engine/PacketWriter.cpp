@@ -1,0 +1,96 @@
+// Writing packets: the stream's bitstream filters, then the interleaving muxer; and the
+// messages for negative library results.
+#include <cerrno>
+
+#include "FFmpeg.h"
+#include "MyUtils.h"
+
+namespace {
+
+const char* OpenErrorFormat(int code) {
+  switch (code) {
+    case AVERROR(EILSEQ):
+    case AVERROR_DEMUXER_NOT_FOUND:
+    case AVERROR_MUXER_NOT_FOUND:
+      return "%s: Unknown format";
+    case AVERROR(EDOM):
+      return "%s: Incorrect image filename syntax.\r\n"
+             "Use '%%d' to specify the image number:\r\n"
+             "  for img1.jpg, img2.jpg, ..., use 'img%%d.jpg';\r\n"
+             "  for img001.jpg, img002.jpg, ..., use 'img%%03d.jpg'.";
+    case AVERROR(EINVAL):
+    case AVERROR_INVALIDDATA:
+      return "%s: Error while parsing header";
+    case AVERROR(ENOMEM):
+      return "%s: memory allocation error occurred";
+    case AVERROR(EIO):
+      return "%s: I/O error occurred\r\nUsually that means that input file is truncated and/or "
+             "corrupted.";
+    case AVERROR(ENOENT):
+      return "%s: no such file or directory";
+    default:
+      return "%s: Error while opening file";
+  }
+}
+
+}  // namespace
+
+std::string OpenErrorText(const std::string& name, int code) {
+  std::string text;
+  for (const char* at = OpenErrorFormat(code); *at; ++at) {
+    if (at[0] == '%' && at[1] == 's') {
+      text += name;
+      ++at;
+    } else if (at[0] == '%' && at[1] == '%') {
+      text += '%';
+      ++at;
+    } else {
+      text += *at;
+    }
+  }
+  return text;
+}
+
+void TCustomFFmpeg::WriteFrame(AVFormatContext* AOutput, AVPacket* APacket,
+                               TBitstreamFilterChain& AChain, AVCodecContext* ACodec) {
+  WriteThroughFilters(AOutput, APacket, AChain, 0, ACodec);
+}
+
+void TCustomFFmpeg::WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APacket,
+                                        TBitstreamFilterChain& AChain, std::size_t AFirst,
+                                        AVCodecContext* ACodec) {
+  if (AFirst == AChain.size()) {
+    const int result = lib::av_interleaved_write_frame(AOutput, APacket);
+    if (result < 0)
+      throw FFMpegException(OpenErrorText("av_interleaved_write_frame()", result));
+    return;
+  }
+  AVBSFContext* filter = AChain[AFirst].get();
+  const auto reportFailure = [&](int result) {
+    if (!Logging() && !FSettings.ExitOnError) return;
+    const char* codecName = !ACodec        ? "copy"
+                            : ACodec->codec ? ACodec->codec->name
+                                            : lib::avcodec_get_name(ACodec->codec_id);
+    const std::string message = OpenErrorText(
+        StringFormat("%s failed for stream %d, codec %s", filter->filter->name,
+                     APacket->stream_index, codecName),
+        result);
+    if (FSettings.ExitOnError) throw FFMpegException(message);
+    Log(0, message);
+  };
+
+  int result = lib::av_bsf_send_packet(filter, APacket);
+  if (result < 0) {
+    // The filter refused the packet and left it untouched: it goes on unfiltered.
+    reportFailure(result);
+    WriteThroughFilters(AOutput, APacket, AChain, AFirst + 1, ACodec);
+    return;
+  }
+  TPacketPtr filtered(lib::av_packet_alloc());
+  if (!filtered) throw FFMpegException(OpenErrorText("av_packet_alloc()", AVERROR(ENOMEM)));
+  while ((result = lib::av_bsf_receive_packet(filter, filtered.get())) >= 0) {
+    WriteThroughFilters(AOutput, filtered.get(), AChain, AFirst + 1, ACodec);
+    lib::av_packet_unref(filtered.get());
+  }
+  if (result != AVERROR(EAGAIN) && result != AVERROR_EOF) reportFailure(result);
+}

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs Tovrena.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh"
+exec "${TOVRENA_BUILD_DIR:-$root/build}/bin/tovrena" "$@"
