@@ -39,6 +39,7 @@ extern "C" {
   X(avsubtitle_free) \
   X(avcodec_string) \
   X(av_packet_alloc) \
+  X(av_new_packet) \
   X(av_packet_free) \
   X(av_packet_ref) \
   X(av_packet_unref) \

@@ -1,0 +1,295 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "FFmpeg.h"
+#include "MyUtils.h"
+#include "TestSupport.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct TLogLine {
+  int level;
+  std::string text;
+};
+
+// An engine whose job body is given by the test; it records its events.
+class TScriptedEngine : public TCustomFFmpeg {
+ public:
+  TScriptedEngine() {
+    OnLog = [this](TCustomFFmpeg*, int level, const std::string& text) {
+      std::lock_guard lock(mutex);
+      logs.push_back({level, text});
+    };
+    OnTerminate = [this](TCustomFFmpeg*) {
+      std::lock_guard lock(mutex);
+      ++terminations;
+      terminateThread = std::this_thread::get_id();
+      ended.notify_all();
+    };
+  }
+  ~TScriptedEngine() override { WaitForJobEnd(); }
+
+  // An output context on path (a real file opened for writing unless noFile).
+  void AddOutput(const std::string& path) {
+    AVFormatContext* context = nullptr;
+    ASSERT_GE(lib::avformat_alloc_output_context2(&context, nullptr, "nut", path.c_str()), 0);
+    ASSERT_GE(lib::avio_open(&context->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
+    FOutputFiles[FNbOutputFiles++].reset(context);
+  }
+  // Stands for an opened input: the job tables only need a context to be there.
+  void AddInput() { FInputFiles[FNbInputFiles++].reset(lib::avformat_alloc_context()); }
+
+  bool WaitForEnd(std::chrono::milliseconds timeout = 5s) {
+    std::unique_lock lock(mutex);
+    return ended.wait_for(lock, timeout, [this] { return terminations > 0; });
+  }
+  int Terminations() {
+    std::lock_guard lock(mutex);
+    return terminations;
+  }
+  bool Logged(int level, const std::string& text) {
+    std::lock_guard lock(mutex);
+    for (const TLogLine& line : logs)
+      if (line.level == level && line.text == text) return true;
+    return false;
+  }
+  void MarkFinished() { FFinished = true; }
+
+  std::function<void(TScriptedEngine&)> body;
+  std::mutex mutex;
+  std::condition_variable ended;
+  std::vector<TLogLine> logs;
+  int terminations = 0;
+  std::thread::id terminateThread;
+
+ protected:
+  void Transcode() override {
+    if (body) body(*this);
+  }
+};
+
+class EngineLifecycle : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BindMediaLibrariesForTest();
+    engine = std::make_unique<TScriptedEngine>();
+    engine->Reset();
+  }
+  void WithFiles() {
+    engine->AddOutput(folder.File("out.nut"));
+    engine->AddInput();
+  }
+
+  TTempFolder folder;
+  std::unique_ptr<TScriptedEngine> engine;
+};
+
+}  // namespace
+
+TEST_F(EngineLifecycle, StartWithoutFilesEndsAtOnceWithTheReason) {
+  EXPECT_EQ(engine->Start(true), nullptr);
+  EXPECT_TRUE(engine->Logged(-1, "Must supply at least one output file"));
+  EXPECT_TRUE(engine->ExceptionRaised());
+  EXPECT_EQ(engine->ExceptionMessage(), "Must supply at least one output file");
+  EXPECT_EQ(engine->Terminations(), 1);
+  EXPECT_EQ(engine->terminateThread, std::this_thread::get_id());
+  EXPECT_FALSE(engine->Running());
+
+  // Ended: no new start until Reset.
+  EXPECT_EQ(engine->Start(true), nullptr);
+  EXPECT_EQ(engine->Terminations(), 1);
+
+  engine->Reset();
+  EXPECT_FALSE(engine->ExceptionRaised());
+  engine->AddOutput(folder.File("out.nut"));
+  EXPECT_EQ(engine->Start(false), nullptr);
+  EXPECT_TRUE(engine->Logged(-1, "Must supply at least one input file"));
+  EXPECT_EQ(engine->Terminations(), 2);
+}
+
+TEST_F(EngineLifecycle, ThreadedJobStartsSuspendedAndReportsItsEndOnce) {
+  WithFiles();
+  std::atomic<bool> ran{false};
+  engine->body = [&](TScriptedEngine& self) {
+    ran = true;
+    self.MarkFinished();
+  };
+  TFFmpegThread* thread = engine->Start(true, tpLower);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_TRUE(thread->Suspended());
+  EXPECT_TRUE(engine->Running());
+  std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(ran);
+  thread->Resume();
+  ASSERT_TRUE(engine->WaitForEnd());
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(engine->Finished());
+  EXPECT_FALSE(engine->ExceptionRaised());
+  EXPECT_NE(engine->terminateThread, std::this_thread::get_id());
+  EXPECT_EQ(engine->Thread(), nullptr);
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(engine->Terminations(), 1);
+}
+
+TEST_F(EngineLifecycle, StopEndsTheJobUnfinishedWithoutException) {
+  WithFiles();
+  engine->body = [](TScriptedEngine& self) {
+    while (!self.StopRequested()) std::this_thread::sleep_for(1ms);
+  };
+  engine->Start(true)->Resume();
+  std::this_thread::sleep_for(20ms);
+  engine->Stop();
+  ASSERT_TRUE(engine->WaitForEnd());
+  EXPECT_FALSE(engine->Finished());
+  EXPECT_FALSE(engine->ExceptionRaised());
+}
+
+TEST_F(EngineLifecycle, ExceptionInTheJobIsLoggedAndReported) {
+  WithFiles();
+  engine->body = [](TScriptedEngine&) { throw FFMpegException("broken input"); };
+  EXPECT_EQ(engine->Start(false), nullptr);
+  EXPECT_EQ(engine->Terminations(), 1);
+  EXPECT_TRUE(engine->ExceptionRaised());
+  EXPECT_EQ(engine->ExceptionMessage(), "broken input");
+  EXPECT_TRUE(engine->Logged(-1, "broken input"));
+  EXPECT_FALSE(engine->Finished());
+}
+
+TEST_F(EngineLifecycle, CodecsLeftOpenByAFailedJobAreClosed) {
+  WithFiles();
+  engine->body = [](TScriptedEngine& self) {
+    const AVCodec* decoder = lib::avcodec_find_decoder(AV_CODEC_ID_RAWVIDEO);
+    TCodecContextPtr decoding(lib::avcodec_alloc_context3(decoder));
+    decoding->width = decoding->height = 16;
+    decoding->pix_fmt = AV_PIX_FMT_YUV420P;
+    ASSERT_GE(self.OpenDecoder(decoding.get(), decoder, nullptr), 0);
+    const AVCodec* encoder = lib::avcodec_find_encoder(AV_CODEC_ID_RAWVIDEO);
+    TCodecContextPtr encoding(lib::avcodec_alloc_context3(encoder));
+    encoding->width = encoding->height = 16;
+    encoding->pix_fmt = AV_PIX_FMT_YUV420P;
+    encoding->time_base = {1, 25};
+    ASSERT_GE(self.OpenEncoder(encoding.get(), encoder, nullptr), 0);
+    EXPECT_EQ(self.OpenedDecoderCount(), 1u);
+    EXPECT_EQ(self.OpenedEncoderCount(), 1u);
+    // Contexts owned elsewhere in a real job; kept alive here past the throw.
+    decoding.release();
+    encoding.release();
+    throw FFMpegException("failed after opening");
+  };
+  engine->Start(false);
+  EXPECT_EQ(engine->OpenedDecoderCount(), 0u);
+  EXPECT_EQ(engine->OpenedEncoderCount(), 0u);
+}
+
+TEST_F(EngineLifecycle, TerminateOnAnIdleEngineReportsOnceFromAnotherThread) {
+  engine->Stop();  // harmless on an idle engine
+  EXPECT_EQ(engine->Terminations(), 0);
+  engine->Terminate();
+  engine->Terminate();
+  ASSERT_TRUE(engine->WaitForEnd());
+  EXPECT_NE(engine->terminateThread, std::this_thread::get_id());
+  EXPECT_FALSE(engine->Finished());
+  engine->Terminate();
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(engine->Terminations(), 1);
+}
+
+TEST_F(EngineLifecycle, TerminateWhileRunningStopsTheJob) {
+  WithFiles();
+  engine->body = [](TScriptedEngine& self) {
+    while (!self.StopRequested()) std::this_thread::sleep_for(1ms);
+  };
+  engine->Start(true)->Resume();
+  engine->Terminate();
+  ASSERT_TRUE(engine->WaitForEnd());
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(engine->Terminations(), 1);
+  EXPECT_FALSE(engine->Finished());
+}
+
+TEST_F(EngineLifecycle, DestroyingAnEngineDuringItsJobWaitsForTheJob) {
+  WithFiles();
+  std::atomic<int> terminations{0};
+  engine->OnTerminate = [&](TCustomFFmpeg*) { ++terminations; };
+  engine->body = [](TScriptedEngine& self) {
+    while (!self.StopRequested()) std::this_thread::sleep_for(1ms);
+  };
+  engine->Start(true)->Resume();
+  std::this_thread::sleep_for(20ms);
+  engine.reset();
+  EXPECT_EQ(terminations, 1);
+}
+
+TEST_F(EngineLifecycle, DestroyingASuspendedJobRunsNothingTwice) {
+  WithFiles();
+  std::atomic<int> runs{0};
+  engine->body = [&](TScriptedEngine&) { ++runs; };
+  ASSERT_NE(engine->Start(true), nullptr);
+  engine.reset();
+  EXPECT_LE(runs, 1);
+}
+
+TEST_F(EngineLifecycle, EngineMayBeFreedByItsOwnTerminationHandler) {
+  WithFiles();
+  std::mutex mutex;
+  std::condition_variable freed;
+  bool done = false;
+  TScriptedEngine* raw = engine.release();
+  raw->OnTerminate = [&](TCustomFFmpeg* sender) {
+    delete sender;
+    std::lock_guard lock(mutex);
+    done = true;
+    freed.notify_all();
+  };
+  raw->Start(true)->Resume();
+  std::unique_lock lock(mutex);
+  EXPECT_TRUE(freed.wait_for(lock, 5s, [&] { return done; }));
+}
+
+TEST_F(EngineLifecycle, CleanupDeletesAnEmptyOutputAndKeepsOneWithData) {
+  const std::string empty = folder.File("empty.nut");
+  const std::string written = folder.File("written.nut");
+  engine->AddOutput(empty);
+  engine->AddOutput(written);
+  std::ofstream(written, std::ios::app) << "data";
+  engine->Cleanup();
+  EXPECT_EQ(FileSizeOf(empty), -1);
+  EXPECT_EQ(FileSizeOf(written), 4);
+
+  // Also after a failed job.
+  engine->Reset();
+  engine->AddOutput(written);
+  std::ofstream(written, std::ios::app) << "data";
+  engine->AddInput();
+  engine->body = [](TScriptedEngine&) { throw FFMpegException("failed"); };
+  engine->Start(false);
+  EXPECT_EQ(FileSizeOf(written), 4);
+}
+
+TEST(OpenErrorText, FormatsByErrorCode) {
+  EXPECT_EQ(OpenErrorText("a.avi", AVERROR(ENOENT)), "a.avi: no such file or directory");
+  EXPECT_EQ(OpenErrorText("a.avi", AVERROR(ENOMEM)), "a.avi: memory allocation error occurred");
+  EXPECT_EQ(OpenErrorText("a.avi", AVERROR_INVALIDDATA), "a.avi: Error while parsing header");
+  EXPECT_EQ(OpenErrorText("a.avi", AVERROR(EIO)),
+            "a.avi: I/O error occurred\r\nUsually that means that input file is truncated "
+            "and/or corrupted.");
+  EXPECT_EQ(OpenErrorText("a.avi", AVERROR(EILSEQ)), "a.avi: Unknown format");
+  EXPECT_EQ(OpenErrorText("a.avi", -1234), "a.avi: Error while opening file");
+  EXPECT_EQ(OpenErrorText("img.jpg", AVERROR(EDOM)),
+            "img.jpg: Incorrect image filename syntax.\r\nUse '%d' to specify the image "
+            "number:\r\n  for img1.jpg, img2.jpg, ..., use 'img%d.jpg';\r\n  for img001.jpg, "
+            "img002.jpg, ..., use 'img%03d.jpg'.");
+  // A name with a percent sign stays as it is.
+  EXPECT_EQ(OpenErrorText("100%.avi", AVERROR(ENOENT)), "100%.avi: no such file or directory");
+}
