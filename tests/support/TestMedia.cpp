@@ -1,0 +1,195 @@
+#include "TestMedia.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "MediaPointers.h"
+
+namespace {
+
+struct TEncodedStream {
+  TCodecContextPtr codec;
+  AVStream* stream = nullptr;
+  TFramePtr frame;
+  std::int64_t nextPts = 0;
+};
+
+void Drain(AVFormatContext* output, TEncodedStream& encoded, AVPacket* packet) {
+  while (lib::avcodec_receive_packet(encoded.codec.get(), packet) >= 0) {
+    lib::av_packet_rescale_ts(packet, encoded.codec->time_base, encoded.stream->time_base);
+    packet->stream_index = encoded.stream->index;
+    ASSERT_GE(lib::av_interleaved_write_frame(output, packet), 0);
+  }
+}
+
+void Encode(AVFormatContext* output, TEncodedStream& encoded, AVFrame* frame, AVPacket* packet) {
+  ASSERT_GE(lib::avcodec_send_frame(encoded.codec.get(), frame), 0);
+  Drain(output, encoded, packet);
+}
+
+void OpenStream(AVFormatContext* output, TEncodedStream& encoded) {
+  if (output->oformat->flags & AVFMT_GLOBALHEADER)
+    encoded.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  ASSERT_GE(lib::avcodec_open2(encoded.codec.get(), encoded.codec->codec, nullptr), 0);
+  encoded.stream = lib::avformat_new_stream(output, nullptr);
+  ASSERT_NE(encoded.stream, nullptr);
+  lib::avcodec_parameters_from_context(encoded.stream->codecpar, encoded.codec.get());
+  encoded.stream->time_base = encoded.codec->time_base;
+  encoded.stream->sample_aspect_ratio = encoded.codec->sample_aspect_ratio;
+  encoded.frame.reset(lib::av_frame_alloc());
+}
+
+void MakeVideo(AVFormatContext* output, const TClipSpec& spec, TEncodedStream& video) {
+  const AVCodec* codec = lib::avcodec_find_encoder(spec.videoCodec);
+  ASSERT_NE(codec, nullptr);
+  video.codec.reset(lib::avcodec_alloc_context3(codec));
+  video.codec->width = spec.width;
+  video.codec->height = spec.height;
+  video.codec->pix_fmt = spec.pixelFormat;
+  video.codec->time_base = {spec.frameRate.den, spec.frameRate.num};
+  video.codec->framerate = spec.frameRate;
+  video.codec->sample_aspect_ratio = spec.sampleAspect;
+  video.codec->gop_size = 12;
+  video.codec->bit_rate = 400000;
+  OpenStream(output, video);
+  AVFrame* frame = video.frame.get();
+  frame->format = spec.pixelFormat;
+  frame->width = spec.width;
+  frame->height = spec.height;
+  ASSERT_GE(lib::av_frame_get_buffer(frame, 0), 0);
+}
+
+void MakeAudio(AVFormatContext* output, const TClipSpec& spec, TEncodedStream& audio) {
+  const AVCodec* codec = lib::avcodec_find_encoder(spec.audioCodec);
+  ASSERT_NE(codec, nullptr);
+  audio.codec.reset(lib::avcodec_alloc_context3(codec));
+  audio.codec->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+  audio.codec->sample_rate = spec.sampleRate;
+  lib::av_channel_layout_default(&audio.codec->ch_layout, spec.channels);
+  audio.codec->time_base = {1, spec.sampleRate};
+  audio.codec->bit_rate = 128000;
+  OpenStream(output, audio);
+  AVFrame* frame = audio.frame.get();
+  frame->format = audio.codec->sample_fmt;
+  frame->sample_rate = spec.sampleRate;
+  frame->nb_samples = audio.codec->frame_size > 0 ? audio.codec->frame_size : 1024;
+  lib::av_channel_layout_copy(&frame->ch_layout, &audio.codec->ch_layout);
+  ASSERT_GE(lib::av_frame_get_buffer(frame, 0), 0);
+}
+
+// A moving diagonal gradient, so consecutive pictures differ and scaling can be seen.
+void PaintPicture(AVFrame* frame, std::int64_t index) {
+  lib::av_frame_make_writable(frame);
+  for (int y = 0; y < frame->height; ++y)
+    for (int x = 0; x < frame->width; ++x)
+      frame->data[0][y * frame->linesize[0] + x] = static_cast<std::uint8_t>(x + y + index * 3);
+  for (int plane = 1; plane < 3 && frame->data[plane]; ++plane)
+    for (int y = 0; y < frame->height / 2; ++y)
+      for (int x = 0; x < frame->width / 2; ++x)
+        frame->data[plane][y * frame->linesize[plane] + x] = static_cast<std::uint8_t>(128 + plane * 20);
+  frame->pts = index;
+}
+
+// A 440 Hz tone in any sample format the encoder asks for.
+void PaintSound(AVFrame* frame, std::int64_t firstSample) {
+  lib::av_frame_make_writable(frame);
+  const auto format = static_cast<AVSampleFormat>(frame->format);
+  const bool planar = lib::av_sample_fmt_is_planar(format);
+  const int channels = frame->ch_layout.nb_channels;
+  for (int i = 0; i < frame->nb_samples; ++i) {
+    const double value = 0.3 * std::sin(2 * M_PI * 440 * (firstSample + i) / frame->sample_rate);
+    for (int c = 0; c < channels; ++c) {
+      const int index = planar ? i : i * channels + c;
+      std::uint8_t* data = frame->data[planar ? c : 0];
+      switch (lib::av_get_packed_sample_fmt(format)) {
+        case AV_SAMPLE_FMT_S16: reinterpret_cast<std::int16_t*>(data)[index] = static_cast<std::int16_t>(value * 32767); break;
+        case AV_SAMPLE_FMT_S32: reinterpret_cast<std::int32_t*>(data)[index] = static_cast<std::int32_t>(value * 2147483647.0); break;
+        case AV_SAMPLE_FMT_FLT: reinterpret_cast<float*>(data)[index] = static_cast<float>(value); break;
+        case AV_SAMPLE_FMT_DBL: reinterpret_cast<double*>(data)[index] = value; break;
+        default: data[index] = static_cast<std::uint8_t>(128 + value * 127); break;
+      }
+    }
+  }
+  frame->pts = firstSample;
+}
+
+}  // namespace
+
+void MakeClip(const std::string& path, const TClipSpec& spec) {
+  AVFormatContext* raw = nullptr;
+  ASSERT_GE(lib::avformat_alloc_output_context2(
+                &raw, nullptr, spec.formatName.empty() ? nullptr : spec.formatName.c_str(),
+                path.c_str()),
+            0);
+  TOutputFormatContextPtr output(raw);
+  TEncodedStream video, audio;
+  if (spec.frames > 0) MakeVideo(output.get(), spec, video);
+  if (spec.audioSeconds > 0) MakeAudio(output.get(), spec, audio);
+  if (::testing::Test::HasFatalFailure()) return;
+  ASSERT_GE(lib::avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
+  ASSERT_GE(lib::avformat_write_header(output.get(), nullptr), 0);
+
+  TPacketPtr packet(lib::av_packet_alloc());
+  const std::int64_t audioSamples = static_cast<std::int64_t>(spec.audioSeconds * spec.sampleRate);
+  bool videoLeft = spec.frames > 0, audioLeft = spec.audioSeconds > 0;
+  while (videoLeft || audioLeft) {
+    const bool videoNext =
+        videoLeft && (!audioLeft || lib::av_compare_ts(video.nextPts, video.codec->time_base,
+                                                       audio.nextPts, audio.codec->time_base) <= 0);
+    if (videoNext) {
+      PaintPicture(video.frame.get(), video.nextPts);
+      Encode(output.get(), video, video.frame.get(), packet.get());
+      videoLeft = ++video.nextPts < spec.frames;
+    } else {
+      PaintSound(audio.frame.get(), audio.nextPts);
+      Encode(output.get(), audio, audio.frame.get(), packet.get());
+      audio.nextPts += audio.frame->nb_samples;
+      audioLeft = audio.nextPts < audioSamples;
+    }
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+  if (spec.frames > 0) Encode(output.get(), video, nullptr, packet.get());
+  if (spec.audioSeconds > 0) Encode(output.get(), audio, nullptr, packet.get());
+  ASSERT_GE(lib::av_write_trailer(output.get()), 0);
+  lib::avio_closep(&output->pb);
+}
+
+const TStreamInfo* TMediaInfo::FirstOfType(int type) const {
+  for (const TStreamInfo& stream : streams)
+    if (stream.type == type) return &stream;
+  return nullptr;
+}
+
+TMediaInfo ReadMediaInfo(const std::string& path) {
+  TMediaInfo info;
+  AVFormatContext* raw = nullptr;
+  if (lib::avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return info;
+  TInputFormatContextPtr input(raw);
+  if (lib::avformat_find_stream_info(input.get(), nullptr) < 0) return info;
+  info.opened = true;
+  info.formatName = input->iformat->name;
+  info.durationUs = input->duration;
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    const AVStream* stream = input->streams[i];
+    const AVCodecParameters* parameters = stream->codecpar;
+    TStreamInfo entry;
+    entry.type = parameters->codec_type;
+    entry.codec = parameters->codec_id;
+    entry.width = parameters->width;
+    entry.height = parameters->height;
+    entry.sampleRate = parameters->sample_rate;
+    entry.channels = parameters->ch_layout.nb_channels;
+    entry.sampleAspect = stream->sample_aspect_ratio.num ? stream->sample_aspect_ratio
+                                                         : parameters->sample_aspect_ratio;
+    entry.frameRate = stream->avg_frame_rate;
+    info.streams.push_back(entry);
+  }
+  TPacketPtr packet(lib::av_packet_alloc());
+  while (lib::av_read_frame(input.get(), packet.get()) >= 0) {
+    if (packet->stream_index < static_cast<int>(info.streams.size()))
+      ++info.streams[packet->stream_index].packets;
+    lib::av_packet_unref(packet.get());
+  }
+  return info;
+}

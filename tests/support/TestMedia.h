@@ -1,0 +1,57 @@
+// Media that tests make for themselves through the bound libraries, and a way to look
+// into a file afterwards.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/codec_id.h>
+#include <libavutil/pixfmt.h>
+#include <libavutil/rational.h>
+}
+
+struct TClipSpec {
+  std::string formatName;  // empty: guessed from the file name
+  // Video; frames == 0 means no video stream.
+  int width = 160;
+  int height = 120;
+  AVRational frameRate{25, 1};
+  int frames = 25;
+  AVCodecID videoCodec = AV_CODEC_ID_MPEG4;
+  AVPixelFormat pixelFormat = AV_PIX_FMT_YUV420P;
+  AVRational sampleAspect{0, 1};
+  // Audio; seconds == 0 means no audio stream.
+  double audioSeconds = 1.0;
+  int sampleRate = 44100;
+  int channels = 2;
+  AVCodecID audioCodec = AV_CODEC_ID_MP2;
+};
+
+// Writes a clip of moving pictures and a tone; fails the calling test on any error.
+void MakeClip(const std::string& path, const TClipSpec& spec);
+
+struct TStreamInfo {
+  int type = -1;  // AVMediaType
+  AVCodecID codec = AV_CODEC_ID_NONE;
+  int width = 0;
+  int height = 0;
+  int sampleRate = 0;
+  int channels = 0;
+  AVRational sampleAspect{0, 1};
+  AVRational frameRate{0, 1};
+  int packets = 0;
+};
+
+struct TMediaInfo {
+  bool opened = false;
+  std::string formatName;
+  std::int64_t durationUs = 0;
+  std::vector<TStreamInfo> streams;
+
+  const TStreamInfo* FirstOfType(int type) const;
+};
+
+// Opens the file again and counts its packets per stream.
+TMediaInfo ReadMediaInfo(const std::string& path);
