@@ -69,6 +69,30 @@ class TCustomFFmpeg {
   void CloseEncoder(AVCodecContext* AContext);
   void CloseDecoder(AVCodecContext* AContext);
 
+  // Input and output files. Both return false with ErrorText() set when the file cannot
+  // be used; the pending settings they consume are cleared either way.
+  bool OpenInput(const std::string& FileName);
+  bool OpenOutput(const std::string& FileName);
+  const std::string& ErrorText() const { return FErrorText; }
+  int InputFileCount() const { return FNbInputFiles; }
+  int OutputFileCount() const { return FNbOutputFiles; }
+  AVFormatContext* InputFile(int Index) const { return FInputFiles[Index].get(); }
+  AVFormatContext* OutputFile(int Index) const { return FOutputFiles[Index].get(); }
+
+  // Add one stream of their type to an output file; raise FFMpegException on failure.
+  void new_video_stream(AVFormatContext* Context);
+  void new_audio_stream(AVFormatContext* Context);
+  void new_subtitle_stream(AVFormatContext* Context);
+
+  // Looks a codec up by name: an empty name gives AV_CODEC_ID_NONE and true; an unknown
+  // or wrongly typed one false with the error text set.
+  bool FindCodec(const std::string& Name, AVMediaType CodecType, bool Encoder,
+                 AVCodecID& CodecId);
+
+  // Copies every recorded generic option from Source into Target when the option's flags
+  // hold all bits of Flags (AV_OPT_FLAG_ENCODING_PARAM, ..._VIDEO_PARAM, ...).
+  void ApplyRecordedOptions(void* Target, void* Source, int Flags);
+
   bool Running() const { return FRunning; }
   bool StopRequested() const { return FStopRequest; }
   bool Finished() const { return FFinished; }
