@@ -56,6 +56,7 @@ extern "C" {
   X(av_opt_get_int) \
   X(av_opt_next) \
   X(av_dict_set) \
+  X(av_dict_set_int) \
   X(av_dict_get) \
   X(av_dict_copy) \
   X(av_dict_free) \

@@ -34,6 +34,15 @@ using TEngineTerminateEvent = std::function<void(TCustomFFmpeg* Sender)>;
 // A stream's bitstream filters, applied in order to every packet written for it.
 using TBitstreamFilterChain = std::vector<TBsfContextPtr>;
 
+// What the output side prepared for one stream of an output file; the transcode set-up
+// opens the codec and writes the header.
+struct TOutputStreamSetup {
+  TCodecContextPtr Codec;
+  bool StreamCopy = false;
+  float Quality = 0;
+  TBitstreamFilterChain Filters;
+};
+
 // Serialises every codec open and close of all engines in the process.
 std::mutex& CodecLock();
 
@@ -132,8 +141,11 @@ class TCustomFFmpeg {
   std::array<std::array<double, kMaxStreams>, kMaxFiles> FInputFilesTsScale{};
   int FNbInputFiles = 0;
   std::array<TOutputFormatContextPtr, kMaxFiles> FOutputFiles;
-  // The codec context of each stream of each output file, by stream index.
-  std::array<std::vector<TCodecContextPtr>, kMaxFiles> FOutputStreamCodecs;
+  // The decoder context of each stream of each input file, by stream index.
+  std::array<std::vector<TCodecContextPtr>, kMaxFiles> FInputStreamCodecs;
+  std::array<bool, kMaxFiles> FInputFilesRateEmulation{};
+  // What each stream of each output file was created with, by stream index.
+  std::array<std::vector<TOutputStreamSetup>, kMaxFiles> FOutputStreams;
   int FNbOutputFiles = 0;
   std::array<TStreamMap, kMaxStreamMaps> FStreamMaps{};
   int FNbStreamMaps = 0;
@@ -175,6 +187,14 @@ class TCustomFFmpeg {
   void ReportEnd();
   void CloseOutputFiles();
   void AllocateOptionContexts();
+  void ClearPendingFileSettings();
+  int OutputRowOf(const AVFormatContext* Context) const;
+  TOutputStreamSetup& NewStreamSetup(AVFormatContext* Context, AVStream* Stream,
+                                     int PendingFilterIndex);
+  void TakeOverInputStream(AVFormatContext* Context, unsigned StreamIndex,
+                           const std::string& FileName);
+  bool NamesAnInput(const std::string& FileName) const;
+  void CheckInputStreamTypes(bool& HasVideo, bool& HasAudio, bool& HasSubtitle) const;
   void WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APacket,
                            TBitstreamFilterChain& AChain, std::size_t AFirst,
                            AVCodecContext* ACodec);

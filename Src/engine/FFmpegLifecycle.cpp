@@ -65,7 +65,7 @@ void TCustomFFmpeg::Reset() {
 void TCustomFFmpeg::CloseOutputFiles() {
   for (int i = 0; i < FNbOutputFiles; ++i) {
     TOutputFormatContextPtr& output = FOutputFiles[i];
-    FOutputStreamCodecs[i].clear();
+    FOutputStreams[i].clear();
     if (!output) continue;
     const bool hasFile = output->oformat && !(output->oformat->flags & AVFMT_NOFILE);
     if (hasFile) lib::avio_closep(&output->pb);
@@ -82,7 +82,10 @@ void TCustomFFmpeg::Cleanup() {
   FFormatOptionContext.reset();
   FScalerOptionContext.reset();
   CloseOutputFiles();
-  for (int i = 0; i < FNbInputFiles; ++i) FInputFiles[i].reset();
+  for (int i = 0; i < FNbInputFiles; ++i) {
+    FInputStreamCodecs[i].clear();
+    FInputFiles[i].reset();
+  }
   FNbInputFiles = 0;
   FSettings.IntraMatrix.clear();
   FSettings.InterMatrix.clear();

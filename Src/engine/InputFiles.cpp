@@ -1,0 +1,211 @@
+// Opening input files: demuxer parameters from the settings, stream information, the seek
+// to the start time, and the take-over of each stream's parameters into the settings.
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "FFmpeg.h"
+#include "MyUtils.h"
+
+namespace {
+
+double AspectOf(AVRational ratio) { return ratio.num && ratio.den ? RationalToDouble(ratio) : 0; }
+
+std::string LowerExtension(const std::string& fileName) {
+  std::string extension = std::filesystem::path(fileName).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+}  // namespace
+
+bool TCustomFFmpeg::FindCodec(const std::string& Name, AVMediaType CodecType, bool Encoder,
+                              AVCodecID& CodecId) {
+  CodecId = AV_CODEC_ID_NONE;
+  if (Name.empty()) return true;
+  const AVCodec* codec = Encoder ? lib::avcodec_find_encoder_by_name(Name.c_str())
+                                 : lib::avcodec_find_decoder_by_name(Name.c_str());
+  const char* role = Encoder ? "encoder" : "decoder";
+  if (!codec) {
+    FErrorText = StringFormat("Unknown %s '%s'", role, Name.c_str());
+    return false;
+  }
+  if (codec->type != CodecType) {
+    FErrorText = StringFormat("Invalid %s type '%s'", role, Name.c_str());
+    return false;
+  }
+  CodecId = codec->id;
+  return true;
+}
+
+// Settings that apply to the next file only.
+void TCustomFFmpeg::ClearPendingFileSettings() {
+  FSettings.ForcedInputFormat = nullptr;
+  FSettings.ForcedOutputFormat = nullptr;
+  FSettings.VideoChannel = 0;
+  FSettings.RateEmulation = false;
+  FSettings.VideoCodecName.clear();
+  FSettings.AudioCodecName.clear();
+  FSettings.SubtitleCodecName.clear();
+}
+
+bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
+  if (FNbInputFiles >= kMaxFiles) {
+    FErrorText = StringFormat("Too many input files: at most %d can be opened", kMaxFiles);
+    ClearPendingFileSettings();
+    return false;
+  }
+  AVCodecID videoId, audioId, subtitleId;
+  if (!FindCodec(FSettings.VideoCodecName, AVMEDIA_TYPE_VIDEO, false, videoId) ||
+      !FindCodec(FSettings.AudioCodecName, AVMEDIA_TYPE_AUDIO, false, audioId) ||
+      !FindCodec(FSettings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, false, subtitleId)) {
+    ClearPendingFileSettings();
+    return false;
+  }
+  if (FSettings.PgmyuvCompatibility) videoId = AV_CODEC_ID_PGMYUV;
+
+  // What raw and device demuxers need to know; the others ignore these.
+  AVDictionary* parameters = nullptr;
+  if (FSettings.FrameRate.num && FSettings.FrameRate.den)
+    lib::av_dict_set(&parameters, "framerate",
+                     StringFormat("%d/%d", FSettings.FrameRate.num, FSettings.FrameRate.den).c_str(), 0);
+  const int width = FSettings.FrameWidth + FSettings.PadLeft + FSettings.PadRight;
+  const int height = FSettings.FrameHeight + FSettings.PadTop + FSettings.PadBottom;
+  if (FSettings.FrameWidth > 0 && FSettings.FrameHeight > 0)
+    lib::av_dict_set(&parameters, "video_size", StringFormat("%dx%d", width, height).c_str(), 0);
+  if (FSettings.FramePixelFormat >= 0)
+    if (const char* name = lib::av_get_pix_fmt_name(static_cast<AVPixelFormat>(FSettings.FramePixelFormat)))
+      lib::av_dict_set(&parameters, "pixel_format", name, 0);
+  lib::av_dict_set_int(&parameters, "sample_rate", FSettings.AudioSampleRate, 0);
+  lib::av_dict_set_int(&parameters, "channels", FSettings.AudioChannels, 0);
+  if (FSettings.VideoChannel) lib::av_dict_set_int(&parameters, "channel", FSettings.VideoChannel, 0);
+  if (!FSettings.VideoStandard.empty())
+    lib::av_dict_set(&parameters, "standard", FSettings.VideoStandard.c_str(), 0);
+  TDictionaryPtr parameterOwner(parameters);
+
+  AVFormatContext* context = lib::avformat_alloc_context();
+  if (!context) {
+    FErrorText = OpenErrorText(FileName, AVERROR(ENOMEM));
+    ClearPendingFileSettings();
+    return false;
+  }
+  ApplyRecordedOptions(context, FFormatOptionContext.get(), AV_OPT_FLAG_DECODING_PARAM);
+  context->video_codec_id = videoId;
+  context->audio_codec_id = audioId;
+  context->subtitle_codec_id = subtitleId;
+  parameters = parameterOwner.release();
+  // On failure the library frees the context itself.
+  int result = lib::avformat_open_input(&context, FileName.c_str(), FSettings.ForcedInputFormat,
+                                        &parameters);
+  parameterOwner.reset(parameters);
+  if (result < 0) {
+    FErrorText = OpenErrorText(FileName, result);
+    ClearPendingFileSettings();
+    return false;
+  }
+  TInputFormatContextPtr input(context);
+
+  if (FSettings.ProgramId != 0)
+    for (unsigned i = 0; i < input->nb_programs; ++i)
+      if (input->programs[i]->id != FSettings.ProgramId) input->programs[i]->discard = AVDISCARD_ALL;
+
+  {
+    std::lock_guard lock(CodecLock());
+    result = lib::avformat_find_stream_info(input.get(), nullptr);
+  }
+  if (result < 0 && FSettings.Verbosity >= 0) {
+    FErrorText = StringFormat("%s: could not find codec parameters", FileName.c_str());
+    ClearPendingFileSettings();
+    return false;
+  }
+
+  std::int64_t seekTarget = FSettings.StartTime;
+  if (input->start_time != AV_NOPTS_VALUE) seekTarget += input->start_time;
+  if (FSettings.StartTime != 0) {
+    lib::av_seek_frame(input.get(), -1, seekTarget, AVSEEK_FLAG_BACKWARD);
+    FSettings.StartTime = 0;  // applies to this input only
+  }
+
+  FInputStreamCodecs[FNbInputFiles].clear();
+  for (unsigned i = 0; i < input->nb_streams; ++i) TakeOverInputStream(input.get(), i, FileName);
+
+  if (input->duration != AV_NOPTS_VALUE) {
+    const std::int64_t durationMs = input->duration / 1000;
+    if (durationMs > FSettings.ExpectedTotalDurationMs)
+      FSettings.ExpectedTotalDurationMs = static_cast<int>(std::min<std::int64_t>(durationMs, INT32_MAX));
+  }
+
+  const int index = FNbInputFiles;
+  FInputFilesTsOffset[index] =
+      FSettings.InputTimeOffset - (FSettings.CopyTimestamps ? 0 : seekTarget);
+  FInputFilesRateEmulation[index] = FSettings.RateEmulation;
+  if (FSettings.Verbosity >= 0) lib::av_dump_format(input.get(), index, FileName.c_str(), 0);
+  FInputFiles[index] = std::move(input);
+  ++FNbInputFiles;
+  ClearPendingFileSettings();
+  return true;
+}
+
+void TCustomFFmpeg::TakeOverInputStream(AVFormatContext* Context, unsigned StreamIndex,
+                                        const std::string& FileName) {
+  AVStream* stream = Context->streams[StreamIndex];
+  const AVCodec* decoder = lib::avcodec_find_decoder(stream->codecpar->codec_id);
+  TCodecContextPtr codec(lib::avcodec_alloc_context3(decoder));
+  if (!codec) throw FFMpegException(OpenErrorText(FileName, AVERROR(ENOMEM)));
+  lib::avcodec_parameters_to_context(codec.get(), stream->codecpar);
+  codec->pkt_timebase = stream->time_base;
+  codec->thread_count = FSettings.ThreadCount;
+
+  switch (stream->codecpar->codec_type) {
+    case AVMEDIA_TYPE_AUDIO:
+      ApplyRecordedOptions(codec.get(), FCodecOptionContexts[1].get(),
+                           AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+      FSettings.AudioChannels = codec->ch_layout.nb_channels;
+      FSettings.AudioSampleRate = codec->sample_rate;
+      FSettings.AudioSampleFormat = codec->sample_fmt;
+      if (FSettings.AudioDisable) stream->discard = AVDISCARD_ALL;
+      break;
+    case AVMEDIA_TYPE_VIDEO: {
+      ApplyRecordedOptions(codec.get(), FCodecOptionContexts[0].get(),
+                           AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+      FSettings.FrameWidth = codec->width;
+      FSettings.FrameHeight = codec->height;
+      double aspect = stream->sample_aspect_ratio.num ? AspectOf(stream->sample_aspect_ratio)
+                                                      : AspectOf(codec->sample_aspect_ratio);
+      if (codec->width * codec->height != 0)
+        aspect = aspect != 0 ? aspect * codec->width / codec->height
+                             : static_cast<double>(codec->width) / codec->height;
+      else if (aspect == 0)
+        aspect = 4.0 / 3.0;
+      FSettings.FrameAspectRatio = static_cast<float>(aspect);
+      if (codec->pix_fmt == AV_PIX_FMT_NONE && LowerExtension(FileName).rfind(".rmvb", 0) == 0)
+        codec->pix_fmt = AV_PIX_FMT_YUV420P;
+      FSettings.FramePixelFormat = codec->pix_fmt;
+      const AVRational codecRate = stream->avg_frame_rate;
+      const AVRational streamRate = stream->r_frame_rate;
+      if (codecRate.num && (codecRate.num != streamRate.num || codecRate.den != streamRate.den) &&
+          FSettings.Verbosity > 0 && Logging())
+        Log(1, StringFormat("Seems stream %d codec frame rate differs from container frame rate: "
+                            "%2.2f (%d/%d) -> %2.2f (%d/%d)",
+                            static_cast<int>(StreamIndex), AspectOf(codecRate), codecRate.num,
+                            codecRate.den, AspectOf(streamRate), streamRate.num, streamRate.den));
+      FSettings.FrameRate = streamRate;
+      if (FSettings.VideoDisable)
+        stream->discard = AVDISCARD_ALL;
+      else if (FSettings.VideoDiscard)
+        stream->discard = static_cast<AVDiscard>(FSettings.VideoDiscard);
+      break;
+    }
+    case AVMEDIA_TYPE_SUBTITLE:
+      if (FSettings.SubtitleDisable) stream->discard = AVDISCARD_ALL;
+      break;
+    case AVMEDIA_TYPE_DATA:
+    case AVMEDIA_TYPE_ATTACHMENT:
+    case AVMEDIA_TYPE_UNKNOWN:
+      break;
+    default:
+      throw FFMpegException("invalid codec_type");
+  }
+  FInputStreamCodecs[FNbInputFiles].push_back(std::move(codec));
+}

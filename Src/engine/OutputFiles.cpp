@@ -1,0 +1,181 @@
+// Creating output files: the checks on crop, pad and filters, the format, the stream
+// types the file gets, the metadata, and the file itself.
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <filesystem>
+
+#include "FFmpeg.h"
+#include "MyUtils.h"
+
+namespace {
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// True when an item of the filter text is one of the filters that change the frame size.
+bool NamesResizingFilter(const std::string& filters) {
+  std::string rest = Lower(filters);
+  while (!rest.empty()) {
+    std::string item, name;
+    SplitFirst(rest, ",", true, item);
+    SplitFirst(item, "=", false, name);
+    if (std::string(",crop,rotate,scale,transpose,").find("," + name + ",") != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+void SetMetadata(AVDictionary** metadata, const char* key, const std::string& value,
+                 std::size_t limit) {
+  if (!value.empty()) lib::av_dict_set(metadata, key, value.substr(0, limit - 1).c_str(), 0);
+}
+
+}  // namespace
+
+int TCustomFFmpeg::OutputRowOf(const AVFormatContext* Context) const {
+  for (int i = 0; i < FNbOutputFiles; ++i)
+    if (FOutputFiles[i].get() == Context) return i;
+  return FNbOutputFiles;  // the file being created
+}
+
+bool TCustomFFmpeg::NamesAnInput(const std::string& FileName) const {
+  std::error_code failed;
+  for (int i = 0; i < FNbInputFiles; ++i) {
+    const AVFormatContext* input = FInputFiles[i].get();
+    if (input && input->url && std::filesystem::equivalent(input->url, FileName, failed))
+      return true;
+  }
+  return false;
+}
+
+void TCustomFFmpeg::CheckInputStreamTypes(bool& HasVideo, bool& HasAudio,
+                                          bool& HasSubtitle) const {
+  HasVideo = HasAudio = HasSubtitle = false;
+  for (int i = 0; i < FNbInputFiles; ++i) {
+    const AVFormatContext* input = FInputFiles[i].get();
+    for (unsigned j = 0; j < input->nb_streams; ++j) {
+      switch (input->streams[j]->codecpar->codec_type) {
+        case AVMEDIA_TYPE_VIDEO: HasVideo = true; break;
+        case AVMEDIA_TYPE_AUDIO: HasAudio = true; break;
+        case AVMEDIA_TYPE_SUBTITLE: HasSubtitle = true; break;
+        case AVMEDIA_TYPE_DATA:
+        case AVMEDIA_TYPE_ATTACHMENT:
+        case AVMEDIA_TYPE_UNKNOWN: break;
+        default: throw FFMpegException("invalid codec_type of input file");
+      }
+    }
+  }
+}
+
+bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
+  const auto fail = [this](const std::string& text) {
+    FErrorText = text;
+    FSettings.ForcedOutputFormat = nullptr;
+    FSettings.ForcedInputFormat = nullptr;
+    return false;
+  };
+  const TEngineSettings& s = FSettings;
+  if (!s.VideoFilters.empty() && s.CropTop + s.CropBottom + s.CropLeft + s.CropRight != 0)
+    return fail("Cannot enable crop options and filters at the same time.");
+  if (NamesResizingFilter(s.VideoFilters) && s.PadTop + s.PadBottom + s.PadLeft + s.PadRight != 0)
+    return fail("Cannot enable pad options and the filters which resize frame at the same time. "
+                "(crop, rotate, scale, transpose, etc.)");
+  if (FNbOutputFiles >= kMaxFiles)
+    return fail(StringFormat("Too many output files: at most %d can be created", kMaxFiles));
+  // An input is never overwritten, whatever name or link leads to it.
+  if (NamesAnInput(FileName))
+    return fail(StringFormat("Output file '%s' is also an input file", FileName.c_str()));
+  FSettings.UseFilterGraph = !s.VideoFilters.empty();
+
+  AVFormatContext* raw = nullptr;
+  lib::avformat_alloc_output_context2(&raw, s.ForcedOutputFormat, nullptr, FileName.c_str());
+  if (!raw)
+    return fail(StringFormat("Unable to find a suitable output format for '%s'", FileName.c_str()));
+  TOutputFormatContextPtr output(raw);
+  const int row = FNbOutputFiles;
+  FOutputStreams[row].clear();
+  const auto failAndForget = [&](const std::string& text) {
+    FOutputStreams[row].clear();
+    return fail(text);
+  };
+
+  const AVOutputFormat* format = output->oformat;
+  bool useVideo = format->video_codec != AV_CODEC_ID_NONE || s.VideoStreamCopy || !s.VideoCodecName.empty();
+  bool useAudio = format->audio_codec != AV_CODEC_ID_NONE || s.AudioStreamCopy || !s.AudioCodecName.empty();
+  bool useSubtitle =
+      format->subtitle_codec != AV_CODEC_ID_NONE || s.SubtitleStreamCopy || !s.SubtitleCodecName.empty();
+  if (FNbInputFiles > 0) {
+    bool inputVideo, inputAudio, inputSubtitle;
+    try {
+      CheckInputStreamTypes(inputVideo, inputAudio, inputSubtitle);
+    } catch (const std::exception& failure) {
+      return failAndForget(StringFormat("check_audio_video_sub_inputs fail: %s", failure.what()));
+    }
+    useVideo &= inputVideo;
+    useAudio &= inputAudio;
+    useSubtitle &= inputSubtitle;
+  }
+  useVideo &= !s.VideoDisable;
+  useAudio &= !s.AudioDisable;
+  useSubtitle &= !s.SubtitleDisable;
+  // The disable flags speak for this file only, also where they dropped a stream type.
+  FSettings.VideoDisable = FSettings.AudioDisable = FSettings.SubtitleDisable = false;
+
+  const struct {
+    bool wanted;
+    void (TCustomFFmpeg::*create)(AVFormatContext*);
+    const char* failure;
+  } creators[] = {{useVideo, &TCustomFFmpeg::new_video_stream, "new_video_stream fail: %s"},
+                  {useAudio, &TCustomFFmpeg::new_audio_stream, "new_audio_stream fail: %s"},
+                  {useSubtitle, &TCustomFFmpeg::new_subtitle_stream, "new_subtitle_stream fail: %s"}};
+  for (const auto& creator : creators) {
+    if (!creator.wanted) continue;
+    try {
+      (this->*creator.create)(output.get());
+    } catch (const std::exception& failure) {
+      return failAndForget(StringFormat(creator.failure, failure.what()));
+    }
+  }
+
+  AVDictionary** metadata = &output->metadata;
+  if (s.RecordTimestamp != 0) {
+    const std::time_t stamp = static_cast<std::time_t>(s.RecordTimestamp);
+    char text[32];
+    std::tm utc{};
+    gmtime_r(&stamp, &utc);
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &utc);
+    lib::av_dict_set(metadata, "creation_time", text, 0);
+  }
+  SetMetadata(metadata, "title", s.Title, 512);
+  SetMetadata(metadata, "artist", s.Author, 512);
+  SetMetadata(metadata, "copyright", s.Copyright, 512);
+  SetMetadata(metadata, "comment", s.Comment, 512);
+  SetMetadata(metadata, "album", s.Album, 512);
+  if (s.Year > 0) lib::av_dict_set_int(metadata, "date", s.Year, 0);
+  if (s.Track > 0) lib::av_dict_set_int(metadata, "track", s.Track, 0);
+  SetMetadata(metadata, "genre", s.Genre, 32);
+
+  if ((format->flags & AVFMT_NEEDNUMBER) && !lib::av_filename_number_test(FileName.c_str()))
+    return failAndForget(OpenErrorText(FileName, AVERROR(EDOM)));
+  if (!(format->flags & AVFMT_NOFILE) &&
+      lib::avio_open(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE) < 0)
+    return failAndForget(StringFormat("Could not open '%s'", FileName.c_str()));
+
+  // Muxers that know these options take them; the others have nothing to set.
+  lib::av_opt_set_int(output.get(), "preload", static_cast<std::int64_t>(s.MuxPreload * 1000000),
+                      AV_OPT_SEARCH_CHILDREN);
+  output->max_delay = static_cast<int>(s.MuxMaxDelay * 1000000);
+  if (s.LoopOutput >= 0)
+    lib::av_opt_set_int(output.get(), "loop", s.LoopOutput, AV_OPT_SEARCH_CHILDREN);
+  ApplyRecordedOptions(output.get(), FFormatOptionContext.get(), AV_OPT_FLAG_ENCODING_PARAM);
+
+  FOutputFiles[row] = std::move(output);
+  ++FNbOutputFiles;
+  FSettings.ForcedOutputFormat = nullptr;
+  FSettings.ForcedInputFormat = nullptr;
+  return true;
+}

@@ -1,0 +1,293 @@
+// The video, audio and subtitle streams of an output file, prepared from the settings and
+// the parameters taken over from the inputs.
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "FFmpeg.h"
+#include "MyUtils.h"
+
+namespace {
+
+constexpr float kLambdaPerQScale = 118;  // the libraries' quality unit per qscale step
+
+// Clears a stream type's pending settings however its creation ends.
+class TPendingStreamSettings {
+ public:
+  TPendingStreamSettings(bool& disable, std::string& codecName, bool& streamCopy,
+                         std::string* language = nullptr)
+      : disable_(disable), codecName_(codecName), streamCopy_(streamCopy), language_(language) {}
+  ~TPendingStreamSettings() {
+    disable_ = false;
+    codecName_.clear();
+    streamCopy_ = false;
+    if (language_) language_->clear();
+  }
+  TPendingStreamSettings(const TPendingStreamSettings&) = delete;
+  TPendingStreamSettings& operator=(const TPendingStreamSettings&) = delete;
+
+ private:
+  bool& disable_;
+  std::string& codecName_;
+  bool& streamCopy_;
+  std::string* language_;
+};
+
+// "start,end,q/start,end,q...": q > 0 is a fixed qscale, q <= 0 a quality factor of -q %.
+std::vector<RcOverride> ParseRcOverride(const std::string& text) {
+  std::vector<RcOverride> entries;
+  const char* at = text.c_str();
+  for (;;) {
+    long numbers[3];
+    for (int k = 0; k < 3; ++k) {
+      char* end = nullptr;
+      errno = 0;
+      numbers[k] = std::strtol(at, &end, 10);
+      if (end == at || errno == ERANGE || numbers[k] < INT_MIN || numbers[k] > INT_MAX ||
+          (k < 2 && *end == '\0'))
+        throw FFMpegException("error parsing rc_override");
+      at = k < 2 ? end + 1 : end;  // the first two numbers are followed by a separator
+    }
+    RcOverride entry{};
+    entry.start_frame = static_cast<int>(numbers[0]);
+    entry.end_frame = static_cast<int>(numbers[1]);
+    if (numbers[2] > 0) {
+      entry.qscale = static_cast<int>(numbers[2]);
+      entry.quality_factor = 1.0f;
+    } else {
+      entry.qscale = 0;
+      entry.quality_factor = static_cast<float>(-numbers[2]) / 100.0f;
+    }
+    entries.push_back(entry);
+    at = std::strchr(at, '/');
+    if (!at) return entries;
+    ++at;
+  }
+}
+
+// The listed rate nearest to rate; the first of equally near ones wins.
+AVRational NearestSupportedRate(AVRational rate, const AVRational* supported) {
+  AVRational best = rate;
+  std::int64_t bestNum = INT_MAX, bestDen = 1;
+  for (const AVRational* listed = supported; listed->den; ++listed) {
+    int num = 0, den = 1;
+    lib::av_reduce(&num, &den,
+                   static_cast<std::int64_t>(rate.num) * listed->den -
+                       static_cast<std::int64_t>(listed->num) * rate.den,
+                   static_cast<std::int64_t>(rate.den) * listed->den, INT_MAX);
+    const std::int64_t distance = num < 0 ? -static_cast<std::int64_t>(num) : num;
+    if (distance * bestDen < bestNum * den) {
+      bestNum = distance;
+      bestDen = den;
+      best = *listed;
+    }
+  }
+  return best;
+}
+
+template <typename T>
+bool Lists(const T* list, T terminator, T value) {
+  for (; *list != terminator; ++list)
+    if (*list == value) return true;
+  return false;
+}
+
+std::uint16_t* LibraryCopyOf(const std::vector<std::uint16_t>& matrix) {
+  auto* copy = static_cast<std::uint16_t*>(lib::av_malloc(matrix.size() * sizeof(std::uint16_t)));
+  if (copy) std::memcpy(copy, matrix.data(), matrix.size() * sizeof(std::uint16_t));
+  return copy;
+}
+
+void SetLanguage(AVStream* stream, const std::string& language) {
+  if (!language.empty())
+    lib::av_dict_set(&stream->metadata, "language", language.substr(0, 3).c_str(), 0);
+}
+
+AVRational SampleAspectFor(float frameAspect, int width, int height) {
+  if (width * height == 0) return RationalFromDouble(frameAspect * 3.0 / 4.0, 255);
+  return RationalFromDouble(static_cast<double>(frameAspect) * height / width, 255);
+}
+
+}  // namespace
+
+TOutputStreamSetup& TCustomFFmpeg::NewStreamSetup(AVFormatContext* Context, AVStream* Stream,
+                                                  int PendingFilterIndex) {
+  std::vector<TOutputStreamSetup>& streams = FOutputStreams[OutputRowOf(Context)];
+  streams.resize(Stream->index + 1);
+  TOutputStreamSetup& setup = streams[Stream->index];
+  setup.Filters = std::move(FPendingBitstreamFilters[PendingFilterIndex]);
+  FPendingBitstreamFilters[PendingFilterIndex].clear();
+  return setup;
+}
+
+namespace {
+
+AVStream* NewStream(AVFormatContext* context) {
+  if (context->nb_streams >= static_cast<unsigned>(kMaxStreams))
+    throw FFMpegException(StringFormat("Too many streams: at most %d per output file", kMaxStreams));
+  AVStream* stream = lib::avformat_new_stream(context, nullptr);
+  if (!stream) throw FFMpegException("Could not alloc stream");
+  return stream;
+}
+
+}  // namespace
+
+void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
+  TEngineSettings& s = FSettings;
+  TPendingStreamSettings pending(s.VideoDisable, s.VideoCodecName, s.VideoStreamCopy);
+  AVStream* stream = NewStream(Context);
+  TOutputStreamSetup& setup = NewStreamSetup(Context, stream, 0);
+
+  if (s.VideoStreamCopy) {
+    setup.Codec.reset(lib::avcodec_alloc_context3(nullptr));
+    setup.Codec->codec_type = AVMEDIA_TYPE_VIDEO;
+    setup.StreamCopy = true;
+    stream->sample_aspect_ratio = SampleAspectFor(s.FrameAspectRatio, s.FrameWidth, s.FrameHeight);
+    return;
+  }
+
+  AVCodecID id;
+  if (s.VideoCodecName.empty())
+    id = lib::av_guess_codec(Context->oformat, nullptr, Context->url, nullptr, AVMEDIA_TYPE_VIDEO);
+  else if (!FindCodec(s.VideoCodecName, AVMEDIA_TYPE_VIDEO, true, id))
+    throw FFMpegException(FErrorText);
+  const AVCodec* encoder = lib::avcodec_find_encoder(id);
+  setup.Codec.reset(lib::avcodec_alloc_context3(encoder));
+  AVCodecContext* codec = setup.Codec.get();
+  if (!codec) throw FFMpegException("Could not alloc stream");
+  codec->codec_type = AVMEDIA_TYPE_VIDEO;
+  codec->codec_id = id;
+  if (s.VideoCodecTag) codec->codec_tag = s.VideoCodecTag;
+  AVCodecContext* options = FCodecOptionContexts[0].get();
+  if ((s.VideoGlobalHeader & 1) ||
+      (s.VideoGlobalHeader == 0 && (Context->oformat->flags & AVFMT_GLOBALHEADER))) {
+    codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    options->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  }
+  if (s.VideoGlobalHeader & 2) {
+    codec->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
+    options->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
+  }
+  ApplyRecordedOptions(codec, options, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+
+  AVRational rate = s.FrameRate.num && s.FrameRate.den ? s.FrameRate : AVRational{25, 1};
+  if (encoder && encoder->supported_framerates)
+    rate = NearestSupportedRate(rate, encoder->supported_framerates);
+  codec->time_base = {rate.den, rate.num};
+  codec->framerate = rate;
+  codec->width = s.FrameWidth + s.PadLeft + s.PadRight;
+  codec->height = s.FrameHeight + s.PadTop + s.PadBottom;
+  codec->sample_aspect_ratio = SampleAspectFor(s.FrameAspectRatio, codec->width, codec->height);
+  stream->sample_aspect_ratio = codec->sample_aspect_ratio;
+
+  auto pixelFormat = static_cast<AVPixelFormat>(s.FramePixelFormat);
+  if (encoder && encoder->pix_fmts && !Lists(encoder->pix_fmts, AV_PIX_FMT_NONE, pixelFormat))
+    pixelFormat = encoder->pix_fmts[0];
+  codec->pix_fmt = pixelFormat;
+
+  if (s.IntraOnly) codec->gop_size = 0;
+  if (s.VideoQScale != 0 || s.SameQuality) {
+    codec->flags |= AV_CODEC_FLAG_QSCALE;
+    setup.Quality = kLambdaPerQScale * s.VideoQScale;
+    codec->global_quality = static_cast<int>(setup.Quality);
+  }
+  if (s.IntraMatrix.size() == 64) codec->intra_matrix = LibraryCopyOf(s.IntraMatrix);
+  if (s.InterMatrix.size() == 64) codec->inter_matrix = LibraryCopyOf(s.InterMatrix);
+  codec->thread_count = s.ThreadCount;
+
+  if (!s.RcOverride.empty()) {
+    const std::vector<RcOverride> entries = ParseRcOverride(s.RcOverride);
+    codec->rc_override =
+        static_cast<RcOverride*>(lib::av_malloc(entries.size() * sizeof(RcOverride)));
+    if (!codec->rc_override) throw FFMpegException("Could not alloc stream");
+    std::memcpy(codec->rc_override, entries.data(), entries.size() * sizeof(RcOverride));
+    codec->rc_override_count = static_cast<int>(entries.size());
+  }
+  if (codec->rc_initial_buffer_occupancy == 0)
+    codec->rc_initial_buffer_occupancy = codec->rc_buffer_size * 3 / 4;
+  codec->intra_dc_precision = s.IntraDcPrecision - 8;
+  if (s.DoPsnr) codec->flags |= AV_CODEC_FLAG_PSNR;
+  if (s.Pass == 1) codec->flags |= AV_CODEC_FLAG_PASS1;
+  if (s.Pass == 2) codec->flags |= AV_CODEC_FLAG_PASS2;
+}
+
+void TCustomFFmpeg::new_audio_stream(AVFormatContext* Context) {
+  TEngineSettings& s = FSettings;
+  TPendingStreamSettings pending(s.AudioDisable, s.AudioCodecName, s.AudioStreamCopy,
+                                 &s.AudioLanguage);
+  AVStream* stream = NewStream(Context);
+  TOutputStreamSetup& setup = NewStreamSetup(Context, stream, 1);
+
+  AVCodecID id = AV_CODEC_ID_NONE;
+  const AVCodec* encoder = nullptr;
+  if (!s.AudioStreamCopy) {
+    id = lib::av_guess_codec(Context->oformat, nullptr, Context->url, nullptr, AVMEDIA_TYPE_AUDIO);
+    if (!s.AudioCodecName.empty() && !FindCodec(s.AudioCodecName, AVMEDIA_TYPE_AUDIO, true, id))
+      throw FFMpegException(FErrorText);
+    encoder = lib::avcodec_find_encoder(id);
+  }
+  setup.Codec.reset(lib::avcodec_alloc_context3(encoder));
+  AVCodecContext* codec = setup.Codec.get();
+  if (!codec) throw FFMpegException("Could not alloc stream");
+  codec->codec_type = AVMEDIA_TYPE_AUDIO;
+  if (s.AudioCodecTag) codec->codec_tag = s.AudioCodecTag;
+  AVCodecContext* options = FCodecOptionContexts[1].get();
+  if (Context->oformat->flags & AVFMT_GLOBALHEADER) {
+    codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    options->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  }
+  lib::av_channel_layout_uninit(&codec->ch_layout);
+  lib::av_channel_layout_default(&codec->ch_layout, s.AudioChannels);
+
+  if (s.AudioStreamCopy) {
+    setup.StreamCopy = true;
+  } else {
+    codec->codec_id = id;
+    ApplyRecordedOptions(codec, options, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    if (s.AudioQScale > -99999) {
+      codec->flags |= AV_CODEC_FLAG_QSCALE;
+      setup.Quality = kLambdaPerQScale * s.AudioQScale;
+      codec->global_quality = static_cast<int>(setup.Quality);
+    }
+    codec->thread_count = s.ThreadCount;
+    auto sampleFormat = static_cast<AVSampleFormat>(s.AudioSampleFormat);
+    if (encoder && encoder->sample_fmts &&
+        !Lists(encoder->sample_fmts, AV_SAMPLE_FMT_NONE, sampleFormat))
+      sampleFormat = encoder->sample_fmts[0];
+    codec->sample_fmt = sampleFormat;
+  }
+  codec->sample_rate = s.AudioSampleRate;
+  codec->time_base = {1, s.AudioSampleRate > 0 ? s.AudioSampleRate : 1};
+  SetLanguage(stream, s.AudioLanguage);
+}
+
+void TCustomFFmpeg::new_subtitle_stream(AVFormatContext* Context) {
+  TEngineSettings& s = FSettings;
+  TPendingStreamSettings pending(s.SubtitleDisable, s.SubtitleCodecName, s.SubtitleStreamCopy,
+                                 &s.SubtitleLanguage);
+  AVStream* stream = NewStream(Context);
+  TOutputStreamSetup& setup = NewStreamSetup(Context, stream, 2);
+
+  AVCodecID id = AV_CODEC_ID_NONE;
+  if (!s.SubtitleStreamCopy) {
+    // Without a name the format's own subtitle codec is used, so subtitles convert too.
+    if (s.SubtitleCodecName.empty())
+      id = lib::av_guess_codec(Context->oformat, nullptr, Context->url, nullptr,
+                               AVMEDIA_TYPE_SUBTITLE);
+    else if (!FindCodec(s.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true, id))
+      throw FFMpegException(FErrorText);
+  }
+  setup.Codec.reset(lib::avcodec_alloc_context3(id ? lib::avcodec_find_encoder(id) : nullptr));
+  AVCodecContext* codec = setup.Codec.get();
+  if (!codec) throw FFMpegException("Could not alloc stream");
+  codec->codec_type = AVMEDIA_TYPE_SUBTITLE;
+  if (s.SubtitleStreamCopy) {
+    setup.StreamCopy = true;
+  } else {
+    codec->codec_id = id;
+    ApplyRecordedOptions(codec, FCodecOptionContexts[3].get(),
+                         AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+  }
+  SetLanguage(stream, s.SubtitleLanguage);
+}
