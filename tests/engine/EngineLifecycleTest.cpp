@@ -168,7 +168,9 @@ TEST_F(EngineLifecycle, ExceptionInTheJobIsLoggedAndReported) {
 
 TEST_F(EngineLifecycle, CodecsLeftOpenByAFailedJobAreClosed) {
   WithFiles();
-  engine->body = [](TScriptedEngine& self) {
+  // In a real job the stream tables own the contexts; here the test does, past the throw.
+  std::vector<TCodecContextPtr> contexts;
+  engine->body = [&contexts](TScriptedEngine& self) {
     const AVCodec* decoder = lib::avcodec_find_decoder(AV_CODEC_ID_RAWVIDEO);
     TCodecContextPtr decoding(lib::avcodec_alloc_context3(decoder));
     decoding->width = decoding->height = 16;
@@ -182,9 +184,8 @@ TEST_F(EngineLifecycle, CodecsLeftOpenByAFailedJobAreClosed) {
     ASSERT_GE(self.OpenEncoder(encoding.get(), encoder, nullptr), 0);
     EXPECT_EQ(self.OpenedDecoderCount(), 1u);
     EXPECT_EQ(self.OpenedEncoderCount(), 1u);
-    // Contexts owned elsewhere in a real job; kept alive here past the throw.
-    decoding.release();
-    encoding.release();
+    contexts.push_back(std::move(decoding));
+    contexts.push_back(std::move(encoding));
     throw FFMpegException("failed after opening");
   };
   engine->Start(false);
