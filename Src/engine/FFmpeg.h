@@ -16,6 +16,7 @@
 #include "EngineSettings.h"
 #include "EngineThreads.h"
 #include "EngineTypes.h"
+#include "FrameHook.h"
 #include "MediaPointers.h"
 
 class TCustomFFmpeg;
@@ -102,6 +103,107 @@ class TCustomFFmpeg {
   // hold all bits of Flags (AV_OPT_FLAG_ENCODING_PARAM, ..._VIDEO_PARAM, ...).
   void ApplyRecordedOptions(void* Target, void* Source, int Flags);
 
+  // ---- Option vocabulary: the dispatcher, generic library options and typed setters ----
+  // Every failure raises FFMpegException with its message, except the runtime's number
+  // conversions (EConvertError) and the tag length check (EAssertionFailed). An empty text
+  // means that the value is not given.
+
+  // One named option with its text value (names are case-sensitive, without a dash).
+  // Names the vocabulary does not know go to SetCodecOption; its answer is ignored.
+  void SetOption(const std::string& Name, const std::string& Value);
+  // A generic option of the libraries' option tables (codec, muxer, scaler); false when
+  // no table takes it.
+  bool SetCodecOption(const std::string& Name, const std::string& Value);
+  bool SetCodecOptionInt(const std::string& Name, int Value);
+  // "b", "vb", "ab": a bit rate in bits/s, with a warning when it looks like kbit/s.
+  bool SetBitrateOption(const std::string& Name, const std::string& Value);
+
+  void SetFormat(const std::string& Name);
+  void SetInputFormat(const std::string& Name);
+  void SetOutputFormat(const std::string& Name);
+  void SetVerbosity(int Level);
+
+  void SetFrameRate(const std::string& Text);
+  void SetFrameSize(const std::string& Text);
+  void SetAspectRatio(const std::string& Text);
+  // "list" logs the known formats and changes nothing.
+  void SetPixelFormat(const std::string& Text);
+  void SetSampleFormat(const std::string& Text);
+  void SetCropTop(int Value);
+  void SetCropBottom(int Value);
+  void SetCropLeft(int Value);
+  void SetCropRight(int Value);
+  void SetPadTop(int Value);
+  void SetPadBottom(int Value);
+  void SetPadLeft(int Value);
+  void SetPadRight(int Value);
+  // Color is 0x00BBGGRR.
+  void SetPadColor(int Color);
+  void SetVideoQScale(float Value);
+  void SetRcOverride(const std::string& Text);
+  void SetTopFieldFirst(int Value);
+  void SetMotionThreshold(int Value);
+  // 64 comma-separated coefficients.
+  void SetIntraMatrix(const std::string& Text);
+  void SetInterMatrix(const std::string& Text);
+
+  // "copy" asks for stream copy of that type.
+  void SetVideoCodec(const std::string& Name);
+  void SetAudioCodec(const std::string& Name);
+  void SetSubtitleCodec(const std::string& Name);
+  // Four characters, stored as a little-endian FourCC.
+  void SetVideoTag(const std::string& Text);
+  void SetAudioTag(const std::string& Text);
+  void SetAudioSampleRate(int Value);
+  void SetAudioChannels(int Value);
+  void SetAudioVolume(int Value);
+  void SetAudioSyncMethod(int Value);
+  void SetVideoSyncMethod(int Value);
+  void SetMuxMaxDelay(float Value);
+  void SetMuxPreload(float Value);
+  void SetVideoChannel(int Value);
+  void SetVideoStandard(const std::string& Text);
+  void SetVideoFilters(const std::string& Text);
+  // The module file, then its arguments, separated by "|" or else by blanks.
+  void AddVideoHook(const std::string& Text);
+
+  // "file:stream[:syncfile:syncstream]" and "outfile:infile"; numbers in C notation.
+  void AddStreamMap(const std::string& Text);
+  void AddMetaDataMap(const std::string& Text);
+  // "stream:scale" for the input file opened next.
+  void SetInputTimeScale(const std::string& Text);
+  // "absf", "vbsf", "sbsf": a bitstream filter for the next stream of that type.
+  void AddBitstreamFilter(const std::string& Option, const std::string& Value);
+
+  // Durations and dates in the libraries' time syntax; Name is the option, for messages.
+  void SetRecordingTime(const std::string& Name, const std::string& Text);
+  void SetRecordingTimeMs(int Value);
+  void SetStartTime(const std::string& Name, const std::string& Text);
+  void SetStartTimeUs(std::int64_t Value);
+  void SetRecordTimestamp(const std::string& Name, const std::string& Text);
+  void SetInputTimeOffset(const std::string& Name, const std::string& Text);
+  void SetProgramId(int Value);
+
+  void SetTitle(const std::string& Text);
+  void SetAuthor(const std::string& Text);
+  void SetCopyright(const std::string& Text);
+  void SetComment(const std::string& Text);
+  void SetGenre(const std::string& Text);
+  void SetAlbum(const std::string& Text);
+  void SetYear(int Value);
+  void SetTrack(int Value);
+
+  void SetPass(int Value);
+  void SetVStats(bool Enable);
+  void SetVStatsFile(const std::string& Text);
+  // (start, end) pairs in microseconds for the picture hooks; kept sorted by end.
+  void SetTimeRanges(const std::vector<std::pair<std::int64_t, std::int64_t>>& Ranges);
+  // "newvideo", "newaudio", "newsubtitle": one more stream in the last output file.
+  void AddVideoStream();
+  void AddAudioStream();
+  void AddSubtitleStream();
+  // ---- end of the option vocabulary ----
+
   bool Running() const { return FRunning; }
   bool StopRequested() const { return FStopRequest; }
   bool Finished() const { return FFinished; }
@@ -161,6 +263,17 @@ class TCustomFFmpeg {
 
   // Bitstream filters waiting for the next stream of their type (video, audio, subtitle).
   std::array<TBitstreamFilterChain, 3> FPendingBitstreamFilters;
+
+  // ---- Option vocabulary: helpers and state ----
+  // Microseconds from a duration or date text, raising "Invalid %s specification for %s: %s".
+  std::int64_t ParseTime(const std::string& Name, const std::string& Text, bool IsDuration);
+  // The format name to look up: "pgmyuv" becomes "image2" with PGMYUV compatibility.
+  std::string FormatNameFor(const std::string& Name);
+  // The output file opened last; raises when there is none.
+  AVFormatContext* LastOutputFile() const;
+  // The configured video hooks, passed every picture while FSettings.UsingFrameHooks is set.
+  TFrameHookList FFrameHooks;
+  // ---- end of the option vocabulary ----
 
   // Per-job working state.
   std::int64_t FVideoSize = 0;

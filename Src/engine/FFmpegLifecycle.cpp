@@ -99,6 +99,7 @@ void TCustomFFmpeg::Cleanup() {
   FSettings.VideoStandard.clear();
   FSettings.AudioLanguage.clear();
   FSettings.SubtitleLanguage.clear();
+  FFrameHooks.Release();
 }
 
 TFFmpegThread* TCustomFFmpeg::Start(bool InThread, TConvertPriority Priority) {

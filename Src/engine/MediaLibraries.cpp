@@ -80,3 +80,4 @@ void FreeMediaLibraries() {
 bool MediaLibrariesLoaded() { return mediaLibrariesLoaded; }
 const std::string& MediaLibrariesError() { return mediaLibrariesError; }
 int CurrentLogLevel() { return currentLogLevel; }
+void SetCurrentLogLevel(int level) { currentLogLevel = level; }

@@ -13,3 +13,5 @@ bool MediaLibrariesLoaded();
 const std::string& MediaLibrariesError();
 // The libraries' log threshold as read back after the last successful load.
 int CurrentLogLevel();
+// Records a threshold just passed to av_log_set_level.
+void SetCurrentLogLevel(int level);

@@ -1,0 +1,142 @@
+#include "FrameHook.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <memory>
+#include <new>
+
+#include "AVUtilHlpr.h"
+#include "LibraryBinding.h"
+
+namespace {
+
+std::vector<TLoadedHookModule>& Modules() {
+  static std::vector<TLoadedHookModule> modules;
+  return modules;
+}
+
+// File names are compared exactly: on this platform two names that differ only in case
+// are two different files.
+void* FindLoadedModule(const std::string& FileName) {
+  for (const TLoadedHookModule& module : Modules())
+    if (module.FileName == FileName) return module.Handle;
+  return nullptr;
+}
+
+// Makes a folder the current directory and returns to the previous one when it goes.
+class TDirectoryScope {
+ public:
+  explicit TDirectoryScope(const std::filesystem::path& Folder) {
+    std::error_code ignored;
+    previous_ = std::filesystem::current_path(ignored);
+    std::filesystem::current_path(Folder, ignored);
+  }
+  ~TDirectoryScope() {
+    std::error_code ignored;
+    if (!previous_.empty()) std::filesystem::current_path(previous_, ignored);
+  }
+  TDirectoryScope(const TDirectoryScope&) = delete;
+  TDirectoryScope& operator=(const TDirectoryScope&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
+template <typename TEntry>
+TEntry Resolve(void* Handle, const char* Name) {
+  return reinterpret_cast<TEntry>(dlsym(Handle, Name));
+}
+
+void LogFailure(const char* Format, const std::string& Text) {
+  lib::av_log(nullptr, AV_LOG_PANIC, Format, Text.c_str());
+}
+
+// Loads the module, or takes it from the modules loaded before; nullptr when it fails.
+void* LoadModule(const std::string& FileName, const std::filesystem::path& Folder) {
+  if (void* handle = FindLoadedModule(FileName)) return handle;
+  void* handle = Folder.empty()
+                     ? LoadLibraryFrom("", FileName)
+                     : LoadLibraryFrom(Folder.string(),
+                                       std::filesystem::path(FileName).filename().string());
+  if (!handle) {
+    LogFailure("%s\n", LastLoadError());
+    return nullptr;
+  }
+  Modules().push_back({FileName, handle});
+  return handle;
+}
+
+// A new entry for the module, with its own copy of the arguments.
+std::unique_ptr<TFrameHookEntry> MakeEntry(void* Handle, int Argc, char* Argv[]) {
+  std::unique_ptr<TFrameHookEntry> entry(new (std::nothrow) TFrameHookEntry);
+  if (!entry) return nullptr;
+  try {
+    entry->Arguments.assign(Argv, Argv + Argc);
+    for (std::string& argument : entry->Arguments) entry->ArgumentPointers.push_back(argument.data());
+    entry->ArgumentPointers.push_back(nullptr);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  entry->Configure = Resolve<TFrameHookConfigure>(Handle, "Configure");
+  entry->Process = Resolve<TFrameHookProcess>(Handle, "Process");
+  entry->Release = Resolve<TFrameHookRelease>(Handle, "Release");
+  return entry;
+}
+
+}  // namespace
+
+const std::vector<TLoadedHookModule>& LoadedHookModules() { return Modules(); }
+
+int FrameHookAdd(TFrameHookEntry** List, int Argc, char* Argv[]) {
+  if (Argc < 1 || !Argv || !Argv[0]) return -2;
+  const std::string fileName = Argv[0];
+
+  std::error_code ignored;
+  const std::filesystem::path folderPart = std::filesystem::path(fileName).parent_path();
+  const std::filesystem::path folder =
+      folderPart.empty() ? folderPart : std::filesystem::absolute(folderPart, ignored);
+  std::unique_ptr<TDirectoryScope> directory;
+  if (!folder.empty()) directory = std::make_unique<TDirectoryScope>(folder);
+
+  void* handle = LoadModule(fileName, folder);
+  if (!handle) return -1;
+
+  std::unique_ptr<TFrameHookEntry> entry = MakeEntry(handle, Argc, Argv);
+  if (!entry) return -12;
+  if (!entry->Process) {
+    LogFailure("Failed to find Process entrypoint in %s\n", fileName);
+    return -2;
+  }
+  if (!entry->Configure && Argc > 1) {
+    LogFailure("Failed to find Configure entrypoint in %s\n", fileName);
+    return -2;
+  }
+  if (entry->Configure &&
+      entry->Configure(&entry->Context, Argc, entry->ArgumentPointers.data()) != 0) {
+    LogFailure("Failed to Configure %s\n", fileName);
+    return -22;
+  }
+
+  TFrameHookEntry** last = List;
+  while (*last) last = &(*last)->Next;
+  *last = entry.release();
+  return 0;
+}
+
+void FrameHookProcess(TFrameHookEntry* First, TFrameHookPicture* Picture, int PixelFormat,
+                      int Width, int Height, std::int64_t Pts) {
+  for (TFrameHookEntry* entry = First; entry; entry = entry->Next)
+    entry->Process(entry->Context, Picture, PixelFormat, Width, Height, Pts);
+}
+
+void FrameHookRelease(TFrameHookEntry** List) {
+  TFrameHookEntry* entry = *List;
+  while (entry) {
+    TFrameHookEntry* next = entry->Next;
+    if (entry->Release) entry->Release(entry->Context);
+    delete entry;
+    entry = next;
+  }
+  *List = nullptr;
+}

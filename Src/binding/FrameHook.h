@@ -1,0 +1,68 @@
+// Video hook modules: loading them (once per process), the per-engine list of configured
+// hooks, passing pictures through it and releasing it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FrameHookModule.h"
+
+// One configured hook. The entry keeps its own copy of the arguments, since a module may
+// hold on to the texts Configure was given.
+struct TFrameHookEntry {
+  TFrameHookEntry* Next = nullptr;
+  TFrameHookConfigure Configure = nullptr;
+  TFrameHookProcess Process = nullptr;
+  TFrameHookRelease Release = nullptr;
+  void* Context = nullptr;
+  std::vector<std::string> Arguments;
+  std::vector<char*> ArgumentPointers;
+};
+
+// A loaded module: the file name exactly as it was given, and its handle.
+struct TLoadedHookModule {
+  std::string FileName;
+  void* Handle = nullptr;
+};
+
+// Every module loaded by this process. Modules stay loaded until the process ends; naming a
+// file again reuses its module.
+const std::vector<TLoadedHookModule>& LoadedHookModules();
+
+// Loads argv[0] (unless loaded before), makes a new entry for it, configures it with the
+// arguments and appends it to the list. Answers 0, or -1 (module cannot be loaded),
+// -2 (no arguments; no "Process"; no "Configure" although arguments are given),
+// -12 (no memory) or -22 (Configure failed); the reason is logged through the libraries.
+// A file name with a folder part makes that folder the current directory while the module
+// is loaded and configured, and puts it in front of "PATH" when it is not there yet.
+int FrameHookAdd(TFrameHookEntry** List, int Argc, char* Argv[]);
+
+// Hands the picture to every hook of the list, in the order they were added.
+void FrameHookProcess(TFrameHookEntry* First, TFrameHookPicture* Picture, int PixelFormat,
+                      int Width, int Height, std::int64_t Pts);
+
+// Releases every hook of the list (its module's Release, then the entry) and empties the
+// list. The modules stay loaded.
+void FrameHookRelease(TFrameHookEntry** List);
+
+// An engine's list of hooks; whatever it holds is released when it goes.
+class TFrameHookList {
+ public:
+  TFrameHookList() = default;
+  ~TFrameHookList() { Release(); }
+  TFrameHookList(const TFrameHookList&) = delete;
+  TFrameHookList& operator=(const TFrameHookList&) = delete;
+
+  int Add(int Argc, char* Argv[]) { return FrameHookAdd(&first_, Argc, Argv); }
+  void Process(TFrameHookPicture* Picture, int PixelFormat, int Width, int Height,
+               std::int64_t Pts) {
+    FrameHookProcess(first_, Picture, PixelFormat, Width, Height, Pts);
+  }
+  void Release() { FrameHookRelease(&first_); }
+  TFrameHookEntry* First() const { return first_; }
+  bool Empty() const { return first_ == nullptr; }
+
+ private:
+  TFrameHookEntry* first_ = nullptr;
+};

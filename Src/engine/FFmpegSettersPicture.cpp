@@ -1,0 +1,176 @@
+// Setters of the picture: frame rate and size, aspect ratio, pixel and sample formats,
+// crop, pad and pad colour, video quality and the quantiser matrices.
+#include <cmath>
+#include <cstdlib>
+
+#include "FFmpeg.h"
+#include "MyUtils.h"
+#include "ValueConversion.h"
+
+namespace {
+
+constexpr const char* kVerticalCropRange =
+    "Vertical crop dimensions are outside the range of the original image.\n"
+    "Remember to crop first and scale second.";
+constexpr const char* kHorizontalCropRange =
+    "Horizontal crop dimensions are outside the range of the original image.\n"
+    "Remember to crop first and scale second.";
+
+// Checks one crop value against the dimension it is taken from, then takes it off.
+void ApplyCrop(int Value, const char* ParityMessage, const char* RangeMessage, int& Crop,
+               int& Dimension) {
+  if (Value < 0) return;
+  if (Value % 2 != 0) throw FFMpegException(ParityMessage);
+  if (Value >= Dimension) throw FFMpegException(RangeMessage);
+  Crop = Value;
+  Dimension -= Value;
+}
+
+void ApplyPad(int Value, const char* ParityMessage, int& Pad) {
+  if (Value < 0) return;
+  if (Value % 2 != 0) throw FFMpegException(ParityMessage);
+  Pad = Value;
+}
+
+// The colour conversion constants in 10-bit fixed point, rounded the way the float
+// constants round.
+int Fix(float X) { return static_cast<int>(std::nearbyint(X * 1024.0f + 0.5f)); }
+
+// 64 comma-separated coefficients; nothing is stored unless all of them are there.
+std::vector<std::uint16_t> ParseMatrix(const std::string& Text) {
+  std::vector<std::uint16_t> matrix(64, 0);
+  std::size_t position = 0;
+  for (int i = 0; i < 64; ++i) {
+    // strtol stops at the terminating zero of the text, never beyond it.
+    matrix[i] = static_cast<std::uint16_t>(std::strtol(Text.c_str() + position, nullptr, 10));
+    if (i == 63) break;
+    position = Text.find(',', position);
+    if (position == std::string::npos)
+      throw FFMpegException(StringFormat("Syntax error in matrix \"%s\" at coeff %d",
+                                         Text.c_str(), i));
+    ++position;
+  }
+  return matrix;
+}
+
+}  // namespace
+
+void TCustomFFmpeg::SetFrameRate(const std::string& Text) {
+  if (Text.empty()) return;
+  if (lib::av_parse_video_rate(&FSettings.FrameRate, Text.c_str()) < 0)
+    throw FFMpegException("Incorrect frame rate");
+}
+
+void TCustomFFmpeg::SetFrameSize(const std::string& Text) {
+  if (Text.empty()) return;
+  if (lib::av_parse_video_size(&FSettings.FrameWidth, &FSettings.FrameHeight, Text.c_str()) < 0)
+    throw FFMpegException("Incorrect frame size");
+  if (FSettings.FrameWidth % 2 != 0 || FSettings.FrameHeight % 2 != 0)
+    throw FFMpegException("Frame size must be a multiple of 2");
+}
+
+void TCustomFFmpeg::SetAspectRatio(const std::string& Text) {
+  if (Text.empty()) return;
+  double ratio = 0;
+  if (const std::size_t colon = Text.find(':'); colon != std::string::npos) {
+    const int before = StrToIntDef(Text.substr(0, colon), 0);
+    const int after = StrToIntDef(Text.substr(colon + 1), 0);
+    if (after > 0) ratio = static_cast<double>(before) / after;
+  } else {
+    ratio = StrToFloatDef(Text, 0);
+  }
+  // A ratio below zero, or too large for the stored float, is no picture shape either.
+  if (!(ratio > 0) || ratio > std::numeric_limits<float>::max())
+    throw FFMpegException("Incorrect aspect ratio specification.");
+  FSettings.FrameAspectRatio = static_cast<float>(ratio);
+}
+
+void TCustomFFmpeg::SetPixelFormat(const std::string& Text) {
+  if (Text != "list") {
+    FSettings.FramePixelFormat = lib::av_get_pix_fmt(Text.c_str());
+    return;
+  }
+  if (!Logging()) return;
+  char line[128];
+  for (int format = -1; format <= 38; ++format)
+    Log(1, TrimText(lib::av_get_pix_fmt_string(line, sizeof line,
+                                              static_cast<AVPixelFormat>(format))));
+}
+
+void TCustomFFmpeg::SetSampleFormat(const std::string& Text) {
+  if (Text != "list") {
+    FSettings.AudioSampleFormat = lib::av_get_sample_fmt(Text.c_str());
+    return;
+  }
+  if (!Logging()) return;
+  char line[128];
+  for (int format = -1; format <= 3; ++format)
+    Log(1, TrimText(lib::av_get_sample_fmt_string(line, sizeof line,
+                                                 static_cast<AVSampleFormat>(format))));
+}
+
+void TCustomFFmpeg::SetCropTop(int Value) {
+  ApplyCrop(Value, "Top crop size must be a multiple of 2", kVerticalCropRange,
+            FSettings.CropTop, FSettings.FrameHeight);
+}
+
+void TCustomFFmpeg::SetCropBottom(int Value) {
+  ApplyCrop(Value, "Bottom crop size must be a multiple of 2", kVerticalCropRange,
+            FSettings.CropBottom, FSettings.FrameHeight);
+}
+
+void TCustomFFmpeg::SetCropLeft(int Value) {
+  ApplyCrop(Value, "Left crop size must be a multiple of 2", kHorizontalCropRange,
+            FSettings.CropLeft, FSettings.FrameWidth);
+}
+
+void TCustomFFmpeg::SetCropRight(int Value) {
+  ApplyCrop(Value, "Right crop size must be a multiple of 2", kHorizontalCropRange,
+            FSettings.CropRight, FSettings.FrameWidth);
+}
+
+void TCustomFFmpeg::SetPadTop(int Value) {
+  ApplyPad(Value, "Top pad size must be a multiple of 2", FSettings.PadTop);
+}
+
+void TCustomFFmpeg::SetPadBottom(int Value) {
+  ApplyPad(Value, "Bottom pad size must be a multiple of 2", FSettings.PadBottom);
+}
+
+void TCustomFFmpeg::SetPadLeft(int Value) {
+  ApplyPad(Value, "Left pad size must be a multiple of 2", FSettings.PadLeft);
+}
+
+void TCustomFFmpeg::SetPadRight(int Value) {
+  ApplyPad(Value, "Right pad size must be a multiple of 2", FSettings.PadRight);
+}
+
+void TCustomFFmpeg::SetPadColor(int Color) {
+  const int r = Color & 0xFF;
+  const int g = (Color >> 8) & 0xFF;
+  const int b = (Color >> 16) & 0xFF;
+  FSettings.PadColorY = (Fix(0.299f) * r + Fix(0.587f) * g + Fix(0.114f) * b + 512) >> 10;
+  FSettings.PadColorU =
+      ((-Fix(0.16874f) * r - Fix(0.33126f) * g + Fix(0.5f) * b + 511) >> 10) + 128;
+  FSettings.PadColorV =
+      ((Fix(0.5f) * r - Fix(0.41869f) * g - Fix(0.08131f) * b + 511) >> 10) + 128;
+}
+
+void TCustomFFmpeg::SetVideoQScale(float Value) {
+  if (!(Value > 0 && Value <= 255)) throw FFMpegException("qscale must be > 0.0 and <= 255");
+  FSettings.VideoQScale = Value;
+}
+
+void TCustomFFmpeg::SetRcOverride(const std::string& Text) { FSettings.RcOverride = Text; }
+
+void TCustomFFmpeg::SetTopFieldFirst(int Value) { FSettings.TopFieldFirst = Value; }
+
+void TCustomFFmpeg::SetMotionThreshold(int Value) { FSettings.MotionThreshold = Value; }
+
+void TCustomFFmpeg::SetIntraMatrix(const std::string& Text) {
+  FSettings.IntraMatrix = ParseMatrix(Text);
+}
+
+void TCustomFFmpeg::SetInterMatrix(const std::string& Text) {
+  FSettings.InterMatrix = ParseMatrix(Text);
+}
