@@ -83,6 +83,7 @@ extern "C" {
   X(av_get_packed_sample_fmt) \
   X(av_sample_fmt_is_planar) \
   X(av_samples_get_buffer_size) \
+  X(av_samples_set_silence) \
   X(av_parse_video_size) \
   X(av_parse_video_rate) \
   X(av_parse_time) \

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <new>
@@ -55,10 +56,10 @@ void LogFailure(const char* Format, const std::string& Text) {
 // Loads the module, or takes it from the modules loaded before; nullptr when it fails.
 void* LoadModule(const std::string& FileName, const std::filesystem::path& Folder) {
   if (void* handle = FindLoadedModule(FileName)) return handle;
-  void* handle = Folder.empty()
-                     ? LoadLibraryFrom("", FileName)
-                     : LoadLibraryFrom(Folder.string(),
-                                       std::filesystem::path(FileName).filename().string());
+  void* handle =
+      Folder.empty()
+          ? LoadLibraryFrom("", FileName)
+          : LoadLibraryFrom(Folder.string(), std::filesystem::path(FileName).filename().string());
   if (!handle) {
     LogFailure("%s\n", LastLoadError());
     return nullptr;
@@ -73,7 +74,8 @@ std::unique_ptr<TFrameHookEntry> MakeEntry(void* Handle, int Argc, char* Argv[])
   if (!entry) return nullptr;
   try {
     entry->Arguments.assign(Argv, Argv + Argc);
-    for (std::string& argument : entry->Arguments) entry->ArgumentPointers.push_back(argument.data());
+    for (std::string& argument : entry->Arguments)
+      entry->ArgumentPointers.push_back(argument.data());
     entry->ArgumentPointers.push_back(nullptr);
   } catch (const std::bad_alloc&) {
     return nullptr;
@@ -86,10 +88,12 @@ std::unique_ptr<TFrameHookEntry> MakeEntry(void* Handle, int Argc, char* Argv[])
 
 }  // namespace
 
-const std::vector<TLoadedHookModule>& LoadedHookModules() { return Modules(); }
+const std::vector<TLoadedHookModule>& LoadedHookModules() {
+  return Modules();
+}
 
 int FrameHookAdd(TFrameHookEntry** List, int Argc, char* Argv[]) {
-  if (Argc < 1 || !Argv || !Argv[0]) return -2;
+  if (Argc < 1 || !Argv || std::find(Argv, Argv + Argc, nullptr) != Argv + Argc) return -2;
   const std::string fileName = Argv[0];
 
   std::error_code ignored;

@@ -58,3 +58,8 @@ using TSwrContextPtr = std::unique_ptr<SwrContext, TSwrContextDeleter>;
 using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, TFilterGraphDeleter>;
 using TDictionaryPtr = std::unique_ptr<AVDictionary, TDictionaryDeleter>;
 using TCFilePtr = std::unique_ptr<FILE, TCFileDeleter>;
+
+struct TAudioFifoDeleter {
+  void operator()(AVAudioFifo* fifo) const { lib::av_audio_fifo_free(fifo); }
+};
+using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, TAudioFifoDeleter>;

@@ -51,6 +51,8 @@ std::mutex& CodecLock();
 std::string OpenErrorText(const std::string& name, int code);
 
 class TCustomFFmpeg {
+  friend class TTranscoder;
+
  public:
   TCustomFFmpeg();
   virtual ~TCustomFFmpeg();
@@ -225,7 +227,7 @@ class TCustomFFmpeg {
 
  protected:
   // The job's body: the transcode of the input files into the output files.
-  virtual void Transcode() = 0;
+  virtual void Transcode();
 
   // Ends a running job and waits until its thread has let go of this object; classes
   // that override Transcode call it from their own destructor.

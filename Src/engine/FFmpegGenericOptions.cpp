@@ -28,8 +28,7 @@ bool TCustomFFmpeg::SetCodecOption(const std::string& Name, const std::string& V
   const AVOption* accepted = nullptr;
   for (std::size_t i = 0; i < FCodecOptionContexts.size(); ++i) {
     if (!FCodecOptionContexts[0] ||
-        !lib::av_opt_find(FCodecOptionContexts[0].get(), Name.c_str(), nullptr, kTypeMasks[i],
-                          0))
+        !lib::av_opt_find(FCodecOptionContexts[0].get(), Name.c_str(), nullptr, kTypeMasks[i], 0))
       continue;
     accepted = SetOn(FCodecOptionContexts[i].get(), Name.c_str(), Value);
   }
@@ -61,8 +60,9 @@ bool TCustomFFmpeg::SetBitrateOption(const std::string& Name, const std::string&
     AVCodecContext* context = FCodecOptionContexts[Name[0] == 'a' ? 1 : 0].get();
     std::int64_t bitRate = 0;
     if (context && lib::av_opt_get_int(context, "b", 0, &bitRate) >= 0 && bitRate < 1000)
-      Log(1, "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not "
-             "kbits/s");
+      Log(1,
+          "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not "
+          "kbits/s");
   }
   return true;
 }

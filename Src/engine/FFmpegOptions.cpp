@@ -6,13 +6,20 @@
 #include "ValueConversion.h"
 
 void TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value) {
-  using THandler = void (*)(TCustomFFmpeg& E, const std::string& Name, const std::string& V);
+  using THandler = void (*)(TCustomFFmpeg&, const std::string& Name, const std::string& Value);
   // Options that only switch a setting on ignore their value.
   static const std::unordered_map<std::string_view, THandler> handlers = {
       // Accepted for compatibility; they have no effect here.
-      {"L", nullptr}, {"h", nullptr}, {"version", nullptr}, {"formats", nullptr},
-      {"i", nullptr}, {"y", nullptr}, {"benchmark", nullptr}, {"apre", nullptr},
-      {"vpre", nullptr}, {"spre", nullptr},
+      {"L", nullptr},
+      {"h", nullptr},
+      {"version", nullptr},
+      {"formats", nullptr},
+      {"i", nullptr},
+      {"y", nullptr},
+      {"benchmark", nullptr},
+      {"apre", nullptr},
+      {"vpre", nullptr},
+      {"spre", nullptr},
 
       // Files, formats and diagnostics.
       {"f", [](TCustomFFmpeg& E, auto&, auto& V) { E.SetFormat(V); }},
@@ -95,8 +102,7 @@ void TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value)
       {"sameq", [](TCustomFFmpeg& E, auto&, auto&) { E.FSettings.SameQuality = true; }},
       {"intra", [](TCustomFFmpeg& E, auto&, auto&) { E.FSettings.IntraOnly = true; }},
       {"rc_override", [](TCustomFFmpeg& E, auto&, auto& V) { E.SetRcOverride(V); }},
-      {"me_threshold",
-       [](TCustomFFmpeg& E, auto&, auto& V) { E.SetMotionThreshold(StrToInt(V)); }},
+      {"me_threshold", [](TCustomFFmpeg& E, auto&, auto& V) { E.SetMotionThreshold(StrToInt(V)); }},
       {"dc", [](TCustomFFmpeg& E, auto&, auto& V) { E.FSettings.IntraDcPrecision = StrToInt(V); }},
       {"top", [](TCustomFFmpeg& E, auto&, auto& V) { E.SetTopFieldFirst(StrToInt(V)); }},
       {"deinterlace", [](TCustomFFmpeg& E, auto&, auto&) { E.FSettings.Deinterlace = true; }},

@@ -106,7 +106,9 @@ void TCustomFFmpeg::SetVStats(bool Enable) {
   FSettings.VStatsFileName = StringFormat("%svstats_%s.log", ExecutableFolder().c_str(), clock);
 }
 
-void TCustomFFmpeg::SetVStatsFile(const std::string& Text) { FSettings.VStatsFileName = Text; }
+void TCustomFFmpeg::SetVStatsFile(const std::string& Text) {
+  FSettings.VStatsFileName = Text;
+}
 
 void TCustomFFmpeg::SetTimeRanges(
     const std::vector<std::pair<std::int64_t, std::int64_t>>& Ranges) {

@@ -34,7 +34,9 @@ void ApplyPad(int Value, const char* ParityMessage, int& Pad) {
 
 // The colour conversion constants in 10-bit fixed point, rounded the way the float
 // constants round.
-int Fix(float X) { return static_cast<int>(std::nearbyint(X * 1024.0f + 0.5f)); }
+int Fix(float X) {
+  return static_cast<int>(std::nearbyint(X * 1024.0f + 0.5f));
+}
 
 // 64 comma-separated coefficients; nothing is stored unless all of them are there.
 std::vector<std::uint16_t> ParseMatrix(const std::string& Text) {
@@ -46,8 +48,8 @@ std::vector<std::uint16_t> ParseMatrix(const std::string& Text) {
     if (i == 63) break;
     position = Text.find(',', position);
     if (position == std::string::npos)
-      throw FFMpegException(StringFormat("Syntax error in matrix \"%s\" at coeff %d",
-                                         Text.c_str(), i));
+      throw FFMpegException(
+          StringFormat("Syntax error in matrix \"%s\" at coeff %d", Text.c_str(), i));
     ++position;
   }
   return matrix;
@@ -93,8 +95,8 @@ void TCustomFFmpeg::SetPixelFormat(const std::string& Text) {
   if (!Logging()) return;
   char line[128];
   for (int format = -1; format <= 38; ++format)
-    Log(1, TrimText(lib::av_get_pix_fmt_string(line, sizeof line,
-                                              static_cast<AVPixelFormat>(format))));
+    Log(1, TrimText(
+               lib::av_get_pix_fmt_string(line, sizeof line, static_cast<AVPixelFormat>(format))));
 }
 
 void TCustomFFmpeg::SetSampleFormat(const std::string& Text) {
@@ -106,12 +108,12 @@ void TCustomFFmpeg::SetSampleFormat(const std::string& Text) {
   char line[128];
   for (int format = -1; format <= 3; ++format)
     Log(1, TrimText(lib::av_get_sample_fmt_string(line, sizeof line,
-                                                 static_cast<AVSampleFormat>(format))));
+                                                  static_cast<AVSampleFormat>(format))));
 }
 
 void TCustomFFmpeg::SetCropTop(int Value) {
-  ApplyCrop(Value, "Top crop size must be a multiple of 2", kVerticalCropRange,
-            FSettings.CropTop, FSettings.FrameHeight);
+  ApplyCrop(Value, "Top crop size must be a multiple of 2", kVerticalCropRange, FSettings.CropTop,
+            FSettings.FrameHeight);
 }
 
 void TCustomFFmpeg::SetCropBottom(int Value) {
@@ -152,8 +154,7 @@ void TCustomFFmpeg::SetPadColor(int Color) {
   FSettings.PadColorY = (Fix(0.299f) * r + Fix(0.587f) * g + Fix(0.114f) * b + 512) >> 10;
   FSettings.PadColorU =
       ((-Fix(0.16874f) * r - Fix(0.33126f) * g + Fix(0.5f) * b + 511) >> 10) + 128;
-  FSettings.PadColorV =
-      ((Fix(0.5f) * r - Fix(0.41869f) * g - Fix(0.08131f) * b + 511) >> 10) + 128;
+  FSettings.PadColorV = ((Fix(0.5f) * r - Fix(0.41869f) * g - Fix(0.08131f) * b + 511) >> 10) + 128;
 }
 
 void TCustomFFmpeg::SetVideoQScale(float Value) {
@@ -161,11 +162,17 @@ void TCustomFFmpeg::SetVideoQScale(float Value) {
   FSettings.VideoQScale = Value;
 }
 
-void TCustomFFmpeg::SetRcOverride(const std::string& Text) { FSettings.RcOverride = Text; }
+void TCustomFFmpeg::SetRcOverride(const std::string& Text) {
+  FSettings.RcOverride = Text;
+}
 
-void TCustomFFmpeg::SetTopFieldFirst(int Value) { FSettings.TopFieldFirst = Value; }
+void TCustomFFmpeg::SetTopFieldFirst(int Value) {
+  FSettings.TopFieldFirst = Value;
+}
 
-void TCustomFFmpeg::SetMotionThreshold(int Value) { FSettings.MotionThreshold = Value; }
+void TCustomFFmpeg::SetMotionThreshold(int Value) {
+  FSettings.MotionThreshold = Value;
+}
 
 void TCustomFFmpeg::SetIntraMatrix(const std::string& Text) {
   FSettings.IntraMatrix = ParseMatrix(Text);

@@ -95,13 +95,21 @@ void TCustomFFmpeg::SetAudioVolume(int Value) {
   if (Value >= 0) FSettings.AudioVolume = Value;
 }
 
-void TCustomFFmpeg::SetAudioSyncMethod(int Value) { FSettings.AudioSyncMethod = Value; }
+void TCustomFFmpeg::SetAudioSyncMethod(int Value) {
+  FSettings.AudioSyncMethod = Value;
+}
 
-void TCustomFFmpeg::SetVideoSyncMethod(int Value) { FSettings.VideoSyncMethod = Value; }
+void TCustomFFmpeg::SetVideoSyncMethod(int Value) {
+  FSettings.VideoSyncMethod = Value;
+}
 
-void TCustomFFmpeg::SetVideoChannel(int Value) { FSettings.VideoChannel = Value; }
+void TCustomFFmpeg::SetVideoChannel(int Value) {
+  FSettings.VideoChannel = Value;
+}
 
-void TCustomFFmpeg::SetVideoStandard(const std::string& Text) { FSettings.VideoStandard = Text; }
+void TCustomFFmpeg::SetVideoStandard(const std::string& Text) {
+  FSettings.VideoStandard = Text;
+}
 
 void TCustomFFmpeg::SetVideoFilters(const std::string& Text) {
   if (!Text.empty()) FSettings.VideoFilters = Text;
@@ -109,8 +117,8 @@ void TCustomFFmpeg::SetVideoFilters(const std::string& Text) {
 
 void TCustomFFmpeg::AddStreamMap(const std::string& Text) {
   if (FNbStreamMaps >= kMaxStreamMaps)
-    throw FFMpegException(StringFormat("Too many stream maps: at most %d can be given",
-                                       kMaxStreamMaps));
+    throw FFMpegException(
+        StringFormat("Too many stream maps: at most %d can be given", kMaxStreamMaps));
   TNumberReader numbers(Text);
   TStreamMap map;
   map.FileIndex = numbers.NextInt();
@@ -127,8 +135,8 @@ void TCustomFFmpeg::AddStreamMap(const std::string& Text) {
 
 void TCustomFFmpeg::AddMetaDataMap(const std::string& Text) {
   if (FNbMetaDataMaps >= kMaxMetaDataMaps)
-    throw FFMpegException(StringFormat("Too many metadata maps: at most %d can be given",
-                                       kMaxMetaDataMaps));
+    throw FFMpegException(
+        StringFormat("Too many metadata maps: at most %d can be given", kMaxMetaDataMaps));
   TNumberReader numbers(Text);
   TMetaDataMap map;
   map.OutFile = numbers.NextInt();
@@ -155,8 +163,7 @@ void TCustomFFmpeg::AddBitstreamFilter(const std::string& Option, const std::str
   const std::string name = Value.substr(0, Value.find('='));
   const AVBitStreamFilter* filter = lib::av_bsf_get_by_name(name.c_str());
   if (!filter) {
-    throw FFMpegException(
-        StringFormat("Unknown bitstream filter %s", TrimText(Value).c_str()));
+    throw FFMpegException(StringFormat("Unknown bitstream filter %s", TrimText(Value).c_str()));
   }
   AVBSFContext* context = nullptr;
   if (lib::av_bsf_alloc(filter, &context) < 0)
@@ -175,9 +182,9 @@ void TCustomFFmpeg::AddVideoHook(const std::string& Text) {
   for (char* token = lib::my_strtok(buffer.data(), separator); token;
        token = lib::my_strtok(nullptr, separator)) {
     if (static_cast<int>(arguments.size()) == kMaxHookArguments)
-      throw FFMpegException(StringFormat(
-          "Too many video hook arguments: at most %d can follow the module in: %s",
-          kMaxHookArguments - 1, Text.c_str()));
+      throw FFMpegException(
+          StringFormat("Too many video hook arguments: at most %d can follow the module in: %s",
+                       kMaxHookArguments - 1, Text.c_str()));
     arguments.push_back(token);
   }
   if (FFrameHooks.Add(static_cast<int>(arguments.size()), arguments.data()) != 0)
@@ -190,8 +197,14 @@ AVFormatContext* TCustomFFmpeg::LastOutputFile() const {
   return FOutputFiles[FNbOutputFiles - 1].get();
 }
 
-void TCustomFFmpeg::AddVideoStream() { new_video_stream(LastOutputFile()); }
+void TCustomFFmpeg::AddVideoStream() {
+  new_video_stream(LastOutputFile());
+}
 
-void TCustomFFmpeg::AddAudioStream() { new_audio_stream(LastOutputFile()); }
+void TCustomFFmpeg::AddAudioStream() {
+  new_audio_stream(LastOutputFile());
+}
 
-void TCustomFFmpeg::AddSubtitleStream() { new_subtitle_stream(LastOutputFile()); }
+void TCustomFFmpeg::AddSubtitleStream() {
+  new_subtitle_stream(LastOutputFile());
+}

@@ -8,7 +8,9 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 std::string_view TrimLeft(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -43,8 +45,8 @@ std::optional<std::int64_t> ParseInteger(const std::string& Text, std::int64_t M
   const auto [end, error] =
       std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
   if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
-  const std::uint64_t limit = negative ? static_cast<std::uint64_t>(-(Min + 1)) + 1
-                                       : static_cast<std::uint64_t>(Max);
+  const std::uint64_t limit =
+      negative ? static_cast<std::uint64_t>(-(Min + 1)) + 1 : static_cast<std::uint64_t>(Max);
   if (magnitude > limit) return std::nullopt;
   if (!negative) return static_cast<std::int64_t>(magnitude);
   return magnitude == 0 ? 0 : -static_cast<std::int64_t>(magnitude - 1) - 1;

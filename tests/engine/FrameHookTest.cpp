@@ -169,9 +169,9 @@ TEST_F(FrameHookTest, AtMost63ArgumentsFollowTheModule) {
   engine->AddVideoHook(text);
   EXPECT_FALSE(engine->FFrameHooks.Empty());
   engine->Reset();
-  EXPECT_RAISES(engine->AddVideoHook(text + " a"), FFMpegException,
-                "Too many video hook arguments: at most 63 can follow the module in: " + text +
-                    " a");
+  EXPECT_RAISES(
+      engine->AddVideoHook(text + " a"), FFMpegException,
+      "Too many video hook arguments: at most 63 can follow the module in: " + text + " a");
   EXPECT_TRUE(engine->FFrameHooks.Empty());
 }
 

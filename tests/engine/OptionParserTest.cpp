@@ -47,8 +47,8 @@ TEST_F(OptionParserTest, UnknownNameIsDroppedSilentlyAndThreadsFails) {
 }
 
 TEST_F(OptionParserTest, DoNothingOptionsOnlyLog) {
-  for (const char* name : {"L", "h", "version", "formats", "i", "y", "benchmark", "apre",
-                           "vpre", "spre"})
+  for (const char* name :
+       {"L", "h", "version", "formats", "i", "y", "benchmark", "apre", "vpre", "spre"})
     engine->SetOption(name, "x");
   ASSERT_EQ(engine->Logged.size(), 10u);
   EXPECT_EQ(engine->Logged[4].Level, 1);
@@ -162,8 +162,7 @@ TEST(ValueConversionTest, FloatsAreDecimalWithADot) {
   for (const char* bad : {"", "inf", "nan", "1e999", "2,5"})
     EXPECT_RAISES(StrToFloat(bad), EConvertError,
                   std::string("'") + bad + "' is not a valid floating point value");
-  EXPECT_RAISES(StrToSingle("1e39"), EConvertError,
-                "'1e39' is not a valid floating point value");
+  EXPECT_RAISES(StrToSingle("1e39"), EConvertError, "'1e39' is not a valid floating point value");
 }
 
 }  // namespace

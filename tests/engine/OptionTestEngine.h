@@ -43,12 +43,12 @@ class TOptionTestEngine : public TCustomFFmpeg {
 };
 
 // Runs statement and expects it to raise ExceptionType with exactly Message.
-#define EXPECT_RAISES(statement, ExceptionType, Message)            \
-  do {                                                              \
-    try {                                                           \
-      statement;                                                    \
-      ADD_FAILURE() << "no exception from " #statement;             \
-    } catch (const ExceptionType& raised) {                         \
+#define EXPECT_RAISES(statement, ExceptionType, Message)           \
+  do {                                                             \
+    try {                                                          \
+      statement;                                                   \
+      ADD_FAILURE() << "no exception from " #statement;            \
+    } catch (const ExceptionType& raised) {                        \
       EXPECT_EQ(std::string(raised.what()), std::string(Message)); \
-    }                                                               \
+    }                                                              \
   } while (false)

@@ -55,6 +55,12 @@ EXPORT void Release(void* context) {
   free(context);
 }
 
-EXPORT int TestHookConfigureCalls(void) { return configureCalls; }
-EXPORT int TestHookProcessCalls(void) { return processCalls; }
-EXPORT int TestHookReleaseCalls(void) { return releaseCalls; }
+EXPORT int TestHookConfigureCalls(void) {
+  return configureCalls;
+}
+EXPORT int TestHookProcessCalls(void) {
+  return processCalls;
+}
+EXPORT int TestHookReleaseCalls(void) {
+  return releaseCalls;
+}

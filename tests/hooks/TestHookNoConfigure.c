@@ -20,5 +20,9 @@ EXPORT void Release(void* context) {
   ++releaseCalls;
 }
 
-EXPORT int NoConfigureProcessCalls(void) { return processCalls; }
-EXPORT int NoConfigureReleaseCalls(void) { return releaseCalls; }
+EXPORT int NoConfigureProcessCalls(void) {
+  return processCalls;
+}
+EXPORT int NoConfigureReleaseCalls(void) {
+  return releaseCalls;
+}

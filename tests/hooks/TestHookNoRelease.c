@@ -26,5 +26,9 @@ EXPORT void Process(void* context, TFrameHookPicture* picture, int pixelFormat, 
   picture->data[0][0] = 200;
 }
 
-EXPORT int NoReleaseConfigureCalls(void) { return configureCalls; }
-EXPORT int NoReleaseProcessCalls(void) { return processCalls; }
+EXPORT int NoReleaseConfigureCalls(void) {
+  return configureCalls;
+}
+EXPORT int NoReleaseProcessCalls(void) {
+  return processCalls;
+}

@@ -1,0 +1,159 @@
+// The audio output path: conversion of channels, rate and sample format, drift
+// correction against the time stamps, then encoder-sized frames through the FIFO.
+#include <algorithm>
+#include <cmath>
+
+#include "MyUtils.h"
+#include "Transcoder.h"
+
+namespace {
+
+constexpr int kLargestSilenceBytes = 131072;  // the most silence one block is padded with
+
+TFramePtr MakeAudioFrame(const AVCodecContext* encoder, int samples) {
+  TFramePtr frame(lib::av_frame_alloc());
+  if (!frame) throw FFMpegException("av_malloc failed");
+  frame->format = encoder->sample_fmt;
+  frame->sample_rate = encoder->sample_rate;
+  frame->nb_samples = samples;
+  lib::av_channel_layout_copy(&frame->ch_layout, &encoder->ch_layout);
+  if (lib::av_frame_get_buffer(frame.get(), 0) < 0) throw FFMpegException("av_malloc failed");
+  return frame;
+}
+
+// The sample pointers of a frame moved on by skip samples.
+void OffsetPlanes(const AVFrame* frame, int skip, const std::uint8_t* planes[AV_NUM_DATA_POINTERS]) {
+  const auto format = static_cast<AVSampleFormat>(frame->format);
+  const int bytes = lib::av_get_bytes_per_sample(format);
+  const bool planar = lib::av_sample_fmt_is_planar(format);
+  const int channels = frame->ch_layout.nb_channels;
+  const int count = planar ? std::min(channels, AV_NUM_DATA_POINTERS) : 1;
+  for (int i = 0; i < count; ++i)
+    planes[i] = frame->extended_data[i] + static_cast<std::ptrdiff_t>(skip) * bytes * (planar ? 1 : channels);
+}
+
+}  // namespace
+
+void TTranscoder::EnsureResampler(TOutputStream& Output, const AVFrame* Samples) {
+  const AVCodecContext* encoder = Output.Encoder();
+  const bool differs = encoder->sample_fmt != Samples->format ||
+                       encoder->sample_rate != Samples->sample_rate ||
+                       encoder->ch_layout.nb_channels != Samples->ch_layout.nb_channels;
+  if (Output.Resampler || !(differs || Output.AudioResample)) return;
+  Output.AudioResample = true;
+  SwrContext* resampler = nullptr;
+  AVChannelLayout outputLayout = encoder->ch_layout;  // the library takes these as non-const
+  AVChannelLayout inputLayout = Samples->ch_layout;
+  const int made = lib::swr_alloc_set_opts2(
+      &resampler, &outputLayout, encoder->sample_fmt, encoder->sample_rate, &inputLayout,
+      static_cast<AVSampleFormat>(Samples->format), Samples->sample_rate, 0, nullptr);
+  Output.Resampler.reset(resampler);
+  if (made < 0 || lib::swr_init(resampler) < 0)
+    throw FFMpegException(StringFormat("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
+                                       Samples->ch_layout.nb_channels, Samples->sample_rate,
+                                       encoder->ch_layout.nb_channels, encoder->sample_rate));
+}
+
+void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame* Samples) {
+  AVCodecContext* encoder = Output.Encoder();
+  EnsureResampler(Output, Samples);
+  const int encoderRate = encoder->sample_rate;
+  const int decoderRate = Samples->sample_rate;
+  const int fifoSamples = lib::av_audio_fifo_size(Output.Fifo.get());
+  int skip = 0;
+  std::int64_t silence = 0;
+
+  if (S.AudioSyncMethod != 0) {
+    const double delta = SyncInputTime(Input) * encoderRate - static_cast<double>(Output.SyncOpts) - fifoSamples;
+    const double inputDelta = delta * decoderRate / encoderRate;
+    if (std::fabs(delta) > 50) {
+      if (Input.IsStart || std::fabs(delta) > S.AudioDriftThreshold * encoderRate) {
+        if (inputDelta < 0) {
+          skip = static_cast<int>(std::min<double>(-inputDelta, Samples->nb_samples));
+          if (S.Verbosity > 2 && E.Logging())
+            E.Log(1, StringFormat("discarding %d audio samples", static_cast<int>(-delta)));
+          if (skip >= Samples->nb_samples) return;
+          Input.IsStart = false;
+        } else {
+          const int channels = std::max(1, Samples->ch_layout.nb_channels);
+          const std::int64_t room = kLargestSilenceBytes / (2 * channels) - Samples->nb_samples;
+          std::int64_t inserted = static_cast<std::int64_t>(inputDelta);
+          if (inserted > room)
+            inserted = std::max<std::int64_t>(room, 0);
+          else
+            Input.IsStart = false;
+          silence = inserted * encoderRate / std::max(1, decoderRate);
+          if (S.Verbosity > 2 && E.Logging())
+            E.Log(1, StringFormat("adding %d audio samples of silence", static_cast<int>(delta)));
+        }
+      } else if (S.AudioSyncMethod > 1 && Output.Resampler) {
+        const int compensation = ClipInt(static_cast<int>(delta), -S.AudioSyncMethod, S.AudioSyncMethod);
+        if (S.Verbosity > 2 && E.Logging())
+          E.Log(1, StringFormat("compensating audio timestamp drift:%f compensation:%d in:%d", delta,
+                                compensation, encoderRate));
+        lib::swr_set_compensation(Output.Resampler.get(), compensation, encoderRate);
+      }
+    }
+  } else {
+    Output.SyncOpts = std::llround(SyncInputTime(Input) * encoderRate) - fifoSamples;
+  }
+
+  if (silence > 0) {
+    TFramePtr quiet = MakeAudioFrame(encoder, static_cast<int>(silence));
+    lib::av_samples_set_silence(quiet->extended_data, 0, quiet->nb_samples,
+                                quiet->ch_layout.nb_channels, encoder->sample_fmt);
+    if (lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(quiet->extended_data),
+                                 quiet->nb_samples) < 0)
+      throw FFMpegException("av_fifo_realloc2() failed");
+  }
+
+  const std::uint8_t* input[AV_NUM_DATA_POINTERS] = {};
+  OffsetPlanes(Samples, skip, input);
+  const int inputCount = Samples->nb_samples - skip;
+  int written;
+  if (Output.Resampler) {
+    const int room = lib::swr_get_out_samples(Output.Resampler.get(), inputCount);
+    TFramePtr converted = MakeAudioFrame(encoder, std::max(room, 1));
+    const int got = lib::swr_convert(Output.Resampler.get(), converted->extended_data, room, input, inputCount);
+    if (got < 0) {
+      if (S.ExitOnError) throw FFMpegException("av_audio_convert() failed");
+      E.Log(0, "av_audio_convert() failed");
+      return;
+    }
+    written = lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(converted->extended_data), got);
+  } else {
+    written = lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(const_cast<std::uint8_t**>(input)),
+                                       inputCount);
+  }
+  if (written < 0) throw FFMpegException("av_fifo_realloc2() failed");
+  EncodeAudioFromFifo(Output, false);
+}
+
+// Whole encoder frames leave the FIFO; at the end the rest goes too, padded with silence
+// for encoders that only take full frames.
+void TTranscoder::EncodeAudioFromFifo(TOutputStream& Output, bool Flush) {
+  AVCodecContext* encoder = Output.Encoder();
+  AVAudioFifo* fifo = Output.Fifo.get();
+  if (!fifo) return;
+  const bool anySize = encoder->frame_size <= 1 ||
+                       (encoder->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
+  for (;;) {
+    const int available = lib::av_audio_fifo_size(fifo);
+    if (available <= 0) return;
+    int frameSize = anySize ? available : encoder->frame_size;
+    if (available < frameSize && !Flush) return;
+    TFramePtr frame = MakeAudioFrame(encoder, frameSize);
+    const int got = lib::av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->extended_data),
+                                            std::min(available, frameSize));
+    if (got < frameSize) {
+      if (encoder->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME)
+        frame->nb_samples = got;
+      else
+        lib::av_samples_set_silence(frame->extended_data, got, frameSize - got,
+                                    frame->ch_layout.nb_channels, encoder->sample_fmt);
+    }
+    frame->pts = Output.SyncOpts;
+    Output.SyncOpts += frame->nb_samples;
+    EncodeAndWrite(Output, frame.get());
+  }
+}

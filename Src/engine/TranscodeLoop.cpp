@@ -1,0 +1,128 @@
+// The transcode loop: which input to read next, time stamp correction, limits, the stop
+// request, and the end of the job with its flush, trailers and final report.
+#include <cmath>
+
+#include "MyUtils.h"
+#include "Transcoder.h"
+
+double TTranscoder::SyncInputTime(const TInputStream& Input) const {
+  return static_cast<double>(Input.Pts - S.StartTime) / AV_TIME_BASE;
+}
+
+// The file whose streams lag most; -1 when every input has ended or a frame limit is hit.
+int TTranscoder::ChooseInputFile(double& SmallestOutputTime) {
+  int chosen = -1;
+  double smallestInputPts = 1e100;
+  SmallestOutputTime = 1e100;
+  for (const auto& output : OutputStreams) {
+    const AVCodecContext* encoder = output->Encoder();
+    const double outputTime = output->EncodingNeeded && encoder->codec_type == AVMEDIA_TYPE_VIDEO
+                                  ? output->SyncOpts * RationalToDouble(encoder->time_base)
+                                  : output->OutputTime;
+    const TInputStream& source = InputStreams[output->SourceIndex];
+    const double inputPts = static_cast<double>(source.Pts);
+    if (!InputFiles[source.FileIndex].EofReached) {
+      if (inputPts < smallestInputPts) {
+        smallestInputPts = inputPts;
+        if (S.InputSync) chosen = source.FileIndex;
+      }
+      if (outputTime < SmallestOutputTime) {
+        SmallestOutputTime = outputTime;
+        if (!S.InputSync) chosen = source.FileIndex;
+      }
+    }
+    const int type = encoder->codec_type;
+    if (type >= 0 && type < 4 && output->FrameNumber >= S.MaxFrames[type]) return -1;
+  }
+  return chosen;
+}
+
+void TTranscoder::CorrectTimestamps(TInputStream& Input, AVPacket* Packet) {
+  const AVRational timeBase = Input.Stream->time_base;
+  std::int64_t& offset = E.FInputFilesTsOffset[Input.FileIndex];
+  if (Packet->dts != AV_NOPTS_VALUE) Packet->dts += lib::av_rescale_q(offset, AV_TIME_BASE_Q, timeBase);
+  if (Packet->pts != AV_NOPTS_VALUE) Packet->pts += lib::av_rescale_q(offset, AV_TIME_BASE_Q, timeBase);
+
+  const double scale = E.FInputFilesTsScale[Input.FileIndex][Input.StreamIndex];
+  if (scale != 0) {
+    if (Packet->pts != AV_NOPTS_VALUE) Packet->pts = std::llround(Packet->pts * scale);
+    if (Packet->dts != AV_NOPTS_VALUE) Packet->dts = std::llround(Packet->dts * scale);
+  }
+
+  if (Packet->dts == AV_NOPTS_VALUE || Input.NextPts == kNoTimestamp || S.CopyTimestamps) return;
+  const std::int64_t dts = lib::av_rescale_q(Packet->dts, timeBase, AV_TIME_BASE_Q);
+  const std::int64_t delta = dts - Input.NextPts;
+  if (std::fabs(static_cast<double>(delta)) > S.DtsDeltaThreshold * 1e6 || dts + 1 < Input.Pts) {
+    offset -= delta;
+    if (S.Verbosity > 2 && E.Logging())
+      E.Log(1, StringFormat("timestamp discontinuity %lld, new offset= %lld",
+                            static_cast<long long>(delta), static_cast<long long>(offset)));
+    const std::int64_t shift = lib::av_rescale_q(delta, AV_TIME_BASE_Q, timeBase);
+    Packet->dts -= shift;
+    if (Packet->pts != AV_NOPTS_VALUE) Packet->pts -= shift;
+  }
+}
+
+void TTranscoder::Loop() {
+  TPacketPtr packet(lib::av_packet_alloc());
+  if (!packet) throw FFMpegException("av_mallocz fail");
+  while (!E.FStopRequest) {
+    double smallestOutputTime = 0;
+    const int fileIndex = ChooseInputFile(smallestOutputTime);
+    if (fileIndex < 0) break;
+    if (smallestOutputTime >= static_cast<double>(S.RecordingTime) / 1000000) break;
+    AVIOContext* firstOutput = E.FOutputFiles[0]->pb;
+    if (S.FileSizeLimit && firstOutput &&
+        static_cast<std::uint64_t>(lib::avio_seek(firstOutput, 0, SEEK_CUR)) > S.FileSizeLimit)
+      break;
+
+    AVFormatContext* file = E.FInputFiles[fileIndex].get();
+    const int result = lib::av_read_frame(file, packet.get());
+    if (result == AVERROR(EAGAIN)) continue;
+    if (result < 0) {
+      // Whatever stops the reading (end, damage, a stop request) ends this input.
+      InputFiles[fileIndex].EofReached = true;
+      if (S.Shortest) break;
+      continue;
+    }
+    const TInputFile& inputFile = InputFiles[fileIndex];
+    if (S.PacketDump)
+      lib::av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, packet.get(), S.HexDump,
+                            file->streams[packet->stream_index]);
+    if (packet->stream_index < inputFile.StreamCount) {
+      const int inputIndex = inputFile.FirstStreamIndex + packet->stream_index;
+      TInputStream& input = InputStreams[inputIndex];
+      if (!input.Discard) {
+        CorrectTimestamps(input, packet.get());
+        if (OutputPacket(inputIndex, packet.get()) < 0) {
+          const std::string message = StringFormat("Error while decoding stream #%d.%d",
+                                                   input.FileIndex, input.StreamIndex);
+          if (S.ExitOnError) throw FFMpegException(message);
+          if (S.Verbosity >= 0 && E.Logging()) E.Log(1, message);
+          lib::av_packet_unref(packet.get());
+          continue;
+        }
+      }
+    }
+    lib::av_packet_unref(packet.get());
+    const std::int64_t now = lib::av_gettime();
+    if (now - LastReportTime > E.FProgressInterval) {
+      LastReportTime = now;
+      PrintReport(false);
+    }
+  }
+}
+
+void TTranscoder::Finish() {
+  for (std::size_t i = 0; i < InputStreams.size(); ++i)
+    if (InputStreams[i].DecodingNeeded) OutputPacket(static_cast<int>(i), nullptr);
+  for (int i = 0; i < E.FNbOutputFiles; ++i) lib::av_write_trailer(E.FOutputFiles[i].get());
+  PrintReport(true);
+  for (const auto& output : OutputStreams)
+    if (output->EncodingNeeded) E.CloseEncoder(output->Encoder());
+  for (TInputStream& input : InputStreams)
+    if (input.DecodingNeeded) E.CloseDecoder(input.Decoder);
+  E.FFinished = !E.FStopRequest;
+}
+
+void TCustomFFmpeg::Transcode() { TTranscoder(*this).Run(); }

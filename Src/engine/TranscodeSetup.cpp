@@ -1,0 +1,408 @@
+// The transcode set-up: working tables, stream mapping, codec parameters, two-pass logs,
+// codec opening, metadata maps and headers.
+#include <cstring>
+
+#include "MyUtils.h"
+#include "Transcoder.h"
+
+namespace {
+
+bool Lower(AVRational a, AVRational b) { return RationalToDouble(a) < RationalToDouble(b); }
+
+std::string StreamLanguage(const AVStream* stream) {
+  const AVDictionaryEntry* entry = lib::av_dict_get(stream->metadata, "language", nullptr, 0);
+  return entry ? entry->value : "";
+}
+
+}  // namespace
+
+TTranscoder::TTranscoder(TCustomFFmpeg& Engine) : E(Engine), S(Engine.FSettings) {}
+
+void TTranscoder::BuildInputTables() {
+  int total = 0;
+  for (int i = 0; i < E.FNbInputFiles; ++i) {
+    AVFormatContext* file = E.FInputFiles[i].get();
+    InputFiles.push_back({false, total, static_cast<int>(file->nb_streams)});
+    for (unsigned j = 0; j < file->nb_streams; ++j) {
+      TInputStream input;
+      input.FileIndex = i;
+      input.StreamIndex = static_cast<int>(j);
+      input.Stream = file->streams[j];
+      input.Decoder = E.FInputStreamCodecs[i][j].get();
+      input.RateEmulation = E.FInputFilesRateEmulation[i];
+      if (input.RateEmulation) input.Start = lib::av_gettime();
+      InputStreams.push_back(input);
+    }
+    total += static_cast<int>(file->nb_streams);
+  }
+}
+
+TInputStream* TTranscoder::FindSource(const TOutputStream& Output, int MapIndex) {
+  const AVMediaType type = Output.Encoder()->codec_type;
+  if (MapIndex >= 0) {
+    const TStreamMap& map = E.FStreamMaps[MapIndex];
+    TInputStream& source = InputStreams[InputFiles[map.FileIndex].FirstStreamIndex + map.StreamIndex];
+    if (source.Decoder->codec_type != type) {
+      lib::av_dump_format(Output.File, Output.FileIndex, Output.File->url, 1);
+      throw FFMpegException(StringFormat("Codec type mismatch for mapping #%d.%d -> #%d.%d",
+                                         map.FileIndex, map.StreamIndex, Output.FileIndex,
+                                         Output.StreamIndex));
+    }
+    return &source;
+  }
+  if (S.ProgramId != 0) {
+    for (int i = 0; i < E.FNbInputFiles; ++i) {
+      const AVFormatContext* file = E.FInputFiles[i].get();
+      for (unsigned p = 0; p < file->nb_programs; ++p) {
+        const AVProgram* program = file->programs[p];
+        if (program->id != S.ProgramId) continue;
+        for (unsigned k = 0; k < program->nb_stream_indexes; ++k) {
+          TInputStream& candidate =
+              InputStreams[InputFiles[i].FirstStreamIndex + program->stream_index[k]];
+          if (candidate.Discard && candidate.Decoder->codec_type == type) return &candidate;
+        }
+      }
+    }
+    return nullptr;
+  }
+  for (TInputStream& candidate : InputStreams)
+    if (candidate.Discard && candidate.Decoder->codec_type == type) return &candidate;
+  // Streams may feed several outputs: the last one of the type serves again.
+  for (auto candidate = InputStreams.rbegin(); candidate != InputStreams.rend(); ++candidate)
+    if (candidate->Decoder->codec_type == type) return &*candidate;
+  return nullptr;
+}
+
+void TTranscoder::BuildOutputTables() {
+  int count = 0;
+  for (int i = 0; i < E.FNbOutputFiles; ++i) {
+    if (E.FOutputFiles[i]->nb_streams == 0)
+      throw FFMpegException("Output file does not contain any stream");
+    count += static_cast<int>(E.FOutputFiles[i]->nb_streams);
+  }
+  if (E.FNbStreamMaps > 0 && E.FNbStreamMaps != count)
+    throw FFMpegException("Number of stream maps must match number of output streams");
+  for (int m = 0; m < E.FNbStreamMaps; ++m) {
+    const TStreamMap& map = E.FStreamMaps[m];
+    const auto exists = [this](int file, int stream) {
+      return file >= 0 && file < E.FNbInputFiles && stream >= 0 &&
+             stream < static_cast<int>(E.FInputFiles[file]->nb_streams);
+    };
+    if (!exists(map.FileIndex, map.StreamIndex))
+      throw FFMpegException(StringFormat("Could not find input stream #%d.%d", map.FileIndex,
+                                         map.StreamIndex));
+    if (!exists(map.SyncFileIndex, map.SyncStreamIndex))
+      throw FFMpegException(StringFormat("Could not find sync stream #%d.%d", map.SyncFileIndex,
+                                         map.SyncStreamIndex));
+  }
+
+  for (int i = 0; i < E.FNbOutputFiles; ++i) {
+    AVFormatContext* file = E.FOutputFiles[i].get();
+    for (unsigned j = 0; j < file->nb_streams; ++j) {
+      auto output = std::make_unique<TOutputStream>();
+      output->FileIndex = i;
+      output->StreamIndex = static_cast<int>(j);
+      output->File = file;
+      output->Stream = file->streams[j];
+      output->Setup = &E.FOutputStreams[i][j];
+      const int mapIndex = E.FNbStreamMaps > 0 ? static_cast<int>(OutputStreams.size()) : -1;
+      TInputStream* source = FindSource(*output, mapIndex);
+      if (!source) {
+        lib::av_dump_format(file, i, file->url, 1);
+        throw FFMpegException(StringFormat("Could not find input stream matching output stream #%d.%d", i,
+                                           static_cast<int>(j)));
+      }
+      source->Discard = false;
+      output->SourceIndex = static_cast<int>(source - InputStreams.data());
+      output->SyncInput = source;
+      if (mapIndex >= 0) {
+        const TStreamMap& map = E.FStreamMaps[mapIndex];
+        output->SyncInput =
+            &InputStreams[InputFiles[map.SyncFileIndex].FirstStreamIndex + map.SyncStreamIndex];
+      }
+      OutputStreams.push_back(std::move(output));
+    }
+  }
+}
+
+void TTranscoder::PrepareStreamCopy(TOutputStream& Output, TInputStream& Input) {
+  AVCodecParameters* parameters = Output.Stream->codecpar;
+  const AVCodecParameters* source = Input.Stream->codecpar;
+  const std::uint32_t forcedTag = Output.Encoder()->codec_tag;
+  const AVRational aspect = Output.Stream->sample_aspect_ratio;
+  lib::avcodec_parameters_copy(parameters, source);
+  // Keep the source's tag only where the output format agrees with it.
+  const AVCodecTag* const* tags = Output.File->oformat->codec_tag;
+  if (forcedTag) {
+    parameters->codec_tag = forcedTag;
+  } else if (!tags || lib::av_codec_get_id(tags, source->codec_tag) == source->codec_id ||
+             lib::av_codec_get_tag(tags, source->codec_id) <= 0) {
+    parameters->codec_tag = source->codec_tag;
+  } else {
+    parameters->codec_tag = 0;
+  }
+  const AVRational decoderBase = Input.Decoder->time_base;
+  Output.Stream->time_base =
+      decoderBase.num && Lower(Input.Stream->time_base, decoderBase) &&
+              RationalToDouble(Input.Stream->time_base) < 1.0 / 1000
+          ? decoderBase
+          : Input.Stream->time_base;
+  switch (source->codec_type) {
+    case AVMEDIA_TYPE_AUDIO:
+      if (S.AudioVolume != 256)
+        throw FFMpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
+      if ((parameters->block_align == 1 && parameters->codec_id == AV_CODEC_ID_MP3) ||
+          parameters->codec_id == AV_CODEC_ID_AC3)
+        parameters->block_align = 0;
+      break;
+    case AVMEDIA_TYPE_VIDEO:
+      if (E.OnCustomHook)
+        throw FFMpegException(
+            "-vcodec copy and CustomHook are incompatible (frames are not decoded)");
+      if (S.UsingFrameHooks)
+        throw FFMpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
+      if (aspect.num) parameters->sample_aspect_ratio = aspect;
+      break;
+    case AVMEDIA_TYPE_SUBTITLE:
+      break;
+    default:
+      throw FFMpegException("invalid codec_type of output stream");
+  }
+}
+
+void TTranscoder::PrepareVideoEncoding(TOutputStream& Output, TInputStream& Input) {
+  const AVCodecContext* decoder = Input.Decoder;
+  AVCodecContext* encoder = Output.Encoder();
+  Output.VideoCrop = S.CropTop || S.CropBottom || S.CropLeft || S.CropRight;
+  Output.VideoPad = S.PadTop || S.PadBottom || S.PadLeft || S.PadRight;
+  Output.CropTop = S.CropTop;
+  Output.CropLeft = S.CropLeft;
+  Output.PadTop = S.PadTop;
+  Output.PadBottom = S.PadBottom;
+  Output.PadLeft = S.PadLeft;
+  Output.PadRight = S.PadRight;
+  Output.SourceWidth = decoder->width;
+  Output.SourceHeight = decoder->height;
+  Output.SourceFormat = decoder->pix_fmt;
+  Output.VideoResample =
+      !(decoder->width - S.CropLeft - S.CropRight + S.PadLeft + S.PadRight == encoder->width &&
+        decoder->height - S.CropTop - S.CropBottom + S.PadTop + S.PadBottom == encoder->height &&
+        decoder->pix_fmt == encoder->pix_fmt);
+  if (Output.VideoPad || Output.VideoResample) {
+    Output.TempPicture.reset(lib::av_frame_alloc());
+    AVFrame* picture = Output.TempPicture.get();
+    if (picture) {
+      picture->format = encoder->pix_fmt;
+      picture->width = encoder->width;
+      picture->height = encoder->height;
+    }
+    if (!picture || lib::av_frame_get_buffer(picture, 0) < 0)
+      throw FFMpegException(Output.VideoResample ? "Cannot allocate temp picture, check pix fmt"
+                                                 : "avpicture_alloc fail");
+  }
+  if (Output.VideoResample) {
+    std::int64_t flags = S.ScalerFlags;
+    if (E.FScalerOptionContext)
+      lib::av_opt_get_int(E.FScalerOptionContext.get(), "sws_flags", 0, &flags);
+    S.ScalerFlags = static_cast<int>(flags);
+    Output.Scaler.reset(lib::sws_getContext(
+        decoder->width - S.CropLeft - S.CropRight, decoder->height - S.CropTop - S.CropBottom,
+        decoder->pix_fmt, encoder->width - S.PadLeft - S.PadRight,
+        encoder->height - S.PadTop - S.PadBottom, encoder->pix_fmt, S.ScalerFlags, nullptr,
+        nullptr, nullptr));
+    if (!Output.Scaler) throw FFMpegException("Cannot get resampling context");
+    Output.OriginalHeight = S.UseFilterGraph ? decoder->height : decoder->height - S.CropTop - S.CropBottom;
+  }
+  E.FErrorText.clear();
+  if (S.UseFilterGraph)
+    throw FFMpegException(E.FErrorText.empty() ? "Error opening filters!"
+                                               : "Error opening filters: " + E.FErrorText);
+}
+
+void TTranscoder::PrepareEncoding(TOutputStream& Output, TInputStream& Input) {
+  AVCodecContext* encoder = Output.Encoder();
+  switch (encoder->codec_type) {
+    case AVMEDIA_TYPE_AUDIO:
+      Output.AudioResample = encoder->sample_rate != Input.Decoder->sample_rate || S.AudioSyncMethod > 1;
+      break;
+    case AVMEDIA_TYPE_VIDEO:
+      PrepareVideoEncoding(Output, Input);
+      break;
+    case AVMEDIA_TYPE_SUBTITLE:
+      break;
+    default:
+      throw FFMpegException("invalid codec_type of output stream");
+  }
+  Input.DecodingNeeded = true;
+  Output.EncodingNeeded = true;
+}
+
+void TTranscoder::OpenTwoPassLog(TOutputStream& Output, int Index) {
+  AVCodecContext* encoder = Output.Encoder();
+  if (!(encoder->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2))) return;
+  const std::string prefix = S.PassLogFilePrefix.empty() ? "ffmpeg2pass" : S.PassLogFilePrefix;
+  const std::string name = (prefix + "-" + std::to_string(Index) + ".log").substr(0, 1023);
+  if (encoder->flags & AV_CODEC_FLAG_PASS1) {
+    Output.LogFile.reset(lib::my_fopen(name.c_str(), "w"));
+    if (!Output.LogFile) throw FFMpegException("creat file fail: " + name);
+    return;
+  }
+  TCFilePtr log(lib::my_fopen(name.c_str(), "r"));
+  if (!log) throw FFMpegException("creat open fail: " + name);
+  lib::my_fseek(log.get(), 0, SEEK_END);
+  const long size = lib::my_ftell(log.get());
+  lib::my_fseek(log.get(), 0, SEEK_SET);
+  char* text = size >= 0 ? static_cast<char*>(lib::av_malloc(static_cast<std::size_t>(size) + 1))
+                         : nullptr;
+  if (!text) throw FFMpegException("Could not allocate log buffer");
+  const std::size_t read = lib::my_fread(text, 1, static_cast<std::size_t>(size), log.get());
+  text[read] = '\0';
+  lib::av_freep(&encoder->stats_in);
+  encoder->stats_in = text;  // freed when the encoder closes
+}
+
+void TTranscoder::LogStreamMapping() {
+  if (S.Verbosity < 0 || !E.Logging()) return;
+  E.Log(1, "Stream mapping:");
+  for (const auto& output : OutputStreams) {
+    const TInputStream& source = InputStreams[output->SourceIndex];
+    E.Log(1, StringFormat("  Stream #%d.%d -> #%d.%d", source.FileIndex, source.StreamIndex,
+                          output->FileIndex, output->StreamIndex));
+    if (output->SyncInput != &source)
+      E.Log(1, StringFormat(" [sync #%d.%d]", output->SyncInput->FileIndex,
+                            output->SyncInput->StreamIndex));
+  }
+}
+
+void TTranscoder::OpenEncoders() {
+  for (const auto& output : OutputStreams) {
+    if (!output->EncodingNeeded) continue;
+    AVCodecContext* encoder = output->Encoder();
+    const AVCodec* codec = lib::avcodec_find_encoder(encoder->codec_id);
+    if (!codec)
+      throw FFMpegException(StringFormat("Unsupported codec for output stream #%d.%d",
+                                         output->FileIndex, output->StreamIndex));
+    if (E.OpenEncoder(encoder, codec, nullptr) < 0)
+      throw FFMpegException(StringFormat(
+          "Error while opening codec for output stream #%d.%d - maybe incorrect parameters such "
+          "as bit_rate, rate, width or height",
+          output->FileIndex, output->StreamIndex));
+    E.FExtraSize += encoder->extradata_size;
+    lib::avcodec_parameters_from_context(output->Stream->codecpar, encoder);
+    output->Stream->time_base = encoder->time_base;
+    if (encoder->codec_type == AVMEDIA_TYPE_AUDIO) {
+      output->Fifo.reset(lib::av_audio_fifo_alloc(encoder->sample_fmt,
+                                                  encoder->ch_layout.nb_channels, 1024));
+      if (!output->Fifo) throw FFMpegException("av_fifo_init fail");
+    }
+  }
+}
+
+void TTranscoder::OpenDecoders() {
+  for (TInputStream& input : InputStreams) {
+    if (!input.DecodingNeeded) continue;
+    const AVCodec* codec = lib::avcodec_find_decoder(input.Decoder->codec_id);
+    if (!codec)
+      throw FFMpegException(StringFormat("Unsupported codec (id=%d) for input stream #%d.%d",
+                                         static_cast<int>(input.Decoder->codec_id),
+                                         input.FileIndex, input.StreamIndex));
+    if (E.OpenDecoder(input.Decoder, codec, nullptr) < 0)
+      throw FFMpegException(StringFormat("Error while opening codec for input stream #%d.%d",
+                                         input.FileIndex, input.StreamIndex));
+  }
+}
+
+// Each filter of the chain reads what the one before it (or the stream) gives.
+void TTranscoder::InitBitstreamFilters(TOutputStream& Output) {
+  const AVCodecParameters* parameters = Output.Stream->codecpar;
+  AVRational timeBase = Output.EncodingNeeded ? Output.Encoder()->time_base
+                                              : InputStreams[Output.SourceIndex].Stream->time_base;
+  for (TBsfContextPtr& filter : Output.Setup->Filters) {
+    lib::avcodec_parameters_copy(filter->par_in, parameters);
+    filter->time_base_in = timeBase;
+    if (lib::av_bsf_init(filter.get()) < 0)
+      throw FFMpegException(OpenErrorText(filter->filter->name, AVERROR(EINVAL)));
+    parameters = filter->par_out;
+    timeBase = filter->time_base_out;
+  }
+  if (parameters != Output.Stream->codecpar)
+    lib::avcodec_parameters_copy(Output.Stream->codecpar, parameters);
+}
+
+void TTranscoder::CopyMetaDataMaps() {
+  static const char* const kKeys[] = {"title", "artist", "author", "copyright", "comment",
+                                      "album", "date", "track", "genre"};
+  for (int m = 0; m < E.FNbMetaDataMaps; ++m) {
+    const TMetaDataMap& map = E.FMetaDataMaps[m];
+    if (map.OutFile < 0 || map.OutFile >= E.FNbOutputFiles)
+      throw FFMpegException(StringFormat("Invalid output file index %d map_meta_data(%d,%d)",
+                                         map.OutFile, map.OutFile, map.InFile));
+    if (map.InFile < 0 || map.InFile >= E.FNbInputFiles)
+      throw FFMpegException(StringFormat("Invalid input file index %d map_meta_data(%d,%d)",
+                                         map.InFile, map.OutFile, map.InFile));
+    const AVDictionary* from = E.FInputFiles[map.InFile]->metadata;
+    AVDictionary** to = &E.FOutputFiles[map.OutFile]->metadata;
+    for (const char* key : kKeys)
+      if (const AVDictionaryEntry* entry = lib::av_dict_get(from, key, nullptr, 0))
+        lib::av_dict_set(to, key, entry->value, 0);
+  }
+}
+
+void TTranscoder::WriteHeaders() {
+  bool allRtp = true;
+  for (int i = 0; i < E.FNbOutputFiles; ++i) {
+    AVFormatContext* file = E.FOutputFiles[i].get();
+    if (lib::avformat_write_header(file, nullptr) < 0)
+      throw FFMpegException(StringFormat(
+          "Could not write header for output file #%d (incorrect codec parameters ?)", i));
+    allRtp &= std::strcmp(file->oformat->name, "rtp") == 0;
+  }
+  if (allRtp && E.Logging()) {
+    std::vector<AVFormatContext*> files;
+    for (int i = 0; i < E.FNbOutputFiles; ++i) files.push_back(E.FOutputFiles[i].get());
+    char sdp[2048] = {};
+    lib::av_sdp_create(files.data(), static_cast<int>(files.size()), sdp, sizeof sdp);
+    std::string text = sdp;
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+    E.Log(1, "SDP: " + text);
+  }
+}
+
+void TTranscoder::Run() {
+  BuildInputTables();
+  BuildOutputTables();
+  for (std::size_t i = 0; i < OutputStreams.size(); ++i) {
+    TOutputStream& output = *OutputStreams[i];
+    TInputStream& input = InputStreams[output.SourceIndex];
+    if (StreamLanguage(output.Stream).empty() && !StreamLanguage(input.Stream).empty())
+      lib::av_dict_set(&output.Stream->metadata, "language",
+                       StreamLanguage(input.Stream).substr(0, 3).c_str(), 0);
+    output.Stream->disposition = input.Stream->disposition;
+    if (output.Setup->StreamCopy)
+      PrepareStreamCopy(output, input);
+    else
+      PrepareEncoding(output, input);
+    if (output.EncodingNeeded) OpenTwoPassLog(output, static_cast<int>(i));
+  }
+  LogStreamMapping();
+  OpenEncoders();
+  OpenDecoders();
+  for (const auto& output : OutputStreams) InitBitstreamFilters(*output);
+  for (int i = 0; i < E.FNbOutputFiles; ++i)
+    lib::av_dump_format(E.FOutputFiles[i].get(), i, E.FOutputFiles[i]->url, 1);
+  for (TInputStream& input : InputStreams) {
+    input.Pts = 0;
+    input.NextPts = kNoTimestamp;
+    input.IsStart = true;
+  }
+  CopyMetaDataMaps();
+  WriteHeaders();
+  DecodedFrame.reset(lib::av_frame_alloc());
+  WorkFrame.reset(lib::av_frame_alloc());
+  WorkPacket.reset(lib::av_packet_alloc());
+  if (!DecodedFrame || !WorkFrame || !WorkPacket) throw FFMpegException("av_mallocz fail");
+  E.FTimerStart = lib::av_gettime();
+  LastReportTime = E.FTimerStart;
+  Loop();
+  Finish();
+}

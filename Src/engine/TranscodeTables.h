@@ -1,0 +1,72 @@
+// The working tables of one transcode: one record per input file, per input stream and per
+// output stream. They live from the start of the set-up to the end of the job.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "EngineTypes.h"
+#include "FFmpeg.h"
+#include "MediaPointers.h"
+
+struct TInputFile {
+  bool EofReached = false;
+  int FirstStreamIndex = 0;
+  int StreamCount = 0;
+};
+
+struct TInputStream {
+  int FileIndex = 0;
+  int StreamIndex = 0;
+  AVStream* Stream = nullptr;
+  AVCodecContext* Decoder = nullptr;  // owned by the engine's input tables
+  bool Discard = true;                // no output stream takes it (yet)
+  bool DecodingNeeded = false;
+  bool RateEmulation = false;
+  std::int64_t Start = 0;  // wall-clock microseconds when reading began (rate emulation)
+  std::uint64_t Frame = 0;
+  std::int64_t NextPts = kNoTimestamp;  // microseconds
+  std::int64_t Pts = 0;                 // microseconds
+  bool IsStart = true;
+  float Quality = 0;  // of the last decoded picture, for "same quality"
+};
+
+struct TOutputStream {
+  int FileIndex = 0;
+  int StreamIndex = 0;
+  int SourceIndex = 0;
+  AVFormatContext* File = nullptr;
+  AVStream* Stream = nullptr;
+  TOutputStreamSetup* Setup = nullptr;  // codec context, copy flag, quality, bitstream filters
+  AVCodecContext* Encoder() const { return Setup->Codec.get(); }
+  bool EncodingNeeded = false;
+  int FrameNumber = 0;
+  TInputStream* SyncInput = nullptr;
+  std::int64_t SyncOpts = 0;  // video: frames; audio: samples; in the encoder's time base
+  double OutputTime = 0;      // seconds written so far, from the last packet's time stamp
+
+  // Video: crop and pad bands, and the scaler with its source geometry.
+  bool VideoCrop = false;
+  bool VideoPad = false;
+  bool VideoResample = false;
+  int CropTop = 0, CropLeft = 0;
+  int PadTop = 0, PadBottom = 0, PadLeft = 0, PadRight = 0;
+  int SourceWidth = 0, SourceHeight = 0, SourceFormat = -1;  // what the scaler was made for
+  int OriginalHeight = 0;
+  TFramePtr TempPicture;
+  TSwsContextPtr Scaler;
+
+  // Audio: converter (channels, rate, sample format, drift compensation) and FIFO.
+  bool AudioResample = false;
+  TSwrContextPtr Resampler;
+  TAudioFifoPtr Fifo;
+
+  // What the encoder said of its last packet.
+  float LastQuality = 0;
+  char LastPictureType = '?';
+  std::int64_t LastErrors[3] = {0, 0, 0};
+  std::int64_t TotalErrors[3] = {0, 0, 0};
+  int LastPacketSize = 0;
+
+  TCFilePtr LogFile;  // two-pass statistics being written (pass 1)
+};

@@ -1,0 +1,89 @@
+// One run of an engine's job: the set-up of the working tables, the packet loop, the
+// decode and the video, audio and subtitle output paths, and the progress report.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FFmpeg.h"
+#include "TranscodeTables.h"
+
+class TTranscoder {
+ public:
+  explicit TTranscoder(TCustomFFmpeg& Engine);
+  TTranscoder(const TTranscoder&) = delete;
+  TTranscoder& operator=(const TTranscoder&) = delete;
+
+  // Sets up, loops until the inputs end, a limit is reached or a stop is requested, then
+  // flushes, writes the trailers and reports. Raises FFMpegException on failure.
+  void Run();
+
+ private:
+  // Set-up (TranscodeSetup.cpp).
+  void BuildInputTables();
+  void BuildOutputTables();
+  TInputStream* FindSource(const TOutputStream& Output, int MapIndex);
+  void PrepareStreamCopy(TOutputStream& Output, TInputStream& Input);
+  void PrepareEncoding(TOutputStream& Output, TInputStream& Input);
+  void PrepareVideoEncoding(TOutputStream& Output, TInputStream& Input);
+  void OpenTwoPassLog(TOutputStream& Output, int Index);
+  void LogStreamMapping();
+  void OpenEncoders();
+  void OpenDecoders();
+  void InitBitstreamFilters(TOutputStream& Output);
+  void CopyMetaDataMaps();
+  void WriteHeaders();
+
+  // Loop (TranscodeLoop.cpp).
+  void Loop();
+  int ChooseInputFile(double& SmallestOutputTime);
+  void CorrectTimestamps(TInputStream& Input, AVPacket* Packet);
+  void Finish();
+
+  // Decoding and stream copy (PacketDecoding.cpp).
+  int OutputPacket(int InputIndex, AVPacket* Packet);
+  void CopyPacket(TInputStream& Input, TOutputStream& Output, const AVPacket* Packet);
+  int DecodeAudioOrVideo(int InputIndex, AVPacket* Packet);
+  int DecodeSubtitle(int InputIndex, AVPacket* Packet);
+  void HandleDecodedFrame(int InputIndex, AVFrame* Frame);
+  void ApplyVolume(AVFrame* Frame);
+  void EmulateRate(TInputStream& Input);
+  void FlushEncoders(int InputIndex);
+
+  // Encoding and writing (shared by the output paths).
+  void EncodeAndWrite(TOutputStream& Output, AVFrame* Frame);
+  void WriteEncodedPacket(TOutputStream& Output, AVPacket* Packet);
+  void WritePacket(TOutputStream& Output, AVPacket* Packet, AVCodecContext* Codec);
+
+  // Video (VideoOutput.cpp).
+  void DoVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame* Picture);
+  AVFrame* PrepareVideoPicture(TOutputStream& Output, AVFrame* Picture);
+  void EnsureScaler(TOutputStream& Output, const AVFrame* Picture);
+
+  // Audio (AudioOutput.cpp).
+  void DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame* Samples);
+  void EncodeAudioFromFifo(TOutputStream& Output, bool Flush);
+  void EnsureResampler(TOutputStream& Output, const AVFrame* Samples);
+
+  // Subtitles, statistics and report (OutputReport.cpp).
+  void DoSubtitleOut(TOutputStream& Output, TInputStream& Input, AVSubtitle& Subtitle,
+                     std::int64_t Pts);
+  void DoVideoStats(TOutputStream& Output, int FrameSize);
+  void PrintReport(bool IsLast);
+
+  double SyncInputTime(const TInputStream& Input) const;
+
+  TCustomFFmpeg& E;
+  TEngineSettings& S;
+  std::vector<TInputFile> InputFiles;
+  std::vector<TInputStream> InputStreams;
+  std::vector<std::unique_ptr<TOutputStream>> OutputStreams;
+  TFramePtr DecodedFrame;
+  TFramePtr WorkFrame;
+  TPacketPtr WorkPacket;
+  std::vector<std::uint8_t> SubtitleBuffer;
+  std::int64_t LastReportTime = 0;
+  int QpHistogram[52] = {};
+};
