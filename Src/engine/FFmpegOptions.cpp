@@ -7,9 +7,9 @@
 
 void TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value) {
   using THandler = void (*)(TCustomFFmpeg&, const std::string& Name, const std::string& Value);
-  // Options that only switch a setting on ignore their value.
+  // No handler: the option is accepted and does nothing. Options that switch a setting on
+  // ignore their value.
   static const std::unordered_map<std::string_view, THandler> handlers = {
-      // Accepted for compatibility; they have no effect here.
       {"L", nullptr},
       {"h", nullptr},
       {"version", nullptr},
