@@ -1,0 +1,312 @@
+#include "IniFile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const std::string kBlanks = " \t";
+const std::string kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string TrimLeft(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(kBlanks);
+  return first == std::string::npos ? std::string() : text.substr(first);
+}
+
+std::string TrimRight(const std::string& text) {
+  const std::size_t last = text.find_last_not_of(kBlanks);
+  return last == std::string::npos ? std::string() : text.substr(0, last + 1);
+}
+
+std::string Trim(const std::string& text) {
+  return TrimRight(TrimLeft(text));
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
+    return std::tolower(x) == std::tolower(y);
+  });
+}
+
+// The section name of a "[name]" line; false for every other line. A name runs to the
+// closing bracket that ends the line, so names may hold "]" themselves.
+bool ParseSectionLine(const std::string& line, std::string& name) {
+  const std::string text = TrimRight(TrimLeft(line));
+  if (text.empty() || text.front() != '[') return false;
+  if (text.size() >= 2 && text.back() == ']') {
+    name = text.substr(1, text.size() - 2);
+  } else {
+    const std::size_t close = text.find(']');
+    name = text.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+  }
+  return true;
+}
+
+// Key and raw value of a "key=value" line; false for blank, comment and section lines.
+bool ParseKeyLine(const std::string& line, std::string& key, std::string& rawValue) {
+  const std::string text = TrimLeft(line);
+  if (text.empty() || text.front() == ';' || text.front() == '#' || text.front() == '[') {
+    return false;
+  }
+  const std::size_t equals = text.find('=');
+  if (equals == std::string::npos) return false;
+  key = TrimRight(text.substr(0, equals));
+  rawValue = text.substr(equals + 1);
+  return true;
+}
+
+bool IsQuote(char c) {
+  return c == '"' || c == '\'';
+}
+
+std::string DecodeValue(const std::string& rawValue) {
+  std::string value = Trim(rawValue);
+  if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+std::string EncodeValue(const std::string& value) {
+  if (value.empty()) return value;
+  const bool blankAtEdge = kBlanks.find(value.front()) != std::string::npos ||
+                           kBlanks.find(value.back()) != std::string::npos;
+  const bool looksQuoted =
+      value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
+  return blankAtEdge || looksQuoted ? '"' + value + '"' : value;
+}
+
+bool HoldsLineBreak(const std::string& text) {
+  return text.find_first_of("\r\n") != std::string::npos || text.find('\0') != std::string::npos;
+}
+
+void CheckSectionName(const std::string& section, const std::string& path) {
+  if (HoldsLineBreak(section)) {
+    throw EIniFileError("The section name \"" + section + "\" cannot be stored in " + path);
+  }
+}
+
+void CheckKeyName(const std::string& key, const std::string& path) {
+  const bool storable = !key.empty() && key == Trim(key) && !HoldsLineBreak(key) &&
+                        key.find('=') == std::string::npos && key.front() != ';' &&
+                        key.front() != '#' && key.front() != '[';
+  if (!storable) throw EIniFileError("The key name \"" + key + "\" cannot be stored in " + path);
+}
+
+bool ParseInteger(const std::string& text, int& value) {
+  std::string digits = Trim(text);
+  if (!digits.empty() && digits.front() == '+') digits.erase(0, 1);
+  const char* end = digits.data() + digits.size();
+  const auto [stop, error] = std::from_chars(digits.data(), end, value);
+  return !digits.empty() && error == std::errc() && stop == end;
+}
+
+// Writes text into a fresh file beside target and renames it over target, so the target
+// either keeps its old content or gets all of the new one.
+bool ReplaceFile(const std::string& target, const std::string& text) {
+  std::filesystem::path destination = target;
+  struct stat link {};
+  if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    std::error_code error;
+    destination = std::filesystem::canonical(destination, error);
+    if (error) return false;
+  }
+  if (destination.empty()) return false;
+
+  struct stat existing {};
+  const bool exists = ::stat(destination.c_str(), &existing) == 0;
+  if (exists && ::access(destination.c_str(), W_OK) != 0) return false;
+
+  std::string temporary = destination.string() + ".XXXXXX";
+  const int descriptor = ::mkstemp(temporary.data());
+  if (descriptor < 0) return false;
+  bool written = ::fchmod(descriptor, exists ? existing.st_mode & 07777 : 0644) == 0;
+  for (std::size_t done = 0; written && done < text.size();) {
+    const ssize_t count = ::write(descriptor, text.data() + done, text.size() - done);
+    if (count < 0 && errno == EINTR) continue;
+    written = count > 0;
+    if (written) done += static_cast<std::size_t>(count);
+  }
+  written = ::fsync(descriptor) == 0 && written;
+  written = ::close(descriptor) == 0 && written;
+  if (written && ::rename(temporary.c_str(), destination.c_str()) == 0) return true;
+  ::unlink(temporary.c_str());
+  return false;
+}
+
+}  // namespace
+
+TIniFile::TIniFile(std::string path) : path_(std::move(path)) {
+  std::ifstream stream(path_, std::ios::binary);
+  if (!stream) return;
+  std::ostringstream content;
+  content << stream.rdbuf();
+  std::string text = content.str();
+  if (text.starts_with(kByteOrderMark)) {
+    byteOrderMark_ = true;
+    text.erase(0, kByteOrderMark.size());
+  }
+  const std::size_t firstBreak = text.find('\n');
+  if (firstBreak != std::string::npos && firstBreak > 0 && text[firstBreak - 1] == '\r') {
+    lineBreak_ = "\r\n";
+  }
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines_.push_back(std::move(line));
+  }
+}
+
+bool TIniFile::FindSection(const std::string& section, TSectionRange& range) const {
+  std::string name;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (!ParseSectionLine(lines_[i], name) || !SameName(name, section)) continue;
+    range.header = i;
+    range.end = i + 1;
+    while (range.end < lines_.size() && !ParseSectionLine(lines_[range.end], name)) ++range.end;
+    return true;
+  }
+  return false;
+}
+
+std::size_t TIniFile::FindKey(const TSectionRange& range, const std::string& key) const {
+  std::string name;
+  std::string rawValue;
+  for (std::size_t i = range.header + 1; i < range.end; ++i) {
+    if (ParseKeyLine(lines_[i], name, rawValue) && SameName(name, key)) return i;
+  }
+  return range.end;
+}
+
+bool TIniFile::FindValue(const std::string& section, const std::string& key,
+                         std::string& value) const {
+  TSectionRange range{};
+  if (!FindSection(section, range)) return false;
+  const std::size_t line = FindKey(range, key);
+  std::string name;
+  std::string rawValue;
+  if (line == range.end || !ParseKeyLine(lines_[line], name, rawValue)) return false;
+  value = DecodeValue(rawValue);
+  return true;
+}
+
+std::vector<std::string> TIniFile::ReadSections() const {
+  std::vector<std::string> names;
+  std::string name;
+  for (const std::string& line : lines_) {
+    if (!ParseSectionLine(line, name)) continue;
+    const bool seen = std::any_of(names.begin(), names.end(),
+                                  [&](const std::string& known) { return SameName(known, name); });
+    if (!seen) names.push_back(name);
+  }
+  return names;
+}
+
+std::vector<std::string> TIniFile::ReadSection(const std::string& section) const {
+  std::vector<std::string> keys;
+  TSectionRange range{};
+  if (!FindSection(section, range)) return keys;
+  std::string name;
+  std::string rawValue;
+  for (std::size_t i = range.header + 1; i < range.end; ++i) {
+    if (ParseKeyLine(lines_[i], name, rawValue)) keys.push_back(name);
+  }
+  return keys;
+}
+
+bool TIniFile::SectionExists(const std::string& section) const {
+  TSectionRange range{};
+  return FindSection(section, range);
+}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue) const {
+  std::string value;
+  return FindValue(section, key, value) ? value : defaultValue;
+}
+
+int TIniFile::ReadInteger(const std::string& section, const std::string& key,
+                          int defaultValue) const {
+  std::string text;
+  int value = 0;
+  return FindValue(section, key, text) && ParseInteger(text, value) ? value : defaultValue;
+}
+
+bool TIniFile::ReadBool(const std::string& section, const std::string& key,
+                        bool defaultValue) const {
+  return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& key,
+                           const std::string& value) {
+  CheckSectionName(section, path_);
+  CheckKeyName(key, path_);
+  if (HoldsLineBreak(value)) {
+    throw EIniFileError("The value of \"" + key + "\" cannot be stored in " + path_);
+  }
+  const std::string line = key + "=" + EncodeValue(value);
+  TSectionRange range{};
+  if (!FindSection(section, range)) {
+    if (!lines_.empty() && !Trim(lines_.back()).empty()) lines_.emplace_back();
+    lines_.push_back("[" + section + "]");
+    lines_.push_back(line);
+  } else if (const std::size_t existing = FindKey(range, key); existing != range.end) {
+    lines_[existing] = line;
+  } else {
+    // After the section's last non-blank line, so blank lines between sections stay.
+    std::size_t insertAt = range.end;
+    while (insertAt > range.header + 1 && Trim(lines_[insertAt - 1]).empty()) --insertAt;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), line);
+  }
+  modified_ = true;
+}
+
+void TIniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void TIniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
+  WriteString(section, key, value ? "1" : "0");
+}
+
+void TIniFile::DeleteKey(const std::string& section, const std::string& key) {
+  TSectionRange range{};
+  if (!FindSection(section, range)) return;
+  const std::size_t line = FindKey(range, key);
+  if (line == range.end) return;
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(line));
+  modified_ = true;
+}
+
+void TIniFile::EraseSection(const std::string& section) {
+  TSectionRange range{};
+  if (!FindSection(section, range)) return;
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(range.header),
+               lines_.begin() + static_cast<std::ptrdiff_t>(range.end));
+  modified_ = true;
+}
+
+std::string TIniFile::Text() const {
+  std::string text = byteOrderMark_ ? kByteOrderMark : std::string();
+  for (const std::string& line : lines_) text += line + lineBreak_;
+  return text;
+}
+
+void TIniFile::Save() {
+  if (!modified_) return;
+  SaveAs(path_);
+  modified_ = false;
+}
+
+void TIniFile::SaveAs(const std::string& path) const {
+  if (!ReplaceFile(path, Text())) throw EIniFileError("Unable to write to " + path);
+}

@@ -1,0 +1,95 @@
+#include "SettingsInstaller.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "UnitGeneral.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string LowerCase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+void FilterCatalogueSection(TIniFile& catalogue, const char* section, TEncoderKind kind,
+                            const TEncoderQuery& encoders, TInstallReport& report) {
+  for (const std::string& name : catalogue.ReadSection(section)) {
+    const std::string encoder = catalogue.ReadString(section, name, kAutoCodec);
+    if (encoder == kAutoCodec || encoders.HasEncoder(encoder, kind)) continue;
+    catalogue.DeleteKey(section, name);
+    report.Skipped.push_back(std::string(kCodecCatalogueFile) + ": \"" + name +
+                             "\" (no encoder \"" + encoder + "\")");
+  }
+}
+
+// Empty when the codec can be encoded, else the reason it cannot.
+std::string MissingCodec(const TIniFile& catalogue, const char* section,
+                         const std::string& displayName, const std::string& extension,
+                         TEncoderKind kind, const TEncoderQuery& encoders) {
+  const std::string encoder = catalogue.ReadString(section, displayName, kAutoCodec);
+  if (displayName == kAutoCodec) {
+    return encoders.HasDefaultEncoder(extension, kind)
+               ? std::string()
+               : "no default encoder for \"" + extension + "\" files";
+  }
+  if (encoder == kAutoCodec) return "\"" + displayName + "\" is not in the catalogue";
+  return encoders.HasEncoder(encoder, kind) ? std::string() : "no encoder \"" + encoder + "\"";
+}
+
+void InstallGroupFile(const std::string& groupName, const fs::path& source, const fs::path& target,
+                      const TIniFile& catalogue, const TEncoderQuery& encoders,
+                      TInstallReport& report) {
+  TIniFile profiles(source.string());
+  for (const std::string& name : profiles.ReadSections()) {
+    const TProfileSettings profile = ReadProfile(profiles, name, groupName);
+    const std::string extension = LowerCase(profile.TargetType);
+    std::string missing;
+    if (!profile.VideoDisabled) {
+      missing = MissingCodec(catalogue, kVideoCodecSection, profile.VideoCodec, extension,
+                             TEncoderKind::ekVideo, encoders);
+    }
+    if (missing.empty() && !profile.AudioDisabled) {
+      missing = MissingCodec(catalogue, kAudioCodecSection, profile.AudioCodec, extension,
+                             TEncoderKind::ekAudio, encoders);
+    }
+    if (missing.empty()) continue;
+    profiles.EraseSection(name);
+    report.Skipped.push_back(target.filename().string() + ": \"" + name + "\" (" + missing + ")");
+  }
+  profiles.SaveAs(target.string());
+  report.Installed.push_back(target.filename().string());
+}
+
+}  // namespace
+
+TInstallReport InstallDefaultSettings(const std::string& sourceFolder,
+                                      const std::string& targetFolder,
+                                      const TEncoderQuery& encoders) {
+  TInstallReport report;
+  const fs::path source(sourceFolder);
+  const fs::path target(targetFolder);
+  std::error_code error;
+  fs::create_directories(target, error);
+
+  const fs::path catalogueTarget = target / kCodecCatalogueFile;
+  if (!fs::exists(catalogueTarget) && fs::exists(source / kCodecCatalogueFile)) {
+    TIniFile catalogue((source / kCodecCatalogueFile).string());
+    FilterCatalogueSection(catalogue, kVideoCodecSection, TEncoderKind::ekVideo, encoders, report);
+    FilterCatalogueSection(catalogue, kAudioCodecSection, TEncoderKind::ekAudio, encoders, report);
+    catalogue.SaveAs(catalogueTarget.string());
+    report.Installed.push_back(kCodecCatalogueFile);
+  }
+
+  const TIniFile catalogue(catalogueTarget.string());
+  for (const char* group : kOutputGroups) {
+    const std::string fileName = std::string(group) + ".ini";
+    if (fs::exists(target / fileName) || !fs::exists(source / fileName)) continue;
+    InstallGroupFile(group, source / fileName, target / fileName, catalogue, encoders, report);
+  }
+  return report;
+}

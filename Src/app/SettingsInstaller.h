@@ -1,0 +1,33 @@
+// Installs the default codec catalogue and group profiles into a settings folder, keeping
+// only what the media libraries at hand can encode. A file the user already has is never
+// replaced.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+enum class TEncoderKind { ekVideo, ekAudio };
+
+// What the installed media libraries can encode.
+struct TEncoderQuery {
+  // Whether an encoder of this name exists for the kind.
+  std::function<bool(const std::string& encoder, TEncoderKind kind)> HasEncoder;
+  // Whether the output format of files with this extension (no dot) has a default codec of
+  // the kind with an encoder: what "Auto" falls back to.
+  std::function<bool(const std::string& extension, TEncoderKind kind)> HasDefaultEncoder;
+};
+
+struct TInstallReport {
+  std::vector<std::string> Installed;  // file names written
+  std::vector<std::string> Skipped;    // one line per catalogue entry or profile left out
+};
+
+// Copies "codec.ini" and the nine group files from sourceFolder into targetFolder (created
+// when missing). Only files missing from targetFolder are written. Catalogue entries whose
+// encoder is missing are dropped; a profile is dropped when a codec it uses (through the
+// catalogue in targetFolder after installation) has no encoder. Throws EIniFileError when
+// a write is refused; files written before stay.
+TInstallReport InstallDefaultSettings(const std::string& sourceFolder,
+                                      const std::string& targetFolder,
+                                      const TEncoderQuery& encoders);

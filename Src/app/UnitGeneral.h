@@ -1,0 +1,88 @@
+// Where the settings lie and how the options file, the group profile files and the codec
+// catalogue are read and written. Plain C++: both front ends use it.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "IniFile.h"
+
+// The output groups in the order the main window offers them; the options file stores
+// the index.
+inline constexpr std::array<const char*, 9> kOutputGroups = {"AVI", "MP4", "MPG", "WMV",  "3GP",
+                                                             "MOV", "SWF", "FLV", "Audio"};
+
+// The last entry of every profile list: values set by hand, never a stored section.
+inline constexpr const char* kCustomProfile = "[Custom]";
+
+inline constexpr const char* kVideoCodecSection = "Video Codec";
+inline constexpr const char* kAudioCodecSection = "Audio Codec";
+// A catalogue value, or the lack of one, that leaves the codec to the output format.
+inline constexpr const char* kAutoCodec = "Auto";
+// The display name the profile options dialog gives lists of its own.
+inline constexpr const char* kAmrNarrowBand = "AMR Narrow-Band";
+// The catalogue file inside the settings folder.
+inline constexpr const char* kCodecCatalogueFile = "codec.ini";
+
+// The user's configuration folder, then "Tovrena/Options.ini". Empty when the system
+// names no configuration folder. Neither path function creates a folder.
+std::string OptionsFilePath();
+// The user's configuration folder, then "Tovrena/Settings/" (always ending with "/").
+std::string SettingsFolderPath();
+
+// SettingsFolderPath() + group name + ".ini".
+std::string GroupFilePath(const std::string& groupName);
+std::string CodecCatalogueFilePath();
+
+// The options file's section "Options".
+struct TAppOptions {
+  std::string OutputPath;
+  int RgpProfiles = 0;  // index of the output group
+  int CboProfiles = 0;  // index of the profile in that group's list
+};
+
+// Reads the three options; a missing value, or an index that is not a number, reads as
+// its default.
+TAppOptions ReadAppOptions(const std::string& defaultOutputPath);
+// Writes all three; throws EIniFileError when the write is refused.
+void WriteAppOptions(const TAppOptions& options);
+
+// The values of one profile; every numeric value stays text until a conversion is set up.
+struct TProfileSettings {
+  std::string TargetType;
+  bool VideoDisabled = false;
+  bool AudioDisabled = false;
+  std::string VideoCodec = kAutoCodec;
+  std::string AudioCodec = kAutoCodec;
+  std::string VideoSizeOption = "Original";
+  std::string VideoCustomWidth = "0";
+  std::string VideoCustomHeight = "0";
+  std::string VideoFrameRateOption = "25";
+  std::string VideoBitrate = "4500";
+  std::string AudioChannels = "2";
+  std::string AudioSampleRate = "32000";
+  std::string AudioBitRate = "64";
+  std::string OOTargetType;
+  std::string OONormType;
+};
+
+// The section names of the group file in file order, then "[Custom]".
+std::vector<std::string> ListProfiles(const std::string& groupName);
+// The fifteen values of one section with their defaults ("TargetType" defaults to the
+// group's name); "[Custom]" or any missing section gives the defaults.
+TProfileSettings LoadProfile(const std::string& groupName, const std::string& profileName);
+// The same, from a group file already read.
+TProfileSettings ReadProfile(const TIniFile& groupFile, const std::string& profileName,
+                             const std::string& groupName);
+// Writes the thirteen keys "TargetType" to "AudioBitRate" in one step. The two "OO" keys
+// of an existing section keep their values. Throws EIniFileError when refused.
+void SaveProfile(const std::string& groupName, const std::string& profileName,
+                 const TProfileSettings& profile);
+// Erases the whole section. Throws EIniFileError when refused.
+void DeleteProfile(const std::string& groupName, const std::string& profileName);
+
+// The display names of one catalogue section, in file order.
+std::vector<std::string> CatalogueNames(const std::string& section);
+// The encoder name for a display name, or "Auto" when the catalogue has none.
+std::string CatalogueCodec(const std::string& section, const std::string& displayName);
