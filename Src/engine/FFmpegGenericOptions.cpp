@@ -27,6 +27,9 @@ bool TCustomFFmpeg::SetCodecOption(const std::string& Name, const std::string& V
                                         AV_OPT_FLAG_SUBTITLE_PARAM, 0};
   const AVOption* accepted = nullptr;
   for (std::size_t i = 0; i < FCodecOptionContexts.size(); ++i) {
+    // "b" is the video bit rate ("ab" the audio one); the libraries share the name between
+    // both types, and a video rate would make audio encoders refuse to open.
+    if (i == 1 && Name == "b") continue;
     if (!FCodecOptionContexts[0] ||
         !lib::av_opt_find(FCodecOptionContexts[0].get(), Name.c_str(), nullptr, kTypeMasks[i], 0))
       continue;

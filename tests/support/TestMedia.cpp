@@ -161,7 +161,21 @@ const TStreamInfo* TMediaInfo::FirstOfType(int type) const {
   return nullptr;
 }
 
-TMediaInfo ReadMediaInfo(const std::string& path) {
+namespace {
+
+double PatternPsnr(const AVFrame* frame, int index) {
+  double squared = 0;
+  for (int y = 0; y < frame->height; ++y)
+    for (int x = 0; x < frame->width; ++x) {
+      const int expected = static_cast<std::uint8_t>(x + y + index * 3);
+      const int difference = frame->data[0][y * frame->linesize[0] + x] - expected;
+      squared += difference * difference;
+    }
+  const double mse = squared / (frame->width * frame->height);
+  return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFrame) {
   TMediaInfo info;
   AVFormatContext* raw = nullptr;
   if (lib::avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return info;
@@ -183,13 +197,51 @@ TMediaInfo ReadMediaInfo(const std::string& path) {
     entry.sampleAspect = stream->sample_aspect_ratio.num ? stream->sample_aspect_ratio
                                                          : parameters->sample_aspect_ratio;
     entry.frameRate = stream->avg_frame_rate;
+    if (stream->start_time != AV_NOPTS_VALUE)
+      entry.startSeconds = stream->start_time * av_q2d(stream->time_base);
     info.streams.push_back(entry);
   }
+  std::vector<TCodecContextPtr> decoders(input->nb_streams);
+  if (decode)
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+      const AVCodec* codec = lib::avcodec_find_decoder(input->streams[i]->codecpar->codec_id);
+      if (!codec || codec->type == AVMEDIA_TYPE_SUBTITLE) continue;
+      decoders[i].reset(lib::avcodec_alloc_context3(codec));
+      lib::avcodec_parameters_to_context(decoders[i].get(), input->streams[i]->codecpar);
+      if (lib::avcodec_open2(decoders[i].get(), codec, nullptr) < 0) decoders[i].reset();
+    }
   TPacketPtr packet(lib::av_packet_alloc());
+  TFramePtr frame(lib::av_frame_alloc());
+  const auto drain = [&](unsigned index) {
+    TStreamInfo& entry = info.streams[index];
+    while (lib::avcodec_receive_frame(decoders[index].get(), frame.get()) >= 0) {
+      if (entry.type == AVMEDIA_TYPE_VIDEO) {
+        if (entry.decodedFrames == patternFrame) entry.lumaPsnr = PatternPsnr(frame.get(), patternFrame);
+        ++entry.decodedFrames;
+      } else {
+        entry.decodedSamples += frame->nb_samples;
+      }
+      lib::av_frame_unref(frame.get());
+    }
+  };
   while (lib::av_read_frame(input.get(), packet.get()) >= 0) {
-    if (packet->stream_index < static_cast<int>(info.streams.size()))
-      ++info.streams[packet->stream_index].packets;
+    const unsigned index = static_cast<unsigned>(packet->stream_index);
+    if (index < info.streams.size()) {
+      ++info.streams[index].packets;
+      if (decoders[index] && lib::avcodec_send_packet(decoders[index].get(), packet.get()) >= 0)
+        drain(index);
+    }
     lib::av_packet_unref(packet.get());
   }
+  for (unsigned i = 0; i < decoders.size(); ++i)
+    if (decoders[i] && lib::avcodec_send_packet(decoders[i].get(), nullptr) >= 0) drain(i);
   return info;
+}
+
+}  // namespace
+
+TMediaInfo ReadMediaInfo(const std::string& path) { return ReadMediaInfoWith(path, false, 0); }
+
+TMediaInfo DecodeMediaInfo(const std::string& path, int patternFrame) {
+  return ReadMediaInfoWith(path, true, patternFrame);
 }

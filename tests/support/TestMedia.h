@@ -42,6 +42,11 @@ struct TStreamInfo {
   AVRational sampleAspect{0, 1};
   AVRational frameRate{0, 1};
   int packets = 0;
+  double startSeconds = 0;  // first time stamp
+  // Filled by DecodeMediaInfo only:
+  int decodedFrames = 0;
+  std::int64_t decodedSamples = 0;
+  double lumaPsnr = 0;  // of the middle picture against the generated pattern
 };
 
 struct TMediaInfo {
@@ -55,3 +60,8 @@ struct TMediaInfo {
 
 // Opens the file again and counts its packets per stream.
 TMediaInfo ReadMediaInfo(const std::string& path);
+
+// As ReadMediaInfo, and decodes every stream: pictures and samples counted, and the luma of
+// the picture at patternFrame compared with the pattern MakeClip painted into that frame
+// (meaningful when the size was kept).
+TMediaInfo DecodeMediaInfo(const std::string& path, int patternFrame = 10);
