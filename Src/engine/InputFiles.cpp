@@ -11,6 +11,10 @@ namespace {
 
 double AspectOf(AVRational ratio) { return ratio.num && ratio.den ? RationalToDouble(ratio) : 0; }
 
+// A stop request also ends a read that the library is blocked in (a stalled device, a long
+// stretch of garbage to resynchronise over).
+int StopRequestedCallback(void* engine) { return static_cast<TCustomFFmpeg*>(engine)->StopRequested(); }
+
 std::string LowerExtension(const std::string& fileName) {
   std::string extension = std::filesystem::path(fileName).extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -91,6 +95,7 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
     return false;
   }
   ApplyRecordedOptions(context, FFormatOptionContext.get(), AV_OPT_FLAG_DECODING_PARAM);
+  context->interrupt_callback = {StopRequestedCallback, this};
   context->video_codec_id = videoId;
   context->audio_codec_id = audioId;
   context->subtitle_codec_id = subtitleId;

@@ -227,7 +227,8 @@ TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFr
   while (lib::av_read_frame(input.get(), packet.get()) >= 0) {
     const unsigned index = static_cast<unsigned>(packet->stream_index);
     if (index < info.streams.size()) {
-      ++info.streams[index].packets;
+      if (info.streams[index].packets++ == 0)
+        info.streams[index].firstPacketKey = packet->flags & AV_PKT_FLAG_KEY;
       if (decoders[index] && lib::avcodec_send_packet(decoders[index].get(), packet.get()) >= 0)
         drain(index);
     }

@@ -42,6 +42,7 @@ struct TStreamInfo {
   AVRational sampleAspect{0, 1};
   AVRational frameRate{0, 1};
   int packets = 0;
+  bool firstPacketKey = false;
   double startSeconds = 0;  // first time stamp
   // Filled by DecodeMediaInfo only:
   int decodedFrames = 0;
