@@ -204,6 +204,13 @@ class TCustomFFmpeg {
   void AddVideoStream();
   void AddAudioStream();
   void AddSubtitleStream();
+  // "target": an optional "pal-", "ntsc-" or "film-" prefix, then the kind ("vcd", "svcd",
+  // "dvd", "dv", "dv50"); without a prefix the norm is deduced, with NTSC as the fallback.
+  void SetTarget(const std::string& Text);
+  // Norm "pal", "ntsc" or "film"; anything else deduces it from the frame rate, then from
+  // the inputs' video streams, then takes FallbackNorm ("film", "ntsc", else PAL).
+  void ApplyTarget(const std::string& Kind, const std::string& Norm,
+                   const std::string& FallbackNorm);
   // ---- end of the option vocabulary ----
 
   bool Running() const { return FRunning; }

@@ -24,6 +24,7 @@ void TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value)
       // Files, formats and diagnostics.
       {"f", [](TCustomFFmpeg& E, auto&, auto& V) { E.SetFormat(V); }},
       {"v", [](TCustomFFmpeg& E, auto&, auto& V) { E.SetVerbosity(StrToInt(V)); }},
+      {"target", [](TCustomFFmpeg& E, auto&, auto& V) { E.SetTarget(V); }},
       {"map", [](TCustomFFmpeg& E, auto&, auto& V) { E.AddStreamMap(V); }},
       {"map_meta_data", [](TCustomFFmpeg& E, auto&, auto& V) { E.AddMetaDataMap(V); }},
       {"programid", [](TCustomFFmpeg& E, auto&, auto& V) { E.FSettings.ProgramId = StrToInt(V); }},
