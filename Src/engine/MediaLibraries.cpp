@@ -1,5 +1,7 @@
 #include "MediaLibraries.h"
 
+#include <atomic>
+
 #if defined(__i386__) || defined(__x86_64__)
 #include <fpu_control.h>
 #endif
@@ -16,7 +18,8 @@ namespace {
 
 bool mediaLibrariesLoaded = false;
 std::string mediaLibrariesError;
-int currentLogLevel = AV_LOG_INFO;
+// Read by the log callback on any thread while engines set it.
+std::atomic<int> currentLogLevel = AV_LOG_INFO;
 
 // The libraries' floating-point code must never trap: all x87 exceptions stay masked
 // (0x133F) from start-up to shutdown, and the previous control word comes back at exit.

@@ -1,0 +1,74 @@
+// TAVProbe: what a media file holds (streams by kind, duration, bit rate, metadata),
+// read without converting it. Used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "MediaPointers.h"
+
+struct TAVFileInfo {
+  std::int64_t StartTime = -1;  // microseconds, or the library's no-value marker
+  std::int64_t Duration = -1;   // microseconds, or the library's no-value marker
+  std::int32_t BitRate = -1;    // bits/s
+  std::int64_t Timestamp = -1;  // the container's creation time, seconds since 1970; 0: none
+  char Title[512] = {};
+  char Author[512] = {};
+  char Copyright[512] = {};
+  char Comment[512] = {};
+  char Album[512] = {};
+  std::int32_t Year = -1;
+  std::int32_t Track = -1;
+  char Genre[32] = {};
+};
+
+class TAVProbe {
+ public:
+  TAVProbe() = default;
+  ~TAVProbe() { Close(); }
+  TAVProbe(const TAVProbe&) = delete;
+  TAVProbe& operator=(const TAVProbe&) = delete;
+
+  // Opens a file (FormatName forces the input format when not empty). False with
+  // LastError() set, the probe then empty. Throws when the libraries are not bound.
+  bool Open(const std::string& FileName, const std::string& FormatName);
+  // Looks at a file opened elsewhere; the caller keeps it and must Close (or Attach again)
+  // before it closes that file. Throws when the libraries are not bound.
+  void Attach(AVFormatContext* AContext);
+  // Forgets the file (closing it when the probe opened it).
+  void Close();
+  // The container-level values; on an empty probe the "no file" values, with a
+  // "file not loaded." line through the libraries' log.
+  void GetInfo(TAVFileInfo& Info) const;
+  // Recounts the streams of the current file.
+  void UpdateInfo();
+
+  // Throws std::runtime_error "LibAVCodec not loaded." (and so on) for the first of avcodec,
+  // avformat, avutil and swscale that is not bound.
+  static void CheckLibrariesLoaded();
+
+  AVFormatContext* Context() const { return FContext; }
+  bool OwnsContext() const { return static_cast<bool>(FOwned); }
+  const std::string& LastError() const { return FLastError; }
+  const std::string& FormatName() const { return FFormatName; }
+  int StreamCount() const { return FStreamCount; }
+  int AudioStreamCount() const { return FAudioStreamCount; }
+  int VideoStreamCount() const { return FVideoStreamCount; }
+  int SubtitleStreamCount() const { return FSubtitleStreamCount; }
+  int FirstAudioStream() const { return FFirstAudioStream; }
+  int FirstVideoStream() const { return FFirstVideoStream; }
+  int FirstSubtitleStream() const { return FFirstSubtitleStream; }
+
+ private:
+  AVFormatContext* FContext = nullptr;
+  TInputFormatContextPtr FOwned;
+  std::string FLastError;
+  std::string FFormatName;
+  int FStreamCount = -1;
+  int FAudioStreamCount = -1;
+  int FVideoStreamCount = -1;
+  int FSubtitleStreamCount = -1;
+  int FFirstAudioStream = -1;
+  int FFirstVideoStream = -1;
+  int FFirstSubtitleStream = -1;
+};

@@ -1,0 +1,262 @@
+// The component's life, its libraries, the removal and freeing of tasks, its settings and
+// the relays of the engines' log, progress and hook events.
+#include <algorithm>
+
+#include "EventScope.h"
+#include "LogRelay.h"
+#include "MediaLibraries.h"
+#include "VornConverter.h"
+
+namespace {
+
+TLogLevel LogLevelOfEngineLevel(int Level) {
+  if (Level < 0) return llQuiet;
+  if (Level >= 4) return llAll;
+  return static_cast<TLogLevel>(Level + 1);
+}
+
+}  // namespace
+
+TCustomVornConverter::TCustomVornConverter(TMainThreadPoster MainThreadPoster)
+    : FMainThreadPoster(std::move(MainThreadPoster)),
+      FDelayedCalls(std::make_unique<TDelayedCalls>()),
+      FAlive(std::make_shared<TCustomVornConverter*>(this)) {
+  RegisterComponent(this);
+}
+
+TCustomVornConverter::~TCustomVornConverter() {
+  UnregisterComponent(this);
+  std::vector<TTaskPtr> tasks;
+  {
+    std::lock_guard lock(ComponentLock);
+    FClosing = true;
+    StopRunLocked();
+    tasks = Tasks.All();
+    tasks.insert(tasks.end(), FRetired.begin(), FRetired.end());
+  }
+  WaitForEnds(tasks);
+  FDelayedCalls.reset();
+  FAlive.reset();
+  {
+    std::lock_guard lock(ComponentLock);
+    Tasks.ExtractAll();
+    FRetired.clear();
+  }
+  // The last references go here, outside the lock: freeing a task joins its threads.
+  tasks.clear();
+}
+
+bool TCustomVornConverter::InsideEvent() { return eventDepth > 0; }
+
+bool TCustomVornConverter::LoadLibraries(const std::string& Folder, bool Versioned) {
+  if (!LoadMediaLibraries(Folder, Versioned)) {
+    LastErrorMessage = MediaLibrariesError();
+    return false;
+  }
+  InstallLibraryLogCallback();
+  SetLogLevel(LogLevel());
+  return true;
+}
+
+void TCustomVornConverter::UnloadLibraries() {
+  // Engines must be gone before their libraries; inside an event they cannot be waited for.
+  if (InsideEvent()) return;
+  ClearTasks();
+  std::vector<TTaskPtr> retired;
+  {
+    std::lock_guard lock(ComponentLock);
+    retired = FRetired;
+  }
+  WaitForEnds(retired);
+  retired.clear();
+  FreeRetired();
+  Probe->Close();
+  FreeMediaLibraries();
+}
+
+void TCustomVornConverter::RemoveTask(int Index) {
+  TTaskPtr task;
+  {
+    std::lock_guard lock(ComponentLock);
+    task = Tasks.Shared(Index);
+    const TFFmpeg::TRunState& run = task->FRun;
+    if (run.EndOutstanding || run.InlineStarting || (FRunOpen && run.InRun && !run.EndDelivered)) {
+      RequestEnd(*task);
+      CountPending();
+    }
+    if (InsideEvent()) {
+      FRetired.push_back(Tasks.Extract(Index));
+      return;
+    }
+  }
+  WaitForEnds({task});
+  {
+    std::lock_guard lock(ComponentLock);
+    // An event may have taken it out of the list meanwhile.
+    const auto& all = Tasks.All();
+    const auto position = std::find(all.begin(), all.end(), task);
+    if (position != all.end())
+      FRetired.push_back(Tasks.Extract(static_cast<int>(position - all.begin())));
+  }
+  task.reset();
+  FreeRetired();
+}
+
+void TCustomVornConverter::ClearTasks() {
+  if (!InsideEvent()) {
+    std::vector<TTaskPtr> tasks;
+    {
+      std::lock_guard lock(ComponentLock);
+      StopRunLocked();
+      tasks = Tasks.All();
+    }
+    WaitForEnds(tasks);
+  }
+  {
+    std::lock_guard lock(ComponentLock);
+    StopRunLocked();
+    for (TTaskPtr& task : Tasks.ExtractAll()) FRetired.push_back(std::move(task));
+    LastErrorMessage.clear();
+    FParallelCount = 0;
+  }
+  FreeRetired();
+}
+
+void TCustomVornConverter::WaitForEnds(const std::vector<TTaskPtr>& Waited) {
+  std::unique_lock lock(ComponentLock);
+  FEndDelivered.wait(lock, [&] {
+    return std::none_of(Waited.begin(), Waited.end(), [](const TTaskPtr& task) {
+      return task->FRun.EndOutstanding || task->FRun.InlineStarting;
+    });
+  });
+}
+
+void TCustomVornConverter::FreeRetired() {
+  if (InsideEvent()) return;
+  std::vector<TTaskPtr> idle;
+  {
+    std::lock_guard lock(ComponentLock);
+    const auto busy = std::stable_partition(FRetired.begin(), FRetired.end(), [](const TTaskPtr& task) {
+      return task->FRun.EndOutstanding || task->FRun.InlineStarting;
+    });
+    std::move(busy, FRetired.end(), std::back_inserter(idle));
+    FRetired.erase(busy, FRetired.end());
+  }
+  // Freed outside the lock: a task's destruction joins its threads.
+}
+
+void TCustomVornConverter::SetLogLevel(TLogLevel Value) {
+  std::lock_guard lock(ComponentLock);
+  FLogLevel = Value;
+  if (MediaLibrariesLoaded()) {
+    lib::av_log_set_level(Value - 1);
+    SetCurrentLogLevel(lib::av_log_get_level());
+  }
+}
+
+TLogLevel TCustomVornConverter::LogLevel() const {
+  std::lock_guard lock(ComponentLock);
+  return FLogLevel;
+}
+
+void TCustomVornConverter::SetProgressInterval(int Value) {
+  std::lock_guard lock(ComponentLock);
+  FProgressInterval = Value <= 100 ? 100 : Value;
+}
+
+int TCustomVornConverter::ProgressInterval() const {
+  std::lock_guard lock(ComponentLock);
+  return FProgressInterval;
+}
+
+int TCustomVornConverter::NextTaskIndex() const {
+  std::lock_guard lock(ComponentLock);
+  return FNextTaskIndex;
+}
+
+int TCustomVornConverter::ParallelCount() const {
+  std::lock_guard lock(ComponentLock);
+  return FParallelCount;
+}
+
+int TCustomVornConverter::PendingCount() const {
+  std::lock_guard lock(ComponentLock);
+  return FPendingCount;
+}
+
+int TCustomVornConverter::FinishedCount() const {
+  std::lock_guard lock(ComponentLock);
+  return FFinishedCount;
+}
+
+int TCustomVornConverter::TaskCount() const {
+  std::lock_guard lock(ComponentLock);
+  return Tasks.Count();
+}
+
+void TCustomVornConverter::ConnectEvents(TFFmpeg& Task, bool Progress) {
+  if (!Progress) {
+    Task.OnLog = [this](TCustomFFmpeg* Sender, int Level, const std::string& Msg) {
+      DoLog(Sender, Level, Msg);
+    };
+    return;
+  }
+  Task.OnProgress = [this](TCustomFFmpeg* Sender, int AFrameNumber, int AFPS,
+                           int ACurrentDuration, float AQuality, float ABitRate,
+                           std::int64_t ACurrentSize, int ATotalOutputDuration) {
+    DoProgress(Sender, AFrameNumber, AFPS, ACurrentDuration, AQuality, ABitRate, ACurrentSize,
+               ATotalOutputDuration);
+  };
+  Task.OnTerminate = [this](TCustomFFmpeg* Sender) { DoTerminate(Sender); };
+}
+
+void TCustomVornConverter::RaiseLibraryLine(int Level, const std::string& Line) {
+  TEventScope scope;
+  std::lock_guard lock(ComponentLock);
+  DoLog(Tasks.FindByThreadID(CurrentThreadIdentifier()), Level, Line);
+}
+
+void TCustomVornConverter::DoLog(TCustomFFmpeg* Sender, int Level, const std::string& Msg) {
+  if (!OnLog) return;
+  TEventScope scope;
+  std::lock_guard lock(ComponentLock);
+  const int index = Sender ? static_cast<TFFmpeg*>(Sender)->Index : -1;
+  OnLog(index, LogLevelOfEngineLevel(Level), Msg);
+}
+
+void TCustomVornConverter::DoProgress(TCustomFFmpeg* Sender, int AFrameNumber, int AFPS,
+                                      int ACurrentDuration, float AQuality, float ABitRate,
+                                      std::int64_t ACurrentSize, int ATotalOutputDuration) {
+  if (!OnProgress) return;
+  TEventScope scope;
+  std::lock_guard lock(ComponentLock);
+  OnProgress(static_cast<TFFmpeg*>(Sender)->Index, AFrameNumber, AFPS, ACurrentDuration,
+             AQuality, ABitRate, ACurrentSize, ATotalOutputDuration);
+}
+
+// The hooks run without the lock (a picture hook may take long); only the index is read
+// under it, since removing another task renumbers the list.
+void TCustomVornConverter::DoBeforeHook(TCustomFFmpeg* Sender, std::int64_t APTS,
+                                        THookAction& AHookAction) {
+  if (!OnBeforeHook) return;
+  TEventScope scope;
+  int index = -1;
+  {
+    std::lock_guard lock(ComponentLock);
+    index = static_cast<TFFmpeg*>(Sender)->Index;
+  }
+  OnBeforeHook(index, APTS, AHookAction);
+}
+
+void TCustomVornConverter::DoCustomHook(TCustomFFmpeg* Sender, TBitmap& ABitmap,
+                                        int AFrameNumber, std::int64_t APTS, bool& AUpdate,
+                                        bool& AStopHook) {
+  if (!OnCustomHook) return;
+  TEventScope scope;
+  int index = -1;
+  {
+    std::lock_guard lock(ComponentLock);
+    index = static_cast<TFFmpeg*>(Sender)->Index;
+  }
+  OnCustomHook(index, ABitmap, AFrameNumber, APTS, AUpdate, AStopHook);
+}

@@ -1,0 +1,170 @@
+// The converter component: what every front end drives. It loads the media libraries,
+// keeps a list of conversion tasks (one engine per input file), sets each one up from the
+// option records, runs them on worker threads (or one after another on the main thread)
+// and relays the engines' log, progress, hook and termination events with the task's
+// index. After the last task of a run it raises OnTerminate once more with index -1.
+//
+// Threads: the operations are called from one thread, the main thread. The events are
+// raised on the thread that runs the task, or on a short-lived helper thread for a task
+// stopped before it started; OnLog, OnProgress and OnTerminate of one component never
+// overlap. Assign the events before a run, not during it.
+//
+// Task lifetime: a task is never freed while its job or the delivery of its end is under
+// way. Called from outside the events, RemoveTask and ClearTasks stop the tasks of the
+// open run and wait until their ends have been raised; called from inside an event they
+// take the tasks out of the list at once and the component frees them later (at its next
+// operation or its destruction). Every task of a run gets exactly one OnTerminate, then
+// the run exactly one with index -1. Destroying the component stops its tasks and waits
+// for their ends; it must not be destroyed from inside its own events.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "AVProbe.h"
+#include "DelayedCalls.h"
+#include "OptionRecords.h"
+#include "TaskList.h"
+
+enum TLogLevel : std::int32_t { llQuiet, llError, llInfo, llDebug, llAll };
+
+class TCustomVornConverter {
+ public:
+  using TBeforeHookEvent =
+      std::function<void(int AIndex, std::int64_t APTS, THookAction& AHookAction)>;
+  using TCustomHookEvent =
+      std::function<void(int AIndex, TBitmap& ABitmap, int AFrameNumber, std::int64_t APTS,
+                         bool& AUpdate, bool& AStopHook)>;
+  using TLogEvent = std::function<void(int AIndex, TLogLevel ALogLevel, const std::string& AMsg)>;
+  using TProgressEvent =
+      std::function<void(int AIndex, int AFrameNumber, int AFPS, int ACurrentDuration,
+                         float AQuality, float ABitRate, std::int64_t ACurrentSize,
+                         int ATotalOutputDuration)>;
+  using TTerminateEvent = std::function<void(int AIndex, bool AFinished, bool AException,
+                                             const std::string& AMessage)>;
+
+  // The front end's one-shot timer on its main thread: it must run Call once, on the
+  // thread that makes the component's calls, DelayMs milliseconds later, and it must not
+  // block. The component uses it to start tasks when a run has a count <= 0; a call that
+  // comes after the component is gone does nothing. Without one, each such start waits
+  // on a short-lived thread of its own and the task runs there.
+  using TMainThreadPoster = std::function<void(int DelayMs, std::function<void()> Call)>;
+
+  explicit TCustomVornConverter(TMainThreadPoster MainThreadPoster = nullptr);
+  virtual ~TCustomVornConverter();
+  TCustomVornConverter(const TCustomVornConverter&) = delete;
+  TCustomVornConverter& operator=(const TCustomVornConverter&) = delete;
+
+  // Binds the media libraries and installs the library log callback; false with
+  // LastErrorMessage set when they cannot be bound.
+  bool LoadLibraries(const std::string& Folder, bool Versioned);
+  // Frees every task (stopping the run), closes the probe, then unbinds the libraries.
+  void UnloadLibraries();
+
+  // A task for an input file: its index, or -1 with LastErrorMessage set. An empty
+  // Options->FileName is filled with FileName.
+  int AddInputFile(const std::string& FileName, TInputOptions* Options);
+  // Gives the task its output; false with LastErrorMessage set, the task then stays in the
+  // list for the caller to remove. Throws std::out_of_range for an index not in the list.
+  bool SetOutputFile(int Index, const std::string& FileName, TOutputOptions* Options);
+  // Throws std::out_of_range for an index not in the list.
+  void RemoveTask(int Index);
+  // Frees every task, empties LastErrorMessage, sets ParallelCount to 0.
+  void ClearTasks();
+  // Count tasks at once, each end starting the next; Count <= 0: one after another on the
+  // main thread, each 100 ms after the previous one ended.
+  void StartConvert(int Count);
+  // No further task starts; running ones are asked to stop, ones that never started get
+  // their end from a helper thread.
+  void StopAll();
+
+  static void InitInputOptions(TInputOptions& Options) { Options = TInputOptions{}; }
+  static void InitOutputOptions(TOutputOptions& Options) { Options = TOutputOptions{}; }
+
+  void SetLogLevel(TLogLevel Value);
+  TLogLevel LogLevel() const;
+  // Milliseconds between two progress reports of a task, at least 100.
+  void SetProgressInterval(int Value);
+  int ProgressInterval() const;
+
+  int NextTaskIndex() const;
+  int ParallelCount() const;
+  int PendingCount() const;
+  int FinishedCount() const;
+  int TaskCount() const;
+
+  // Raises one library log line on this component, with the task that the calling
+  // thread runs (index -1 when none).
+  void RaiseLibraryLine(int Level, const std::string& Line);
+
+  std::string About;
+  std::string LastErrorMessage;
+  TConvertPriority ThreadPriority = tpNormal;
+  TBeforeHookEvent OnBeforeHook;
+  TCustomHookEvent OnCustomHook;
+  TLogEvent OnLog;
+  TProgressEvent OnProgress;
+  TTerminateEvent OnTerminate;
+  // For the front end's use, on the main thread.
+  const std::unique_ptr<TAVProbe> Probe = std::make_unique<TAVProbe>();
+
+ protected:
+  // The engines' events of every task come here; the task is the Sender.
+  virtual void DoBeforeHook(TCustomFFmpeg* Sender, std::int64_t APTS, THookAction& AHookAction);
+  virtual void DoCustomHook(TCustomFFmpeg* Sender, TBitmap& ABitmap, int AFrameNumber,
+                            std::int64_t APTS, bool& AUpdate, bool& AStopHook);
+  virtual void DoLog(TCustomFFmpeg* Sender, int Level, const std::string& Msg);
+  virtual void DoProgress(TCustomFFmpeg* Sender, int AFrameNumber, int AFPS,
+                          int ACurrentDuration, float AQuality, float ABitRate,
+                          std::int64_t ACurrentSize, int ATotalOutputDuration);
+  virtual void DoTerminate(TCustomFFmpeg* Sender);
+
+  // Serialises the relays, the run's bookkeeping and the task list.
+  mutable std::recursive_mutex ComponentLock;
+  TFFmpegList Tasks;
+
+ private:
+  void ConnectEvents(TFFmpeg& Task, bool Progress);
+  void StartNext();
+  void StartTask(const TTaskPtr& Task);
+  void StartTaskInline(const TTaskPtr& Task);
+  void PostStart(const TTaskPtr& Task);
+  // Makes sure the task's end comes (a stop, or a delivery from a helper thread); true when
+  // one is outstanding afterwards.
+  bool RequestEnd(TFFmpeg& Task);
+  void StopRunLocked();
+  bool RunComplete() const;
+  void RaiseRunEnd();
+  void CountPending();
+  // Frees tasks (never under ComponentLock, never inside an event).
+  void WaitForEnds(const std::vector<TTaskPtr>& Tasks);
+  void FreeRetired();
+  static bool InsideEvent();
+
+  int FNextTaskIndex = -1;
+  int FParallelCount = 0;
+  int FPendingCount = 0;
+  int FFinishedCount = 0;
+  bool FRunOpen = false;
+  bool FClosing = false;
+  TLogLevel FLogLevel = llInfo;
+  int FProgressInterval = 500;
+  // Tasks taken out of the list whose job or end may still be under way.
+  std::vector<TTaskPtr> FRetired;
+  std::condition_variable_any FEndDelivered;
+  TMainThreadPoster FMainThreadPoster;
+  std::unique_ptr<TDelayedCalls> FDelayedCalls;
+  // Calls posted to the front end hold it weakly, so that they do nothing once it is gone.
+  std::shared_ptr<TCustomVornConverter*> FAlive;
+};
+
+class TVornConverter : public TCustomVornConverter {
+ public:
+  using TCustomVornConverter::TCustomVornConverter;
+  std::string Version() const { return "2.2"; }
+};
