@@ -10,14 +10,22 @@ namespace {
 
 constexpr int kLargestSilenceBytes = 131072;  // the most silence one block is padded with
 
-TFramePtr MakeAudioFrame(const AVCodecContext* encoder, int samples) {
-  TFramePtr frame(lib::av_frame_alloc());
+// A writable frame of at least samples samples in the encoder's format, kept in slot and
+// reused: a new buffer only when it must grow or the encoder still holds the old one.
+AVFrame* ReusableAudioFrame(TFramePtr& slot, const AVCodecContext* encoder, int samples) {
+  if (!slot) slot.reset(lib::av_frame_alloc());
+  AVFrame* frame = slot.get();
   if (!frame) throw FFMpegException("av_malloc failed");
+  if (frame->buf[0] && frame->nb_samples >= samples && lib::av_frame_make_writable(frame) >= 0) {
+    frame->nb_samples = samples;
+    return frame;
+  }
+  lib::av_frame_unref(frame);
   frame->format = encoder->sample_fmt;
   frame->sample_rate = encoder->sample_rate;
   frame->nb_samples = samples;
   lib::av_channel_layout_copy(&frame->ch_layout, &encoder->ch_layout);
-  if (lib::av_frame_get_buffer(frame.get(), 0) < 0) throw FFMpegException("av_malloc failed");
+  if (lib::av_frame_get_buffer(frame, 0) < 0) throw FFMpegException("av_malloc failed");
   return frame;
 }
 
@@ -99,7 +107,7 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
   }
 
   if (silence > 0) {
-    TFramePtr quiet = MakeAudioFrame(encoder, static_cast<int>(silence));
+    AVFrame* quiet = ReusableAudioFrame(Output.ConvertFrame, encoder, static_cast<int>(silence));
     lib::av_samples_set_silence(quiet->extended_data, 0, quiet->nb_samples,
                                 quiet->ch_layout.nb_channels, encoder->sample_fmt);
     if (lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(quiet->extended_data),
@@ -113,7 +121,7 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
   int written;
   if (Output.Resampler) {
     const int room = lib::swr_get_out_samples(Output.Resampler.get(), inputCount);
-    TFramePtr converted = MakeAudioFrame(encoder, std::max(room, 1));
+    AVFrame* converted = ReusableAudioFrame(Output.ConvertFrame, encoder, std::max(room, 1));
     const int got = lib::swr_convert(Output.Resampler.get(), converted->extended_data, room, input, inputCount);
     if (got < 0) {
       if (S.ExitOnError) throw FFMpegException("av_audio_convert() failed");
@@ -142,7 +150,7 @@ void TTranscoder::EncodeAudioFromFifo(TOutputStream& Output, bool Flush) {
     if (available <= 0) return;
     int frameSize = anySize ? available : encoder->frame_size;
     if (available < frameSize && !Flush) return;
-    TFramePtr frame = MakeAudioFrame(encoder, frameSize);
+    AVFrame* frame = ReusableAudioFrame(Output.EncodeFrame, encoder, frameSize);
     const int got = lib::av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->extended_data),
                                             std::min(available, frameSize));
     if (got < frameSize) {
@@ -154,6 +162,6 @@ void TTranscoder::EncodeAudioFromFifo(TOutputStream& Output, bool Flush) {
     }
     frame->pts = Output.SyncOpts;
     Output.SyncOpts += frame->nb_samples;
-    EncodeAndWrite(Output, frame.get());
+    EncodeAndWrite(Output, frame);
   }
 }

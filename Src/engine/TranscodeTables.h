@@ -69,4 +69,8 @@ struct TOutputStream {
   int LastPacketSize = 0;
 
   TCFilePtr LogFile;  // two-pass statistics being written (pass 1)
+
+  // Reused for every picture or block of samples, so the steady path allocates nothing.
+  TFramePtr EncodeFrame;
+  TFramePtr ConvertFrame;
 };

@@ -164,11 +164,12 @@ void TTranscoder::DoVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame
 
   AVFrame* final = PrepareVideoPicture(Output, Picture);
   if (!final) return;
-  TFramePtr toEncode(lib::av_frame_alloc());
+  if (!Output.EncodeFrame) Output.EncodeFrame.reset(lib::av_frame_alloc());
+  AVFrame* toEncode = Output.EncodeFrame.get();
   if (!toEncode) throw FFMpegException("Video encoding failed");
   const AVCodecContext* options = E.FCodecOptionContexts[0].get();
   for (std::int64_t i = 0; i < frames && !E.FStopRequest; ++i) {
-    lib::av_frame_ref(toEncode.get(), final);
+    lib::av_frame_ref(toEncode, final);
     toEncode->interlaced_frame = Picture->interlaced_frame;
     if (options && (options->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)))
       toEncode->top_field_first = S.TopFieldFirst != -1 ? S.TopFieldFirst : Picture->top_field_first;
@@ -176,8 +177,8 @@ void TTranscoder::DoVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame
     toEncode->pict_type = AV_PICTURE_TYPE_NONE;
     toEncode->pts = Output.SyncOpts;
     toEncode->sample_aspect_ratio = encoder->sample_aspect_ratio;
-    EncodeAndWrite(Output, toEncode.get());
-    lib::av_frame_unref(toEncode.get());
+    EncodeAndWrite(Output, toEncode);
+    lib::av_frame_unref(toEncode);
     ++Output.SyncOpts;
     ++Output.FrameNumber;
   }
