@@ -20,8 +20,10 @@ const AVOption* SetOn(void* Context, const char* Name, const std::string& Value)
 
 }  // namespace
 
-bool TCustomFFmpeg::SetCodecOption(const std::string& Name, const std::string& Value) {
-  if (IsBlank(Name) || IsBlank(Value)) return false;
+bool TCustomFFmpeg::SetCodecOption(const std::string& GivenName, const std::string& Value) {
+  if (IsBlank(GivenName) || IsBlank(Value)) return false;
+  // Names the libraries have since renamed: profiles and option records still use them.
+  const std::string Name = GivenName == "gop" ? "g" : GivenName;
   // Option flags a codec option must carry to belong to each codec option context.
   static constexpr int kTypeMasks[5] = {AV_OPT_FLAG_VIDEO_PARAM, AV_OPT_FLAG_AUDIO_PARAM, 0,
                                         AV_OPT_FLAG_SUBTITLE_PARAM, 0};

@@ -127,3 +127,13 @@ TEST_F(Transcode, StreamMapAndSetUpRefusals) {
   EXPECT_EQ(job.message, "-acodec copy and -vol are incompatible (frames are not decoded)");
   EXPECT_EQ(FileSizeOf(folder.File("d.avi")), -1);  // nothing left behind
 }
+
+TEST_F(Transcode, OldOptionNameGopStillSetsTheGroupOfPictures) {
+  TTestEngine engine;
+  engine.Reset();
+  engine.SetVerbosity(-1);
+  ASSERT_TRUE(engine.OpenInput(Clip("av.avi")));
+  EXPECT_TRUE(engine.SetCodecOptionInt("gop", 5));
+  ASSERT_TRUE(engine.OpenOutput(folder.File("gop.avi")));
+  EXPECT_EQ(engine.FOutputStreams[0][0].Codec->gop_size, 5);
+}
