@@ -25,6 +25,9 @@ extern "C" {
   X(avfilter_link) \
   X(av_buffersrc_add_frame_flags) \
   X(av_buffersink_get_frame) \
+  X(av_buffersink_get_w) \
+  X(av_buffersink_get_h) \
+  X(av_buffersink_get_time_base) \
 
 namespace lib {
 TOVRENA_AVFILTER_ENTRIES(TOVRENA_DECLARE_ENTRY)

@@ -52,6 +52,7 @@ extern "C" {
   X(av_opt_find) \
   X(av_opt_set) \
   X(av_opt_set_int) \
+  X(av_opt_set_bin) \
   X(av_opt_get) \
   X(av_opt_get_int) \
   X(av_opt_next) \
@@ -67,6 +68,9 @@ extern "C" {
   X(av_frame_get_buffer) \
   X(av_frame_make_writable) \
   X(av_frame_copy_props) \
+  X(av_frame_copy) \
+  X(av_frame_move_ref) \
+  X(av_frame_is_writable) \
   X(av_image_alloc) \
   X(av_image_fill_arrays) \
   X(av_image_fill_linesizes) \

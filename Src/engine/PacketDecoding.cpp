@@ -54,6 +54,7 @@ int TTranscoder::OutputPacket(int InputIndex, AVPacket* Packet) {
     default:
       return -1;
   }
+  if (!Packet && S.UseFilterGraph) FlushFilterGraphs(InputIndex);
   if (!Packet) FlushEncoders(InputIndex);
   return result;
 }
@@ -112,6 +113,7 @@ void TTranscoder::HandleDecodedFrame(int InputIndex, AVFrame* Frame) {
       duration = lib::av_rescale_q(1, av_inv_q(input.Stream->r_frame_rate), AV_TIME_BASE_Q);
     input.NextPts = input.Pts + duration;
     input.Quality = static_cast<float>(Frame->quality);
+    PreProcessVideoFrame(input, Frame);
   }
   if (input.RateEmulation) EmulateRate(input);
   if (S.StartTime != 0 && input.Pts < S.StartTime) return;
@@ -122,6 +124,10 @@ void TTranscoder::HandleDecodedFrame(int InputIndex, AVFrame* Frame) {
         DoAudioOut(*output, input, Frame);
         break;
       case AVMEDIA_TYPE_VIDEO:
+        if (S.UseFilterGraph) {
+          FilterVideoOut(*output, input, Frame);
+          break;
+        }
         DoVideoOut(*output, input, Frame);
         if (!S.VStatsFileName.empty() && output->LastPacketSize > 0)
           DoVideoStats(*output, output->LastPacketSize);

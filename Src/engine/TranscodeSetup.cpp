@@ -214,7 +214,7 @@ void TTranscoder::PrepareVideoEncoding(TOutputStream& Output, TInputStream& Inpu
     Output.OriginalHeight = S.UseFilterGraph ? decoder->height : decoder->height - S.CropTop - S.CropBottom;
   }
   E.FErrorText.clear();
-  if (S.UseFilterGraph)
+  if (S.UseFilterGraph && ConfigureFilters(Input, Output) < 0)
     throw FFMpegException(E.FErrorText.empty() ? "Error opening filters!"
                                                : "Error opening filters: " + E.FErrorText);
 }

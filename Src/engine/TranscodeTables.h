@@ -73,4 +73,26 @@ struct TOutputStream {
   // Reused for every picture or block of samples, so the steady path allocates nothing.
   TFramePtr EncodeFrame;
   TFramePtr ConvertFrame;
+
+  // Video filter graph: pictures enter at the source ("src") and leave at the sink ("out");
+  // the source takes pictures of the size and format it was made for, others are scaled
+  // to it first.
+  TFilterGraphPtr FilterGraph;
+  AVFilterContext* FilterSource = nullptr;
+  AVFilterContext* FilterSink = nullptr;
+  int FilterWidth = 0, FilterHeight = 0, FilterFormat = -1;
+  TSwsContextPtr FilterInputScaler;
+};
+
+// The picture pre-processing of one job: the hook decision carried from picture to picture
+// and the buffers and converters reused for every picture.
+struct TPictureHookState {
+  int PictureCount = 0;
+  THookAction Action = haContinue;
+  TFramePtr HookPicture;  // the deinterlaced or copied picture the hooks work on
+  TFramePtr Result;       // a new reference to it, handed back in the decoded picture
+  TFramePtr RgbPicture;   // the picture in the bitmap's pixel format
+  std::unique_ptr<TBitmap> Bitmap;
+  TSwsContextPtr ToRgb;  // both renewed through sws_getCachedContext
+  TSwsContextPtr FromRgb;
 };

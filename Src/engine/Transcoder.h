@@ -67,6 +67,23 @@ class TTranscoder {
   void EncodeAudioFromFifo(TOutputStream& Output, bool Flush);
   void EnsureResampler(TOutputStream& Output, const AVFrame* Samples);
 
+  // Picture pre-processing and hooks (PreProcessing.cpp).
+  void PreProcessVideoFrame(TInputStream& Input, AVFrame* Picture);
+  void DecideFrameHooks(std::int64_t Pts);
+  AVFrame* MakeWorkingPicture(AVFrame* Picture);
+  void RunCustomHook(AVFrame* Working, std::int64_t Pts);
+  bool ConvertForHook(AVFrame* Working, AVFrame* Rgb);
+  bool ConvertFromHook(AVFrame* Rgb, AVFrame* Working);
+  void RunFrameHooks(AVFrame* Working, std::int64_t Pts);
+  void HandBackWorkingPicture(AVFrame* Picture, AVFrame* Working);
+
+  // Video filter graph (FilterGraph.cpp).
+  int ConfigureFilters(TInputStream& Input, TOutputStream& Output);
+  void FilterVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame* Picture);
+  TFramePtr MatchFilterSource(TOutputStream& Output, const AVFrame* Picture);
+  void DrainFilterGraph(TOutputStream& Output, TInputStream& Input);
+  void FlushFilterGraphs(int InputIndex);
+
   // Subtitles, statistics and report (OutputReport.cpp).
   void DoSubtitleOut(TOutputStream& Output, TInputStream& Input, AVSubtitle& Subtitle,
                      std::int64_t Pts);
@@ -83,6 +100,8 @@ class TTranscoder {
   TFramePtr DecodedFrame;
   TFramePtr WorkFrame;
   TPacketPtr WorkPacket;
+  TFramePtr FilteredFrame;
+  TPictureHookState Hooks;
   std::vector<std::uint8_t> SubtitleBuffer;
   std::int64_t LastReportTime = 0;
   int QpHistogram[52] = {};

@@ -1,0 +1,171 @@
+// The video filter graph of an encoded output stream: decoded pictures enter at the buffer
+// source "src", pass a "scale" filter when the size must change and the user's chain, and
+// leave at the buffer sink "out" in the encoder's pixel format.
+#include "MyUtils.h"
+#include "Transcoder.h"
+
+namespace {
+
+struct TFilterInOutDeleter {
+  void operator()(AVFilterInOut* inOut) const { lib::avfilter_inout_free(&inOut); }
+};
+using TFilterInOutPtr = std::unique_ptr<AVFilterInOut, TFilterInOutDeleter>;
+
+// One open end of the graph, named for the chain's parser.
+TFilterInOutPtr OpenEnd(const char* name, AVFilterContext* filter) {
+  TFilterInOutPtr end(lib::avfilter_inout_alloc());
+  if (!end) return end;
+  end->name = lib::av_strdup(name);
+  end->filter_ctx = filter;
+  end->pad_idx = 0;
+  end->next = nullptr;
+  if (!end->name) end.reset();
+  return end;
+}
+
+// Parses the chain between the graph's open ends "in" and "out".
+bool ParseChain(AVFilterGraph* graph, const std::string& chain, AVFilterContext* last,
+                AVFilterContext* sink) {
+  TFilterInOutPtr outputs = OpenEnd("in", last);
+  TFilterInOutPtr inputs = OpenEnd("out", sink);
+  if (!outputs || !inputs) return false;
+  AVFilterInOut* openInputs = inputs.release();
+  AVFilterInOut* openOutputs = outputs.release();
+  const int result =
+      lib::avfilter_graph_parse_ptr(graph, chain.c_str(), &openInputs, &openOutputs, nullptr);
+  inputs.reset(openInputs);  // what the parser left over
+  outputs.reset(openOutputs);
+  return result >= 0;
+}
+
+}  // namespace
+
+int TTranscoder::ConfigureFilters(TInputStream& Input, TOutputStream& Output) {
+  if (S.CropTop || S.CropBottom || S.CropLeft || S.CropRight) {
+    E.FErrorText = "Cannot enable crop options and filters at the same time.";
+    return -1;
+  }
+  const AVCodecContext* decoder = Input.Decoder;
+  AVCodecContext* encoder = Output.Encoder();
+  if (!FilteredFrame) FilteredFrame.reset(lib::av_frame_alloc());
+  TFilterGraphPtr graph(lib::avfilter_graph_alloc());
+  if (!FilteredFrame || !graph) return -1;
+
+  // Pictures enter with the input stream's time in microseconds.
+  const AVRational aspect = decoder->sample_aspect_ratio.num ? decoder->sample_aspect_ratio : AVRational{0, 1};
+  std::string sourceArguments =
+      StringFormat("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", decoder->width,
+                   decoder->height, static_cast<int>(decoder->pix_fmt), AV_TIME_BASE, aspect.num, aspect.den);
+  const AVRational rate = Input.Stream->r_frame_rate;
+  if (rate.num > 0 && rate.den > 0) sourceArguments += StringFormat(":frame_rate=%d/%d", rate.num, rate.den);
+  AVFilterContext* source = nullptr;
+  AVFilterContext* sink = nullptr;
+  if (lib::avfilter_graph_create_filter(&source, lib::avfilter_get_by_name("buffer"), "src",
+                                        sourceArguments.c_str(), nullptr, graph.get()) < 0 ||
+      lib::avfilter_graph_create_filter(&sink, lib::avfilter_get_by_name("buffersink"), "out",
+                                        nullptr, nullptr, graph.get()) < 0)
+    return -1;
+  const AVPixelFormat accepted = encoder->pix_fmt;
+  if (lib::av_opt_set_bin(sink, "pix_fmts", reinterpret_cast<const std::uint8_t*>(&accepted),
+                          sizeof accepted, AV_OPT_SEARCH_CHILDREN) < 0)
+    return -1;
+
+  AVFilterContext* last = source;
+  const int padWidth = S.PadLeft + S.PadRight;
+  const int padHeight = S.PadTop + S.PadBottom;
+  if (decoder->width + padWidth != encoder->width || decoder->height + padHeight != encoder->height) {
+    const std::string size =
+        StringFormat("%d:%d", encoder->width - padWidth, encoder->height - padHeight).substr(0, 255);
+    AVFilterContext* scale = nullptr;
+    if (lib::avfilter_graph_create_filter(&scale, lib::avfilter_get_by_name("scale"), "scale",
+                                          size.c_str(), nullptr, graph.get()) < 0 ||
+        lib::avfilter_link(last, 0, scale, 0) < 0)
+      return -1;
+    last = scale;
+  }
+  if (!S.VideoFilters.empty()) {
+    if (!ParseChain(graph.get(), S.VideoFilters, last, sink)) return -1;
+  } else if (lib::avfilter_link(last, 0, sink, 0) < 0) {
+    return -1;
+  }
+  if (lib::avfilter_graph_config(graph.get(), nullptr) < 0) return -1;
+
+  const int width = lib::av_buffersink_get_w(sink);
+  const int height = lib::av_buffersink_get_h(sink);
+  if (Output.VideoPad && (width != S.FrameWidth || height != S.FrameHeight)) {
+    E.FErrorText =
+        "Cannot enable pad options and the filters which resize frame at the same time. "
+        "(crop, rotate, scale, transpose, etc.)";
+    return -1;
+  }
+  encoder->width = width + padWidth;
+  encoder->height = height + padHeight;
+  Output.FilterGraph = std::move(graph);
+  Output.FilterSource = source;
+  Output.FilterSink = sink;
+  Output.FilterWidth = decoder->width;
+  Output.FilterHeight = decoder->height;
+  Output.FilterFormat = decoder->pix_fmt;
+  return 0;
+}
+
+// A picture of another size or format than the source was made for, scaled to it: the
+// filters after the source only handle what they were configured for.
+TFramePtr TTranscoder::MatchFilterSource(TOutputStream& Output, const AVFrame* Picture) {
+  const auto format = static_cast<AVPixelFormat>(Output.FilterFormat);
+  Output.FilterInputScaler.reset(lib::sws_getCachedContext(
+      Output.FilterInputScaler.release(), Picture->width, Picture->height,
+      static_cast<AVPixelFormat>(Picture->format), Output.FilterWidth, Output.FilterHeight, format,
+      S.ScalerFlags, nullptr, nullptr, nullptr));
+  TFramePtr matched(lib::av_frame_alloc());
+  if (!Output.FilterInputScaler || !matched) return nullptr;
+  matched->format = format;
+  matched->width = Output.FilterWidth;
+  matched->height = Output.FilterHeight;
+  if (lib::av_frame_get_buffer(matched.get(), 0) < 0 || lib::av_frame_copy_props(matched.get(), Picture) < 0)
+    return nullptr;
+  lib::sws_scale(Output.FilterInputScaler.get(), Picture->data, Picture->linesize, 0, Picture->height,
+                 matched->data, matched->linesize);
+  return matched;
+}
+
+void TTranscoder::FilterVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame* Picture) {
+  TFramePtr matched;
+  AVFrame* picture = Picture;
+  if (Picture->width != Output.FilterWidth || Picture->height != Output.FilterHeight ||
+      Picture->format != Output.FilterFormat) {
+    matched = MatchFilterSource(Output, Picture);
+    picture = matched.get();
+  }
+  if (picture) picture->pts = Input.Pts;
+  if (!picture ||
+      lib::av_buffersrc_add_frame_flags(Output.FilterSource, picture, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) {
+    if (S.ExitOnError) throw FFMpegException("error filtering picture");
+    E.Log(0, "error filtering picture");
+    return;
+  }
+  DrainFilterGraph(Output, Input);
+}
+
+// Every picture the sink has ready goes to the output with the time the graph gave it; the
+// input stream's own time is kept for the choice of the next packet to read.
+void TTranscoder::DrainFilterGraph(TOutputStream& Output, TInputStream& Input) {
+  const std::int64_t decodedPts = Input.Pts;
+  const AVRational timeBase = lib::av_buffersink_get_time_base(Output.FilterSink);
+  AVFrame* filtered = FilteredFrame.get();
+  while (lib::av_buffersink_get_frame(Output.FilterSink, filtered) >= 0) {
+    if (filtered->pts != AV_NOPTS_VALUE) Input.Pts = lib::av_rescale_q(filtered->pts, timeBase, AV_TIME_BASE_Q);
+    DoVideoOut(Output, Input, filtered);
+    if (!S.VStatsFileName.empty() && Output.LastPacketSize > 0) DoVideoStats(Output, Output.LastPacketSize);
+    lib::av_frame_unref(filtered);
+  }
+  Input.Pts = decodedPts;
+}
+
+// At the end of the input, pictures the filters still hold come out.
+void TTranscoder::FlushFilterGraphs(int InputIndex) {
+  for (const auto& output : OutputStreams)
+    if (output->SourceIndex == InputIndex && output->FilterGraph &&
+        lib::av_buffersrc_add_frame_flags(output->FilterSource, nullptr, 0) >= 0)
+      DrainFilterGraph(*output, InputStreams[InputIndex]);
+}
