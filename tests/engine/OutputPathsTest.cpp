@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <mutex>
 
 #include "JobRunner.h"
@@ -121,4 +122,18 @@ TEST_F(OutputPaths, ProgressReportsCarryFramesOrMinusOneForAudio) {
     }
     EXPECT_NEAR(last.duration, 2000, 150);
   }
+}
+
+TEST_F(OutputPaths, VideoStatisticsFileGetsALinePerFrame) {
+  const std::string stats = folder.File("vstats.log");
+  const TJobResult job = RunJob({Clip("av.avi")}, {folder.File("stats.avi")}, {"an", "psnr", "vstats_file=" + stats});
+  ASSERT_TRUE(job.finished) << job.message;
+  std::ifstream in(stats);
+  int lines = 0;
+  for (std::string line; std::getline(in, line); ++lines) {
+    EXPECT_EQ(line.rfind("frame= ", 0), 0u) << line;
+    EXPECT_NE(line.find("PSNR= "), std::string::npos) << line;
+    EXPECT_NE(line.find("type= "), std::string::npos) << line;
+  }
+  EXPECT_EQ(lines, 50);
 }
