@@ -62,8 +62,10 @@ int TTranscoder::OutputPacket(int InputIndex, AVPacket* Packet) {
 void TTranscoder::CopyPacket(TInputStream& Input, TOutputStream& Output, const AVPacket* Packet) {
   // A copy starts at a key frame: what comes before cannot be decoded.
   if (Output.FrameNumber == 0 && !(Packet->flags & AV_PKT_FLAG_KEY)) return;
-  TPacketPtr copy(lib::av_packet_alloc());
-  if (!copy || lib::av_packet_ref(copy.get(), Packet) < 0) throw FFMpegException("av_mallocz fail");
+  // The work packet is blank between uses: the muxer takes what it is given.
+  AVPacket* copy = WorkPacket.get();
+  lib::av_packet_unref(copy);
+  if (lib::av_packet_ref(copy, Packet) < 0) throw FFMpegException("av_mallocz fail");
   const AVRational from = Input.Stream->time_base;
   const AVRational to = Output.Stream->time_base;
   if (Output.Stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
@@ -77,7 +79,7 @@ void TTranscoder::CopyPacket(TInputStream& Input, TOutputStream& Output, const A
   copy->dts = Packet->dts == AV_NOPTS_VALUE ? lib::av_rescale_q(Input.Pts, AV_TIME_BASE_Q, to)
                                             : lib::av_rescale_q(Packet->dts, from, to);
   copy->duration = lib::av_rescale_q(Packet->duration, from, to);
-  WritePacket(Output, copy.get(), nullptr);
+  WritePacket(Output, copy, nullptr);
   ++Output.FrameNumber;
 }
 
