@@ -5,6 +5,8 @@
 
 #include "FFmpeg.h"
 #include "MyUtils.h"
+#include "JobRunner.h"
+#include "MediaTest.h"
 #include "TestMedia.h"
 #include "TestSupport.h"
 
@@ -12,21 +14,10 @@ using ::testing::HasSubstr;
 
 namespace {
 
-class TFileEngine : public TCustomFFmpeg {
- public:
-  using TCustomFFmpeg::FInputFilesTsOffset;
-  using TCustomFFmpeg::FOutputStreams;
-  using TCustomFFmpeg::FSettings;
-
- protected:
-  void Transcode() override {}
-};
-
-class InputOutputFiles : public ::testing::Test {
+class InputOutputFiles : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
-    BindMediaLibrariesForTest();
-    clips = new TTempFolder;
+    TMediaTest::SetUpTestSuite();
     MakeClip(Clip("av.avi"), {});
     TClipSpec pal;
     pal.width = 720;
@@ -42,11 +33,8 @@ class InputOutputFiles : public ::testing::Test {
     tone.audioCodec = AV_CODEC_ID_PCM_S16LE;
     MakeClip(Clip("tone.wav"), tone);
   }
-  static void TearDownTestSuite() { delete clips; }
-  static std::string Clip(const std::string& name) { return clips->File(name); }
-
   void SetUp() override {
-    BindMediaLibrariesForTest();
+    TMediaTest::SetUp();
     engine.FSettings.Verbosity = -1;  // keep the format dumps out of the test log
     engine.Reset();
     engine.FSettings.Verbosity = -1;
@@ -58,12 +46,8 @@ class InputOutputFiles : public ::testing::Test {
     return nullptr;
   }
 
-  static TTempFolder* clips;
-  TTempFolder folder;
-  TFileEngine engine;
+  TTestEngine engine;
 };
-
-TTempFolder* InputOutputFiles::clips = nullptr;
 
 std::int64_t StartOf(const AVFormatContext* input) {
   return input->start_time == AV_NOPTS_VALUE ? 0 : input->start_time;

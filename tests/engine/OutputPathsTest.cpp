@@ -6,23 +6,20 @@
 #include "JobRunner.h"
 #include "MyUtils.h"
 #include "TestMedia.h"
+#include "MediaTest.h"
 #include "TestSupport.h"
 
 namespace {
 
-class OutputPaths : public ::testing::Test {
+class OutputPaths : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
-    BindMediaLibrariesForTest();
-    clips = new TTempFolder;
+    TMediaTest::SetUpTestSuite();
     TClipSpec clip;
     clip.frames = 50;
     clip.audioSeconds = 2;
     MakeClip(Clip("av.avi"), clip);
   }
-  static void TearDownTestSuite() { delete clips; }
-  static std::string Clip(const std::string& name) { return clips->File(name); }
-  void SetUp() override { BindMediaLibrariesForTest(); }
 
   int VideoFrames(const std::vector<std::string>& options, const char* name = "sync.avi") {
     const std::string output = folder.File(name);
@@ -32,11 +29,7 @@ class OutputPaths : public ::testing::Test {
     return info.opened && info.FirstOfType(AVMEDIA_TYPE_VIDEO) ? info.FirstOfType(AVMEDIA_TYPE_VIDEO)->packets : -1;
   }
 
-  static TTempFolder* clips;
-  TTempFolder folder;
 };
-
-TTempFolder* OutputPaths::clips = nullptr;
 
 struct TProgress {
   int frame, fps, duration;

@@ -11,6 +11,7 @@
 #include "JobRunner.h"
 #include "MyUtils.h"
 #include "TestMedia.h"
+#include "MediaTest.h"
 #include "TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -18,11 +19,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class TranscodeLoop : public ::testing::Test {
+class TranscodeLoop : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
-    BindMediaLibrariesForTest();
-    clips = new TTempFolder;
+    TMediaTest::SetUpTestSuite();
     TClipSpec ts;
     ts.formatName = "mpegts";
     ts.frames = 50;
@@ -35,9 +35,6 @@ class TranscodeLoop : public ::testing::Test {
     longer.audioSeconds = 30;
     MakeClip(Clip("long.avi"), longer);
   }
-  static void TearDownTestSuite() { delete clips; }
-  static std::string Clip(const std::string& name) { return clips->File(name); }
-  void SetUp() override { BindMediaLibrariesForTest(); }
 
   // A copy of a clip with some of its bytes replaced or cut.
   std::string Damaged(const std::string& source, const std::string& name, double from, double to,
@@ -57,11 +54,7 @@ class TranscodeLoop : public ::testing::Test {
     return path;
   }
 
-  static TTempFolder* clips;
-  TTempFolder folder;
 };
-
-TTempFolder* TranscodeLoop::clips = nullptr;
 
 }  // namespace
 

@@ -4,17 +4,17 @@
 #include "JobRunner.h"
 #include "MyUtils.h"
 #include "TestMedia.h"
+#include "MediaTest.h"
 #include "TestSupport.h"
 
 using ::testing::HasSubstr;
 
 namespace {
 
-class Transcode : public ::testing::Test {
+class Transcode : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
-    BindMediaLibrariesForTest();
-    clips = new TTempFolder;
+    TMediaTest::SetUpTestSuite();
     TClipSpec twoSeconds;
     twoSeconds.frames = 50;
     twoSeconds.audioSeconds = 2;
@@ -25,15 +25,8 @@ class Transcode : public ::testing::Test {
     short1.audioCodec = AV_CODEC_ID_PCM_S16LE;
     MakeClip(Clip("tone1.wav"), short1);
   }
-  static void TearDownTestSuite() { delete clips; }
-  static std::string Clip(const std::string& name) { return clips->File(name); }
-  void SetUp() override { BindMediaLibrariesForTest(); }
 
-  static TTempFolder* clips;
-  TTempFolder folder;
 };
-
-TTempFolder* Transcode::clips = nullptr;
 
 }  // namespace
 
