@@ -39,7 +39,8 @@ TCustomVornConverter::~TCustomVornConverter() {
   FAlive.reset();
   {
     std::lock_guard lock(ComponentLock);
-    Tasks.ExtractAll();
+    for (TTaskPtr& task : Tasks.ExtractAll()) tasks.push_back(std::move(task));
+    for (TTaskPtr& task : FRetired) tasks.push_back(std::move(task));
     FRetired.clear();
   }
   // The last references go here, outside the lock: freeing a task joins its threads.

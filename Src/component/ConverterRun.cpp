@@ -175,10 +175,6 @@ void TCustomVornConverter::DoTerminate(TCustomFFmpeg* Sender) {
   TEventScope scope;
   std::lock_guard lock(ComponentLock);
   auto* task = static_cast<TFFmpeg*>(Sender);
-  if (!task) {
-    RaiseRunEnd();
-    return;
-  }
   TFFmpeg::TRunState& run = task->FRun;
   if (!run.EndDelivered) {
     run.EndDelivered = true;

@@ -1,5 +1,6 @@
 // Setting a task up from the option records: AddInputFile, SetOutputFile and the fields'
 // translation into engine settings, in their fixed order.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <ctime>
@@ -178,6 +179,7 @@ int TCustomVornConverter::AddInputFile(const std::string& FileName, TInputOption
     TAVProbe::CheckLibrariesLoaded();
     ConnectEvents(*task, false);
     task->Reset();
+    task->FSettings.ThreadCount = std::max(ThreadCount, 0);
     task->SetVerbosity(LogLevel() - 1);
     if (Options) {
       if (Options->FileName.empty()) Options->FileName = FileName;

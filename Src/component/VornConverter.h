@@ -105,6 +105,9 @@ class TCustomVornConverter {
   std::string About;
   std::string LastErrorMessage;
   TConvertPriority ThreadPriority = tpNormal;
+  // Codec threads of each task's decoders and encoders, given to a task before its input
+  // is opened; 0 lets the libraries choose (a negative count counts as 0).
+  int ThreadCount = 1;
   TBeforeHookEvent OnBeforeHook;
   TCustomHookEvent OnCustomHook;
   TLogEvent OnLog;
@@ -114,15 +117,17 @@ class TCustomVornConverter {
   const std::unique_ptr<TAVProbe> Probe = std::make_unique<TAVProbe>();
 
  protected:
-  // The engines' events of every task come here; the task is the Sender.
-  virtual void DoBeforeHook(TCustomFFmpeg* Sender, std::int64_t APTS, THookAction& AHookAction);
-  virtual void DoCustomHook(TCustomFFmpeg* Sender, TBitmap& ABitmap, int AFrameNumber,
-                            std::int64_t APTS, bool& AUpdate, bool& AStopHook);
-  virtual void DoLog(TCustomFFmpeg* Sender, int Level, const std::string& Msg);
-  virtual void DoProgress(TCustomFFmpeg* Sender, int AFrameNumber, int AFPS,
-                          int ACurrentDuration, float AQuality, float ABitRate,
-                          std::int64_t ACurrentSize, int ATotalOutputDuration);
-  virtual void DoTerminate(TCustomFFmpeg* Sender);
+  // The engines' events of every task come here; the task is the Sender. They are not
+  // virtual: worker threads call them until the end of this class's destructor, when the
+  // part of a subclass is gone already.
+  void DoBeforeHook(TCustomFFmpeg* Sender, std::int64_t APTS, THookAction& AHookAction);
+  void DoCustomHook(TCustomFFmpeg* Sender, TBitmap& ABitmap, int AFrameNumber,
+                    std::int64_t APTS, bool& AUpdate, bool& AStopHook);
+  void DoLog(TCustomFFmpeg* Sender, int Level, const std::string& Msg);
+  void DoProgress(TCustomFFmpeg* Sender, int AFrameNumber, int AFPS, int ACurrentDuration,
+                  float AQuality, float ABitRate, std::int64_t ACurrentSize,
+                  int ATotalOutputDuration);
+  void DoTerminate(TCustomFFmpeg* Sender);
 
   // Serialises the relays, the run's bookkeeping and the task list.
   mutable std::recursive_mutex ComponentLock;
