@@ -1,0 +1,36 @@
+#include "AppErrorHandler.h"
+
+#include <QMessageBox>
+#include <stdexcept>
+
+#include "EngineTypes.h"
+#include "RunTexts.h"
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  setApplicationName(kApplicationTitle);
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& error) {
+    ShowApplicationError(error);
+  } catch (...) {
+    ShowApplicationError(std::runtime_error("An unknown error occurred"));
+  }
+  return false;
+}
+
+void PrepareErrorBox(QMessageBox& box, const std::exception& error) {
+  box.setWindowTitle(kApplicationTitle);
+  box.setText(QString::fromStdString(WithClosingPeriod(error.what())));
+  const bool engineFailure = dynamic_cast<const FFMpegException*>(&error) != nullptr;
+  box.setIcon(engineFailure ? QMessageBox::Warning : QMessageBox::Critical);
+  box.setStandardButtons(QMessageBox::Ok);
+}
+
+void ShowApplicationError(const std::exception& error) {
+  QMessageBox box;
+  PrepareErrorBox(box, error);
+  box.exec();
+}

@@ -1,0 +1,105 @@
+#include "ProfileOutput.h"
+
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+#include "ValueConversion.h"
+
+namespace {
+
+std::string LowerCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+EConvertError ProfileValueError(const char* key, const std::string& detail) {
+  return EConvertError(std::string("Profile value ") + key + ": " + detail);
+}
+
+int ProfileInteger(const char* key, const std::string& text) {
+  try {
+    return StrToInt(text);
+  } catch (const EConvertError& error) {
+    throw ProfileValueError(key, error.what());
+  }
+}
+
+void CheckBitsPerSecond(const char* key, double bits, const std::string& text) {
+  if (!(bits >= std::numeric_limits<int>::min() && bits <= std::numeric_limits<int>::max())) {
+    throw ProfileValueError(key, "'" + text + "' kbit/s is out of range");
+  }
+}
+
+// Decimal kbit/s text to bit/s, rounded to the nearest integer with halves to even. The
+// binary value of a decimal may lie a hair off a half ("0.0005" lies a little above it), so
+// a product within a few units of the last place of a half counts as that half.
+int AudioBitsPerSecond(const std::string& text) {
+  double kilobits = 0;
+  try {
+    kilobits = StrToFloat(text);
+  } catch (const EConvertError& error) {
+    throw ProfileValueError("AudioBitRate", error.what());
+  }
+  double bits = kilobits * 1000.0;
+  const double below = std::floor(bits);
+  const double hair = 8 * std::numeric_limits<double>::epsilon() * std::fabs(bits);
+  if (std::fabs(bits - below - 0.5) <= hair) bits = below + 0.5;
+  bits = std::nearbyint(bits);
+  CheckBitsPerSecond("AudioBitRate", bits, text);
+  return static_cast<int>(bits);
+}
+
+int VideoBitsPerSecond(const std::string& text) {
+  const double bits = ProfileInteger("VideoBitrate", text) * 1000.0;
+  CheckBitsPerSecond("VideoBitrate", bits, text);
+  return static_cast<int>(bits);
+}
+
+std::string CodecName(const TIniFile& catalogue, const char* section,
+                      const std::string& displayName) {
+  const std::string codec = catalogue.ReadString(section, displayName, kAutoCodec);
+  return codec == kAutoCodec ? std::string() : codec;
+}
+
+std::string FrameRateText(const std::string& option) {
+  if (option == "23.976") return "24000/1001";
+  if (option == "29.97") return "30000/1001";
+  return option;
+}
+
+}  // namespace
+
+std::string OutputExtension(const TProfileSettings& profile) {
+  return "." + LowerCase(profile.TargetType);
+}
+
+void FillOutputOptions(const TProfileSettings& profile, const TIniFile& codecCatalogue,
+                       TOutputOptions& options) {
+  options.Timestamp = 0;  // the moment the task is set up
+  options.FileExt = OutputExtension(profile);
+  const std::string videoCodec = CodecName(codecCatalogue, kVideoCodecSection, profile.VideoCodec);
+  if (!videoCodec.empty()) options.VideoCodec = videoCodec;
+  const std::string audioCodec = CodecName(codecCatalogue, kAudioCodecSection, profile.AudioCodec);
+  if (!audioCodec.empty()) options.AudioCodec = audioCodec;
+  if (profile.VideoDisabled) options.DisableVideo = true;
+  if (profile.AudioDisabled) options.DisableAudio = true;
+  if (profile.VideoSizeOption != "Original") {
+    options.FrameSize = profile.VideoCustomWidth + "x" + profile.VideoCustomHeight;
+  }
+  if (profile.VideoFrameRateOption != "Original") {
+    options.FrameRate = FrameRateText(profile.VideoFrameRateOption);
+  }
+  options.VideoBitrate = VideoBitsPerSecond(profile.VideoBitrate);
+  options.AudioChannels = ProfileInteger("AudioChannels", profile.AudioChannels);
+  options.AudioSampleRate = ProfileInteger("AudioSampleRate", profile.AudioSampleRate);
+  options.AudioBitrate = AudioBitsPerSecond(profile.AudioBitRate);
+
+  options.TargetType = ttNone;
+  if (profile.OOTargetType == "ttVCD") options.TargetType = ttVCD;
+  if (profile.OOTargetType == "ttSVCD") options.TargetType = ttSVCD;
+  if (profile.OOTargetType == "ttDVD") options.TargetType = ttDVD;
+  options.TargetNorm = ntAuto;
+  if (profile.OONormType == "ntPAL") options.TargetNorm = ntPAL;
+  if (profile.OONormType == "ntNTSC") options.TargetNorm = ntNTSC;
+}

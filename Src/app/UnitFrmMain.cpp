@@ -1,0 +1,422 @@
+#include "UnitFrmMain.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "AppErrorHandler.h"
+#include "IniFile.h"
+#include "MyUtils.h"
+
+namespace {
+
+constexpr int kClientWidth = 653;
+constexpr int kClientHeight = 430;
+
+struct TColumn {
+  const char* caption;
+  int width;
+};
+constexpr TColumn kColumns[lcColumnCount] = {{"Input Filename", 150}, {"Duration", 80},
+                                             {"Type", 80},  {"Output Filename", 150},
+                                             {"Status", 93}, {"Path", 0}};
+
+const char* const kAddTitle = "Choose Files to Convert";
+const char* const kAddFilter =
+    "All supported Media Format (*.avi *.mp4 *.3gp *.3g2 *.divX *.div *.xvid *.mpeg *.mpg "
+    "*.wmv *.asf *.rm *.rmvb *.dat *.mov *.swf *.flv *.mp3);;"
+    "AVI(*.avi);;MPEG(*.mpeg *.mpg);;WMV(*.wmv);;ASF(*.asf);;VCD Format(*.dat);;"
+    "Quick Time Format(*.mov);;SWF(*.swf);;FLV(*.flv);;All Files (*)";
+
+QString DefaultOutputFolder() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+  if (!folder.endsWith('/')) folder += '/';
+  return folder;
+}
+
+}  // namespace
+
+TForm1::TForm1(std::string libraryFolder, QWidget* parent)
+    : QWidget(parent),
+      libraryFolder_(std::move(libraryFolder)),
+      // The component may ask from a task's thread; the timer is set on the window's.
+      VornC([this](int delayMs, std::function<void()> call) {
+        QMetaObject::invokeMethod(
+            this, [this, delayMs, call] { QTimer::singleShot(delayMs, this, call); },
+            Qt::QueuedConnection);
+      }) {
+  setWindowTitle("Tovrena");
+  dlg.ButtonCount = 1;
+  dlg.Buttons[0] = {"OK", mrOk};
+  dlg.IconType = TMsgIconType::mitNone;
+  dlg.Position = TMsgPosition::mpScreenCenter;
+  CreateControls();
+  ConnectHandlers();
+  ConnectComponentEvents();
+}
+
+TForm1::~TForm1() {
+  // The component's tasks may still be reporting; nothing of theirs reaches this window.
+  detached_ = true;
+}
+
+void TForm1::CreateControls() {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(10, 10, 10, 10);
+  layout->setSpacing(8);
+  layout->addWidget(CreateListArea(), 1);
+  layout->addWidget(CreateOutputFolderRow());
+  layout->addWidget(CreateOutputSettings());
+  layout->addWidget(CreateBottomRow());
+  setFixedSize(kClientWidth, kClientHeight);
+  if (const QScreen* screen = this->screen(); screen != nullptr) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+QWidget* TForm1::CreateListArea() {
+  auto* area = new QWidget(this);
+  auto* grid = new QGridLayout(area);
+  grid->setContentsMargins(0, 0, 0, 0);
+
+  Lvw = new QTableWidget(0, lcColumnCount, area);
+  QStringList captions;
+  for (const TColumn& column : kColumns) captions << column.caption;
+  Lvw->setHorizontalHeaderLabels(captions);
+  for (int column = 0; column < lcColumnCount; ++column) {
+    Lvw->setColumnWidth(column, kColumns[column].width);
+  }
+  Lvw->setColumnHidden(lcPath, true);
+  // "Status" takes what the frame leaves, so the list needs no sideways scrolling.
+  Lvw->horizontalHeader()->setSectionResizeMode(lcStatus, QHeaderView::Stretch);
+  Lvw->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  Lvw->horizontalHeader()->setHighlightSections(false);
+  Lvw->verticalHeader()->setVisible(false);
+  Lvw->verticalHeader()->setDefaultSectionSize(Lvw->fontMetrics().height() + 6);
+  Lvw->setShowGrid(true);
+  Lvw->setSelectionBehavior(QAbstractItemView::SelectRows);
+  Lvw->setSelectionMode(QAbstractItemView::SingleSelection);
+  Lvw->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  Lvw->setWordWrap(false);
+  Lvw->setAcceptDrops(true);
+  Lvw->viewport()->installEventFilter(this);
+  Lvw->installEventFilter(this);
+  grid->addWidget(Lvw, 0, 0);
+
+  auto* buttons = new QVBoxLayout;
+  BtnAdd = new QPushButton("Add", area);
+  BtnRemove = new QPushButton("Remove", area);
+  BtnClear = new QPushButton("Clear", area);
+  BtnMoveUp = new QPushButton("Move Up", area);
+  BtnMoveDown = new QPushButton("Move Down", area);
+  for (QPushButton* button : {BtnAdd, BtnRemove, BtnClear, BtnMoveUp, BtnMoveDown}) {
+    button->setFixedWidth(75);
+    buttons->addWidget(button);
+  }
+  buttons->addStretch(1);
+  grid->addLayout(buttons, 0, 1);
+
+  LblProgress = new QLabel("Current Frame=", area);
+  QSizePolicy keepPlace = LblProgress->sizePolicy();
+  keepPlace.setRetainSizeWhenHidden(true);
+  LblProgress->setSizePolicy(keepPlace);
+  LblProgress->hide();
+  grid->addWidget(LblProgress, 1, 0, 1, 2);
+  return area;
+}
+
+QWidget* TForm1::CreateOutputFolderRow() {
+  auto* row = new QWidget(this);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(new QLabel("Output Folder: ", row));
+  EdtOutputFolder = new QLineEdit(row);
+  EdtOutputFolder->setReadOnly(true);
+  layout->addWidget(EdtOutputFolder, 1);
+  BtnChangeOutputFolder = new QPushButton("...", row);
+  BtnChangeOutputFolder->setFixedWidth(32);
+  layout->addWidget(BtnChangeOutputFolder);
+  return row;
+}
+
+QGroupBox* TForm1::CreateOutputSettings() {
+  GBOutput = new QGroupBox("Output Settings", this);
+  auto* layout = new QHBoxLayout(GBOutput);
+
+  RgpProfiles = new QGroupBox("Convert to: ", GBOutput);
+  auto* radios = new QGridLayout(RgpProfiles);
+  groupButtons_ = new QButtonGroup(RgpProfiles);
+  constexpr int kColumnsOfGroups = 3;
+  constexpr int kRowsOfGroups = (kOutputGroups.size() + kColumnsOfGroups - 1) / kColumnsOfGroups;
+  for (int index = 0; index < static_cast<int>(kOutputGroups.size()); ++index) {
+    auto* radio = new QRadioButton(kOutputGroups[index], RgpProfiles);
+    groupButtons_->addButton(radio, index);
+    // Filled column by column, as a radio group lays out its items.
+    radios->addWidget(radio, index % kRowsOfGroups, index / kRowsOfGroups);
+  }
+  layout->addWidget(RgpProfiles, 3);
+
+  auto* profileColumn = new QVBoxLayout;
+  auto* profileRow = new QHBoxLayout;
+  profileRow->addWidget(new QLabel("Profiles: ", GBOutput));
+  CboProfiles = new QComboBox(GBOutput);
+  CboProfiles->setMinimumWidth(200);
+  profileRow->addWidget(CboProfiles, 1);
+  profileColumn->addLayout(profileRow);
+  BtnSettings = new QPushButton("Settings", GBOutput);
+  auto* settingsRow = new QHBoxLayout;
+  settingsRow->addStretch(1);
+  settingsRow->addWidget(BtnSettings);
+  profileColumn->addLayout(settingsRow);
+  profileColumn->addStretch(1);
+  layout->addLayout(profileColumn, 2);
+  return GBOutput;
+}
+
+QWidget* TForm1::CreateBottomRow() {
+  auto* row = new QWidget(this);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  BtnAbout = new QPushButton("About", row);
+  BtnHelp = new QPushButton("Help", row);
+  BtnStart = new QPushButton("Convert", row);
+  BtnStart->setMinimumWidth(100);
+  BtnStart->setDefault(true);
+  layout->addWidget(BtnAbout);
+  layout->addWidget(BtnHelp);
+  layout->addStretch(1);
+  layout->addWidget(BtnStart);
+  return row;
+}
+
+void TForm1::ConnectHandlers() {
+  connect(BtnAdd, &QPushButton::clicked, this, &TForm1::BtnAddClick);
+  connect(BtnRemove, &QPushButton::clicked, this, &TForm1::BtnRemoveClick);
+  connect(BtnClear, &QPushButton::clicked, this, &TForm1::BtnClearClick);
+  connect(BtnMoveUp, &QPushButton::clicked, this, &TForm1::BtnMoveUpClick);
+  connect(BtnMoveDown, &QPushButton::clicked, this, &TForm1::BtnMoveDownClick);
+  connect(BtnChangeOutputFolder, &QPushButton::clicked, this, &TForm1::BtnChangeOutputFolderClick);
+  connect(groupButtons_, &QButtonGroup::idClicked, this, [this] { RgpProfilesClick(); });
+  // Only a choice of the user loads a profile; selections made in code do not.
+  connect(CboProfiles, &QComboBox::activated, this, [this] { CboProfilesChange(); });
+  connect(BtnHelp, &QPushButton::clicked, this, &TForm1::BtnHelpClick);
+  connect(BtnStart, &QPushButton::clicked, this, &TForm1::BtnStartClick);
+  // "Settings" and "About" open their dialogs once those exist.
+}
+
+bool TForm1::FormCreate() {
+  if (!VornC.LoadLibraries(libraryFolder_, true)) {
+    ShowError("Error", QString::fromStdString(VornC.LastErrorMessage) +
+                           " Please re-install the program and try it again.");
+    close();
+    return false;
+  }
+  const TAppOptions options = ReadAppOptions(DefaultOutputFolder().toStdString());
+  EdtOutputFolder->setText(QString::fromStdString(options.OutputPath));
+  SetGroupIndex(-1);
+  SetGroupIndex(options.RgpProfiles);
+  // A stored index that the list no longer has falls back to its first profile.
+  const int profile = options.CboProfiles;
+  CboProfiles->setCurrentIndex(profile >= 0 && profile < CboProfiles->count() ? profile : 0);
+  CboProfilesChange();
+  created_ = true;
+  return true;
+}
+
+int TForm1::GroupIndex() const {
+  return groupButtons_->checkedId();
+}
+
+void TForm1::SetGroupIndex(int index) {
+  if (index < 0 || index >= static_cast<int>(kOutputGroups.size())) {
+    groupButtons_->setExclusive(false);
+    for (QAbstractButton* button : groupButtons_->buttons()) button->setChecked(false);
+    groupButtons_->setExclusive(true);
+    return;
+  }
+  groupButtons_->button(index)->setChecked(true);
+  RgpProfilesClick();
+}
+
+std::string TForm1::GroupName() const {
+  const int index = GroupIndex();
+  return index < 0 ? std::string() : kOutputGroups[index];
+}
+
+void TForm1::RgpProfilesClick() {
+  std::vector<std::string> profiles = ListProfiles(GroupName());
+  profiles.pop_back();  // "[Custom]" comes after the selection is made
+  CboProfiles->clear();
+  for (const std::string& name : profiles) CboProfiles->addItem(QString::fromStdString(name));
+  CboProfiles->setCurrentIndex(profiles.empty() ? -1 : 0);
+  CboProfiles->addItem(kCustomProfile);
+  if (profiles.empty()) CboProfiles->setCurrentIndex(-1);
+  CboProfilesChange();
+}
+
+void TForm1::CboProfilesChange() {
+  // Without a selection (a group without profiles) the group's defaults apply, as for
+  // "[Custom]".
+  CurrentProfile = LoadProfile(GroupName(), CboProfiles->currentText().toStdString());
+}
+
+void TForm1::BtnAddClick() {
+  const QStringList files = QFileDialog::getOpenFileNames(this, kAddTitle, QString(), kAddFilter);
+  if (!files.isEmpty()) AddFiles(files);
+}
+
+void TForm1::AddFiles(const QStringList& paths) {
+  // Setting up a file opens its output, so the folder must be there already.
+  CreateOutputFolder();
+  TTakenOutputs taken = OutputsOfRows();
+  for (const QString& path : paths) PrepareFile(path, true, -1, taken);
+  VornC.ClearTasks();
+}
+
+void TForm1::BtnRemoveClick() {
+  for (int row = Lvw->rowCount() - 1; row >= 0; --row) {
+    if (Lvw->selectionModel()->isRowSelected(row, QModelIndex())) Lvw->removeRow(row);
+  }
+}
+
+void TForm1::BtnClearClick() {
+  if (Lvw->rowCount() == 0) return;
+  Lvw->setRowCount(0);
+  VornC.ClearTasks();
+}
+
+void TForm1::BtnMoveUpClick() {
+  MoveSelectedRow(-1);
+}
+
+void TForm1::BtnMoveDownClick() {
+  MoveSelectedRow(1);
+}
+
+void TForm1::MoveSelectedRow(int offset) {
+  const QModelIndexList selected = Lvw->selectionModel()->selectedRows();
+  if (selected.isEmpty()) return;
+  const int row = selected.front().row();
+  const int target = row + offset;
+  if (target < 0 || target >= Lvw->rowCount()) return;
+  Lvw->setUpdatesEnabled(false);
+  QStringList texts;
+  for (int column = 0; column < lcColumnCount; ++column) {
+    texts << RowText(row, static_cast<TListColumn>(column));
+  }
+  Lvw->removeRow(row);
+  Lvw->insertRow(target);
+  for (int column = 0; column < lcColumnCount; ++column) {
+    SetRowText(target, static_cast<TListColumn>(column), texts[column]);
+  }
+  Lvw->selectRow(target);
+  Lvw->scrollToItem(Lvw->item(target, lcInputFilename));
+  Lvw->setUpdatesEnabled(true);
+}
+
+void TForm1::SetRowText(int row, TListColumn column, const QString& text) {
+  if (QTableWidgetItem* item = Lvw->item(row, column); item != nullptr) {
+    item->setText(text);
+  } else {
+    Lvw->setItem(row, column, new QTableWidgetItem(text));
+  }
+}
+
+QString TForm1::RowText(int row, TListColumn column) const {
+  const QTableWidgetItem* item = Lvw->item(row, column);
+  return item != nullptr ? item->text() : QString();
+}
+
+void TForm1::ShowError(const QString& caption, const QString& text) {
+  dlg.Caption = caption;
+  dlg.Text = text;
+  dlg.Show(this);
+}
+
+void TForm1::BtnChangeOutputFolderClick() {
+  QString folder = QFileDialog::getExistingDirectory(
+      this, "Please select output folder", EdtOutputFolder->text(), QFileDialog::ShowDirsOnly);
+  if (folder.isEmpty()) return;
+  if (!folder.endsWith('/')) folder += '/';
+  EdtOutputFolder->setText(folder);
+}
+
+void TForm1::BtnHelpClick() {
+  const QString page = QString::fromStdString(ExecutableFolder()) + "help.html";
+  QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // Files dropped onto the list are added like files from the dialog, and the Delete key
+  // removes the selected row; neither while a run holds the list.
+  if (watched == Lvw->viewport() && !running_) {
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+      auto* drag = static_cast<QDropEvent*>(event);
+      if (drag->mimeData()->hasUrls()) {
+        drag->acceptProposedAction();
+        return true;
+      }
+    } else if (event->type() == QEvent::Drop) {
+      auto* drop = static_cast<QDropEvent*>(event);
+      QStringList files;
+      for (const QUrl& url : drop->mimeData()->urls()) {
+        if (url.isLocalFile()) files << url.toLocalFile();
+      }
+      drop->acceptProposedAction();
+      if (!files.isEmpty()) AddFiles(files);
+      return true;
+    }
+  }
+  if (watched == Lvw && event->type() == QEvent::KeyPress && !running_ &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    BtnRemoveClick();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  event->accept();
+  // A window whose start failed, or that has closed already, has nothing to save.
+  if (!created_) return;
+  created_ = false;
+  detached_ = true;
+  VornC.StopAll();
+  VornC.UnloadLibraries();  // waits for the stopped tasks before the libraries go
+  VornC.OnLog = nullptr;
+  VornC.OnProgress = nullptr;
+  VornC.OnTerminate = nullptr;
+  running_ = false;
+  if (CboProfiles->currentText() != kCustomProfile) {
+    TAppOptions options;
+    options.OutputPath = EdtOutputFolder->text().toStdString();
+    options.RgpProfiles = GroupIndex();
+    options.CboProfiles = CboProfiles->currentIndex();
+    // Closing is always allowed: a refused write is reported, and the window still closes.
+    try {
+      WriteAppOptions(options);
+    } catch (const EIniFileError& error) {
+      ShowApplicationError(error);
+    }
+  }
+}

@@ -1,0 +1,151 @@
+// The main window: the list of files to convert, the output folder, the chosen output group
+// and profile, and the conversion run driven through the converter component.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "OutputNaming.h"
+#include "UnitGeneral.h"
+#include "VornConverter.h"
+#include "frmMessage.h"
+
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+// Columns of Lvw: the row caption, then the five sub-items.
+enum TListColumn : int {
+  lcInputFilename,
+  lcDuration,
+  lcType,
+  lcOutputFilename,
+  lcStatus,
+  lcPath,
+  lcColumnCount
+};
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // libraryFolder: where the media libraries are loaded from.
+  explicit TForm1(std::string libraryFolder, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Loads the libraries, then the options and the last group and profile. False when the
+  // libraries could not be loaded; the reason has been shown and the window is closed.
+  bool FormCreate();
+
+  // Adds the files as the "Add" dialog does.
+  void AddFiles(const QStringList& paths);
+
+  bool Running() const { return running_; }
+  const TProfileSettings& Profile() const { return CurrentProfile; }
+
+  // The controls, by the names the handlers use.
+  QTableWidget* Lvw = nullptr;
+  QPushButton* BtnAdd = nullptr;
+  QPushButton* BtnRemove = nullptr;
+  QPushButton* BtnClear = nullptr;
+  QPushButton* BtnMoveUp = nullptr;
+  QPushButton* BtnMoveDown = nullptr;
+  QLineEdit* EdtOutputFolder = nullptr;
+  QPushButton* BtnChangeOutputFolder = nullptr;
+  QGroupBox* GBOutput = nullptr;
+  QGroupBox* RgpProfiles = nullptr;
+  QComboBox* CboProfiles = nullptr;
+  QPushButton* BtnSettings = nullptr;
+  QLabel* LblProgress = nullptr;
+  QPushButton* BtnStart = nullptr;
+  QPushButton* BtnAbout = nullptr;
+  QPushButton* BtnHelp = nullptr;
+
+  // The chosen output group (-1 for none); choosing one runs RgpProfilesClick.
+  int GroupIndex() const;
+  void SetGroupIndex(int index);
+
+  void BtnRemoveClick();
+  void BtnClearClick();
+  void BtnMoveUpClick();
+  void BtnMoveDownClick();
+  void BtnStartClick();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;  // FormCloseQuery
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateControls();
+  QWidget* CreateListArea();
+  QWidget* CreateOutputFolderRow();
+  QGroupBox* CreateOutputSettings();
+  QWidget* CreateBottomRow();
+  void ConnectHandlers();
+  void ConnectComponentEvents();
+
+  void RgpProfilesClick();
+  void CboProfilesChange();
+  void BtnAddClick();
+  void BtnChangeOutputFolderClick();
+  void BtnHelpClick();
+  std::string GroupName() const;
+
+  void MoveSelectedRow(int offset);
+  void SetRowText(int row, TListColumn column, const QString& text);
+  QString RowText(int row, TListColumn column) const;
+  void ShowError(const QString& caption, const QString& text);
+
+  // Validates a file and sets up its task: on adding (addRow) the file gets a new row and
+  // its task is dropped later; in a run the task stays and the row's output name is
+  // updated. taken collects the output paths given so far. The task index, or -1.
+  int PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs& taken);
+  // Creates the output folder with its parents when missing.
+  void CreateOutputFolder() const;
+  // The output paths that the rows already in the list stand for.
+  TTakenOutputs OutputsOfRows() const;
+
+  void StartRun();
+  void StopRun();
+  void SetRunControlsEnabled(bool enabled);
+  void EndRun();
+  // The row of a task of the current run, or -1.
+  int RowOfTask(int taskIndex) const;
+
+  // Component events, on the task's thread: they only post to the window's thread.
+  void PostProgress(int taskIndex, int frameNumber, int fps, int currentDuration,
+                    int totalDuration);
+  void PostTerminate(int taskIndex, bool finished, bool exception, const std::string& message);
+  // The same on the window's thread, for the run they were raised in.
+  void VornCProgress(int run, int taskIndex, int frameNumber, int fps, int currentDuration,
+                     int totalDuration);
+  void VornCTerminate(int run, int taskIndex, bool finished, bool exception,
+                      const QString& message);
+
+  const std::string libraryFolder_;
+  TVornConverter VornC;
+  TProfileSettings CurrentProfile;
+  TMessageBox dlg;
+  QButtonGroup* groupButtons_ = nullptr;
+
+  // Libraries loaded and settings read: closing has something to stop and save.
+  bool created_ = false;
+  bool running_ = false;
+  // Counts runs (and stops), so that late events of an ended run change nothing.
+  std::atomic<int> runSerial_{0};
+  // Set when the window closes: the component's events are then dropped at once.
+  std::atomic<bool> detached_{false};
+  int RunPosition = 0;
+  // The row of each task of the run, by task index.
+  std::vector<int> taskRows_;
+  // Tasks of the run whose end has arrived; the next one is the one converting.
+  int endedTasks_ = 0;
+};

@@ -1,0 +1,222 @@
+// The main window's conversion run: setting up each file's task, starting and stopping,
+// and the component's progress and termination events.
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <filesystem>
+#include <system_error>
+
+#include "AVProbe.h"
+#include "AppErrorHandler.h"
+#include "IniFile.h"
+#include "ProfileOutput.h"
+#include "RunTexts.h"
+#include "UnitFrmMain.h"
+
+int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs& taken) {
+  const std::string file = path.toStdString();
+  TInputOptions input;
+  VornC.InitInputOptions(input);
+  input.FileName = file;
+
+  std::string durationText;
+  if (VornC.Probe->Open(file, "")) {
+    TAVFileInfo info;
+    VornC.Probe->GetInfo(info);
+    durationText = FormatDuration(info.Duration);
+    VornC.Probe->Close();
+  }
+
+  const int task = VornC.AddInputFile(file, &input);
+  if (task < 0) {
+    ShowError("Error", "Convertion of file \"" + path + "\" is not supported.");
+    return -1;
+  }
+
+  TOutputOptions output;
+  VornC.InitOutputOptions(output);
+  const auto refuse = [&](const std::string& reason) {
+    ShowError("Error", QString::fromStdString("Cannot convert: " + reason));
+    VornC.RemoveTask(task);
+    return -1;
+  };
+  try {
+    FillOutputOptions(CurrentProfile, TIniFile(CodecCatalogueFilePath()), output);
+  } catch (const EConvertError& error) {
+    return refuse(error.what());
+  }
+  const std::string folder = EdtOutputFolder->text().toStdString();
+  const std::string outputName =
+      ChooseOutputName(folder, FileBaseName(file), output.FileExt, taken);
+  const std::string outputPath = folder + outputName + output.FileExt;
+  output.FileName = outputPath;
+  if (!VornC.SetOutputFile(task, outputPath, &output)) return refuse(VornC.LastErrorMessage);
+  taken.insert(outputPath);
+
+  if (addRow) {
+    row = Lvw->rowCount();
+    Lvw->insertRow(row);
+    SetRowText(row, lcInputFilename, QString::fromStdString(FileBaseName(file)));
+    SetRowText(row, lcDuration, QString::fromStdString(durationText));
+    SetRowText(row, lcType, QString::fromStdString(FileExtension(file)).toUpper());
+    SetRowText(row, lcStatus, QString());
+    SetRowText(row, lcPath, path);
+  }
+  SetRowText(row, lcOutputFilename, QString::fromStdString(outputName));
+  return task;
+}
+
+TTakenOutputs TForm1::OutputsOfRows() const {
+  const std::string folder = EdtOutputFolder->text().toStdString();
+  const std::string extension = OutputExtension(CurrentProfile);
+  TTakenOutputs taken;
+  for (int row = 0; row < Lvw->rowCount(); ++row) {
+    taken.insert(folder + RowText(row, lcOutputFilename).toStdString() + extension);
+  }
+  return taken;
+}
+
+void TForm1::CreateOutputFolder() const {
+  // A folder that cannot be made shows up as each file's output failure.
+  std::error_code ignored;
+  std::filesystem::create_directories(EdtOutputFolder->text().toStdString(), ignored);
+}
+
+void TForm1::BtnStartClick() {
+  if (running_) {
+    StopRun();
+  } else {
+    StartRun();
+  }
+}
+
+void TForm1::StartRun() {
+  if (Lvw->rowCount() == 0) {
+    ShowError("Information", "Please select files to be converted.");
+    return;
+  }
+  CreateOutputFolder();
+  for (int row = 0; row < Lvw->rowCount(); ++row) SetRowText(row, lcStatus, " ");
+  RunPosition = 0;
+  VornC.ClearTasks();
+  SetRunControlsEnabled(false);
+  LblProgress->show();
+  running_ = true;
+  ++runSerial_;
+
+  taskRows_.clear();
+  endedTasks_ = 0;
+  TTakenOutputs taken;
+  for (int row = 0; row < Lvw->rowCount(); ++row) {
+    if (PrepareFile(RowText(row, lcPath), false, row, taken) >= 0) taskRows_.push_back(row);
+  }
+  VornC.ThreadPriority = tpNormal;
+  BtnStart->setText("Stop");
+  VornC.StartConvert(1);
+}
+
+void TForm1::StopRun() {
+  ++runSerial_;  // what the stopped tasks still report belongs to an ended run
+  running_ = false;
+  VornC.StopAll();
+  VornC.ClearTasks();
+  SetRunControlsEnabled(true);
+  LblProgress->hide();
+  // The tasks run in list order, so the first one without an end is the one converting.
+  if (endedTasks_ < static_cast<int>(taskRows_.size())) {
+    SetRowText(taskRows_[endedTasks_], lcStatus, "Stopped");
+  }
+  Lvw->viewport()->update();
+  BtnStart->setText("Convert");
+}
+
+void TForm1::SetRunControlsEnabled(bool enabled) {
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           BtnAdd, BtnRemove, BtnClear, BtnMoveUp, BtnMoveDown, BtnChangeOutputFolder, BtnAbout,
+           BtnHelp, GBOutput}) {
+    control->setEnabled(enabled);
+  }
+}
+
+void TForm1::EndRun() {
+  running_ = false;
+  ++runSerial_;
+  BtnStart->setText("Convert");
+  SetRunControlsEnabled(true);
+  LblProgress->hide();
+  VornC.StopAll();
+  VornC.ClearTasks();
+}
+
+int TForm1::RowOfTask(int taskIndex) const {
+  if (taskIndex < 0 || taskIndex >= static_cast<int>(taskRows_.size())) return -1;
+  const int row = taskRows_[taskIndex];
+  return row < Lvw->rowCount() ? row : -1;
+}
+
+void TForm1::ConnectComponentEvents() {
+  VornC.OnProgress = [this](int AIndex, int AFrameNumber, int AFPS, int ACurrentDuration,
+                            float /*AQuality*/, float /*ABitRate*/, std::int64_t /*ACurrentSize*/,
+                            int ATotalOutputDuration) {
+    PostProgress(AIndex, AFrameNumber, AFPS, ACurrentDuration, ATotalOutputDuration);
+  };
+  VornC.OnTerminate = [this](int AIndex, bool AFinished, bool AException,
+                             const std::string& AMessage) {
+    PostTerminate(AIndex, AFinished, AException, AMessage);
+  };
+}
+
+void TForm1::PostProgress(int taskIndex, int frameNumber, int fps, int currentDuration,
+                          int totalDuration) {
+  if (detached_) return;
+  const int run = runSerial_;
+  QMetaObject::invokeMethod(
+      this,
+      [=, this] { VornCProgress(run, taskIndex, frameNumber, fps, currentDuration, totalDuration); },
+      Qt::QueuedConnection);
+}
+
+void TForm1::PostTerminate(int taskIndex, bool finished, bool exception,
+                           const std::string& message) {
+  if (detached_) return;
+  const int run = runSerial_;
+  const QString text = QString::fromStdString(message);
+  QMetaObject::invokeMethod(
+      this, [=, this] { VornCTerminate(run, taskIndex, finished, exception, text); },
+      Qt::QueuedConnection);
+}
+
+void TForm1::VornCProgress(int run, int taskIndex, int frameNumber, int fps,
+                           int currentDuration, int totalDuration) {
+  if (!running_ || run != runSerial_) return;
+  if (const int row = RowOfTask(taskIndex); row >= 0) {
+    SetRowText(row, lcStatus,
+               QString::fromStdString(ProgressStatus(currentDuration, totalDuration)));
+  }
+  LblProgress->setText(QString::fromStdString(ProgressLine(frameNumber, currentDuration, fps)));
+}
+
+void TForm1::VornCTerminate(int run, int taskIndex, bool finished, bool exception,
+                            const QString& message) {
+  if (!running_ || run != runSerial_) return;
+  if (taskIndex < 0) {
+    EndRun();
+  } else {
+    ++endedTasks_;
+    if (finished) {
+      // The row of the task that ended, so a failed file never shifts the mark.
+      if (const int row = RowOfTask(taskIndex); row >= 0) SetRowText(row, lcStatus, "Completed");
+      ++RunPosition;
+      if (RunPosition >= Lvw->rowCount()) {
+        EndRun();
+        QMessageBox::information(this, "Information", "File conversion process finished.");
+        return;
+      }
+    }
+  }
+  if (exception) QMessageBox::warning(this, kApplicationTitle, message);
+}

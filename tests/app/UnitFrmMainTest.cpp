@@ -1,0 +1,390 @@
+#include "UnitFrmMain.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "AppErrorHandler.h"
+#include "AppTestSupport.h"
+#include "EngineTypes.h"
+#include "MediaLibraries.h"
+#include "TestMedia.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TShownBox {
+  std::string caption;
+  std::string text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Closes every modal box as soon as it is up and remembers what it said.
+class TBoxCatcher {
+ public:
+  TBoxCatcher() {
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { CloseModal(); });
+    timer_.start();
+  }
+
+  const std::vector<TShownBox>& Boxes() const { return boxes_; }
+  void Clear() { boxes_.clear(); }
+
+ private:
+  void CloseModal() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) return;
+    TShownBox box;
+    box.caption = modal->windowTitle().toStdString();
+    if (auto* message = qobject_cast<TfrmMsg*>(modal); message != nullptr) {
+      box.text = message->MessageLabel()->text().toStdString();
+      message->close();
+    } else if (auto* standard = qobject_cast<QMessageBox*>(modal); standard != nullptr) {
+      box.text = standard->text().toStdString();
+      box.icon = standard->icon();
+      standard->accept();
+    } else {
+      return;
+    }
+    boxes_.push_back(box);
+  }
+
+  QTimer timer_;
+  std::vector<TShownBox> boxes_;
+};
+
+bool WaitUntil(const std::function<bool()>& condition, int milliseconds = 60000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > milliseconds) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+// A settings folder with a catalogue and an MP4 and an AVI group, and an output folder.
+class UnitFrmMainTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string settings = home_.CreateSettingsFolder();
+    WriteTextFile(settings + "codec.ini",
+                  "[Video Codec]\nMPEG-4 Part 2=mpeg4\n[Audio Codec]\nMP2=mp2\nAAC=aac\n");
+    WriteTextFile(settings + "MP4.ini",
+                  "[Small MPEG-4]\nTargetType=MP4\nVideoCodec=MPEG-4 Part 2\n"
+                  "VideoSizeOption=Original\nVideoBitrate=400\nVideoFrameRateOption=25\n"
+                  "AudioCodec=AAC\nAudioChannels=2\nAudioSampleRate=44100\nAudioBitRate=96\n"
+                  "[Large MPEG-4]\nTargetType=MP4\nVideoCodec=MPEG-4 Part 2\n"
+                  "VideoSizeOption=Custom...\nVideoCustomWidth=1280\nVideoCustomHeight=720\n"
+                  "VideoBitrate=8000\nVideoFrameRateOption=25\nAudioCodec=AAC\n"
+                  "AudioChannels=2\nAudioSampleRate=44100\nAudioBitRate=96\n");
+    WriteTextFile(settings + "AVI.ini",
+                  "[Plain AVI]\nVideoCodec=MPEG-4 Part 2\nAudioCodec=MP2\n"
+                  "AudioSampleRate=44100\nVideoFrameRateOption=Original\n");
+    output_ = media_.Path().string() + "/out/";
+    fs::create_directories(output_);
+    WriteOptions(output_, 1, 0);
+  }
+
+  void WriteOptions(const std::string& outputPath, int group, int profile) {
+    fs::create_directories(home_.Folder().Path() / "Tovrena");
+    WriteTextFile(OptionsFilePath(), "[Options]\nOutputPath=" + outputPath +
+                                         "\nRgpProfiles=" + std::to_string(group) +
+                                         "\nCboProfiles=" + std::to_string(profile) + "\n");
+  }
+
+  std::string Clip(const std::string& name, int frames = 25) {
+    BindMediaLibrariesForTest();
+    const std::string path = media_.File(name);
+    TClipSpec spec;
+    spec.frames = frames;
+    spec.audioSeconds = frames / 25.0;
+    MakeClip(path, spec);
+    return path;
+  }
+
+  static std::string Text(const TForm1& form, int row, TListColumn column) {
+    const QTableWidgetItem* item = form.Lvw->item(row, column);
+    return item != nullptr ? item->text().toStdString() : std::string();
+  }
+
+  static QStringList Files(std::initializer_list<std::string> paths) {
+    QStringList files;
+    for (const std::string& path : paths) files << QString::fromStdString(path);
+    return files;
+  }
+
+  TScopedConfigHome home_;
+  TTempFolder media_;
+  std::string output_;
+  TBoxCatcher boxes_;
+};
+
+TEST_F(UnitFrmMainTest, StartShowsTheStoredFolderGroupAndProfile) {
+  WriteOptions("/somewhere/", 1, 1);
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  EXPECT_EQ(form.windowTitle(), "Tovrena");
+  EXPECT_EQ(form.size(), QSize(653, 430));
+  EXPECT_EQ(form.Lvw->columnCount(), 6);
+  EXPECT_TRUE(form.Lvw->isColumnHidden(lcPath));
+  EXPECT_EQ(form.EdtOutputFolder->text(), "/somewhere/");
+  EXPECT_EQ(form.GroupIndex(), 1);
+  ASSERT_EQ(form.CboProfiles->count(), 3);
+  EXPECT_EQ(form.CboProfiles->itemText(2), "[Custom]");
+  EXPECT_EQ(form.CboProfiles->currentText(), "Large MPEG-4");
+  EXPECT_EQ(form.Profile().VideoCustomWidth, "1280");
+  EXPECT_FALSE(form.LblProgress->isVisible());
+  EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(UnitFrmMainTest, StoredIndicesOutsideTheListsFallBackSafely) {
+  WriteOptions(output_, 0, 7);  // AVI has one profile
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  EXPECT_EQ(form.CboProfiles->currentText(), "Plain AVI");
+  EXPECT_EQ(form.Profile().TargetType, "AVI");
+
+  form.SetGroupIndex(2);  // MPG: no profile file
+  EXPECT_EQ(form.CboProfiles->count(), 1);
+  EXPECT_EQ(form.CboProfiles->currentIndex(), -1);
+  EXPECT_EQ(form.Profile().TargetType, "MPG");
+  EXPECT_EQ(form.Profile().VideoBitrate, "4500");
+}
+
+TEST_F(UnitFrmMainTest, MissingLibrariesAskForAReinstallation) {
+  FreeMediaLibraries();  // bound by the tests before
+  TForm1 form(media_.File("NoLibAV"));
+  EXPECT_FALSE(form.FormCreate());
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].caption, "Error");
+  EXPECT_NE(boxes_.Boxes()[0].text.find(" Please re-install the program and try it again."),
+            std::string::npos);
+  // Nothing was loaded, so nothing is saved.
+  EXPECT_NE(ReadTextFile(OptionsFilePath()).find("RgpProfiles=1"), std::string::npos);
+}
+
+TEST_F(UnitFrmMainTest, AddedFilesGetRowsAndFreeOutputNames) {
+  const std::string clip = Clip("clip.avi");
+  WriteTextFile(output_ + "clip.mp4", "taken");
+  WriteTextFile(output_ + "clip(1).mp4", "taken");
+  const std::string broken = media_.File("broken.avi");
+  WriteTextFile(broken, "this is no media file");
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  form.AddFiles(Files({clip, broken, clip}));
+
+  ASSERT_EQ(form.Lvw->rowCount(), 2);
+  EXPECT_EQ(Text(form, 0, lcInputFilename), "clip");
+  EXPECT_EQ(Text(form, 0, lcDuration), "00:00:01");
+  EXPECT_EQ(Text(form, 0, lcType), "AVI");
+  EXPECT_EQ(Text(form, 0, lcOutputFilename), "clip(2)");
+  EXPECT_EQ(Text(form, 0, lcStatus), "");
+  EXPECT_EQ(Text(form, 0, lcPath), clip);
+  // The same input again: the name of the row above counts as taken.
+  EXPECT_EQ(Text(form, 1, lcOutputFilename), "clip(3)");
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].caption, "Error");
+  EXPECT_EQ(boxes_.Boxes()[0].text, "Convertion of file \"" + broken + "\" is not supported.");
+  // The users' files are untouched and adding leaves no output behind.
+  EXPECT_EQ(ReadTextFile(output_ + "clip.mp4"), "taken");
+  EXPECT_FALSE(fs::exists(output_ + "clip(2).mp4"));
+}
+
+TEST_F(UnitFrmMainTest, AProfileValueThatIsNoNumberRefusesTheFile) {
+  WriteTextFile(GroupFilePath("AVI"), "[Broken]\nVideoBitrate=fast\n");
+  WriteOptions(output_, 0, 0);
+  const std::string clip = Clip("clip.avi");
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  form.AddFiles(Files({clip}));
+  EXPECT_EQ(form.Lvw->rowCount(), 0);
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].text,
+            "Cannot convert: Profile value VideoBitrate: 'fast' is not a valid integer value");
+}
+
+TEST_F(UnitFrmMainTest, RowsMoveWithinTheListAndRemoveNeedsASelection) {
+  const std::string a = Clip("a.avi");
+  const std::string b = Clip("b.avi");
+  const std::string c = Clip("c.avi");
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  form.AddFiles(Files({a, b, c}));
+  ASSERT_EQ(form.Lvw->rowCount(), 3);
+  const auto order = [&] {
+    return Text(form, 0, lcInputFilename) + Text(form, 1, lcInputFilename) +
+           Text(form, 2, lcInputFilename);
+  };
+  form.BtnMoveUpClick();  // no selection
+  form.BtnRemoveClick();
+  EXPECT_EQ(order(), "abc");
+  form.Lvw->selectRow(0);
+  form.BtnMoveUpClick();
+  EXPECT_EQ(order(), "abc");
+  form.BtnMoveDownClick();
+  EXPECT_EQ(order(), "bac");
+  EXPECT_EQ(Text(form, 1, lcPath), a);
+  EXPECT_EQ(form.Lvw->currentRow(), 1);
+  form.Lvw->selectRow(2);
+  form.BtnMoveDownClick();
+  EXPECT_EQ(order(), "bac");
+  form.BtnMoveUpClick();
+  EXPECT_EQ(order(), "bca");
+  QTest::keyClick(form.Lvw, Qt::Key_Delete);
+  EXPECT_EQ(form.Lvw->rowCount(), 2);
+  EXPECT_EQ(Text(form, 0, lcInputFilename) + Text(form, 1, lcInputFilename), "ba");
+  form.BtnClearClick();
+  EXPECT_EQ(form.Lvw->rowCount(), 0);
+}
+
+TEST_F(UnitFrmMainTest, ClosingSavesTheChoicesUnlessCustomIsChosen) {
+  {
+    TForm1 form(LibAVFolder());
+    ASSERT_TRUE(form.FormCreate());
+    form.SetGroupIndex(0);
+    form.close();
+  }
+  std::string options = ReadTextFile(OptionsFilePath());
+  EXPECT_NE(options.find("OutputPath=" + output_), std::string::npos);
+  EXPECT_NE(options.find("RgpProfiles=0"), std::string::npos);
+  EXPECT_NE(options.find("CboProfiles=0"), std::string::npos);
+
+  WriteOptions(output_, 1, 2);  // "[Custom]" of MP4
+  const std::string before = ReadTextFile(OptionsFilePath());
+  {
+    TForm1 form(LibAVFolder());
+    ASSERT_TRUE(form.FormCreate());
+    EXPECT_EQ(form.CboProfiles->currentText(), "[Custom]");
+    form.EdtOutputFolder->setText("/elsewhere/");
+    form.close();
+  }
+  EXPECT_EQ(ReadTextFile(OptionsFilePath()), before);
+}
+
+TEST_F(UnitFrmMainTest, ConvertWithoutFilesAsksForThem) {
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  form.BtnStartClick();
+  EXPECT_FALSE(form.Running());
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].caption, "Information");
+  EXPECT_EQ(boxes_.Boxes()[0].text, "Please select files to be converted.");
+}
+
+TEST_F(UnitFrmMainTest, AWholeRunConvertsEveryFileToCompleted) {
+  const std::string a = Clip("a.avi");
+  const std::string b = Clip("b.avi");
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  form.AddFiles(Files({a, b, a}));
+  ASSERT_EQ(form.Lvw->rowCount(), 3);
+  form.EdtOutputFolder->setText(QString::fromStdString(output_ + "new/deeper/"));
+  form.BtnStartClick();
+  EXPECT_TRUE(form.Running());
+  EXPECT_EQ(form.BtnStart->text(), "Stop");
+  EXPECT_FALSE(form.BtnAdd->isEnabled());
+  EXPECT_FALSE(form.GBOutput->isEnabled());
+  EXPECT_TRUE(form.Lvw->isEnabled());
+  EXPECT_FALSE(form.LblProgress->isHidden());
+
+  ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }));
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(Text(form, row, lcStatus), "Completed");
+  EXPECT_EQ(form.BtnStart->text(), "Convert");
+  EXPECT_TRUE(form.BtnAdd->isEnabled());
+  EXPECT_TRUE(form.LblProgress->isHidden());
+  ASSERT_TRUE(WaitUntil([&] { return !boxes_.Boxes().empty(); }));
+  EXPECT_EQ(boxes_.Boxes().back().caption, "Information");
+  EXPECT_EQ(boxes_.Boxes().back().text, "File conversion process finished.");
+  EXPECT_EQ(boxes_.Boxes().back().icon, QMessageBox::Information);
+
+  const std::string folder = output_ + "new/deeper/";
+  EXPECT_EQ(Text(form, 2, lcOutputFilename), "a(1)");
+  BindMediaLibrariesForTest();
+  for (const char* name : {"a.mp4", "b.mp4", "a(1).mp4"}) {
+    const TMediaInfo info = ReadMediaInfo(folder + name);
+    ASSERT_TRUE(info.opened) << name;
+    ASSERT_NE(info.FirstOfType(0), nullptr) << name;
+    EXPECT_EQ(info.FirstOfType(0)->codec, AV_CODEC_ID_MPEG4);
+    EXPECT_NEAR(info.FirstOfType(0)->packets, 25, 2);
+  }
+}
+
+TEST_F(UnitFrmMainTest, AFileThatFailsAtStartKeepsItsRowAndTheOthersAreMarkedRight) {
+  const std::string gone = Clip("gone.avi");
+  const std::string b = Clip("b.avi");
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  form.AddFiles(Files({gone, b}));
+  ASSERT_EQ(form.Lvw->rowCount(), 2);
+  fs::remove(gone);
+  form.BtnStartClick();
+  ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }));
+  EXPECT_EQ(form.Lvw->rowCount(), 2);
+  EXPECT_EQ(Text(form, 0, lcStatus), " ");
+  EXPECT_EQ(Text(form, 1, lcStatus), "Completed");
+  ASSERT_FALSE(boxes_.Boxes().empty());
+  EXPECT_EQ(boxes_.Boxes()[0].text, "Convertion of file \"" + gone + "\" is not supported.");
+  EXPECT_TRUE(form.BtnAdd->isEnabled());
+}
+
+TEST_F(UnitFrmMainTest, StopEndsTheRunAndLeavesAPlayablePartialFile) {
+  WriteOptions(output_, 1, 1);  // the large frames keep the encoder busy
+  const std::string clip = Clip("long.avi", 1500);
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  form.AddFiles(Files({clip}));
+  form.BtnStartClick();
+  ASSERT_TRUE(WaitUntil([&] { return Text(form, 0, lcStatus).find("% Completed") != std::string::npos; }));
+  EXPECT_EQ(form.LblProgress->text().left(14), "Current Frame=");
+  form.BtnStartClick();
+  EXPECT_FALSE(form.Running());
+  EXPECT_EQ(Text(form, 0, lcStatus), "Stopped");
+  EXPECT_EQ(form.BtnStart->text(), "Convert");
+  // What the stopped task still reports changes nothing.
+  QTest::qWait(300);
+  EXPECT_EQ(Text(form, 0, lcStatus), "Stopped");
+  EXPECT_TRUE(boxes_.Boxes().empty());
+
+  BindMediaLibrariesForTest();
+  const TMediaInfo info = ReadMediaInfo(output_ + "long.mp4");
+  ASSERT_TRUE(info.opened);
+  ASSERT_NE(info.FirstOfType(0), nullptr);
+  EXPECT_GT(info.FirstOfType(0)->packets, 0);
+  EXPECT_LT(info.FirstOfType(0)->packets, 1500);
+  EXPECT_EQ(info.FirstOfType(0)->width, 1280);
+}
+
+TEST(AppErrorHandlerTest, EngineFailuresWarnAndOtherErrorsShowTheErrorIcon) {
+  QMessageBox box;
+  PrepareErrorBox(box, FFMpegException("Could not open 'x'"));
+  EXPECT_EQ(box.windowTitle(), "Tovrena");
+  EXPECT_EQ(box.text(), "Could not open 'x'");
+  EXPECT_EQ(box.icon(), QMessageBox::Warning);
+  PrepareErrorBox(box, FFMpegException("Could not write header for output file #0"));
+  EXPECT_EQ(box.text(), "Could not write header for output file #0.");
+  EXPECT_EQ(box.icon(), QMessageBox::Warning);
+  PrepareErrorBox(box, std::runtime_error("Unable to write to /x/Options.ini"));
+  EXPECT_EQ(box.text(), "Unable to write to /x/Options.ini.");
+  EXPECT_EQ(box.icon(), QMessageBox::Critical);
+}
+
+}  // namespace
