@@ -114,8 +114,7 @@ void TFFmpeg::ApplyOutputOptions(const TOutputOptions& O) {
   SetPadLeft(O.PadLeft);
   SetPadRight(O.PadRight);
   SetPadColor(static_cast<int>(O.PadColor & 0xFFFFFF));
-  // The libraries call the GOP size "g" today.
-  setPositive("g", O.GOPSize);
+  setPositive("gop", O.GOPSize);
   setPositive("vb", O.VideoBitrate);
   setPositive("maxrate", O.VideoMaxRate);
   setPositive("minrate", O.VideoMinRate);
