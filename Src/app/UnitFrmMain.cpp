@@ -27,6 +27,8 @@
 #include "AppErrorHandler.h"
 #include "IniFile.h"
 #include "MyUtils.h"
+#include "UnitFrmAbout.h"
+#include "UnitFrmSettings.h"
 
 namespace {
 
@@ -221,7 +223,13 @@ void TForm1::ConnectHandlers() {
   connect(CboProfiles, &QComboBox::activated, this, [this] { CboProfilesChange(); });
   connect(BtnHelp, &QPushButton::clicked, this, &TForm1::BtnHelpClick);
   connect(BtnStart, &QPushButton::clicked, this, &TForm1::BtnStartClick);
-  // "Settings" and "About" open their dialogs once those exist.
+  connect(BtnSettings, &QPushButton::clicked, this, [this] {
+    TFrmOptions dialog({GroupName(), CboProfiles, &CurrentProfile, [this] { CboProfilesChange(); },
+                        ShowApplicationError},
+                       this);
+    dialog.exec();
+  });
+  connect(BtnAbout, &QPushButton::clicked, this, [this] { TFrmAbout(this).exec(); });
 }
 
 bool TForm1::FormCreate() {

@@ -1,0 +1,152 @@
+#include "UnitFrmNewProfile.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <filesystem>
+
+#include "AppTestSupport.h"
+#include "DialogTestSupport.h"
+#include "UnitFrmSettings.h"
+
+namespace {
+
+// An MP4 group with one profile that carries a target preset.
+class UnitFrmNewProfileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    settings_ = home_.CreateSettingsFolder();
+    WriteTextFile(settings_ + "codec.ini",
+                  "[Video Codec]\nMPEG-4 Part 2=mpeg4\n"
+                  "[Audio Codec]\nAAC=aac\nAMR Narrow-Band=libopencore_amrnb\n");
+    WriteTextFile(settings_ + "MP4.ini",
+                  "[Preset]\nVideoCodec=MPEG-4 Part 2\nVideoFrameRateOption=Original\n"
+                  "OOTargetType=ttDVD\nOONormType=ntPAL\n");
+  }
+
+  // Saves the shown values under name through the dialog; the texts of the error boxes
+  // shown. A refused name keeps the dialog open, which is then cancelled.
+  std::vector<QString> Save(TFrmOptions& options, const QString& name) {
+    EXPECT_TRUE(options.BtnSave->isEnabled());
+    if (!options.BtnSave->isEnabled()) return {};
+    TMessageCatcher boxes;
+    WhenShown<TFrmNewProfile>([&](TFrmNewProfile& dialog) {
+      EXPECT_EQ(dialog.windowTitle(), "New Profile");
+      dialog.EdtName->setText(name);
+      dialog.BtnOK->click();
+      stayedOpen_ = dialog.isVisible();
+      if (stayedOpen_) dialog.BtnCancel->click();
+    });
+    options.BtnSave->click();
+    for (const QString& caption : boxes.Captions) EXPECT_EQ(caption, "Error");
+    return boxes.Texts;
+  }
+
+  TScopedConfigHome home_;
+  std::string settings_;
+  bool stayedOpen_ = false;
+};
+
+TEST_F(UnitFrmNewProfileTest, BlankOrUnstorableNamesAreRefusedAndNothingIsWritten) {
+  TMainWindowStandIn main("MP4");
+  TFrmOptions options(main.Link());
+  Choose(options.CboProfiles, "[Custom]");  // offers saving the values as they are
+  const std::string before = ReadTextFile(settings_ + "MP4.ini");
+  EXPECT_EQ(Save(options, "   "), std::vector<QString>({"Profile name must not be blank"}));
+  EXPECT_TRUE(stayedOpen_);
+  const QString refused = "Profile name must not contain \"]\" or a line break";
+  EXPECT_EQ(Save(options, "a]b"), std::vector<QString>({refused}));
+  EXPECT_EQ(Save(options, "two\nlines"), std::vector<QString>({refused}));
+  EXPECT_TRUE(stayedOpen_);
+  EXPECT_EQ(ReadTextFile(settings_ + "MP4.ini"), before);
+  EXPECT_EQ(options.CboProfiles->count(), 2);
+  EXPECT_EQ(main.Profiles.count(), 2);
+}
+
+TEST_F(UnitFrmNewProfileTest, NameIsStoredWithItsBlanksAndListedInBothWindows) {
+  TMainWindowStandIn main("MP4");
+  TFrmOptions options(main.Link());
+  options.EdtVideoBitRate->setValue(900);
+  Choose(options.CboAudioChannels, "Stereo");
+  Choose(options.CboVideoFrameRate, "23.976 fps");
+  EXPECT_TRUE(Save(options, " x ").empty());
+  EXPECT_FALSE(stayedOpen_);
+
+  const std::string file = ReadTextFile(settings_ + "MP4.ini");
+  const std::size_t section = file.find("[ x ]\n");
+  ASSERT_NE(section, std::string::npos);
+  EXPECT_EQ(file.substr(section),
+            "[ x ]\nTargetType=MP4\nVideoDisabled=0\nVideoCodec=MPEG-4 Part 2\n"
+            "VideoSizeOption=Original\nVideoCustomWidth=0\nVideoCustomHeight=0\n"
+            "VideoBitrate=900\nVideoFrameRateOption=23.976\nAudioDisabled=0\nAudioCodec=Auto\n"
+            "AudioChannels=2\nAudioSampleRate=32000\nAudioBitRate=64\n");
+  // Placed where the list read from the file will have it.
+  const QStringList listed = {"Preset", " x ", "[Custom]"};
+  EXPECT_EQ(Items(options.CboProfiles), listed);
+  EXPECT_EQ(Items(&main.Profiles), listed);
+  EXPECT_EQ(options.CboProfiles->currentIndex(), 1);
+  EXPECT_EQ(main.Profiles.currentIndex(), 1);
+  EXPECT_FALSE(options.BtnSave->isEnabled());
+  EXPECT_TRUE(options.BtnDelete->isEnabled());
+  EXPECT_EQ(LoadProfile("MP4", " x ").VideoBitrate, "900");
+}
+
+TEST_F(UnitFrmNewProfileTest, OriginalRateAndTheAmrListsAreStoredAsNumbers) {
+  TMainWindowStandIn main("MP4");
+  TFrmOptions options(main.Link());
+  Choose(options.CboAudioCodec, "AMR Narrow-Band");
+  EXPECT_TRUE(Save(options, "Phone").empty());
+  const TProfileSettings phone = LoadProfile("MP4", "Phone");
+  EXPECT_EQ(phone.TargetType, "MP4");
+  EXPECT_EQ(phone.VideoFrameRateOption, "Original");
+  EXPECT_EQ(phone.AudioCodec, "AMR Narrow-Band");
+  EXPECT_EQ(phone.AudioChannels, "1");
+  EXPECT_EQ(phone.AudioSampleRate, "8000");
+  EXPECT_EQ(phone.AudioBitRate, "12.2");
+}
+
+TEST_F(UnitFrmNewProfileTest, ExistingNameIsOverwrittenKeepsItsPresetAndIsListedOnce) {
+  TMainWindowStandIn main("MP4");
+  TFrmOptions options(main.Link());
+  options.EdtVideoBitRate->setValue(1234);
+  EXPECT_TRUE(Save(options, "preset").empty());
+  const TProfileSettings preset = LoadProfile("MP4", "Preset");
+  EXPECT_EQ(preset.VideoBitrate, "1234");
+  EXPECT_EQ(preset.OOTargetType, "ttDVD");
+  EXPECT_EQ(preset.OONormType, "ntPAL");
+  EXPECT_EQ(Items(&main.Profiles), QStringList({"Preset", "[Custom]"}));
+  EXPECT_EQ(main.Profiles.currentIndex(), 0);
+  options.BtnOK->click();
+  EXPECT_EQ(main.CurrentProfile.OOTargetType, "ttDVD");
+}
+
+TEST_F(UnitFrmNewProfileTest, RefusedWriteIsShownAndTheDialogStaysOpen) {
+  TMainWindowStandIn main("MP4");
+  TFrmOptions options(main.Link());
+  Choose(options.CboProfiles, "[Custom]");  // offers saving the values as they are
+  std::filesystem::remove_all(settings_);
+  EXPECT_TRUE(Save(options, "Lost").empty());  // shown in the application's error box
+  EXPECT_TRUE(stayedOpen_);
+  ASSERT_EQ(main.Errors.size(), 1u);
+  EXPECT_EQ(main.Errors[0], "Unable to write to " + settings_ + "MP4.ini");
+  EXPECT_EQ(main.Profiles.count(), 2);
+  EXPECT_EQ(options.CboProfiles->count(), 2);
+}
+
+TEST_F(UnitFrmNewProfileTest, GroupWithoutFileGetsOneWithTheGroupAsTargetType) {
+  TMainWindowStandIn main("AVI");
+  EXPECT_EQ(main.Profiles.currentIndex(), -1);
+  TFrmOptions options(main.Link());
+  Choose(options.CboProfiles, "[Custom]");  // offers saving the values as they are
+  EXPECT_TRUE(Save(options, "First").empty());
+  EXPECT_EQ(ListProfiles("AVI"), std::vector<std::string>({"First", "[Custom]"}));
+  EXPECT_EQ(LoadProfile("AVI", "First").TargetType, "AVI");
+  EXPECT_EQ(Items(&main.Profiles), QStringList({"First", "[Custom]"}));
+  EXPECT_EQ(main.Profiles.currentIndex(), 0);
+}
+
+}  // namespace
