@@ -29,12 +29,12 @@ const QString kStereo = QStringLiteral("Stereo");
 // A profile of this name gets the AMR narrow-band lists whatever its codec.
 const QString kAmrProfileName = QStringLiteral("AMR");
 
-const QStringList kVideoSizes = {"80x60",   "96x72",   "128x96",  "160x120",   "176x120",   "176x144",
-                                 "192x144", "240x180", "320x200", "320x240",   "352x240",   "352x288",
+const QStringList kVideoSizes = {"80x60",   "96x72",   "128x96",    "160x120", "176x120", "176x144",
+                                 "192x144", "240x180", "320x200",   "320x240", "352x240", "352x288",
                                  "720x480", "720x576", kCustomSize, kOriginal};
-const QStringList kFrameRates = {kOriginal,   "1 fps",  "2 fps",  "3 fps",     "5 fps",
-                                 "10 fps",    "12 fps", "15 fps", "20 fps",    "23.976 fps",
-                                 "24 fps",    "25 fps", "29.97 fps", "30 fps"};
+const QStringList kFrameRates = {kOriginal, "1 fps",  "2 fps",     "3 fps",  "5 fps",
+                                 "10 fps",  "12 fps", "15 fps",    "20 fps", "23.976 fps",
+                                 "24 fps",  "25 fps", "29.97 fps", "30 fps"};
 const QStringList kChannels = {kMono, kStereo};
 const QStringList kSampleRates = {"8000 Hz",  "11025 Hz", "12000 Hz", "16000 Hz", "22050 Hz",
                                   "24000 Hz", "32000 Hz", "44100 Hz", "48000 Hz"};
@@ -43,10 +43,10 @@ const QStringList kSampleRates = {"8000 Hz",  "11025 Hz", "12000 Hz", "16000 Hz"
 const QStringList kBuiltBitrates = {"16 kbps",  "32 kbps",  "48 kbps",  "64 kbps",  "80 kbps",
                                     "96 kbps",  "112 kbps", "128 kbps", "160 kbps", "192 kbps",
                                     "224 kbps", "256 kbps", "288 kbps", "320 kbps"};
-const QStringList kGeneralBitrates = {
-    "16 kbps",  "24 kbps",  "32 kbps",  "48 kbps",  "56 kbps",  "64 kbps",
-    "80 kbps",  "96 kbps",  "112 kbps", "128 kbps", "160 kbps", "192 kbps",
-    "224 kbps", "256 kbps", "288 kbps", "320 kbps", "705 kbps"};
+const QStringList kGeneralBitrates = {"16 kbps",  "24 kbps",  "32 kbps",  "48 kbps",  "56 kbps",
+                                      "64 kbps",  "80 kbps",  "96 kbps",  "112 kbps", "128 kbps",
+                                      "160 kbps", "192 kbps", "224 kbps", "256 kbps", "288 kbps",
+                                      "320 kbps", "705 kbps"};
 // The eight modes of the AMR narrow-band codec.
 const QStringList kAmrBitrates = {"4.75 kbps", "5.15 kbps", "5.90 kbps", "6.70 kbps",
                                   "7.40 kbps", "7.95 kbps", "10.2 kbps", "12.2 kbps"};
@@ -100,6 +100,12 @@ QStringList CodecNames(const char* section) {
 // Sets field to the selected item's text up to suffix; a list without a selection leaves it.
 void TakeSelected(const QComboBox* list, const QString& suffix, std::string& field) {
   if (list->currentIndex() >= 0) field = TextBefore(list->currentText(), suffix).toStdString();
+}
+
+QFormLayout* FormOf(QGroupBox* group) {
+  auto* form = new QFormLayout(group);
+  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+  return form;
 }
 
 QSpinBox* NumberEdit(QWidget* parent) {
@@ -156,7 +162,7 @@ void TFrmOptions::CreateControls() {
 
 QGroupBox* TFrmOptions::CreateVideoGroup() {
   GrpVideo = new QGroupBox("Video Settings", this);
-  auto* form = new QFormLayout(GrpVideo);
+  QFormLayout* form = FormOf(GrpVideo);
   CboVideoCodec = new QComboBox(GrpVideo);
   CboVideoSize = new QComboBox(GrpVideo);
   CboVideoSize->addItems(kVideoSizes);
@@ -179,7 +185,7 @@ QGroupBox* TFrmOptions::CreateVideoGroup() {
 
 QGroupBox* TFrmOptions::CreateAudioGroup() {
   GrpAudio = new QGroupBox("Audio Settings", this);
-  auto* form = new QFormLayout(GrpAudio);
+  QFormLayout* form = FormOf(GrpAudio);
   CboAudioCodec = new QComboBox(GrpAudio);
   CboAudioChannels = new QComboBox(GrpAudio);
   CboAudioChannels->addItems(kChannels);
@@ -200,8 +206,8 @@ void TFrmOptions::ConnectHandlers() {
   connect(CboProfiles, &QComboBox::activated, this, [this] { CboProfilesChange(); });
   connect(CboVideoSize, &QComboBox::activated, this, [this] { CboVideoSizeChange(); });
   connect(CboAudioCodec, &QComboBox::activated, this, [this] { CboAudioCodecChange(); });
-  for (QComboBox* list : {CboVideoCodec, CboVideoFrameRate, CboAudioChannels, CboAudioSampleRate,
-                          CboAudioBitrate}) {
+  for (QComboBox* list :
+       {CboVideoCodec, CboVideoFrameRate, CboAudioChannels, CboAudioSampleRate, CboAudioBitrate}) {
     connect(list, &QComboBox::activated, this, [this] { CustomMark(); });
   }
   connect(EdtVideoWidth, &QSpinBox::valueChanged, this, [this] { EdtVideoSizeChange(); });

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
 #include <QTimer>
@@ -91,17 +92,22 @@ void WhenShown(std::function<void(TWindow&)> act) {
   });
 }
 
-// Answers every message box of the application shown while it lives with the button of
-// the given number, keeping the captions and texts.
+// Answers every message box shown while it lives, keeping the captions and texts: the
+// application's own box with the button of the given number, a standard box with "OK".
 class TMessageCatcher {
  public:
   explicit TMessageCatcher(int answer = 1) {
     QObject::connect(&timer_, &QTimer::timeout, [this, answer] {
-      auto* box = qobject_cast<TfrmMsg*>(QApplication::activeModalWidget());
-      if (box == nullptr) return;
-      Captions.push_back(box->windowTitle());
-      Texts.push_back(box->MessageLabel()->text());
-      box->Button(answer)->click();
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* box = qobject_cast<TfrmMsg*>(modal); box != nullptr) {
+        Captions.push_back(box->windowTitle());
+        Texts.push_back(box->MessageLabel()->text());
+        box->Button(answer)->click();
+      } else if (auto* standard = qobject_cast<QMessageBox*>(modal); standard != nullptr) {
+        Captions.push_back(standard->windowTitle());
+        Texts.push_back(standard->text());
+        standard->accept();
+      }
     });
     timer_.start(0);
   }
@@ -112,4 +118,3 @@ class TMessageCatcher {
  private:
   QTimer timer_;
 };
-

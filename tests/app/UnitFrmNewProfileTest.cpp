@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,6 +13,8 @@
 
 #include "AppTestSupport.h"
 #include "DialogTestSupport.h"
+#include "TestMedia.h"
+#include "UnitFrmMain.h"
 #include "UnitFrmSettings.h"
 
 namespace {
@@ -147,6 +151,68 @@ TEST_F(UnitFrmNewProfileTest, GroupWithoutFileGetsOneWithTheGroupAsTargetType) {
   EXPECT_EQ(LoadProfile("AVI", "First").TargetType, "AVI");
   EXPECT_EQ(Items(&main.Profiles), QStringList({"First", "[Custom]"}));
   EXPECT_EQ(main.Profiles.currentIndex(), 0);
+}
+
+TEST_F(UnitFrmNewProfileTest, ProfileSavedFromTheMainWindowConvertsAfterARestart) {
+  BindMediaLibrariesForTest();
+  TTempFolder media;
+  const std::string clip = media.File("clip.avi");
+  TClipSpec spec;
+  spec.frames = 50;
+  spec.audioSeconds = 2;
+  MakeClip(clip, spec);
+  const std::string output = media.File("out") + "/";
+  std::filesystem::create_directories(output);
+  std::filesystem::create_directories(home_.Folder().Path() / "Tovrena");
+  WriteTextFile(OptionsFilePath(),
+                "[Options]\nOutputPath=" + output + "\nRgpProfiles=1\nCboProfiles=0\n");
+  WriteTextFile(settings_ + "codec.ini",
+                "[Video Codec]\nMPEG-4 Part 2=mpeg4\n[Audio Codec]\nAAC=aac\n");
+  TMessageCatcher boxes;
+  {
+    TForm1 form(LibAVFolder());
+    ASSERT_TRUE(form.FormCreate());
+    WhenShown<TFrmOptions>([](TFrmOptions& options) {
+      Choose(options.CboVideoSize, "320x240");
+      Choose(options.CboVideoFrameRate, "10 fps");
+      Choose(options.CboAudioCodec, "AAC");
+      Choose(options.CboAudioSampleRate, "22050 Hz");
+      Choose(options.CboAudioBitrate, "128 kbps");
+      WhenShown<TFrmNewProfile>([](TFrmNewProfile& dialog) {
+        dialog.EdtName->setText("Small MPEG-4");
+        dialog.BtnOK->click();
+      });
+      options.BtnSave->click();
+      options.BtnOK->click();
+    });
+    form.BtnSettings->click();
+    EXPECT_EQ(form.CboProfiles->currentText(), "Small MPEG-4");
+    form.close();  // stores the chosen group and profile
+  }
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  EXPECT_EQ(form.CboProfiles->currentText(), "Small MPEG-4");
+  form.AddFiles({QString::fromStdString(clip)});
+  form.BtnStartClick();
+  QElapsedTimer clock;
+  clock.start();
+  while (form.Running() && clock.elapsed() < 60000) QCoreApplication::processEvents();
+  ASSERT_FALSE(form.Running());
+  ASSERT_FALSE(boxes.Texts.empty());
+  EXPECT_EQ(boxes.Texts.back(), "File conversion process finished.");
+
+  const TMediaInfo info = ReadMediaInfo(output + "clip.mp4");
+  ASSERT_TRUE(info.opened);
+  const TStreamInfo* video = info.FirstOfType(0);
+  const TStreamInfo* audio = info.FirstOfType(1);
+  ASSERT_NE(video, nullptr);
+  ASSERT_NE(audio, nullptr);
+  EXPECT_EQ(video->codec, AV_CODEC_ID_MPEG4);
+  EXPECT_EQ(video->width, 320);
+  EXPECT_EQ(video->height, 240);
+  EXPECT_NEAR(video->packets, 20, 2);  // two seconds at 10 fps
+  EXPECT_EQ(audio->codec, AV_CODEC_ID_AAC);
+  EXPECT_EQ(audio->sampleRate, 22050);
 }
 
 }  // namespace

@@ -50,8 +50,7 @@ TEST_F(UnitFrmSettingsTest, OpensOnTheCurrentProfile) {
   EXPECT_FALSE(dialog.BtnSave->isEnabled());
   EXPECT_TRUE(dialog.BtnDelete->isEnabled());
   EXPECT_EQ(Items(dialog.CboVideoCodec), QStringList({"Auto", "H.263", "MPEG-4 Part 2"}));
-  EXPECT_EQ(Items(dialog.CboAudioCodec),
-            QStringList({"AAC", "AMR Narrow-Band", "Auto", "MP2"}));
+  EXPECT_EQ(Items(dialog.CboAudioCodec), QStringList({"AAC", "AMR Narrow-Band", "Auto", "MP2"}));
   EXPECT_EQ(dialog.CboVideoCodec->currentText(), "H.263");
   EXPECT_EQ(dialog.CboVideoSize->currentText(), "176x144");
   EXPECT_EQ(dialog.EdtVideoWidth->value(), 176);
