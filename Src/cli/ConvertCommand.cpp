@@ -1,0 +1,202 @@
+#include "ConvertCommand.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "CliSettings.h"
+#include "IniFile.h"
+#include "MyUtils.h"
+#include "OutputNaming.h"
+#include "ProfileOutput.h"
+#include "ProgressDisplay.h"
+#include "RunMonitor.h"
+#include "RunSummary.h"
+#include "StopSignals.h"
+
+namespace {
+
+constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
+
+// What every file of the run shares.
+struct TRunSetup {
+  TChosenProfile Profile;
+  std::string OutputFolder;
+  // The output record every file starts from (its names are set per file).
+  TOutputOptions Record;
+  TTakenOutputs Taken;
+};
+
+std::string JoinedLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+// The profile turned into an output record, as the window does, with the option lines; a
+// profile value that does not convert is a usage error, found before any file is touched.
+TOutputOptions ProfileRecord(const TChosenProfile& profile, const std::string& engineOptions) {
+  TOutputOptions output;
+  TVornConverter::InitOutputOptions(output);
+  try {
+    FillOutputOptions(profile.Settings, TIniFile(CodecCatalogueFilePath()), output);
+  } catch (const EConvertError& error) {
+    throw EUsageError("profile '" + profile.Name + "' of " + profile.Group + ": " + error.what());
+  }
+  output.ExtOptions = engineOptions;
+  return output;
+}
+
+// The window's PrepareFile without the probe: a task for the input, the output record from
+// the profile, the first free output name, the task's output.
+void PrepareFile(TVornConverter& converter, TRunSetup& setup, TRunMonitor& monitor, int file,
+                 const std::string& path) {
+  TInputOptions input;
+  TVornConverter::InitInputOptions(input);
+  input.FileName = path;
+  const int task = converter.AddInputFile(path, &input);
+  if (task < 0) {
+    monitor.Reject(file, "not supported: " + converter.LastErrorMessage);
+    return;
+  }
+  TOutputOptions output = setup.Record;
+  const std::string name =
+      ChooseOutputName(setup.OutputFolder, FileBaseName(path), output.FileExt, setup.Taken);
+  const std::string outputPath = setup.OutputFolder + name + output.FileExt;
+  output.FileName = outputPath;
+  if (!converter.SetOutputFile(task, outputPath, &output)) {
+    const std::string reason = converter.LastErrorMessage;
+    converter.RemoveTask(task);
+    monitor.Reject(file, "cannot convert: " + reason);
+    return;
+  }
+  setup.Taken.insert(outputPath);
+  monitor.SetTask(file, task, outputPath);
+}
+
+// Outputs that were created at set-up but never received anything hold no media: they go.
+void RemoveEmptyOutputs(const std::vector<TFileRecord>& files) {
+  for (const TFileRecord& file : files) {
+    if (file.Output.empty() || file.State == TFileState::Completed) continue;
+    if (FileSizeOf(file.Output) == 0) std::remove(file.Output.c_str());
+  }
+}
+
+int JobCount(int requested) {
+  if (requested > 0) return requested;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
+// The component's events into the monitor for the life of the object.
+class TEventConnection {
+ public:
+  TEventConnection(TVornConverter& converter, TRunMonitor& monitor, bool verbose)
+      : converter_(converter) {
+    converter.OnProgress = [&monitor](int AIndex, int AFrameNumber, int AFPS, int ACurrentDuration,
+                                      float, float, std::int64_t, int ATotalOutputDuration) {
+      monitor.Progress(AIndex, AFrameNumber, AFPS, ACurrentDuration, ATotalOutputDuration);
+    };
+    converter.OnTerminate = [&converter, &monitor](int AIndex, bool AFinished, bool AException,
+                                                   const std::string& AMessage) {
+      if (AIndex < 0) {
+        monitor.RunEnded();
+        return;
+      }
+      // Tasks start in list order; those below the next index were picked to start.
+      monitor.Ended(AIndex, AFinished, AException, AMessage, AIndex < converter.NextTaskIndex());
+    };
+    if (verbose) {
+      converter.OnLog = [&monitor](int AIndex, TLogLevel, const std::string& AMsg) {
+        if (!AMsg.empty()) monitor.Log(AIndex, AMsg);
+      };
+    }
+  }
+  // The tasks go first: no event may come while the handlers are taken away.
+  ~TEventConnection() {
+    converter_.ClearTasks();
+    converter_.OnProgress = nullptr;
+    converter_.OnTerminate = nullptr;
+    converter_.OnLog = nullptr;
+  }
+  TEventConnection(const TEventConnection&) = delete;
+  TEventConnection& operator=(const TEventConnection&) = delete;
+
+ private:
+  TVornConverter& converter_;
+};
+
+}  // namespace
+
+int RunConvert(const TCliArguments& arguments, TVornConverter& converter) {
+  TRunSetup setup;
+  setup.Profile = ChooseProfile(arguments.Group, arguments.Profile, arguments.ProfileOverrides);
+  setup.Record = ProfileRecord(setup.Profile, JoinedLines(arguments.EngineOptions));
+  setup.OutputFolder = ChooseOutputFolder(arguments.OutputFolder);
+  // A folder that cannot be made shows up as each file's output failure.
+  std::error_code ignored;
+  std::filesystem::create_directories(setup.OutputFolder, ignored);
+
+  const char* terminal = std::getenv("TERM");
+  const bool live = ::isatty(STDOUT_FILENO) == 1 &&
+                    !(terminal != nullptr && std::string(terminal) == "dumb");
+  TRunMonitor monitor(!live);
+  TProgressDisplay display(live, stdout, stderr);
+  if (setup.Profile.GroupHasNoProfiles) {
+    monitor.Print("tovrena-cli: group " + setup.Profile.Group + " has no profiles in " +
+                      SettingsFolderPath() + "; its defaults apply (install the profiles with "
+                      "scripts/install-settings.sh)",
+                  true);
+  }
+  monitor.Print("Converting with " + setup.Profile.Group + " / " + setup.Profile.Name + " into " +
+                setup.OutputFolder);
+
+  converter.ThreadCount = arguments.Threads;
+  converter.SetLogLevel(arguments.Verbose ? llInfo : llQuiet);
+  converter.SetProgressInterval(live ? 500 : 1000);
+  TEventConnection connection(converter, monitor, arguments.Verbose);
+
+  InstallStopSignals();
+  int tasks = 0;
+  for (const std::string& path : arguments.Operands) {
+    const int file = monitor.AddFile(path);
+    if (StopSignal() != 0) continue;
+    PrepareFile(converter, setup, monitor, file, path);
+    tasks = converter.TaskCount();
+    display.Close(monitor.TakeLines());
+  }
+
+  if (tasks > 0 && StopSignal() == 0) {
+    monitor.StartRun();
+    converter.StartConvert(JobCount(arguments.Jobs));
+    monitor.MarkStarted(converter.NextTaskIndex());
+    bool stopping = false;
+    while (!monitor.WaitForRunEnd(kRedrawInterval)) {
+      if (StopSignal() != 0 && !stopping) {
+        stopping = true;
+        monitor.Print("Stopping: every file ends cleanly; press Ctrl+C again to quit at once.");
+        converter.StopAll();
+      }
+      monitor.MarkStarted(converter.NextTaskIndex());
+      display.Show(monitor.TakeLines(), monitor.Files(), monitor.RunStart());
+    }
+  }
+  // Waits for every task's end; none is running afterwards.
+  converter.ClearTasks();
+  monitor.MarkUnstartedAsNotStarted();
+  const std::vector<TFileRecord> files = monitor.Files();
+  RemoveEmptyOutputs(files);
+  display.Close(monitor.TakeLines());
+
+  std::fputs(("\n" + SummaryTable(files)).c_str(), stdout);
+  std::fflush(stdout);
+  if (StopSignal() != 0) return 128 + StopSignal();
+  for (const TFileRecord& file : files) {
+    if (file.State != TFileState::Completed) return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,14 @@
+// The table printed at the end of a conversion run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "RunMonitor.h"
+
+// "completed", "stopped", "failed", "not started" (or "waiting").
+std::string StateText(TFileState state);
+
+// One row per file (input, output, status, time) under a header, the columns aligned,
+// then a line with the counts.
+std::string SummaryTable(const std::vector<TFileRecord>& files);

@@ -1,0 +1,70 @@
+// tovrena-cli: the command-line front end. It converts with the window's settings folder,
+// groups, profiles, output naming and converter component, for scripts, batches and
+// machines without a display.
+#include <cstdio>
+#include <iostream>
+
+#include "CliArguments.h"
+#include "CliListings.h"
+#include "ConvertCommand.h"
+#include "MyUtils.h"
+#include "VornConverter.h"
+
+namespace {
+
+int UsageFailure(const std::string& reason) {
+  std::cerr << "tovrena-cli: " << reason << "\nTry 'tovrena-cli --help'.\n";
+  return 2;
+}
+
+// probe and convert: the commands that need the media libraries.
+int RunWithLibraries(const TCliArguments& arguments) {
+  TVornConverter converter;
+  if (!converter.LoadLibraries(ExecutableFolder() + "LibAV", true)) {
+    std::cerr << "tovrena-cli: " << converter.LastErrorMessage
+              << " Please re-install the program and try it again.\n";
+    return 1;
+  }
+  int result = 1;
+  try {
+    result = arguments.Command == TCliCommand::Probe
+                 ? ProbeFiles(*converter.Probe, arguments.Operands, std::cout, std::cerr)
+                 : RunConvert(arguments, converter);
+  } catch (const EUsageError& error) {
+    result = UsageFailure(error.what());
+  } catch (const std::exception& error) {
+    std::cerr << "tovrena-cli: " << error.what() << "\n";
+  }
+  converter.UnloadLibraries();
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TCliArguments arguments;
+  try {
+    arguments = ParseArguments(argc, argv);
+    switch (arguments.Command) {
+      case TCliCommand::Help:
+        std::cout << UsageText();
+        return 0;
+      case TCliCommand::Version:
+        std::cout << "tovrena-cli " TOVRENA_VERSION " (converter component "
+                  << TVornConverter().Version() << ")\n";
+        return 0;
+      case TCliCommand::Groups:
+        ListGroups(std::cout);
+        return 0;
+      case TCliCommand::Profiles:
+        ListGroupProfiles(arguments.Operands.front(), std::cout);
+        return 0;
+      case TCliCommand::Probe:
+      case TCliCommand::Convert:
+        break;
+    }
+  } catch (const EUsageError& error) {
+    return UsageFailure(error.what());
+  }
+  return RunWithLibraries(arguments);
+}

@@ -1,0 +1,173 @@
+// tovrena-cli convert run as a program: the window's last choice, profile overrides and
+// engine options, several files at once, output names, failures and Ctrl+C.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "CliTestSupport.h"
+#include "MediaTest.h"
+#include "TestMedia.h"
+
+extern "C" {
+#include <libavutil/avutil.h>
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kClipFrames = 50;
+constexpr int kLongClipFrames = 1500;
+
+TClipSpec ClipSpec(int frames) {
+  TClipSpec spec;
+  spec.frames = frames;
+  spec.audioSeconds = frames / 25.0;
+  return spec;
+}
+
+class CliConvertTest : public TMediaTest {
+ protected:
+  static void SetUpTestSuite() {
+    TMediaTest::SetUpTestSuite();
+    MakeClip(Clip("clip.avi"), ClipSpec(kClipFrames));
+    MakeClip(Clip("long.avi"), ClipSpec(kLongClipFrames));
+  }
+  void SetUp() override {
+    TMediaTest::SetUp();
+    home.WriteTestProfiles();
+    output = folder.File("out") + "/";
+  }
+
+  // A copy of the short clip at folder/name.
+  std::string CopyOfClip(const std::string& name) const {
+    const fs::path path = folder.Path() / name;
+    fs::create_directories(path.parent_path());
+    fs::copy_file(Clip("clip.avi"), path);
+    return path.string();
+  }
+
+  TCliHome home;
+  std::string output;
+};
+
+TEST_F(CliConvertTest, GroupAndProfileDefaultToTheWindowsLastChoice) {
+  home.WriteLastChoice(0, 1, output);  // AVI, "Tiny MPEG-4"
+  const TCliResult last = home.Run({"convert", Clip("clip.avi")});
+  ASSERT_EQ(last.exitCode, 0) << last.out << last.err;
+  EXPECT_NE(last.out.find("Converting with AVI / Tiny MPEG-4 into " + output), std::string::npos)
+      << last.out;
+  const TMediaInfo tiny = ReadMediaInfo(output + "clip.avi");
+  ASSERT_TRUE(tiny.opened);
+  ASSERT_NE(tiny.FirstOfType(AVMEDIA_TYPE_VIDEO), nullptr);
+  EXPECT_EQ(tiny.FirstOfType(AVMEDIA_TYPE_VIDEO)->width, 96);
+
+  // Another group starts at its first profile, as choosing it in the window does.
+  const TCliResult other = home.Run({"convert", "--group", "mp4", Clip("clip.avi")});
+  ASSERT_EQ(other.exitCode, 0) << other.out << other.err;
+  EXPECT_NE(other.out.find("MP4 / MP4 Small"), std::string::npos) << other.out;
+  const TMediaInfo mp4 = ReadMediaInfo(output + "clip.mp4");
+  ASSERT_TRUE(mp4.opened);
+  ASSERT_NE(mp4.FirstOfType(AVMEDIA_TYPE_AUDIO), nullptr);
+  EXPECT_EQ(mp4.FirstOfType(AVMEDIA_TYPE_AUDIO)->codec, AV_CODEC_ID_AAC);
+}
+
+TEST_F(CliConvertTest, ProfileOverridesAndEngineOptionsReachTheEngine) {
+  const TCliResult result =
+      home.Run({"convert", "-g", "AVI", "-p", "small mpeg-4", "-o", output, "--set",
+                "VideoCustomWidth=128", "--set=videocustomheight=96", "--option", "an",
+                "--option=t=1", Clip("clip.avi")});
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  const TMediaInfo info = ReadMediaInfo(output + "clip.avi");
+  ASSERT_TRUE(info.opened);
+  const TStreamInfo* video = info.FirstOfType(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(video, nullptr);
+  EXPECT_EQ(video->width, 128);
+  EXPECT_EQ(video->height, 96);
+  EXPECT_EQ(info.FirstOfType(AVMEDIA_TYPE_AUDIO), nullptr);  // "an"
+  EXPECT_LE(video->packets, 26);                             // "t=1": one second of 25 fps
+  EXPECT_GE(video->packets, 20);
+}
+
+TEST_F(CliConvertTest, TwoJobsConvertFourFilesEachOnceWithTheWindowsNames) {
+  // Names already taken in the output folder are skipped, and so are those given to
+  // earlier files of the same run; the files there are never touched.
+  fs::create_directories(output);
+  WriteTextFile(output + "clip.avi", "keep 0");
+  WriteTextFile(output + "clip(1).avi", "keep 1");
+  const std::vector<std::string> inputs = {CopyOfClip("a/clip.avi"), CopyOfClip("b/clip.avi"),
+                                           CopyOfClip("c/other.avi"), CopyOfClip("d/clip.AVI")};
+  std::vector<std::string> arguments = {"convert", "-g", "AVI", "-o", output, "--jobs", "2",
+                                        "--threads", "0"};
+  arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+  const TCliResult result = home.Run(arguments);
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+
+  const std::vector<std::string> expected = {"clip(2).avi", "clip(3).avi", "other.avi",
+                                             "clip(4).avi"};
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const std::string tag = "[" + std::to_string(i + 1) + "/4] ";
+    EXPECT_EQ(CountOf(result.out, tag + "completed "), 1) << result.out;
+    EXPECT_EQ(CountOf(result.out, tag + "started "), 1) << result.out;
+    EXPECT_NE(result.out.find(tag + "completed " + inputs[i] + " -> " + output + expected[i]),
+              std::string::npos)
+        << result.out;
+    const TMediaInfo info = DecodeMediaInfo(output + expected[i]);
+    ASSERT_TRUE(info.opened) << expected[i];
+    ASSERT_NE(info.FirstOfType(AVMEDIA_TYPE_VIDEO), nullptr);
+    EXPECT_EQ(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames, kClipFrames) << expected[i];
+  }
+  EXPECT_NE(result.out.find("4 files: 4 completed"), std::string::npos) << result.out;
+  EXPECT_EQ(FileText(output + "clip.avi"), "keep 0");
+  EXPECT_EQ(FileText(output + "clip(1).avi"), "keep 1");
+}
+
+TEST_F(CliConvertTest, FilesThatCannotBeConvertedFailAloneAndExitWithOne) {
+  const std::string notMedia = folder.File("notes.avi");
+  WriteTextFile(notMedia, "not a video\n");
+  const std::string missing = folder.File("missing.avi");
+  const TCliResult result =
+      home.Run({"convert", "-g", "AVI", "-o", output, missing, notMedia, Clip("clip.avi")});
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  EXPECT_NE(result.err.find(missing + ": not supported: " + missing + ": no such file"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find(notMedia + ": not supported"), std::string::npos) << result.err;
+  EXPECT_NE(result.out.find("[3/3] completed"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("3 files: 1 completed, 2 failed"), std::string::npos) << result.out;
+  EXPECT_EQ(FileText(notMedia), "not a video\n");
+  EXPECT_FALSE(fs::exists(output + "missing.avi"));
+  EXPECT_FALSE(fs::exists(output + "notes.avi"));
+  EXPECT_TRUE(ReadMediaInfo(output + "clip.avi").opened);
+}
+
+TEST_F(CliConvertTest, CtrlCStopsCleanlyKeepsAPlayableBeginningAndExitsWith130) {
+  bool interrupted = false;
+  const TCliResult result = home.Run(
+      {"convert", "-g", "AVI", "-o", output, "--set", "VideoCustomWidth=720", "--set",
+       "VideoCustomHeight=576", Clip("long.avi"), Clip("long.avi")},
+      [&interrupted](const std::string& out, int pid) {
+        if (!interrupted && out.find("[1/2] progress") != std::string::npos) {
+          interrupted = true;
+          ::kill(pid, SIGINT);
+        }
+      });
+  ASSERT_TRUE(interrupted) << result.out << result.err;
+  EXPECT_EQ(result.exitCode, 130) << result.out << result.err;
+  EXPECT_NE(result.out.find("[1/2] stopped "), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("[2/2] not started "), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("2 files: 1 stopped, 1 not started"), std::string::npos) << result.out;
+
+  // The stopped file has its trailer: it opens and decodes up to where it stopped.
+  const TMediaInfo stopped = DecodeMediaInfo(output + "long.avi");
+  ASSERT_TRUE(stopped.opened);
+  const TStreamInfo* video = stopped.FirstOfType(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(video, nullptr);
+  EXPECT_GT(video->decodedFrames, 0);
+  EXPECT_LT(video->decodedFrames, kLongClipFrames);
+  // The file that never started leaves no empty output behind.
+  EXPECT_FALSE(fs::exists(output + "long(1).avi"));
+}
+
+}  // namespace
