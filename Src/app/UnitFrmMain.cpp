@@ -121,6 +121,7 @@ QWidget* TForm1::CreateListArea() {
   Lvw->setEditTriggers(QAbstractItemView::NoEditTriggers);
   Lvw->setWordWrap(false);
   Lvw->setAcceptDrops(true);
+  Lvw->viewport()->setAcceptDrops(true);
   Lvw->viewport()->installEventFilter(this);
   Lvw->installEventFilter(this);
   grid->addWidget(Lvw, 0, 0);

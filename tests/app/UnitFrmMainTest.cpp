@@ -4,11 +4,14 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -254,6 +257,30 @@ TEST_F(UnitFrmMainTest, RowsMoveWithinTheListAndRemoveNeedsASelection) {
   EXPECT_EQ(Text(form, 0, lcInputFilename) + Text(form, 1, lcInputFilename), "ba");
   form.BtnClearClick();
   EXPECT_EQ(form.Lvw->rowCount(), 0);
+}
+
+TEST_F(UnitFrmMainTest, FilesDroppedOntoTheListAreAddedButNotDuringARun) {
+  const std::string a = Clip("a.avi");
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  form.show();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(a))});
+  const auto drop = [&] {
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form.Lvw->viewport(), &enter);
+    QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form.Lvw->viewport(), &event);
+  };
+  drop();
+  ASSERT_EQ(form.Lvw->rowCount(), 1);
+  EXPECT_EQ(Text(form, 0, lcPath), a);
+  form.BtnStartClick();
+  drop();
+  form.Lvw->selectRow(0);
+  QTest::keyClick(form.Lvw, Qt::Key_Delete);
+  EXPECT_EQ(form.Lvw->rowCount(), 1);
+  ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }));
 }
 
 TEST_F(UnitFrmMainTest, ClosingSavesTheChoicesUnlessCustomIsChosen) {
