@@ -117,10 +117,10 @@ class UnitFrmMainTest : public ::testing::Test {
   std::string Clip(const std::string& name, int frames = 25) {
     BindMediaLibrariesForTest();
     const std::string path = media_.File(name);
-    TClipSpec spec;
-    spec.frames = frames;
-    spec.audioSeconds = frames / 25.0;
-    MakeClip(path, spec);
+    TClipSpec clipSpec;
+    clipSpec.frames = frames;
+    clipSpec.audioSeconds = frames / 25.0;
+    MakeClip(path, clipSpec);
     return path;
   }
 

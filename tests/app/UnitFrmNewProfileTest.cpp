@@ -157,10 +157,10 @@ TEST_F(UnitFrmNewProfileTest, ProfileSavedFromTheMainWindowConvertsAfterARestart
   BindMediaLibrariesForTest();
   TTempFolder media;
   const std::string clip = media.File("clip.avi");
-  TClipSpec spec;
-  spec.frames = 50;
-  spec.audioSeconds = 2;
-  MakeClip(clip, spec);
+  TClipSpec clipSpec;
+  clipSpec.frames = 50;
+  clipSpec.audioSeconds = 2;
+  MakeClip(clip, clipSpec);
   const std::string output = media.File("out") + "/";
   std::filesystem::create_directories(output);
   std::filesystem::create_directories(home_.Folder().Path() / "Tovrena");

@@ -21,10 +21,10 @@ constexpr int kClipFrames = 50;
 constexpr int kLongClipFrames = 1500;
 
 TClipSpec ClipSpec(int frames) {
-  TClipSpec spec;
-  spec.frames = frames;
-  spec.audioSeconds = frames / 25.0;
-  return spec;
+  TClipSpec clipSpec;
+  clipSpec.frames = frames;
+  clipSpec.audioSeconds = frames / 25.0;
+  return clipSpec;
 }
 
 class CliConvertTest : public TMediaTest {

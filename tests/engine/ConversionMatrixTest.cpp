@@ -52,17 +52,17 @@ class ConversionMatrix : public ::testing::TestWithParam<std::tuple<TConversion,
     BindMediaLibrariesForTest();
     clips = new TTempFolder;
     for (const TSource& source : kSources) {
-      TClipSpec spec;
-      spec.width = 320;
-      spec.height = 240;
-      spec.frameRate = source.rate;
-      spec.frames = source.frames;
-      spec.audioSeconds = source.frames * av_q2d(av_inv_q(source.rate));
-      spec.sampleRate = source.sampleRate;
-      spec.channels = source.channels;
-      spec.audioCodec = AV_CODEC_ID_PCM_S16LE;
-      spec.videoCodec = AV_CODEC_ID_RAWVIDEO;  // lossless, so the picture check sees only our loss
-      MakeClip(clips->File(std::string(source.name) + ".avi"), spec);
+      TClipSpec clipSpec;
+      clipSpec.width = 320;
+      clipSpec.height = 240;
+      clipSpec.frameRate = source.rate;
+      clipSpec.frames = source.frames;
+      clipSpec.audioSeconds = source.frames * av_q2d(av_inv_q(source.rate));
+      clipSpec.sampleRate = source.sampleRate;
+      clipSpec.channels = source.channels;
+      clipSpec.audioCodec = AV_CODEC_ID_PCM_S16LE;
+      clipSpec.videoCodec = AV_CODEC_ID_RAWVIDEO;  // lossless, so the picture check sees only our loss
+      MakeClip(clips->File(std::string(source.name) + ".avi"), clipSpec);
     }
   }
   static void TearDownTestSuite() { delete clips; }

@@ -40,39 +40,39 @@ void OpenStream(AVFormatContext* output, TEncodedStream& encoded) {
   encoded.frame.reset(lib::av_frame_alloc());
 }
 
-void MakeVideo(AVFormatContext* output, const TClipSpec& spec, TEncodedStream& video) {
-  const AVCodec* codec = lib::avcodec_find_encoder(spec.videoCodec);
+void MakeVideo(AVFormatContext* output, const TClipSpec& clipSpec, TEncodedStream& video) {
+  const AVCodec* codec = lib::avcodec_find_encoder(clipSpec.videoCodec);
   ASSERT_NE(codec, nullptr);
   video.codec.reset(lib::avcodec_alloc_context3(codec));
-  video.codec->width = spec.width;
-  video.codec->height = spec.height;
-  video.codec->pix_fmt = spec.pixelFormat;
-  video.codec->time_base = {spec.frameRate.den, spec.frameRate.num};
-  video.codec->framerate = spec.frameRate;
-  video.codec->sample_aspect_ratio = spec.sampleAspect;
+  video.codec->width = clipSpec.width;
+  video.codec->height = clipSpec.height;
+  video.codec->pix_fmt = clipSpec.pixelFormat;
+  video.codec->time_base = {clipSpec.frameRate.den, clipSpec.frameRate.num};
+  video.codec->framerate = clipSpec.frameRate;
+  video.codec->sample_aspect_ratio = clipSpec.sampleAspect;
   video.codec->gop_size = 12;
   video.codec->bit_rate = 400000;
   OpenStream(output, video);
   AVFrame* frame = video.frame.get();
-  frame->format = spec.pixelFormat;
-  frame->width = spec.width;
-  frame->height = spec.height;
+  frame->format = clipSpec.pixelFormat;
+  frame->width = clipSpec.width;
+  frame->height = clipSpec.height;
   ASSERT_GE(lib::av_frame_get_buffer(frame, 0), 0);
 }
 
-void MakeAudio(AVFormatContext* output, const TClipSpec& spec, TEncodedStream& audio) {
-  const AVCodec* codec = lib::avcodec_find_encoder(spec.audioCodec);
+void MakeAudio(AVFormatContext* output, const TClipSpec& clipSpec, TEncodedStream& audio) {
+  const AVCodec* codec = lib::avcodec_find_encoder(clipSpec.audioCodec);
   ASSERT_NE(codec, nullptr);
   audio.codec.reset(lib::avcodec_alloc_context3(codec));
   audio.codec->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
-  audio.codec->sample_rate = spec.sampleRate;
-  lib::av_channel_layout_default(&audio.codec->ch_layout, spec.channels);
-  audio.codec->time_base = {1, spec.sampleRate};
+  audio.codec->sample_rate = clipSpec.sampleRate;
+  lib::av_channel_layout_default(&audio.codec->ch_layout, clipSpec.channels);
+  audio.codec->time_base = {1, clipSpec.sampleRate};
   audio.codec->bit_rate = 128000;
   OpenStream(output, audio);
   AVFrame* frame = audio.frame.get();
   frame->format = audio.codec->sample_fmt;
-  frame->sample_rate = spec.sampleRate;
+  frame->sample_rate = clipSpec.sampleRate;
   frame->nb_samples = audio.codec->frame_size > 0 ? audio.codec->frame_size : 1024;
   lib::av_channel_layout_copy(&frame->ch_layout, &audio.codec->ch_layout);
   ASSERT_GE(lib::av_frame_get_buffer(frame, 0), 0);
@@ -116,23 +116,23 @@ void PaintSound(AVFrame* frame, std::int64_t firstSample) {
 
 }  // namespace
 
-void MakeClip(const std::string& path, const TClipSpec& spec) {
+void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
   AVFormatContext* raw = nullptr;
   ASSERT_GE(lib::avformat_alloc_output_context2(
-                &raw, nullptr, spec.formatName.empty() ? nullptr : spec.formatName.c_str(),
+                &raw, nullptr, clipSpec.formatName.empty() ? nullptr : clipSpec.formatName.c_str(),
                 path.c_str()),
             0);
   TOutputFormatContextPtr output(raw);
   TEncodedStream video, audio;
-  if (spec.frames > 0) MakeVideo(output.get(), spec, video);
-  if (spec.audioSeconds > 0) MakeAudio(output.get(), spec, audio);
+  if (clipSpec.frames > 0) MakeVideo(output.get(), clipSpec, video);
+  if (clipSpec.audioSeconds > 0) MakeAudio(output.get(), clipSpec, audio);
   if (::testing::Test::HasFatalFailure()) return;
   ASSERT_GE(lib::avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
   ASSERT_GE(lib::avformat_write_header(output.get(), nullptr), 0);
 
   TPacketPtr packet(lib::av_packet_alloc());
-  const std::int64_t audioSamples = static_cast<std::int64_t>(spec.audioSeconds * spec.sampleRate);
-  bool videoLeft = spec.frames > 0, audioLeft = spec.audioSeconds > 0;
+  const std::int64_t audioSamples = static_cast<std::int64_t>(clipSpec.audioSeconds * clipSpec.sampleRate);
+  bool videoLeft = clipSpec.frames > 0, audioLeft = clipSpec.audioSeconds > 0;
   while (videoLeft || audioLeft) {
     const bool videoNext =
         videoLeft && (!audioLeft || lib::av_compare_ts(video.nextPts, video.codec->time_base,
@@ -140,7 +140,7 @@ void MakeClip(const std::string& path, const TClipSpec& spec) {
     if (videoNext) {
       PaintPicture(video.frame.get(), video.nextPts);
       Encode(output.get(), video, video.frame.get(), packet.get());
-      videoLeft = ++video.nextPts < spec.frames;
+      videoLeft = ++video.nextPts < clipSpec.frames;
     } else {
       PaintSound(audio.frame.get(), audio.nextPts);
       Encode(output.get(), audio, audio.frame.get(), packet.get());
@@ -149,8 +149,8 @@ void MakeClip(const std::string& path, const TClipSpec& spec) {
     }
     if (::testing::Test::HasFatalFailure()) return;
   }
-  if (spec.frames > 0) Encode(output.get(), video, nullptr, packet.get());
-  if (spec.audioSeconds > 0) Encode(output.get(), audio, nullptr, packet.get());
+  if (clipSpec.frames > 0) Encode(output.get(), video, nullptr, packet.get());
+  if (clipSpec.audioSeconds > 0) Encode(output.get(), audio, nullptr, packet.get());
   ASSERT_GE(lib::av_write_trailer(output.get()), 0);
   lib::avio_closep(&output->pb);
 }

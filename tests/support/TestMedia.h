@@ -30,7 +30,7 @@ struct TClipSpec {
 };
 
 // Writes a clip of moving pictures and a tone; fails the calling test on any error.
-void MakeClip(const std::string& path, const TClipSpec& spec);
+void MakeClip(const std::string& path, const TClipSpec& clipSpec);
 
 struct TStreamInfo {
   int type = -1;  // AVMediaType
