@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "DialogButtons.h"
 #include "UnitFrmSettings.h"
 
 namespace {
@@ -30,14 +31,7 @@ TFrmNewProfile::TFrmNewProfile(TFrmOptions& options) : QDialog(&options), option
   nameRow->addWidget(EdtName, 1);
   layout->addLayout(nameRow);
   layout->addStretch(1);
-  auto* buttonRow = new QHBoxLayout;
-  buttonRow->addStretch(1);
-  BtnOK = new QPushButton("OK", this);
-  BtnOK->setDefault(true);
-  BtnCancel = new QPushButton("Cancel", this);
-  buttonRow->addWidget(BtnOK);
-  buttonRow->addWidget(BtnCancel);
-  layout->addLayout(buttonRow);
+  layout->addLayout(MakeOkCancelRow(this, BtnOK, BtnCancel));
   setFixedSize(sizeHint().expandedTo(kClientSize));
 
   connect(BtnOK, &QPushButton::clicked, this, &TFrmNewProfile::BtnOKClick);

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <utility>
 
+#include "DialogButtons.h"
 #include "UnitFrmNewProfile.h"
 
 namespace {
@@ -148,14 +149,7 @@ void TFrmOptions::CreateControls() {
   groups->addWidget(CreateAudioGroup(), 1);
   layout->addLayout(groups, 1);
 
-  auto* buttonRow = new QHBoxLayout;
-  buttonRow->addStretch(1);
-  BtnOK = new QPushButton("OK", this);
-  BtnOK->setDefault(true);
-  BtnCancel = new QPushButton("Cancel", this);
-  buttonRow->addWidget(BtnOK);
-  buttonRow->addWidget(BtnCancel);
-  layout->addLayout(buttonRow);
+  layout->addLayout(MakeOkCancelRow(this, BtnOK, BtnCancel));
 
   setFixedSize(sizeHint().expandedTo(kClientSize));
 }

@@ -31,6 +31,10 @@ struct TMetaDataMap {
   int InFile = 0;
 };
 
+// The message for a time or date the libraries' parser refuses: kind ("duration" or
+// "date"), option name, the text given.
+inline constexpr char kInvalidTimeTextFormat[] = "Invalid %s specification for %s: %s";
+
 // Every fatal condition inside a job or a setter.
 class FFMpegException : public std::runtime_error {
  public:

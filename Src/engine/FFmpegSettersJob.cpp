@@ -12,7 +12,7 @@ std::int64_t TCustomFFmpeg::ParseTime(const std::string& Name, const std::string
                                       bool IsDuration) {
   std::int64_t microseconds = 0;
   if (lib::av_parse_time(&microseconds, Text.c_str(), IsDuration ? 1 : 0) < 0)
-    throw FFMpegException(StringFormat("Invalid %s specification for %s: %s",
+    throw FFMpegException(StringFormat(kInvalidTimeTextFormat,
                                        IsDuration ? "duration" : "date", Name.c_str(),
                                        Text.c_str()));
   return microseconds;

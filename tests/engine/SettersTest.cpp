@@ -147,7 +147,7 @@ TEST_F(SettersTest, TimesGoThroughTheLibrarysParser) {
   EXPECT_EQ(Settings().RecordingTime, 10000000);
   EXPECT_EQ(Settings().ExpectedTotalDurationMs, 10000);
   EXPECT_RAISES(engine->SetOption("t", "1:xx"), FFMpegException,
-                "Invalid duration specification for t: 1:xx");
+                StringFormat(kInvalidTimeTextFormat, "duration", "t", "1:xx"));
   // A limit too long for the millisecond count must not wrap around to a short one.
   engine->SetOption("t", "3000000000");
   EXPECT_EQ(Settings().ExpectedTotalDurationMs, INT_MAX);
@@ -161,7 +161,7 @@ TEST_F(SettersTest, TimesGoThroughTheLibrarysParser) {
   engine->SetOption("timestamp", "2000-01-01 00:00:00Z");
   EXPECT_EQ(Settings().RecordTimestamp, 946684800);
   EXPECT_RAISES(engine->SetOption("timestamp", "someday"), FFMpegException,
-                "Invalid date specification for timestamp: someday");
+                StringFormat(kInvalidTimeTextFormat, "date", "timestamp", "someday"));
 }
 
 TEST_F(SettersTest, MapsReadNumbersInCNotation) {

@@ -1,0 +1,15 @@
+#include "DialogButtons.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+
+QHBoxLayout* MakeOkCancelRow(QWidget* Dialog, QPushButton*& BtnOK, QPushButton*& BtnCancel) {
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  BtnOK = new QPushButton("OK", Dialog);
+  BtnOK->setDefault(true);
+  BtnCancel = new QPushButton("Cancel", Dialog);
+  row->addWidget(BtnOK);
+  row->addWidget(BtnCancel);
+  return row;
+}
