@@ -116,13 +116,21 @@ void TTranscoder::Loop() {
 void TTranscoder::Finish() {
   for (std::size_t i = 0; i < InputStreams.size(); ++i)
     if (InputStreams[i].DecodingNeeded) OutputPacket(static_cast<int>(i), nullptr);
-  for (int i = 0; i < E.FNbOutputFiles; ++i) lib::av_write_trailer(E.FOutputFiles[i].get());
+  WriteTrailers();
   PrintReport(true);
   for (const auto& output : OutputStreams)
     if (output->EncodingNeeded) E.CloseEncoder(output->Encoder());
   for (TInputStream& input : InputStreams)
     if (input.DecodingNeeded) E.CloseDecoder(input.Decoder);
   E.FFinished = !E.FStopRequest;
+}
+
+void TTranscoder::WriteTrailers() {
+  for (std::size_t i = 0; i < TrailerPending.size(); ++i) {
+    if (!TrailerPending[i]) continue;
+    TrailerPending[i] = false;
+    lib::av_write_trailer(E.FOutputFiles[static_cast<int>(i)].get());
+  }
 }
 
 void TCustomFFmpeg::Transcode() { TTranscoder(*this).Run(); }

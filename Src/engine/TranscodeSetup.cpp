@@ -350,11 +350,13 @@ void TTranscoder::CopyMetaDataMaps() {
 
 void TTranscoder::WriteHeaders() {
   bool allRtp = true;
+  TrailerPending.assign(static_cast<std::size_t>(E.FNbOutputFiles), false);
   for (int i = 0; i < E.FNbOutputFiles; ++i) {
     AVFormatContext* file = E.FOutputFiles[i].get();
     if (lib::avformat_write_header(file, nullptr) < 0)
       throw FFMpegException(StringFormat(
           "Could not write header for output file #%d (incorrect codec parameters ?)", i));
+    TrailerPending[static_cast<std::size_t>(i)] = true;
     allRtp &= std::strcmp(file->oformat->name, "rtp") == 0;
   }
   if (allRtp && E.Logging()) {
@@ -396,13 +398,19 @@ void TTranscoder::Run() {
     input.IsStart = true;
   }
   CopyMetaDataMaps();
-  WriteHeaders();
-  DecodedFrame.reset(lib::av_frame_alloc());
-  WorkFrame.reset(lib::av_frame_alloc());
-  WorkPacket.reset(lib::av_packet_alloc());
-  if (!DecodedFrame || !WorkFrame || !WorkPacket) throw FFMpegException("av_mallocz fail");
-  E.FTimerStart = lib::av_gettime();
-  LastReportTime = E.FTimerStart;
-  Loop();
-  Finish();
+  try {
+    WriteHeaders();
+    DecodedFrame.reset(lib::av_frame_alloc());
+    WorkFrame.reset(lib::av_frame_alloc());
+    WorkPacket.reset(lib::av_packet_alloc());
+    if (!DecodedFrame || !WorkFrame || !WorkPacket) throw FFMpegException("av_mallocz fail");
+    E.FTimerStart = lib::av_gettime();
+    LastReportTime = E.FTimerStart;
+    Loop();
+    Finish();
+  } catch (...) {
+    // A failed job still closes what it began: the part converted so far stays playable.
+    WriteTrailers();
+    throw;
+  }
 }

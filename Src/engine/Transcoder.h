@@ -35,6 +35,7 @@ class TTranscoder {
   void InitBitstreamFilters(TOutputStream& Output);
   void CopyMetaDataMaps();
   void WriteHeaders();
+  void WriteTrailers();
 
   // Loop (TranscodeLoop.cpp).
   void Loop();
@@ -104,5 +105,7 @@ class TTranscoder {
   TPictureHookState Hooks;
   std::vector<std::uint8_t> SubtitleBuffer;
   std::int64_t LastReportTime = 0;
+  // Per output file: its header is written and its trailer not yet.
+  std::vector<bool> TrailerPending;
   int QpHistogram[52] = {};
 };

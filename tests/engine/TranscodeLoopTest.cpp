@@ -108,6 +108,32 @@ TEST_F(TranscodeLoop, DamagedInputsEndCleanly) {
   }
 }
 
+TEST_F(TranscodeLoop, AJobFailingMidWayStillClosesItsOutput) {
+  // The pictures shrink half-way below the crop, which ends the job with an error.
+  TClipSpec tiny;
+  tiny.formatName = "mpegts";
+  tiny.width = 32;
+  tiny.height = 24;
+  tiny.frames = 25;
+  tiny.audioSeconds = 1;
+  MakeClip(folder.File("tiny.ts"), tiny);
+  const std::string joined = folder.File("shrinking.ts");
+  {
+    std::ofstream out(joined, std::ios::binary);
+    for (const std::string& part : {Clip("part.ts"), folder.File("tiny.ts")})
+      out << std::ifstream(part, std::ios::binary).rdbuf();
+  }
+  const std::string output = folder.File("failed.mp4");
+  const TJobResult job = RunJob({joined}, {output}, {"croptop=40"});
+  ASSERT_TRUE(job.opened) << job.error;
+  EXPECT_TRUE(job.exception);
+  EXPECT_EQ(job.message, "error cropping picture");
+  EXPECT_FALSE(job.finished);
+  const TMediaInfo info = ReadMediaInfo(output);  // an mp4 opens only with its trailer
+  ASSERT_TRUE(info.opened);
+  EXPECT_GT(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->packets, 20);
+}
+
 TEST_F(TranscodeLoop, StopDuringAJobStillWritesTheTrailer) {
   TTestEngine engine;
   engine.Reset();
