@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 240;
 constexpr int kFrameRate = 25;
 constexpr int kSampleRate = 44100;
 
@@ -40,19 +38,19 @@ TCodecContextPtr EncoderContext(AVCodecID id, const char* step) {
   return context;
 }
 
-void OpenVideo(AVFormatContext* output, TClipStream& video) {
+void OpenVideo(AVFormatContext* output, TClipStream& video, int width, int height) {
   video.Codec = EncoderContext(AV_CODEC_ID_MPEG4, "the MPEG-4 encoder");
-  video.Codec->width = kWidth;
-  video.Codec->height = kHeight;
+  video.Codec->width = width;
+  video.Codec->height = height;
   video.Codec->pix_fmt = AV_PIX_FMT_YUV420P;
   video.Codec->time_base = {1, kFrameRate};
   video.Codec->framerate = {kFrameRate, 1};
   video.Codec->gop_size = 12;
-  video.Codec->bit_rate = 800000;
+  video.Codec->bit_rate = std::int64_t{800000} * width * height / (320 * 240);
   OpenStream(output, video, "the MPEG-4 encoder");
   video.Frame->format = AV_PIX_FMT_YUV420P;
-  video.Frame->width = kWidth;
-  video.Frame->height = kHeight;
+  video.Frame->width = width;
+  video.Frame->height = height;
   Check(lib::av_frame_get_buffer(video.Frame.get(), 0), "a picture buffer");
 }
 
@@ -75,13 +73,16 @@ void OpenAudio(AVFormatContext* output, TClipStream& audio) {
 // Colour bars drifting sideways over a luma ramp.
 void PaintPicture(AVFrame* frame, std::int64_t index) {
   Check(lib::av_frame_make_writable(frame), "a picture buffer");
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      frame->data[0][y * frame->linesize[0] + x] = static_cast<std::uint8_t>(16 + (x + y) * 200 / (kWidth + kHeight));
+  const int width = frame->width;
+  const int height = frame->height;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      frame->data[0][y * frame->linesize[0] + x] =
+          static_cast<std::uint8_t>(16 + (x + y) * 200 / (width + height));
     }
   }
-  for (int y = 0; y < kHeight / 2; ++y) {
-    for (int x = 0; x < kWidth / 2; ++x) {
+  for (int y = 0; y < height / 2; ++y) {
+    for (int x = 0; x < width / 2; ++x) {
       const int bar = ((x + static_cast<int>(index) * 2) / 20) % 8;
       frame->data[1][y * frame->linesize[1] + x] = static_cast<std::uint8_t>(64 + bar * 16);
       frame->data[2][y * frame->linesize[2] + x] = static_cast<std::uint8_t>(192 - bar * 16);
@@ -110,9 +111,10 @@ void Encode(AVFormatContext* output, TClipStream& clip, const AVFrame* frame, AV
   }
 }
 
-void WriteClip(AVFormatContext* output, const std::string& path, int seconds) {
+void WriteClip(AVFormatContext* output, const std::string& path, int seconds, int width,
+               int height) {
   TClipStream video, audio;
-  OpenVideo(output, video);
+  OpenVideo(output, video, width, height);
   OpenAudio(output, audio);
   Check(lib::avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), "opening the file");
   Check(lib::avformat_write_header(output, nullptr), "writing the header");
@@ -141,12 +143,13 @@ void WriteClip(AVFormatContext* output, const std::string& path, int seconds) {
 
 }  // namespace
 
-void MakeDemoClip(const std::string& path, int seconds) {
+void MakeDemoClip(const std::string& path, int seconds, int width, int height) {
   AVFormatContext* raw = nullptr;
-  Check(lib::avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str()), "choosing a container");
+  Check(lib::avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str()),
+        "choosing a container");
   TOutputFormatContextPtr output(raw);
   try {
-    WriteClip(output.get(), path, seconds);
+    WriteClip(output.get(), path, seconds, width, height);
     Check(lib::avio_closep(&output->pb), "closing the file");
   } catch (const std::runtime_error&) {
     if (output->pb) {

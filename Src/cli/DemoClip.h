@@ -4,7 +4,8 @@
 
 #include <string>
 
-// Writes seconds of MPEG-4 video (320x240, 25 fps) and MP2 stereo sound into path, in the
-// container its name implies. The libraries must be bound. Throws std::runtime_error naming
-// the step that failed; a file that was begun is removed then.
-void MakeDemoClip(const std::string& path, int seconds);
+// Writes seconds of MPEG-4 video (25 fps, even width and height, 800 kbit/s at 320x240 and
+// as much per pixel at other sizes) and MP2 stereo sound into path, in the container its
+// name implies. The libraries must be bound. Throws std::runtime_error naming the step that
+// failed; a file that was begun is removed then.
+void MakeDemoClip(const std::string& path, int seconds, int width = 320, int height = 240);
