@@ -10,15 +10,27 @@ namespace {
 
 constexpr int kLargestSilenceBytes = 131072;  // the most silence one block is padded with
 
-// A writable frame of at least samples samples in the encoder's format, kept in slot and
-// reused: a new buffer only when it must grow or the encoder still holds the old one.
+// The samples a frame's buffers hold, which may be more than it carries now: its plane
+// size in bytes stays as allocated when the sample count is lowered.
+int AudioFrameCapacity(const AVFrame* frame) {
+  const auto format = static_cast<AVSampleFormat>(frame->format);
+  const int interleaved = lib::av_sample_fmt_is_planar(format) ? 1 : frame->ch_layout.nb_channels;
+  const int bytes = lib::av_get_bytes_per_sample(format) * interleaved;
+  return bytes > 0 ? frame->linesize[0] / bytes : 0;
+}
+
+// A writable frame of samples samples in the encoder's format, kept in slot and reused: a
+// new buffer only when it must grow or the encoder still holds the old one. The resampler
+// asks for a slightly different count from block to block, so the capacity counts, not
+// the last count.
 AVFrame* ReusableAudioFrame(TFramePtr& slot, const AVCodecContext* encoder, int samples) {
   if (!slot) slot.reset(lib::av_frame_alloc());
   AVFrame* frame = slot.get();
   if (!frame) throw FFMpegException("av_malloc failed");
-  if (frame->buf[0] && frame->nb_samples >= samples && lib::av_frame_make_writable(frame) >= 0) {
+  if (frame->buf[0] && AudioFrameCapacity(frame) >= samples) {
+    // Set first: a copy the encoder forces is made at this size.
     frame->nb_samples = samples;
-    return frame;
+    if (lib::av_frame_make_writable(frame) >= 0) return frame;
   }
   lib::av_frame_unref(frame);
   frame->format = encoder->sample_fmt;
