@@ -252,6 +252,9 @@ class TCustomFFmpeg {
   std::array<std::array<double, kMaxStreams>, kMaxFiles> FInputFilesTsScale{};
   int FNbInputFiles = 0;
   std::array<TOutputFormatContextPtr, kMaxFiles> FOutputFiles;
+  // Set by a job whose output received no packet: such a file holds nothing to play and is
+  // removed when it is closed.
+  std::array<bool, kMaxFiles> FOutputWithoutData{};
   // The decoder context of each stream of each input file, by stream index.
   std::array<std::vector<TCodecContextPtr>, kMaxFiles> FInputStreamCodecs;
   std::array<bool, kMaxFiles> FInputFilesRateEmulation{};

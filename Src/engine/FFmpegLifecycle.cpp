@@ -70,7 +70,9 @@ void TCustomFFmpeg::CloseOutputFiles() {
     const bool hasFile = output->oformat && !(output->oformat->flags & AVFMT_NOFILE);
     if (hasFile) lib::avio_closep(&output->pb);
     // A file that received nothing is not an output: leave no empty file behind.
-    if (hasFile && output->url && FileSizeOf(output->url) == 0) std::remove(output->url);
+    const bool withoutData = FOutputWithoutData[i] || (output->url && FileSizeOf(output->url) == 0);
+    FOutputWithoutData[i] = false;
+    if (hasFile && output->url && withoutData) std::remove(output->url);
     output.reset();
   }
   FNbOutputFiles = 0;

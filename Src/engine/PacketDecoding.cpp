@@ -225,6 +225,7 @@ void TTranscoder::WritePacket(TOutputStream& Output, AVPacket* Packet, AVCodecCo
   const std::int64_t stamp = Packet->pts != AV_NOPTS_VALUE ? Packet->pts : Packet->dts;
   if (stamp != AV_NOPTS_VALUE) Output.OutputTime = stamp * RationalToDouble(timeBase);
   E.WriteFrame(Output.File, Packet, Output.Setup->Filters, Codec);
+  ++Output.PacketsWritten;
 }
 
 void TTranscoder::EncodeAndWrite(TOutputStream& Output, AVFrame* Frame) {

@@ -117,6 +117,9 @@ void TTranscoder::Finish() {
   for (std::size_t i = 0; i < InputStreams.size(); ++i)
     if (InputStreams[i].DecodingNeeded) OutputPacket(static_cast<int>(i), nullptr);
   WriteTrailers();
+  for (int i = 0; i < E.FNbOutputFiles; ++i)
+    if (E.FOutputWithoutData[i] && !E.FStopRequest)
+      throw FFMpegException(StringFormat("Output file #%d is empty: nothing could be converted", i));
   PrintReport(true);
   for (const auto& output : OutputStreams)
     if (output->EncodingNeeded) E.CloseEncoder(output->Encoder());
@@ -130,6 +133,10 @@ void TTranscoder::WriteTrailers() {
     if (!TrailerPending[i]) continue;
     TrailerPending[i] = false;
     lib::av_write_trailer(E.FOutputFiles[static_cast<int>(i)].get());
+    bool withoutData = true;
+    for (const auto& output : OutputStreams)
+      withoutData &= output->FileIndex != static_cast<int>(i) || output->PacketsWritten == 0;
+    E.FOutputWithoutData[i] = withoutData;
   }
 }
 

@@ -67,6 +67,7 @@ struct TOutputStream {
   std::int64_t LastErrors[3] = {0, 0, 0};
   std::int64_t TotalErrors[3] = {0, 0, 0};
   int LastPacketSize = 0;
+  std::int64_t PacketsWritten = 0;
 
   TCFilePtr LogFile;  // two-pass statistics being written (pass 1)
 
