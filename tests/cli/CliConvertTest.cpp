@@ -142,6 +142,17 @@ TEST_F(CliConvertTest, FilesThatCannotBeConvertedFailAloneAndExitWithOne) {
   EXPECT_TRUE(ReadMediaInfo(output + "clip.avi").opened);
 }
 
+TEST_F(CliConvertTest, AFileThatOpensButDecodesToNothingFailsAndLeavesNoOutput) {
+  // The header promises raw pictures; not one of them is there.
+  const std::string hollow = folder.File("hollow.y4m");
+  WriteTextFile(hollow, "YUV4MPEG2 W320 H240 F25:1 Ip A1:1 C420jpeg\nFRAME\nshort");
+  const TCliResult result = home.Run({"convert", "-g", "MP4", "-o", output, hollow});
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  EXPECT_NE(result.err.find("nothing could be converted"), std::string::npos) << result.err;
+  EXPECT_NE(result.out.find("1 file: 1 failed"), std::string::npos) << result.out;
+  EXPECT_TRUE(fs::is_empty(output)) << "an output without data was left";
+}
+
 TEST_F(CliConvertTest, CtrlCStopsCleanlyKeepsAPlayableBeginningAndExitsWith130) {
   bool interrupted = false;
   const TCliResult result = home.Run(
