@@ -71,7 +71,7 @@ struct TOutputStream {
 
   TCFilePtr LogFile;  // two-pass statistics being written (pass 1)
 
-  // Reused for every picture or block of samples, so the steady path allocates nothing.
+  // Reused for every block of samples, so the steady path allocates nothing.
   TFramePtr EncodeFrame;
   TFramePtr ConvertFrame;
 

@@ -164,21 +164,21 @@ void TTranscoder::DoVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame
 
   AVFrame* final = PrepareVideoPicture(Output, Picture);
   if (!final) return;
-  if (!Output.EncodeFrame) Output.EncodeFrame.reset(lib::av_frame_alloc());
-  AVFrame* toEncode = Output.EncodeFrame.get();
-  if (!toEncode) throw FFMpegException("Video encoding failed");
+  // The picture itself is stamped and sent: the encoder takes a reference of its own, and
+  // every output sets each of these fields before it sends, so no per-picture copy of the
+  // buffer references is needed.
+  const int interlaced = Picture->interlaced_frame;
+  const int topFieldFirst = S.TopFieldFirst != -1 ? S.TopFieldFirst : Picture->top_field_first;
   const AVCodecContext* options = E.FCodecOptionContexts[0].get();
   for (std::int64_t i = 0; i < frames && !E.FStopRequest; ++i) {
-    lib::av_frame_ref(toEncode, final);
-    toEncode->interlaced_frame = Picture->interlaced_frame;
+    final->interlaced_frame = interlaced;
     if (options && (options->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)))
-      toEncode->top_field_first = S.TopFieldFirst != -1 ? S.TopFieldFirst : Picture->top_field_first;
-    toEncode->quality = static_cast<int>(std::lround(S.SameQuality ? Input.Quality : Output.Setup->Quality));
-    toEncode->pict_type = AV_PICTURE_TYPE_NONE;
-    toEncode->pts = Output.SyncOpts;
-    toEncode->sample_aspect_ratio = encoder->sample_aspect_ratio;
-    EncodeAndWrite(Output, toEncode);
-    lib::av_frame_unref(toEncode);
+      final->top_field_first = topFieldFirst;
+    final->quality = static_cast<int>(std::lround(S.SameQuality ? Input.Quality : Output.Setup->Quality));
+    final->pict_type = AV_PICTURE_TYPE_NONE;
+    final->pts = Output.SyncOpts;
+    final->sample_aspect_ratio = encoder->sample_aspect_ratio;
+    EncodeAndWrite(Output, final);
     ++Output.SyncOpts;
     ++Output.FrameNumber;
   }
