@@ -14,6 +14,14 @@ namespace {
 
 thread_local std::string lastLoadError;
 
+#if defined(__SANITIZE_ADDRESS__)
+// LeakSanitizer looks for leaks at exit: once a library is unmapped, what its globals still
+// point to looks leaked. Sanitizer builds keep libraries mapped after they are freed.
+constexpr int kOpenFlags = RTLD_NOW | RTLD_GLOBAL | RTLD_NODELETE;
+#else
+constexpr int kOpenFlags = RTLD_NOW | RTLD_GLOBAL;
+#endif
+
 void RememberLoadError() {
   const char* text = dlerror();
   lastLoadError = text ? text : "unknown error";
@@ -71,7 +79,7 @@ std::string LastLoadError() { return lastLoadError; }
 void* LoadLibraryFrom(const std::string& folder, const std::string& fileName,
                       const std::vector<std::string>& dependencies) {
   if (folder.empty()) {
-    void* handle = dlopen(fileName.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    void* handle = dlopen(fileName.c_str(), kOpenFlags);
     if (!handle) RememberLoadError();
     return handle;
   }
@@ -86,9 +94,9 @@ void* LoadLibraryFrom(const std::string& folder, const std::string& fileName,
   for (const std::string& dependency : dependencies) {
     const std::string path = JoinPath(absoluteFolder, dependency);
     if (!std::filesystem::exists(path, ignored)) continue;
-    if (void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL)) preloaded.push_back(handle);
+    if (void* handle = dlopen(path.c_str(), kOpenFlags)) preloaded.push_back(handle);
   }
-  void* handle = dlopen(JoinPath(absoluteFolder, fileName).c_str(), RTLD_NOW | RTLD_GLOBAL);
+  void* handle = dlopen(JoinPath(absoluteFolder, fileName).c_str(), kOpenFlags);
   if (!handle) RememberLoadError();
   for (void* dependency : preloaded) dlclose(dependency);
   return handle;
