@@ -125,14 +125,15 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", (b > 0 ? a / b : 0)}'; 
 extra_memory() { awk -v t="$1" -v p="$2" -v n="$3" 'BEGIN {printf "%+.1f", (t - n * p) / n}'; }
 
 declare -A extra
+# report JOB [FILES [NOTE]]: the job's line; FILES is how many files Tovrena runs at once.
 report() {
-  local job="$1" files="${2:-1}"
+  local job="$1" files="${2:-1}" note="${3:-}"
   extra[$job]=$(extra_memory "${peak[$job.t]}" "${peak[$job.f]}" "$files")
-  printf '%-13s tovrena %7.2fs cpu %7.2fs %6.1f MB | ffmpeg %7.2fs cpu %7.2fs %6.1f MB | time %sx cpu %sx memory %s MB\n' \
+  printf '%-13s tovrena %7.2fs cpu %7.2fs %6.1f MB | ffmpeg %7.2fs cpu %7.2fs %6.1f MB | time %sx cpu %sx memory %s MB%s\n' \
     "$job" "${wall[$job.t]}" "${cpu[$job.t]}" "${peak[$job.t]}" \
     "${wall[$job.f]}" "${cpu[$job.f]}" "${peak[$job.f]}" \
     "$(ratio "${wall[$job.t]}" "${wall[$job.f]}")" "$(ratio "${cpu[$job.t]}" "${cpu[$job.f]}")" \
-    "${extra[$job]}"
+    "${extra[$job]}" "$note"
 }
 
 # ---- the jobs ---------------------------------------------------------------------------
@@ -163,7 +164,13 @@ run_profile() {
   report "$job"
 }
 
-echo "bench: $runs runs per figure, medians; $(nproc) cores"
+# Other work on the machine takes its share of the cores: threads and parallel files gain
+# little then, and wall times are noisy (CPU times less so).
+load=$(cut -d ' ' -f 1 /proc/loadavg)
+echo "bench: $runs runs per figure, medians; $(nproc) cores, load $load before the jobs"
+if awk -v l="$load" -v n="$(nproc)" 'BEGIN {exit !(l > n / 2)}'; then
+  echo "bench: the machine is busy: wall times and the thread and batch figures are unreliable" >&2
+fi
 audio_mp3="-c:a libmp3lame -b:a 192k -ar 44100 -ac 2"
 run_profile avi-mpeg4 AVI "MPEG-4 High Quality" "" \
   "-c:v mpeg4 -b:v 2500k -r 25 $audio_mp3" avi
@@ -201,8 +208,7 @@ for job in batch-j1 batch-j2; do
   wall[$job.f]=${wall[batch.f]} cpu[$job.f]=${cpu[batch.f]} peak[$job.f]=${peak[batch.f]}
 done
 report batch-j1
-report batch-j2 2
-echo "batch-j2 over batch-j1: $(ratio "${wall[batch-j1.t]}" "${wall[batch-j2.t]}")x throughput"
+report batch-j2 2 " | $(ratio "${wall[batch-j1.t]}" "${wall[batch-j2.t]}")x the throughput of batch-j1"
 
 # ---- the summary -------------------------------------------------------------------------
 
