@@ -1,5 +1,6 @@
 // Setters of the picture: frame rate and size, aspect ratio, pixel and sample formats,
 // crop, pad and pad colour, video quality and the quantiser matrices.
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -38,19 +39,27 @@ int Fix(float X) {
   return static_cast<int>(std::nearbyint(X * 1024.0f + 0.5f));
 }
 
-// 64 comma-separated coefficients; nothing is stored unless all of them are there.
+// 64 comma-separated coefficients; nothing is stored unless all of them are there. The
+// encoders divide by each coefficient and write it in 8 bits, so each must be 1 to 255.
 std::vector<std::uint16_t> ParseMatrix(const std::string& Text) {
-  std::vector<std::uint16_t> matrix(64, 0);
+  std::array<long, 64> coefficients{};
   std::size_t position = 0;
   for (int i = 0; i < 64; ++i) {
     // strtol stops at the terminating zero of the text, never beyond it.
-    matrix[i] = static_cast<std::uint16_t>(std::strtol(Text.c_str() + position, nullptr, 10));
+    coefficients[i] = std::strtol(Text.c_str() + position, nullptr, 10);
     if (i == 63) break;
     position = Text.find(',', position);
     if (position == std::string::npos)
       throw FFMpegException(
           StringFormat("Syntax error in matrix \"%s\" at coeff %d", Text.c_str(), i));
     ++position;
+  }
+  std::vector<std::uint16_t> matrix(64, 0);
+  for (int i = 0; i < 64; ++i) {
+    if (coefficients[i] < 1 || coefficients[i] > 255)
+      throw FFMpegException(StringFormat(
+          "Coefficient %d of matrix \"%s\" must be from 1 to 255", i, Text.c_str()));
+    matrix[i] = static_cast<std::uint16_t>(coefficients[i]);
   }
   return matrix;
 }
