@@ -1,4 +1,6 @@
 // Creation, reset, clean-up, start, stop and end of an engine's job.
+#include <malloc.h>
+
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -168,6 +170,10 @@ void TCustomFFmpeg::RunJob() {
   }
   CloseOpenedCodecs();
   Cleanup();
+  // Once the C library has raised its mmap threshold, a job's large buffers (pictures,
+  // encoder look-ahead) come from the heap and stay resident after they are freed: handed
+  // back here, the next file of a batch does not start on top of them.
+  malloc_trim(0);
   ReportEnd();
 }
 
