@@ -161,7 +161,10 @@ TIniFile::TIniFile(std::string path) : path_(std::move(path)) {
   }
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // Every carriage return at a line's end goes, not only that of a "\r\n": no value ends
+    // in one (writes refuse them), and a line kept with one would read differently once
+    // saved with the file's own line break.
+    while (!line.empty() && line.back() == '\r') line.pop_back();
     lines_.push_back(std::move(line));
   }
 }

@@ -5,6 +5,7 @@
 
 #include "FFmpeg.h"
 #include "FuzzTargets.h"
+#include "IniFile.h"
 #include "TestSupport.h"
 
 namespace {
@@ -52,6 +53,22 @@ TEST_F(FuzzFindingsTest, MatrixCoefficientsOutside1To255AreRefusedAndNothingIsSt
   // A text too short is still a syntax error, whatever its coefficients.
   EXPECT_EQ(RaisedBy([&] { engine->SetIntraMatrix(Matrix("0", 10)); }),
             "Syntax error in matrix \"" + Matrix("0", 10) + "\" at coeff 9");
+}
+
+// A line ending in "\r\r\n" in a file of "\n" lines kept one carriage return, which a save
+// turned into the line break: the section "a]b" came back as "a".
+TEST(FuzzFindingsIniTest, CarriageReturnsAtALineEndReadTheSameBeforeAndAfterASave) {
+  TTempFolder folder;
+  WriteTextFile(folder.File("in.ini"), "; first\n[a]b]\r\r\nk=v\r\r\n");
+  TIniFile ini(folder.File("in.ini"));
+  EXPECT_EQ(ini.ReadSections(), std::vector<std::string>{"a]b"});
+  EXPECT_EQ(ini.ReadString("a]b", "k", ""), "v");
+  ini.WriteString("a]b", "n", "1");
+  ini.SaveAs(folder.File("out.ini"));
+  const TIniFile saved(folder.File("out.ini"));
+  EXPECT_EQ(saved.ReadSections(), std::vector<std::string>{"a]b"});
+  EXPECT_EQ(saved.ReadString("a]b", "k", ""), "v");
+  EXPECT_EQ(saved.ReadString("a]b", "n", ""), "1");
 }
 
 }  // namespace
