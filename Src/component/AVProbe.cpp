@@ -40,6 +40,10 @@ bool TAVProbe::Open(const std::string& FileName, const std::string& FormatName) 
       return false;
     }
   }
+  if (std::string refusal = BlockingInputText(FileName); !refusal.empty()) {
+    FLastError = std::move(refusal);
+    return false;
+  }
   AVFormatContext* context = nullptr;
   const int opened = lib::avformat_open_input(&context, FileName.c_str(), format, nullptr);
   if (opened < 0) {

@@ -24,6 +24,14 @@ std::string LowerExtension(const std::string& fileName) {
 
 }  // namespace
 
+std::string BlockingInputText(const std::string& FileName) {
+  std::string path = FileName;
+  if (path.rfind("file:", 0) == 0) path.erase(0, 5);
+  std::error_code unknown;
+  if (std::filesystem::status(path, unknown).type() != std::filesystem::file_type::fifo) return {};
+  return FileName + ": Error while opening file (a named pipe cannot be converted)";
+}
+
 bool TCustomFFmpeg::FindCodec(const std::string& Name, AVMediaType CodecType, bool Encoder,
                               AVCodecID& CodecId) {
   CodecId = AV_CODEC_ID_NONE;
@@ -57,6 +65,11 @@ void TCustomFFmpeg::ClearPendingFileSettings() {
 bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
   if (FNbInputFiles >= kMaxFiles) {
     FErrorText = StringFormat("Too many input files: at most %d can be opened", kMaxFiles);
+    ClearPendingFileSettings();
+    return false;
+  }
+  if (std::string refusal = BlockingInputText(FileName); !refusal.empty()) {
+    FErrorText = std::move(refusal);
     ClearPendingFileSettings();
     return false;
   }

@@ -40,6 +40,12 @@ class TBadInputCorpus {
     std::filesystem::create_symlink(path, path, ignored);
     return path;
   }
+  // A named pipe nobody writes into: opening it for reading would wait for ever.
+  std::string NamedPipe() const {
+    const std::string path = folder_.File("pipe.avi");
+    ::mkfifo(path.c_str(), 0600);
+    return path;
+  }
   std::string Unreadable() const {
     const std::string path = Write("unreadable.avi", clip_);
     ::chmod(path.c_str(), 0);

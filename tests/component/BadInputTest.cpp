@@ -149,7 +149,7 @@ class BadInput : public ::testing::Test {
 
 TEST_F(BadInput, FilesWithNothingToConvertAreRefusedWhenAdded) {
   for (const std::string& input : {corpus->ZeroBytes(), corpus->RandomBytes(), corpus->Folder(),
-                                   corpus->SymlinkLoop(), corpus->Missing()}) {
+                                   corpus->SymlinkLoop(), corpus->Missing(), corpus->NamedPipe()}) {
     const TOutcome outcome = Convert(input);
     EXPECT_TRUE(outcome.refused) << input;
   }
