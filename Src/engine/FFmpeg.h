@@ -44,6 +44,10 @@ struct TOutputStreamSetup {
   TBitstreamFilterChain Filters;
 };
 
+// The library's AV_TIME_BASE_Q is a C compound literal, which C++ compilers only take as an
+// extension.
+inline constexpr AVRational kMicrosecondTimeBase{1, AV_TIME_BASE};
+
 // Serialises every codec open and close of all engines in the process.
 std::mutex& CodecLock();
 

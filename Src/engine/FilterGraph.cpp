@@ -154,7 +154,7 @@ void TTranscoder::DrainFilterGraph(TOutputStream& Output, TInputStream& Input) {
   const AVRational timeBase = lib::av_buffersink_get_time_base(Output.FilterSink);
   AVFrame* filtered = FilteredFrame.get();
   while (lib::av_buffersink_get_frame(Output.FilterSink, filtered) >= 0) {
-    if (filtered->pts != AV_NOPTS_VALUE) Input.Pts = lib::av_rescale_q(filtered->pts, timeBase, AV_TIME_BASE_Q);
+    if (filtered->pts != AV_NOPTS_VALUE) Input.Pts = lib::av_rescale_q(filtered->pts, timeBase, kMicrosecondTimeBase);
     DoVideoOut(Output, Input, filtered);
     if (!S.VStatsFileName.empty() && Output.LastPacketSize > 0) DoVideoStats(Output, Output.LastPacketSize);
     lib::av_frame_unref(filtered);

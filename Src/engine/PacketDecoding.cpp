@@ -10,7 +10,7 @@
 namespace {
 
 std::int64_t ToMicroseconds(std::int64_t value, AVRational timeBase) {
-  return lib::av_rescale_q(value, timeBase, AV_TIME_BASE_Q);
+  return lib::av_rescale_q(value, timeBase, kMicrosecondTimeBase);
 }
 
 }  // namespace
@@ -33,7 +33,7 @@ int TTranscoder::OutputPacket(int InputIndex, AVPacket* Packet) {
                parameters->sample_rate > 0)
         input.NextPts += 1000000LL * parameters->frame_size / parameters->sample_rate;
       else if (parameters->codec_type == AVMEDIA_TYPE_VIDEO && input.Stream->r_frame_rate.num)
-        input.NextPts += lib::av_rescale_q(1, av_inv_q(input.Stream->r_frame_rate), AV_TIME_BASE_Q);
+        input.NextPts += lib::av_rescale_q(1, av_inv_q(input.Stream->r_frame_rate), kMicrosecondTimeBase);
     }
     if (S.StartTime == 0 || input.Pts >= S.StartTime)
       for (const auto& output : OutputStreams)
@@ -76,7 +76,7 @@ void TTranscoder::CopyPacket(TInputStream& Input, TOutputStream& Output, const A
   }
   copy->stream_index = Output.Stream->index;
   copy->pts = Packet->pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : lib::av_rescale_q(Packet->pts, from, to);
-  copy->dts = Packet->dts == AV_NOPTS_VALUE ? lib::av_rescale_q(Input.Pts, AV_TIME_BASE_Q, to)
+  copy->dts = Packet->dts == AV_NOPTS_VALUE ? lib::av_rescale_q(Input.Pts, kMicrosecondTimeBase, to)
                                             : lib::av_rescale_q(Packet->dts, from, to);
   copy->duration = lib::av_rescale_q(Packet->duration, from, to);
   WritePacket(Output, copy, nullptr);
@@ -112,7 +112,7 @@ void TTranscoder::HandleDecodedFrame(int InputIndex, AVFrame* Frame) {
     if (Frame->pkt_duration > 0)
       duration = ToMicroseconds(Frame->pkt_duration, timeBase);
     else if (input.Stream->r_frame_rate.num)
-      duration = lib::av_rescale_q(1, av_inv_q(input.Stream->r_frame_rate), AV_TIME_BASE_Q);
+      duration = lib::av_rescale_q(1, av_inv_q(input.Stream->r_frame_rate), kMicrosecondTimeBase);
     input.NextPts = input.Pts + duration;
     input.Quality = static_cast<float>(Frame->quality);
     PreProcessVideoFrame(input, Frame);
@@ -196,7 +196,7 @@ void TTranscoder::EmulateRate(TInputStream& Input) {
                                    ? av_inv_q(Input.Stream->r_frame_rate)
                                    : AVRational{0, 1};
   const std::int64_t due = frameTime.num
-                               ? lib::av_rescale_q(static_cast<std::int64_t>(Input.Frame), frameTime, AV_TIME_BASE_Q)
+                               ? lib::av_rescale_q(static_cast<std::int64_t>(Input.Frame), frameTime, kMicrosecondTimeBase)
                                : Input.Pts;
   const std::int64_t elapsed = lib::av_gettime() - Input.Start;
   if (due - elapsed > 50000) std::this_thread::sleep_for(std::chrono::microseconds(due - elapsed));

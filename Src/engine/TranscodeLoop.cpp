@@ -40,8 +40,8 @@ int TTranscoder::ChooseInputFile(double& SmallestOutputTime) {
 void TTranscoder::CorrectTimestamps(TInputStream& Input, AVPacket* Packet) {
   const AVRational timeBase = Input.Stream->time_base;
   std::int64_t& offset = E.FInputFilesTsOffset[Input.FileIndex];
-  if (Packet->dts != AV_NOPTS_VALUE) Packet->dts += lib::av_rescale_q(offset, AV_TIME_BASE_Q, timeBase);
-  if (Packet->pts != AV_NOPTS_VALUE) Packet->pts += lib::av_rescale_q(offset, AV_TIME_BASE_Q, timeBase);
+  if (Packet->dts != AV_NOPTS_VALUE) Packet->dts += lib::av_rescale_q(offset, kMicrosecondTimeBase, timeBase);
+  if (Packet->pts != AV_NOPTS_VALUE) Packet->pts += lib::av_rescale_q(offset, kMicrosecondTimeBase, timeBase);
 
   const double scale = E.FInputFilesTsScale[Input.FileIndex][Input.StreamIndex];
   if (scale != 0) {
@@ -50,14 +50,14 @@ void TTranscoder::CorrectTimestamps(TInputStream& Input, AVPacket* Packet) {
   }
 
   if (Packet->dts == AV_NOPTS_VALUE || Input.NextPts == kNoTimestamp || S.CopyTimestamps) return;
-  const std::int64_t dts = lib::av_rescale_q(Packet->dts, timeBase, AV_TIME_BASE_Q);
+  const std::int64_t dts = lib::av_rescale_q(Packet->dts, timeBase, kMicrosecondTimeBase);
   const std::int64_t delta = dts - Input.NextPts;
   if (std::fabs(static_cast<double>(delta)) > S.DtsDeltaThreshold * 1e6 || dts + 1 < Input.Pts) {
     offset -= delta;
     if (S.Verbosity > 2 && E.Logging())
       E.Log(1, StringFormat("timestamp discontinuity %lld, new offset= %lld",
                             static_cast<long long>(delta), static_cast<long long>(offset)));
-    const std::int64_t shift = lib::av_rescale_q(delta, AV_TIME_BASE_Q, timeBase);
+    const std::int64_t shift = lib::av_rescale_q(delta, kMicrosecondTimeBase, timeBase);
     Packet->dts -= shift;
     if (Packet->pts != AV_NOPTS_VALUE) Packet->pts -= shift;
   }
