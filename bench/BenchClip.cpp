@@ -1,12 +1,9 @@
 // tovrena-bench-clip: writes a benchmark input of the given length and picture size through
 // the libraries (MPEG-4 video at 25 fps, MP2 stereo sound).
 #include <cstdio>
-#include <stdexcept>
 #include <string>
 
 #include "DemoClip.h"
-#include "MediaLibraries.h"
-#include "MyUtils.h"
 
 namespace {
 
@@ -31,17 +28,5 @@ int main(int argc, char** argv) {
                          "container FILE's extension names.\n");
     return 2;
   }
-  if (!LoadMediaLibraries(ExecutableFolder() + "LibAV", true)) {
-    std::fprintf(stderr, "tovrena-bench-clip: %s\n", MediaLibrariesError().c_str());
-    return 1;
-  }
-  int result = 0;
-  try {
-    MakeDemoClip(argv[1], seconds, width, height);
-  } catch (const std::runtime_error& error) {
-    std::fprintf(stderr, "tovrena-bench-clip: %s: %s\n", argv[1], error.what());
-    result = 1;
-  }
-  FreeMediaLibraries();
-  return result;
+  return WriteClipAsProgram("tovrena-bench-clip", argv[1], seconds, width, height);
 }

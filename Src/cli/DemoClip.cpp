@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "MediaLibraries.h"
 #include "MediaPointers.h"
+#include "MyUtils.h"
 
 namespace {
 
@@ -158,4 +160,21 @@ void MakeDemoClip(const std::string& path, int seconds, int width, int height) {
     }
     throw;
   }
+}
+
+int WriteClipAsProgram(const char* program, const std::string& path, int seconds, int width,
+                       int height) {
+  if (!LoadMediaLibraries(ExecutableFolder() + "LibAV", true)) {
+    std::fprintf(stderr, "%s: %s\n", program, MediaLibrariesError().c_str());
+    return 1;
+  }
+  int result = 0;
+  try {
+    MakeDemoClip(path, seconds, width, height);
+  } catch (const std::runtime_error& error) {
+    std::fprintf(stderr, "%s: %s: %s\n", program, path.c_str(), error.what());
+    result = 1;
+  }
+  FreeMediaLibraries();
+  return result;
 }

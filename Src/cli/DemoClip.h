@@ -9,3 +9,9 @@
 // name implies. The libraries must be bound. Throws std::runtime_error naming the step that
 // failed; a file that was begun is removed then.
 void MakeDemoClip(const std::string& path, int seconds, int width = 320, int height = 240);
+
+// The whole job of a clip-writing program: binds the libraries from the program's LibAV
+// folder, writes the clip and frees them; failures go to standard error after the program's
+// name. Returns the program's exit status.
+int WriteClipAsProgram(const char* program, const std::string& path, int seconds, int width = 320,
+                       int height = 240);

@@ -1,10 +1,7 @@
 // tovrena-demo-clip: writes a short clip to convert, for a first run on a fresh machine.
 #include <cstdio>
-#include <stdexcept>
 
 #include "DemoClip.h"
-#include "MediaLibraries.h"
-#include "MyUtils.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -12,17 +9,5 @@ int main(int argc, char** argv) {
                          "in the container FILE's extension names.\n");
     return 2;
   }
-  if (!LoadMediaLibraries(ExecutableFolder() + "LibAV", true)) {
-    std::fprintf(stderr, "tovrena-demo-clip: %s\n", MediaLibrariesError().c_str());
-    return 1;
-  }
-  int result = 0;
-  try {
-    MakeDemoClip(argv[1], 3);
-  } catch (const std::runtime_error& error) {
-    std::fprintf(stderr, "tovrena-demo-clip: %s: %s\n", argv[1], error.what());
-    result = 1;
-  }
-  FreeMediaLibraries();
-  return result;
+  return WriteClipAsProgram("tovrena-demo-clip", argv[1], 3);
 }
