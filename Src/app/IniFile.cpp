@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,14 +9,15 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
 const std::string kBlanks = " \t";
 const std::string kByteOrderMark = "\xEF\xBB\xBF";
+// Settings files are a few kB; anything this large is something else.
+constexpr off_t kLargestFile = 16 * 1024 * 1024;
 
 std::string TrimLeft(const std::string& text) {
   const std::size_t first = text.find_first_not_of(kBlanks);
@@ -111,61 +113,149 @@ bool ParseInteger(const std::string& text, int& value) {
 }
 
 // Writes text into a fresh file beside target and renames it over target, so the target
-// either keeps its old content or gets all of the new one.
-bool ReplaceFile(const std::string& target, const std::string& text) {
+// either keeps its old content or gets all of the new one. 0, or the errno of the refusal.
+int ReplaceFile(const std::string& target, const std::string& text) {
   std::filesystem::path destination = target;
   struct stat link {};
   if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
     std::error_code error;
     destination = std::filesystem::canonical(destination, error);
-    if (error) return false;
+    if (error) return error.value();
   }
-  if (destination.empty()) return false;
+  if (destination.empty()) return ENOENT;
 
   struct stat existing {};
   const bool exists = ::stat(destination.c_str(), &existing) == 0;
-  if (exists && ::access(destination.c_str(), W_OK) != 0) return false;
+  if (exists && ::access(destination.c_str(), W_OK) != 0) return errno;
 
   std::string temporary = destination.string() + ".XXXXXX";
   const int descriptor = ::mkstemp(temporary.data());
-  if (descriptor < 0) return false;
-  bool written = ::fchmod(descriptor, exists ? existing.st_mode & 07777 : 0644) == 0;
-  for (std::size_t done = 0; written && done < text.size();) {
+  if (descriptor < 0) return errno;
+  int failure = ::fchmod(descriptor, exists ? existing.st_mode & 07777 : 0644) == 0 ? 0 : errno;
+  for (std::size_t done = 0; failure == 0 && done < text.size();) {
     const ssize_t count = ::write(descriptor, text.data() + done, text.size() - done);
     if (count < 0 && errno == EINTR) continue;
-    written = count > 0;
-    if (written) done += static_cast<std::size_t>(count);
+    if (count <= 0) failure = count < 0 ? errno : EIO;
+    if (count > 0) done += static_cast<std::size_t>(count);
   }
-  written = ::fsync(descriptor) == 0 && written;
-  written = ::close(descriptor) == 0 && written;
-  if (written && ::rename(temporary.c_str(), destination.c_str()) == 0) return true;
+  if (::fsync(descriptor) != 0 && failure == 0) failure = errno;
+  if (::close(descriptor) != 0 && failure == 0) failure = errno;
+  if (failure == 0 && ::rename(temporary.c_str(), destination.c_str()) == 0) return 0;
+  if (failure == 0) failure = errno;
   ::unlink(temporary.c_str());
-  return false;
+  return failure;
 }
 
 }  // namespace
 
 TIniFile::TIniFile(std::string path) : path_(std::move(path)) {
-  std::ifstream stream(path_, std::ios::binary);
-  if (!stream) return;
-  std::ostringstream content;
-  content << stream.rdbuf();
-  std::string text = content.str();
+  ReadFile();
+  CheckLines();
+}
+
+void TIniFile::ReadFile() {
+  if (path_.empty()) {
+    missing_ = true;
+    return;
+  }
+  // Not blocking: a named pipe in the file's place must not wait for a writer.
+  const int descriptor = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (descriptor < 0) {
+    missing_ = errno == ENOENT || errno == ENOTDIR;
+    if (!missing_) {
+      unread_ = true;
+      readProblem_ = std::strerror(errno);
+    }
+    return;
+  }
+  std::string text;
+  struct stat info {};
+  if (::fstat(descriptor, &info) != 0) {
+    readProblem_ = std::strerror(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    readProblem_ = "not a regular file";
+  } else if (info.st_size > kLargestFile) {
+    readProblem_ = "not a settings file (larger than " + std::to_string(kLargestFile) + " bytes)";
+  } else {
+    char buffer[65536];
+    for (;;) {
+      const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
+      if (count < 0 && errno == EINTR) continue;
+      if (count < 0) readProblem_ = std::strerror(errno);
+      if (count <= 0) break;
+      text.append(buffer, static_cast<std::size_t>(count));
+      if (text.size() > static_cast<std::size_t>(kLargestFile)) {
+        readProblem_ = "not a settings file (larger than " + std::to_string(kLargestFile) +
+                       " bytes)";
+        break;
+      }
+    }
+  }
+  ::close(descriptor);
+  if (!readProblem_.empty()) {
+    unread_ = true;
+    return;
+  }
   if (text.starts_with(kByteOrderMark)) {
     byteOrderMark_ = true;
     text.erase(0, kByteOrderMark.size());
   }
-  const std::size_t firstBreak = text.find('\n');
-  if (firstBreak != std::string::npos && firstBreak > 0 && text[firstBreak - 1] == '\r') {
-    lineBreak_ = "\r\n";
+  SplitLines(text);
+}
+
+void TIniFile::SplitLines(const std::string& text) {
+  // A file without any LF but with CRs comes from a system that ends lines with CR alone.
+  const bool carriageReturnsOnly =
+      text.find('\n') == std::string::npos && text.find('\r') != std::string::npos;
+  const char separator = carriageReturnsOnly ? '\r' : '\n';
+  if (carriageReturnsOnly) {
+    lineBreak_ = "\r";
+  } else {
+    const std::size_t firstBreak = text.find('\n');
+    if (firstBreak != std::string::npos && firstBreak > 0 && text[firstBreak - 1] == '\r') {
+      lineBreak_ = "\r\n";
+    }
   }
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(separator, start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
     // Every carriage return at a line's end goes, not only that of a "\r\n": no value ends
     // in one (writes refuse them), and a line kept with one would read differently once
     // saved with the file's own line break.
     while (!line.empty() && line.back() == '\r') line.pop_back();
     lines_.push_back(std::move(line));
+    start = end + 1;
+  }
+}
+
+void TIniFile::CheckLines() {
+  bool inSection = false;
+  std::string name;
+  std::string rawValue;
+  for (std::size_t i = 0; i < lines_.size() && readProblem_.empty(); ++i) {
+    const std::string& line = lines_[i];
+    const std::string text = Trim(line);
+    std::string what;
+    if (std::any_of(line.begin(), line.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < ' ' && c != '\t'; })) {
+      what = "a control character, which no text line holds";
+    } else if (text.empty() || text.front() == ';' || text.front() == '#') {
+      continue;
+    } else if (text.front() == '[') {
+      if (text.back() != ']') what = "a section line without its closing \"]\"";
+      inSection = true;
+    } else if (!ParseKeyLine(line, name, rawValue)) {
+      what = "neither a [section] nor a key=value line";
+    } else if (name.empty()) {
+      what = "a value without a key name";
+    } else if (!inSection) {
+      what = "a key before the first [section]";
+    }
+    if (!what.empty()) {
+      readProblem_ = "not a settings file (line " + std::to_string(i + 1) + ": " + what + ")";
+    }
   }
 }
 
@@ -306,10 +396,16 @@ std::string TIniFile::Text() const {
 
 void TIniFile::Save() {
   if (!modified_) return;
+  if (unread_) {
+    throw EIniFileError("Unable to write to " + path_ + ": it could not be read (" +
+                        readProblem_ + ")");
+  }
   SaveAs(path_);
   modified_ = false;
 }
 
 void TIniFile::SaveAs(const std::string& path) const {
-  if (!ReplaceFile(path, Text())) throw EIniFileError("Unable to write to " + path);
+  if (const int failure = ReplaceFile(path, Text()); failure != 0) {
+    throw EIniFileError("Unable to write to " + path + ": " + std::strerror(failure));
+  }
 }

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 
@@ -142,7 +143,7 @@ TEST(IniFileTest, WriteIntoMissingFolderIsRefusedWithThePath) {
     file.Save();
     FAIL() << "no error";
   } catch (const EIniFileError& error) {
-    EXPECT_STREQ(error.what(), ("Unable to write to " + path).c_str());
+    EXPECT_STREQ(error.what(), ("Unable to write to " + path + ": No such file or directory").c_str());
   }
   EXPECT_FALSE(std::filesystem::exists(folder.File("no folder")));
 }
@@ -160,7 +161,7 @@ TEST(IniFileTest, RefusedWriteInReadOnlyFolderLeavesFileAsItWas) {
     try {
       file.Save();
     } catch (const EIniFileError& error) {
-      return std::string(error.what()) == "Unable to write to " + path ? 0 : 2;
+      return std::string(error.what()) == "Unable to write to " + path + ": Permission denied" ? 0 : 2;
     }
     return 1;
   });
@@ -204,6 +205,107 @@ TEST(IniFileTest, SaveKeepsFileModeAndWritesThroughLinks) {
   struct stat info {};
   ::stat(target.c_str(), &info);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+// What a file that reaches the reader by accident or by hand reads as: understood (no
+// problem) or reported with its line number; never a crash.
+TEST(IniFileTest, OddFilesAreUnderstoodOrReportedWithTheirLine) {
+  TTempFolder folder;
+  const auto read = [&](const std::string& text) {
+    const std::string path = folder.File("odd.ini");
+    WriteTextFile(path, text);
+    return TIniFile(path);
+  };
+  const std::string longValue(1 << 20, 'v');
+  const TIniFile longLine = read("[S]\nk=" + longValue + "\n");
+  EXPECT_EQ(longLine.ReadProblem(), "");
+  EXPECT_EQ(longLine.ReadString("S", "k", ""), longValue);
+
+  const TIniFile bracket = read("[Mid]dle]\nk=1\n");
+  EXPECT_EQ(bracket.ReadProblem(), "");
+  EXPECT_EQ(bracket.ReadString("Mid]dle", "k", ""), "1");
+
+  // Byte order mark with CR LF, and the CR alone of old Macintosh files.
+  for (const std::string& text : {std::string("\xEF\xBB\xBF[S]\r\nk=1\r\nempty=\r\n"),
+                                  std::string("[S]\rk=1\rempty=\r")}) {
+    const TIniFile file = read(text);
+    EXPECT_EQ(file.ReadProblem(), "");
+    EXPECT_EQ(file.ReadSections(), Strings{"S"});
+    EXPECT_EQ(file.ReadString("S", "k", ""), "1");
+    EXPECT_EQ(file.ReadString("S", "empty", "default"), "");  // a key without a value
+  }
+
+  // Duplicates: the first section of a name and the first line of a key win.
+  const TIniFile twice = read("[S]\nk=first\nk=second\n[T]\n[s]\nk=third\nonly=later\n");
+  EXPECT_EQ(twice.ReadProblem(), "");
+  EXPECT_EQ(twice.ReadSections(), (Strings{"S", "T"}));
+  EXPECT_EQ(twice.ReadString("S", "k", ""), "first");
+  EXPECT_EQ(twice.ReadString("S", "only", "missing"), "missing");
+
+  const std::pair<std::string, std::string> damaged[] = {
+      {"[S]\n=\n", "line 2: a value without a key name"},
+      {"[S]\nk=1\nVideoBitrate 800\n", "line 3: neither a [section] nor a key=value line"},
+      {"k=1\n[S]\n", "line 1: a key before the first [section]"},
+      {"[S\nk=1\n", "line 1: a section line without its closing \"]\""},
+      {"[S]\r\nk=1\x01\r\n", "line 2: a control character, which no text line holds"},
+  };
+  for (const auto& [text, where] : damaged) {
+    EXPECT_EQ(read(text).ReadProblem(), "not a settings file (" + where + ")") << text;
+  }
+
+  // Bytes of no text format: reported, and every listed name still reads.
+  std::string noise;
+  std::uint32_t state = 20;
+  for (int i = 0; i < 4096; ++i) {
+    state = state * 1664525u + 1013904223u;
+    noise += static_cast<char>(state >> 24);
+  }
+  const TIniFile random = read(noise);
+  EXPECT_TRUE(random.ReadProblem().starts_with("not a settings file (line ")) << random.ReadProblem();
+  for (const std::string& section : random.ReadSections()) {
+    for (const std::string& key : random.ReadSection(section)) random.ReadString(section, key, "");
+  }
+}
+
+TEST(IniFileTest, FilesThatCannotBeReadSayWhyAndAreNeverReplaced) {
+  TTempFolder folder;
+  const std::string loop = folder.File("loop.ini");
+  std::filesystem::create_symlink(loop, loop);
+  const TIniFile looped(loop);
+  EXPECT_FALSE(looped.Missing());
+  EXPECT_EQ(looped.ReadProblem(), "Too many levels of symbolic links");
+
+  // A named pipe would hold a blocking read for ever.
+  const std::string pipe = folder.File("pipe.ini");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(TIniFile(pipe).ReadProblem(), "not a regular file");
+  EXPECT_EQ(TIniFile(folder.Path().string()).ReadProblem(), "not a regular file");
+
+  const TIniFile missing(folder.File("none.ini"));
+  EXPECT_TRUE(missing.Missing());
+  EXPECT_EQ(missing.ReadProblem(), "");
+
+  const std::string locked = folder.File("locked.ini");
+  WriteTextFile(locked, "[P]\nk=old\n");
+  ::chmod(locked.c_str(), 0200);  // writable, not readable
+  ::chmod(folder.Path().c_str(), 0777);
+  const int outcome = RunUnprivileged([&] {
+    TIniFile file(locked);
+    if (file.ReadProblem() != "Permission denied") return 2;
+    file.WriteString("P", "other", "new");
+    try {
+      file.Save();
+    } catch (const EIniFileError& error) {
+      return std::string(error.what()) == "Unable to write to " + locked +
+                                              ": it could not be read (Permission denied)"
+                 ? 0
+                 : 3;
+    }
+    return 1;
+  });
+  ::chmod(folder.Path().c_str(), 0700);
+  EXPECT_EQ(outcome, 0);
+  EXPECT_EQ(ReadTextFile(locked), "[P]\nk=old\n");
 }
 
 }  // namespace

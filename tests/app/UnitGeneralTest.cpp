@@ -162,7 +162,7 @@ TEST(UnitGeneralTest, RefusedProfileWriteNamesTheFileAndCreatesNothing) {
     SaveProfile("WMV", "P", TProfileSettings());
     FAIL() << "no error";
   } catch (const EIniFileError& error) {
-    EXPECT_EQ(std::string(error.what()), "Unable to write to " + GroupFilePath("WMV"));
+    EXPECT_EQ(std::string(error.what()), "Unable to write to " + GroupFilePath("WMV") + ": No such file or directory");
   }
   EXPECT_FALSE(std::filesystem::exists(home.Folder().Path() / "Tovrena"));
 }
