@@ -201,6 +201,13 @@ int TCustomVornConverter::AddInputFile(const std::string& FileName, TInputOption
   }
 }
 
+bool TCustomVornConverter::KnowsOption(const std::string& Name) const {
+  // A task of its own answers: its option tables are those every task gets.
+  TFFmpeg scratch;
+  scratch.Reset();
+  return scratch.KnowsOption(Name);
+}
+
 bool TCustomVornConverter::SetOutputFile(int Index, const std::string& FileName,
                                          TOutputOptions* Options) {
   FreeRetired();

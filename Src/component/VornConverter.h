@@ -83,6 +83,12 @@ class TCustomVornConverter {
   // their end from a helper thread.
   void StopAll();
 
+  // Whether an option line of this name would be placed: a name of the engine's option
+  // vocabulary or of the libraries' codec, muxer or scaler option tables. The libraries
+  // must be loaded. Front ends ask before handing option text on, since a task skips a
+  // name no one knows without a word.
+  bool KnowsOption(const std::string& Name) const;
+
   static void InitInputOptions(TInputOptions& Options) { Options = TInputOptions{}; }
   static void InitOutputOptions(TOutputOptions& Options) { Options = TOutputOptions{}; }
 

@@ -10,6 +10,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "Bitmap.h"
@@ -119,11 +121,22 @@ class TCustomFFmpeg {
   // means that the value is not given.
 
   // One named option with its text value (names are case-sensitive, without a dash).
-  // Names the vocabulary does not know go to SetCodecOption; its answer is ignored.
+  // Names the vocabulary does not know go to SetLibraryOption.
   void SetOption(const std::string& Name, const std::string& Value);
+  // Whether SetOption can place the name: the vocabulary's own, or one that the libraries'
+  // codec, muxer or scaler option tables know (as SetCodecOption looks names up).
+  bool KnowsOption(const std::string& Name) const;
+  bool KnowsCodecOption(const std::string& Name) const;
   // A generic option of the libraries' option tables (codec, muxer, scaler); false when
   // no table takes it.
   bool SetCodecOption(const std::string& Name, const std::string& Value);
+  // The same; on false, Refusal holds the library's error when a table that knows the name
+  // refused the value (0 when none knows it, or the name or the value is blank).
+  bool SetCodecOption(const std::string& Name, const std::string& Value, int& Refusal);
+  // SetCodecOption for an option line: a name no table knows is skipped, but a value that
+  // a table knowing the name refuses, or leaves blank, raises FFMpegException with the
+  // library's reason.
+  void SetLibraryOption(const std::string& Name, const std::string& Value);
   bool SetCodecOptionInt(const std::string& Name, int Value);
   // "b", "vb", "ab": a bit rate in bits/s, with a warning when it looks like kbit/s.
   bool SetBitrateOption(const std::string& Name, const std::string& Value);
@@ -314,6 +327,10 @@ class TCustomFFmpeg {
   std::string FExceptionMessage;
 
  private:
+  using TOptionHandler = void (*)(TCustomFFmpeg&, const std::string& Name,
+                                  const std::string& Value);
+  // The option vocabulary: each name with what it does (none: it does nothing).
+  static const std::unordered_map<std::string_view, TOptionHandler>& OptionHandlers();
   void RunJob();
   void RecordException(const std::string& Message);
   void CloseOpenedCodecs();

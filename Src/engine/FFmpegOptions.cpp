@@ -5,8 +5,10 @@
 #include "FFmpeg.h"
 #include "ValueConversion.h"
 
-void TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value) {
-  using THandler = void (*)(TCustomFFmpeg&, const std::string& Name, const std::string& Value);
+// The vocabulary: a member's static table, so that its handlers reach the settings.
+const std::unordered_map<std::string_view, TCustomFFmpeg::TOptionHandler>&
+TCustomFFmpeg::OptionHandlers() {
+  using THandler = TOptionHandler;
   // No handler: the option is accepted and does nothing. Options that switch a setting on
   // ignore their value.
   static const std::unordered_map<std::string_view, THandler> handlers = {
@@ -139,11 +141,19 @@ void TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value)
       {"vbsf", [](TCustomFFmpeg& E, auto& N, auto& V) { E.AddBitstreamFilter(N, V); }},
       {"sbsf", [](TCustomFFmpeg& E, auto& N, auto& V) { E.AddBitstreamFilter(N, V); }},
   };
+  return handlers;
+}
 
+bool TCustomFFmpeg::KnowsOption(const std::string& Name) const {
+  return OptionHandlers().contains(Name) || KnowsCodecOption(Name);
+}
+
+void TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value) {
   if (Name == "threads") throw FFMpegException("TODO: option - " + Name);
+  const auto& handlers = OptionHandlers();
   const auto handler = handlers.find(Name);
   if (handler == handlers.end()) {
-    SetCodecOption(Name, Value);
+    SetLibraryOption(Name, Value);
   } else if (handler->second) {
     handler->second(*this, Name, Value);
   } else if (Logging()) {

@@ -46,6 +46,28 @@ TEST_F(OptionParserTest, UnknownNameIsDroppedSilentlyAndThreadsFails) {
   EXPECT_EQ(engine->Settings().ThreadCount, 1);
 }
 
+TEST_F(OptionParserTest, ALibraryOptionsRefusedOrMissingValueFailsWithTheLibrarysReason) {
+  EXPECT_RAISES(engine->SetOption("g", "abc"), FFMpegException,
+                "Invalid value 'abc' for option g: Invalid argument");
+  EXPECT_RAISES(engine->SetOption("packetsize", "-7"), FFMpegException,
+                "Invalid value '-7' for option packetsize: Numerical result out of range");
+  EXPECT_RAISES(engine->SetOption("g", ""), FFMpegException, "Option g needs a value");
+  EXPECT_THAT(engine->FGenericOptionNames, IsEmpty());
+  // Set-up of presets and records still only asks.
+  EXPECT_FALSE(engine->SetCodecOption("g", "abc"));
+}
+
+TEST_F(OptionParserTest, KnownNamesAreTheVocabularysAndTheLibrariesTables) {
+  for (const char* name : {"vcodec", "vn", "threads", "g", "gop", "packetsize", "sws_flags",
+                           "ab", "vb", "maxrate"}) {
+    EXPECT_TRUE(engine->KnowsOption(name)) << name;
+  }
+  for (const std::string& name : {std::string("foo"), std::string("Vcodec"), std::string(),
+                                  std::string(" "), std::string(100000, 'g')}) {
+    EXPECT_FALSE(engine->KnowsOption(name)) << name.substr(0, 20);
+  }
+}
+
 TEST_F(OptionParserTest, DoNothingOptionsOnlyLog) {
   for (const char* name :
        {"L", "h", "version", "formats", "i", "y", "benchmark", "apre", "vpre", "spre"})
