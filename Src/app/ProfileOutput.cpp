@@ -1,9 +1,12 @@
 #include "ProfileOutput.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
+#include "ProfileLimits.h"
 #include "ValueConversion.h"
 
 namespace {
@@ -56,10 +59,23 @@ int VideoBitsPerSecond(const std::string& text) {
   return static_cast<int>(bits);
 }
 
+// The encoder a display name stands for; empty for "Auto" (or no name), which leaves the
+// codec to the output format. Any other name the catalogue cannot resolve fails the file:
+// converting with a codec other than the one asked for would go unnoticed.
 std::string CodecName(const TIniFile& catalogue, const char* section,
-                      const std::string& displayName) {
-  const std::string codec = catalogue.ReadString(section, displayName, kAutoCodec);
-  return codec == kAutoCodec ? std::string() : codec;
+                      const std::string& displayName, const std::string& profileName) {
+  if (displayName.empty() || displayName == kAutoCodec) return {};
+  std::string reason = catalogue.Missing() ? std::strerror(ENOENT) : catalogue.ReadProblem();
+  if (reason.empty()) {
+    const std::string codec = catalogue.ReadString(section, displayName, "\n");
+    if (codec == kAutoCodec) return {};
+    if (!codec.empty() && codec != "\n") return codec;
+    reason = std::string(codec.empty() ? "no encoder named for it in [" : "no entry in [") +
+             section + "]";
+  }
+  throw ECodecCatalogueError("codec '" + displayName + "' of profile '" + profileName +
+                      "' is not in the codec catalogue (" + catalogue.FileName() + ": " + reason +
+                      ")");
 }
 
 std::string FrameRateText(const std::string& option) {
@@ -75,12 +91,14 @@ std::string OutputExtension(const TProfileSettings& profile) {
 }
 
 void FillOutputOptions(const TProfileSettings& profile, const TIniFile& codecCatalogue,
-                       TOutputOptions& options) {
+                       TOutputOptions& options, const std::string& profileName) {
   options.Timestamp = 0;  // the moment the task is set up
   options.FileExt = OutputExtension(profile);
-  const std::string videoCodec = CodecName(codecCatalogue, kVideoCodecSection, profile.VideoCodec);
+  const std::string videoCodec =
+      CodecName(codecCatalogue, kVideoCodecSection, profile.VideoCodec, profileName);
   if (!videoCodec.empty()) options.VideoCodec = videoCodec;
-  const std::string audioCodec = CodecName(codecCatalogue, kAudioCodecSection, profile.AudioCodec);
+  const std::string audioCodec =
+      CodecName(codecCatalogue, kAudioCodecSection, profile.AudioCodec, profileName);
   if (!audioCodec.empty()) options.AudioCodec = audioCodec;
   if (profile.VideoDisabled) options.DisableVideo = true;
   if (profile.AudioDisabled) options.DisableAudio = true;
@@ -94,6 +112,10 @@ void FillOutputOptions(const TProfileSettings& profile, const TIniFile& codecCat
   options.AudioChannels = ProfileInteger("AudioChannels", profile.AudioChannels);
   options.AudioSampleRate = ProfileInteger("AudioSampleRate", profile.AudioSampleRate);
   options.AudioBitrate = AudioBitsPerSecond(profile.AudioBitRate);
+  // Hand-edited files reach here without the dialog's check.
+  if (const std::string problem = ProfileValueProblem(profile); !problem.empty()) {
+    throw EConvertError("Profile value " + problem);
+  }
 
   options.TargetType = ttNone;
   if (profile.OOTargetType == "ttVCD") options.TargetType = ttVCD;

@@ -5,6 +5,13 @@
 #include "IniFile.h"
 #include "UnitGeneral.h"
 #include "OptionRecords.h"
+#include "ValueConversion.h"
+
+// A codec of the profile that the codec catalogue cannot resolve: a failure of each file
+// converted with the profile rather than of the profile's values.
+class ECodecCatalogueError : public EConvertError {
+  using EConvertError::EConvertError;
+};
 
 // "." and the profile's "TargetType" in lower case: the extension of its output files.
 std::string OutputExtension(const TProfileSettings& profile);
@@ -12,7 +19,9 @@ std::string OutputExtension(const TProfileSettings& profile);
 // Fills the fields of options (reset by the caller) that a profile sets: time stamp, file
 // extension, codecs from the catalogue, disabled streams, frame size and rate, bitrates in
 // bits per second, audio channels and rate, target preset and norm. A numeric profile
-// value that is not a number, or a bitrate out of range, raises EConvertError naming the
-// profile key.
+// value that is not a number or outside what the encoders take raises EConvertError
+// naming the profile key; so does a codec other than "Auto" that the catalogue cannot
+// resolve (missing, unreadable or damaged catalogue, or no such entry), naming the codec,
+// profileName, the catalogue and the reason.
 void FillOutputOptions(const TProfileSettings& profile, const TIniFile& codecCatalogue,
-                       TOutputOptions& options);
+                       TOutputOptions& options, const std::string& profileName);

@@ -221,14 +221,18 @@ void TForm1::ConnectHandlers() {
   connect(BtnChangeOutputFolder, &QPushButton::clicked, this, &TForm1::BtnChangeOutputFolderClick);
   connect(groupButtons_, &QButtonGroup::idClicked, this, [this] { RgpProfilesClick(); });
   // Only a choice of the user loads a profile; selections made in code do not.
-  connect(CboProfiles, &QComboBox::activated, this, [this] { CboProfilesChange(); });
+  connect(CboProfiles, &QComboBox::activated, this, [this] {
+    if (CboProfiles->currentText() == kCustomProfile) profileReadError_.clear();
+    CboProfilesChange();
+  });
   connect(BtnHelp, &QPushButton::clicked, this, &TForm1::BtnHelpClick);
   connect(BtnStart, &QPushButton::clicked, this, &TForm1::BtnStartClick);
   connect(BtnSettings, &QPushButton::clicked, this, [this] {
     TFrmOptions dialog({GroupName(), CboProfiles, &CurrentProfile, [this] { CboProfilesChange(); },
                         ShowApplicationError},
                        this);
-    dialog.exec();
+    // Values the user set with "OK" are a choice, whatever the group file held.
+    if (dialog.exec() == QDialog::Accepted) profileReadError_.clear();
   });
   connect(BtnAbout, &QPushButton::clicked, this, [this] { TFrmAbout(this).exec(); });
 }
@@ -273,8 +277,16 @@ std::string TForm1::GroupName() const {
 }
 
 void TForm1::RgpProfilesClick() {
-  std::vector<std::string> profiles = ListProfiles(GroupName());
-  profiles.pop_back();  // "[Custom]" comes after the selection is made
+  profileReadError_.clear();
+  std::vector<std::string> profiles;
+  try {
+    profiles = ListProfiles(GroupName());
+    profiles.pop_back();  // "[Custom]" comes after the selection is made
+  } catch (const EIniFileError& error) {
+    // Listed like a group without profiles, but nothing converts until the user picks.
+    profileReadError_ = error.what();
+    ShowError("Error", QString::fromStdString(profileReadError_));
+  }
   CboProfiles->clear();
   for (const std::string& name : profiles) CboProfiles->addItem(QString::fromStdString(name));
   CboProfiles->setCurrentIndex(profiles.empty() ? -1 : 0);
@@ -286,7 +298,18 @@ void TForm1::RgpProfilesClick() {
 void TForm1::CboProfilesChange() {
   // Without a selection (a group without profiles) the group's defaults apply, as for
   // "[Custom]".
-  CurrentProfile = LoadProfile(GroupName(), CboProfiles->currentText().toStdString());
+  const std::string name = CboProfiles->currentText().toStdString();
+  try {
+    CurrentProfile = LoadProfile(GroupName(), name);
+    // "[Custom]" reads nothing, so only the user's own pick of it counts (see activated).
+    if (name != kCustomProfile) profileReadError_.clear();
+  } catch (const EIniFileError& error) {
+    CurrentProfile = LoadProfile(GroupName(), kCustomProfile);
+    if (profileReadError_ != error.what()) {
+      profileReadError_ = error.what();
+      ShowError("Error", QString::fromStdString(profileReadError_));
+    }
+  }
 }
 
 void TForm1::BtnAddClick() {

@@ -144,6 +144,9 @@ class TForm1 : public QWidget {
   // Set when the window closes: the component's events are then dropped at once.
   std::atomic<bool> detached_{false};
   int RunPosition = 0;
+  // Why the chosen group's profile file could not be read; while it stands, no file is
+  // converted with the defaults that stand in for the profile.
+  std::string profileReadError_;
   // The row of each task of the run, by task index.
   std::vector<int> taskRows_;
   // Tasks of the run whose end has arrived; the next one is the one converting.

@@ -33,7 +33,8 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
 
   const int task = VornC.AddInputFile(file, &input);
   if (task < 0) {
-    ShowError("Error", "Convertion of file \"" + path + "\" is not supported.");
+    ShowError("Error", "Convertion of file \"" + path + "\" is not supported. " +
+                           QString::fromStdString(VornC.LastErrorMessage));
     return -1;
   }
 
@@ -44,8 +45,10 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
     VornC.RemoveTask(task);
     return -1;
   };
+  if (!profileReadError_.empty()) return refuse(profileReadError_);
   try {
-    FillOutputOptions(CurrentProfile, TIniFile(CodecCatalogueFilePath()), output);
+    FillOutputOptions(CurrentProfile, TIniFile(CodecCatalogueFilePath()), output,
+                      CboProfiles->currentText().toStdString());
   } catch (const EConvertError& error) {
     return refuse(error.what());
   }

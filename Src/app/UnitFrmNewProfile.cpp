@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "DialogButtons.h"
+#include "ProfileLimits.h"
 #include "UnitFrmSettings.h"
 
 namespace {
@@ -58,9 +59,14 @@ void TFrmNewProfile::BtnOKClick() {
     ShowError("Choose an output group before saving a profile");
     return;
   }
+  const TProfileSettings profile = options_.ShownProfile();
+  if (const std::string problem = ProfileValueProblem(profile); !problem.empty()) {
+    ShowError(QString::fromStdString(problem));
+    return;
+  }
   // The section is named as typed, blanks included.
   try {
-    SaveProfile(link.GroupName, name.toStdString(), options_.ShownProfile());
+    SaveProfile(link.GroupName, name.toStdString(), profile);
   } catch (const EIniFileError& error) {
     link.ShowError(error);
     return;

@@ -10,9 +10,11 @@
 #include <QSpinBox>
 #include <QStringList>
 #include <QVBoxLayout>
+#include <stdexcept>
 #include <utility>
 
 #include "DialogButtons.h"
+#include "ProfileLimits.h"
 #include "UnitFrmNewProfile.h"
 
 namespace {
@@ -271,7 +273,11 @@ void TFrmOptions::CboProfilesChange() {
     BtnDelete->setEnabled(false);
     return;
   }
-  ShowProfile(LoadProfile(link_.GroupName, CboProfiles->currentText().toStdString()));
+  try {
+    ShowProfile(LoadProfile(link_.GroupName, CboProfiles->currentText().toStdString()));
+  } catch (const EIniFileError& error) {
+    link_.ShowError(error);
+  }
 }
 
 void TFrmOptions::CboVideoSizeChange() {
@@ -383,13 +389,22 @@ void TFrmOptions::ProfileSaved(const QString& name) {
     }
     list->setCurrentIndex(index);
   }
-  shown_ = LoadProfile(link_.GroupName, CboProfiles->currentText().toStdString());
+  try {
+    shown_ = LoadProfile(link_.GroupName, CboProfiles->currentText().toStdString());
+  } catch (const EIniFileError& error) {
+    link_.ShowError(error);
+  }
   BtnSave->setEnabled(false);
   BtnDelete->setEnabled(true);
 }
 
 void TFrmOptions::BtnOKClick() {
+  const TProfileSettings profile = ShownProfile();
+  if (const std::string problem = ProfileValueProblem(profile); !problem.empty()) {
+    link_.ShowError(std::invalid_argument(problem));
+    return;
+  }
   link_.Profiles->setCurrentIndex(CboProfiles->currentIndex());
-  *link_.CurrentProfile = ShownProfile();
+  *link_.CurrentProfile = profile;
   accept();
 }

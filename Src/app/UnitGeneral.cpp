@@ -70,8 +70,16 @@ void WriteAppOptions(const TAppOptions& options) {
   file.Save();
 }
 
+const TIniFile& CheckReadable(const TIniFile& file) {
+  if (!file.ReadProblem().empty()) {
+    throw EIniFileError("Cannot read " + file.FileName() + ": " + file.ReadProblem());
+  }
+  return file;
+}
+
 std::vector<std::string> ListProfiles(const std::string& groupName) {
-  std::vector<std::string> profiles = TIniFile(GroupFilePath(groupName)).ReadSections();
+  std::vector<std::string> profiles =
+      CheckReadable(TIniFile(GroupFilePath(groupName))).ReadSections();
   profiles.emplace_back(kCustomProfile);
   return profiles;
 }
@@ -105,7 +113,8 @@ TProfileSettings ReadProfile(const TIniFile& groupFile, const std::string& profi
 }
 
 TProfileSettings LoadProfile(const std::string& groupName, const std::string& profileName) {
-  return ReadProfile(TIniFile(GroupFilePath(groupName)), profileName, groupName);
+  if (profileName == kCustomProfile) return ReadProfile(TIniFile(std::string()), profileName, groupName);
+  return ReadProfile(CheckReadable(TIniFile(GroupFilePath(groupName))), profileName, groupName);
 }
 
 void SaveProfile(const std::string& groupName, const std::string& profileName,

@@ -67,10 +67,16 @@ struct TProfileSettings {
   std::string OONormType;
 };
 
-// The section names of the group file in file order, then "[Custom]".
+// Throws EIniFileError "Cannot read <path>: <reason>" when the file exists but could not be
+// read or is not a settings file (TIniFile::ReadProblem); returns it otherwise.
+const TIniFile& CheckReadable(const TIniFile& file);
+
+// The section names of the group file in file order, then "[Custom]". A missing group file
+// gives "[Custom]" alone; one that cannot be read throws (CheckReadable).
 std::vector<std::string> ListProfiles(const std::string& groupName);
 // The fifteen values of one section with their defaults ("TargetType" defaults to the
-// group's name); "[Custom]" or any missing section gives the defaults.
+// group's name); "[Custom]" or any missing section gives the defaults. A group file that
+// cannot be read throws (CheckReadable), except for "[Custom]", which never reads it.
 TProfileSettings LoadProfile(const std::string& groupName, const std::string& profileName);
 // The same, from a group file already read.
 TProfileSettings ReadProfile(const TIniFile& groupFile, const std::string& profileName,

@@ -130,7 +130,19 @@ TCliArguments ParseArguments(int argc, const char* const* argv) {
     if (name == "--jobs") arguments.Jobs = CountValue(name, value, kMostJobs);
     if (name == "--threads") arguments.Threads = CountValue(name, value, kMostThreads);
     if (name == "--set") arguments.ProfileOverrides.push_back(ProfileOverride(value));
-    if (name == "--option") arguments.EngineOptions.push_back(EngineOption(value));
+    if (name == "--option") {
+      const std::string option = EngineOption(value);
+      // The engine leaves its codec threads to --threads and refuses the option itself.
+      if (option.substr(0, option.find('=')) == "threads") {
+        const std::size_t equals = option.find('=');
+        arguments.Threads = CountValue("--option threads", equals == std::string::npos
+                                                               ? std::string()
+                                                               : option.substr(equals + 1),
+                                       kMostThreads);
+      } else {
+        arguments.EngineOptions.push_back(option);
+      }
+    }
   }
 
   if (!command) throw EUsageError("no command given");
@@ -184,6 +196,10 @@ Options of convert:
                          add an engine option line, for example t=10 to stop after
                          ten seconds; may be repeated. The profile's values are applied
                          after these lines, so use --set for what a profile key sets.
+                         A NAME that neither the engine nor the media libraries know
+                         is refused before any file is touched; a value the libraries
+                         refuse fails each file with their reason. threads=N is the
+                         same as --threads N.
 
 Other options:
   -v, --verbose          show the libraries' and the engine's log
@@ -205,8 +221,8 @@ files the window uses; install them with scripts/install-settings.sh.
 Exit status:
   0    every file was converted
   1    some file failed or was stopped, or the media libraries could not be loaded
-  2    bad usage: unknown command, option, group or profile, no files, or an
-       unreadable value
+  2    bad usage: unknown command, option (also of --option), group or profile,
+       no files, or an unreadable or out-of-range value
   130  stopped by Ctrl+C (143 by SIGTERM)
 )";
 }

@@ -141,6 +141,7 @@ TChosenProfile ChooseProfile(const std::string& group, const std::optional<std::
   } else {
     // Written into the text held in memory only; the group file is never saved here.
     TIniFile groupFile(GroupFilePath(chosen.Group));
+    CheckReadable(groupFile);
     for (const auto& [key, value] : overrides) groupFile.WriteString(chosen.Name, key, value);
     chosen.Settings = ReadProfile(groupFile, chosen.Name, chosen.Group);
   }

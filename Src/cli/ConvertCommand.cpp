@@ -28,6 +28,8 @@ struct TRunSetup {
   std::string OutputFolder;
   // The output record every file starts from (its names are set per file).
   TOutputOptions Record;
+  // Why no file can be converted with the profile (its codec is not in the catalogue).
+  std::string ProfileFailure;
   TTakenOutputs Taken;
 };
 
@@ -43,7 +45,9 @@ TOutputOptions ProfileRecord(const TChosenProfile& profile, const std::string& e
   TOutputOptions output;
   TVornConverter::InitOutputOptions(output);
   try {
-    FillOutputOptions(profile.Settings, TIniFile(CodecCatalogueFilePath()), output);
+    FillOutputOptions(profile.Settings, TIniFile(CodecCatalogueFilePath()), output, profile.Name);
+  } catch (const ECodecCatalogueError&) {
+    throw;
   } catch (const EConvertError& error) {
     throw EUsageError("profile '" + profile.Name + "' of " + profile.Group + ": " + error.what());
   }
@@ -55,6 +59,10 @@ TOutputOptions ProfileRecord(const TChosenProfile& profile, const std::string& e
 // the profile, the first free output name, the task's output.
 void PrepareFile(TVornConverter& converter, TRunSetup& setup, TRunMonitor& monitor, int file,
                  const std::string& path) {
+  if (!setup.ProfileFailure.empty()) {
+    monitor.Reject(file, "cannot convert: " + setup.ProfileFailure);
+    return;
+  }
   TInputOptions input;
   TVornConverter::InitInputOptions(input);
   input.FileName = path;
@@ -76,6 +84,24 @@ void PrepareFile(TVornConverter& converter, TRunSetup& setup, TRunMonitor& monit
   }
   setup.Taken.insert(outputPath);
   monitor.SetTask(file, task, outputPath);
+}
+
+// The name as a message shows it: a long one cut short.
+std::string ShownName(const std::string& name) {
+  constexpr std::size_t kLongest = 60;
+  return name.size() <= kLongest ? name : name.substr(0, kLongest) + "...";
+}
+
+// Every option line's name must be one the engine places: it would skip any other without
+// a word.
+void CheckEngineOptions(const TVornConverter& converter, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    const std::string name = line.substr(0, line.find('='));
+    if (!converter.KnowsOption(name)) {
+      throw EUsageError("--option: unknown option '" + ShownName(name) +
+                        "' (neither the engine nor the media libraries know it)");
+    }
+  }
 }
 
 // Outputs that were created at set-up but never received anything hold no media: they go.
@@ -135,7 +161,12 @@ class TEventConnection {
 int RunConvert(const TCliArguments& arguments, TVornConverter& converter) {
   TRunSetup setup;
   setup.Profile = ChooseProfile(arguments.Group, arguments.Profile, arguments.ProfileOverrides);
-  setup.Record = ProfileRecord(setup.Profile, JoinedLines(arguments.EngineOptions));
+  CheckEngineOptions(converter, arguments.EngineOptions);
+  try {
+    setup.Record = ProfileRecord(setup.Profile, JoinedLines(arguments.EngineOptions));
+  } catch (const ECodecCatalogueError& error) {
+    setup.ProfileFailure = error.what();
+  }
   setup.OutputFolder = ChooseOutputFolder(arguments.OutputFolder);
   // A folder that cannot be made shows up as each file's output failure.
   std::error_code ignored;

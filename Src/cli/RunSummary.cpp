@@ -55,5 +55,11 @@ std::string SummaryTable(const std::vector<TFileRecord>& files) {
     if (counts[state] > 0) tally += (tally.empty() ? "" : ", ") + std::to_string(counts[state]) + " " + state;
   }
   table += std::to_string(files.size()) + (files.size() == 1 ? " file: " : " files: ") + tally + "\n";
+  // The reasons last, where they are read after the run, not only in the scrolled-off log.
+  for (const TFileRecord& file : files) {
+    if (file.State == TFileState::Failed && !file.Message.empty()) {
+      table += "Failed " + file.Input + ": " + file.Message + "\n";
+    }
+  }
   return table;
 }

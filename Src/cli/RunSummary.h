@@ -10,5 +10,5 @@
 std::string StateText(TFileState state);
 
 // One row per file (input, output, status, time) under a header, the columns aligned,
-// then a line with the counts.
+// then a line with the counts, then "Failed <input>: <reason>" for each failed file.
 std::string SummaryTable(const std::vector<TFileRecord>& files);

@@ -6,6 +6,7 @@
 
 #include "CliArguments.h"
 #include "CliListings.h"
+#include "IniFile.h"
 #include "ConvertCommand.h"
 #include "MyUtils.h"
 #include "VornConverter.h"
@@ -65,6 +66,9 @@ int main(int argc, char** argv) {
     }
   } catch (const EUsageError& error) {
     return UsageFailure(error.what());
+  } catch (const EIniFileError& error) {
+    std::cerr << "tovrena-cli: " << error.what() << "\n";
+    return 1;
   }
   return RunWithLibraries(arguments);
 }

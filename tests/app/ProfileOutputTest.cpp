@@ -18,7 +18,7 @@ class ProfileOutputTest : public ::testing::Test {
 
   TOutputOptions Fill(const TProfileSettings& profile) {
     TOutputOptions options;
-    FillOutputOptions(profile, TIniFile(folder_.File("codec.ini")), options);
+    FillOutputOptions(profile, TIniFile(folder_.File("codec.ini")), options, "Mine");
     return options;
   }
 
@@ -48,7 +48,7 @@ TEST_F(ProfileOutputTest, DefaultProfileFillsEveryProfileField) {
   EXPECT_EQ(options.Duration, -1);
 }
 
-TEST_F(ProfileOutputTest, CatalogueNamesTheCodecsAndAutoOrUnknownNamesLeaveThemToTheFormat) {
+TEST_F(ProfileOutputTest, CatalogueNamesTheCodecsAndAutoLeavesThemToTheFormat) {
   TProfileSettings profile;
   profile.VideoCodec = "MPEG-4";
   profile.AudioCodec = "MP3";
@@ -56,10 +56,50 @@ TEST_F(ProfileOutputTest, CatalogueNamesTheCodecsAndAutoOrUnknownNamesLeaveThemT
   EXPECT_EQ(options.VideoCodec, "mpeg4");
   EXPECT_EQ(options.AudioCodec, "libmp3lame");
   profile.VideoCodec = "Automatic";  // a catalogue value of "Auto"
-  profile.AudioCodec = "Missing Codec";
+  profile.AudioCodec = "Auto";
   options = Fill(profile);
   EXPECT_EQ(options.VideoCodec, "");
   EXPECT_EQ(options.AudioCodec, "");
+}
+
+// The text a codec the catalogue cannot resolve fails with, or "" when it converts.
+std::string CatalogueFailure(const TProfileSettings& profile, const std::string& catalogue) {
+  TOutputOptions options;
+  try {
+    FillOutputOptions(profile, TIniFile(catalogue), options, "Mine");
+  } catch (const ECodecCatalogueError& error) {
+    return error.what();
+  }
+  return {};
+}
+
+TEST_F(ProfileOutputTest, ACodecTheCatalogueCannotResolveFailsWithTheCatalogueAndWhy) {
+  TProfileSettings profile;
+  profile.VideoCodec = "MPEG-4 Part 2";
+  const std::string absent = folder_.File("absent.ini");
+  const std::string expected = "codec 'MPEG-4 Part 2' of profile 'Mine' is not in the codec "
+                               "catalogue (" + absent + ": No such file or directory)";
+  EXPECT_EQ(CatalogueFailure(profile, absent), expected);
+
+  const std::string garbage = folder_.File("garbage.ini");
+  static const char kBinary[] = "\x7f""ELF\x02\x01\x01\0\0\0\nMPEG-4 Part 2=mpeg4\n";
+  WriteTextFile(garbage, std::string(kBinary, sizeof kBinary - 1));
+  EXPECT_EQ(CatalogueFailure(profile, garbage),
+            "codec 'MPEG-4 Part 2' of profile 'Mine' is not in the codec catalogue (" + garbage +
+                ": not a settings file (line 1: a control character, which no text line "
+                "holds))");
+
+  // An intact catalogue without the name: the output format's codec is not what was asked.
+  profile.VideoCodec = "Missing Codec";
+  EXPECT_EQ(CatalogueFailure(profile, folder_.File("codec.ini")),
+            "codec 'Missing Codec' of profile 'Mine' is not in the codec catalogue (" +
+                folder_.File("codec.ini") + ": no entry in [Video Codec])");
+
+  // "Auto" never needs the catalogue.
+  profile.VideoCodec = "Auto";
+  profile.AudioCodec = "Auto";
+  EXPECT_EQ(CatalogueFailure(profile, absent), "");
+  EXPECT_EQ(CatalogueFailure(profile, garbage), "");
 }
 
 TEST_F(ProfileOutputTest, FrameRatesAndSizes) {
@@ -86,10 +126,10 @@ TEST_F(ProfileOutputTest, AudioBitratesRoundToTheNearestBitWithHalvesToEven) {
   EXPECT_EQ(Fill(profile).AudioBitrate, 12200);
   profile.AudioBitRate = "4.75";
   EXPECT_EQ(Fill(profile).AudioBitrate, 4750);
-  profile.AudioBitRate = "0.0005";
-  EXPECT_EQ(Fill(profile).AudioBitrate, 0);
-  profile.AudioBitRate = "0.0015";
-  EXPECT_EQ(Fill(profile).AudioBitrate, 2);
+  profile.AudioBitRate = "1.0005";
+  EXPECT_EQ(Fill(profile).AudioBitrate, 1000);
+  profile.AudioBitRate = "1.0015";
+  EXPECT_EQ(Fill(profile).AudioBitrate, 1002);
 }
 
 TEST_F(ProfileOutputTest, DisabledStreamsTargetsAndNorms) {
@@ -138,6 +178,65 @@ TEST_F(ProfileOutputTest, NumbersThatDoNotParseNameTheirKey) {
   profile = TProfileSettings();
   profile.VideoBitrate = "3000000";  // 3 Gbit/s does not fit the record
   EXPECT_THROW(Fill(profile), EConvertError);
+}
+
+TEST_F(ProfileOutputTest, ValuesTheEncodersCannotTakeAreRefusedWithKeyValueAndRange) {
+  const auto refusal = [this](const char* key, const std::string& value, bool customSize = false) {
+    TProfileSettings profile;
+    if (customSize) profile.VideoSizeOption = "Custom...";
+    profile.VideoCustomWidth = "320";
+    profile.VideoCustomHeight = "240";
+    for (auto [name, field] : {std::pair{"VideoBitrate", &TProfileSettings::VideoBitrate},
+                               {"AudioBitRate", &TProfileSettings::AudioBitRate},
+                               {"VideoFrameRateOption", &TProfileSettings::VideoFrameRateOption},
+                               {"VideoCustomWidth", &TProfileSettings::VideoCustomWidth},
+                               {"AudioChannels", &TProfileSettings::AudioChannels},
+                               {"AudioSampleRate", &TProfileSettings::AudioSampleRate}}) {
+      if (std::string(name) == key) profile.*field = value;
+    }
+    TOutputOptions options;
+    try {
+      FillOutputOptions(profile, TIniFile(folder_.File("codec.ini")), options, "Mine");
+    } catch (const EConvertError& error) {
+      return std::string(error.what());
+    }
+    return std::string();
+  };
+  EXPECT_EQ(refusal("VideoBitrate", "-5"),
+            "Profile value VideoBitrate -5: must be from 1 to 2147483 kbit/s (or 0 for the "
+            "encoder's own)");
+  EXPECT_EQ(refusal("AudioBitRate", "-1"),
+            "Profile value AudioBitRate -1: must be from 1 to 2147483 kbit/s (or 0 for the "
+            "encoder's own)");
+  EXPECT_EQ(refusal("VideoFrameRateOption", "1000000"),
+            "Profile value VideoFrameRateOption 1000000: must be from 1 to 1000 fps");
+  EXPECT_EQ(refusal("VideoFrameRateOption", "1/0"),
+            "Profile value VideoFrameRateOption 1/0: must be from 1 to 1000 fps");
+  EXPECT_EQ(refusal("VideoCustomWidth", "0", true),
+            "Profile value VideoCustomWidth 0: must be from 2 to 16384 pixels");
+  EXPECT_EQ(refusal("AudioChannels", "0"),
+            "Profile value AudioChannels 0: must be from 1 to 8 channels");
+  EXPECT_EQ(refusal("AudioSampleRate", "-44100"),
+            "Profile value AudioSampleRate -44100: must be from 1000 to 384000 Hz");
+  // Limits themselves, 0 for a rate the encoder picks, named rates and an ignored size pass.
+  for (const auto& [key, value] :
+       {std::pair{"VideoBitrate", "0"}, {"VideoBitrate", "2147483"}, {"AudioBitRate", "4.75"},
+        {"AudioBitRate", "0"}, {"VideoFrameRateOption", "1000"},
+        {"VideoFrameRateOption", "30000/1001"}, {"VideoFrameRateOption", "ntsc"},
+        {"VideoCustomWidth", "0"}, {"AudioChannels", "8"}, {"AudioSampleRate", "384000"}}) {
+    EXPECT_EQ(refusal(key, value), "") << key << "=" << value;
+  }
+}
+
+TEST_F(ProfileOutputTest, ValuesOfADisabledStreamAreNotLookedAt) {
+  TProfileSettings profile;
+  profile.VideoDisabled = true;
+  profile.AudioDisabled = true;
+  profile.VideoBitrate = "-5";
+  profile.VideoFrameRateOption = "1000000";
+  profile.AudioBitRate = "-1";
+  profile.AudioChannels = "99";
+  EXPECT_NO_THROW(Fill(profile));
 }
 
 }  // namespace

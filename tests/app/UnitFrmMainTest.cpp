@@ -206,7 +206,9 @@ TEST_F(UnitFrmMainTest, AddedFilesGetRowsAndFreeOutputNames) {
   EXPECT_EQ(Text(form, 1, lcOutputFilename), "clip(3)");
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
   EXPECT_EQ(boxes_.Boxes()[0].caption, "Error");
-  EXPECT_EQ(boxes_.Boxes()[0].text, "Convertion of file \"" + broken + "\" is not supported.");
+  // The library's reason follows the window's own text.
+  EXPECT_EQ(boxes_.Boxes()[0].text, "Convertion of file \"" + broken + "\" is not supported. " +
+                                        broken + ": Error while parsing header");
   // The users' files are untouched and adding leaves no output behind.
   EXPECT_EQ(ReadTextFile(output_ + "clip.mp4"), "taken");
   EXPECT_FALSE(fs::exists(output_ + "clip(2).mp4"));
@@ -223,6 +225,46 @@ TEST_F(UnitFrmMainTest, AProfileValueThatIsNoNumberRefusesTheFile) {
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
   EXPECT_EQ(boxes_.Boxes()[0].text,
             "Cannot convert: Profile value VideoBitrate: 'fast' is not a valid integer value");
+}
+
+TEST_F(UnitFrmMainTest, AGroupFileOrCatalogueThatCannotBeReadRefusesFilesWithTheReason) {
+  const std::string avi = GroupFilePath("AVI");
+  const std::string damaged = "[Plain AVI]\nVideoCodec=MPEG-4 Part 2\n\x01\x02\n";
+  WriteTextFile(avi, damaged);
+  WriteOptions(output_, 0, 0);
+  const std::string clip = Clip("clip.avi");
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  const std::string why = "Cannot read " + avi +
+                          ": not a settings file (line 3: a control character, which no text "
+                          "line holds)";
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);  // said once, when the group is chosen
+  EXPECT_EQ(boxes_.Boxes()[0].text, why);
+  EXPECT_EQ(form.CboProfiles->count(), 1);  // "[Custom]", not chosen
+  // The group's defaults are nobody's choice: nothing converts with them.
+  form.AddFiles(Files({clip}));
+  EXPECT_EQ(form.Lvw->rowCount(), 0);
+  ASSERT_EQ(boxes_.Boxes().size(), 2u);
+  EXPECT_EQ(boxes_.Boxes()[1].text, "Cannot convert: " + why);
+  // Once the user picks "[Custom]" those values are a choice.
+  form.CboProfiles->setCurrentIndex(0);
+  emit form.CboProfiles->activated(0);
+  form.AddFiles(Files({clip}));
+  EXPECT_EQ(form.Lvw->rowCount(), 1);
+  EXPECT_EQ(ReadTextFile(avi), damaged);
+
+  // A profile's codec without a catalogue: the file is refused, not converted otherwise.
+  boxes_.Clear();
+  fs::remove(CodecCatalogueFilePath());
+  form.SetGroupIndex(1);
+  EXPECT_TRUE(boxes_.Boxes().empty());
+  form.AddFiles(Files({clip}));
+  EXPECT_EQ(form.Lvw->rowCount(), 1);
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].text,
+            "Cannot convert: codec 'MPEG-4 Part 2' of profile 'Small MPEG-4' is not in the codec "
+            "catalogue (" + CodecCatalogueFilePath() + ": No such file or directory)");
+  EXPECT_TRUE(fs::is_empty(output_));
 }
 
 TEST_F(UnitFrmMainTest, RowsMoveWithinTheListAndRemoveNeedsASelection) {
@@ -369,7 +411,8 @@ TEST_F(UnitFrmMainTest, AFileThatFailsAtStartKeepsItsRowAndTheOthersAreMarkedRig
   EXPECT_EQ(Text(form, 0, lcStatus), " ");
   EXPECT_EQ(Text(form, 1, lcStatus), "Completed");
   ASSERT_FALSE(boxes_.Boxes().empty());
-  EXPECT_EQ(boxes_.Boxes()[0].text, "Convertion of file \"" + gone + "\" is not supported.");
+  EXPECT_EQ(boxes_.Boxes()[0].text, "Convertion of file \"" + gone + "\" is not supported. " +
+                                        gone + ": no such file or directory");
   EXPECT_TRUE(form.BtnAdd->isEnabled());
 }
 

@@ -4,12 +4,14 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <optional>
 
 #include "AppTestSupport.h"
 #include "DialogTestSupport.h"
+#include "UnitFrmNewProfile.h"
 
 namespace {
 
@@ -184,6 +186,34 @@ TEST_F(UnitFrmSettingsTest, AnyEditTurnsTheChoiceCustomAndOkCarriesItToTheMainWi
   EXPECT_EQ(profile.AudioChannels, "2");
   EXPECT_EQ(profile.AudioSampleRate, "44100");
   EXPECT_EQ(profile.AudioBitRate, "128");
+}
+
+TEST_F(UnitFrmSettingsTest, ValuesTheEncodersCannotTakeAreRefusedBeforeOkOrSaving) {
+  TFrmOptions dialog(main_->Link());
+  dialog.EdtVideoBitRate->setValue(5000000);  // the edit goes to 999,999,999
+  const TProfileSettings before = main_->CurrentProfile;
+  dialog.BtnOK->click();
+  ASSERT_EQ(main_->Errors.size(), 1u);
+  EXPECT_EQ(main_->Errors[0],
+            "VideoBitrate 5000000: must be from 1 to 2147483 kbit/s (or 0 for the encoder's own)");
+  EXPECT_EQ(main_->CurrentProfile.VideoBitrate, before.VideoBitrate);
+  EXPECT_NE(main_->Profiles.currentText(), "[Custom]");
+
+  // Saving is refused the same way and leaves the group file as it was.
+  const std::string file = ReadTextFile(settings_ + "3GP.ini");
+  TMessageCatcher boxes;
+  bool stayedOpen = false;
+  WhenShown<TFrmNewProfile>([&](TFrmNewProfile& save) {
+    save.EdtName->setText("Too Fast");
+    save.BtnOK->click();
+    stayedOpen = save.isVisible();
+    if (stayedOpen) save.BtnCancel->click();
+  });
+  dialog.BtnSave->click();
+  EXPECT_TRUE(stayedOpen);
+  ASSERT_EQ(boxes.Texts.size(), 1u);
+  EXPECT_EQ(boxes.Texts[0].toStdString(), main_->Errors[0]);
+  EXPECT_EQ(ReadTextFile(settings_ + "3GP.ini"), file);
 }
 
 TEST_F(UnitFrmSettingsTest, AnotherProfileIsShownAndOnlyOkMakesItCurrent) {

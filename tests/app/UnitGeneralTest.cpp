@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <functional>
 
 #include "AppTestSupport.h"
 
@@ -162,7 +167,8 @@ TEST(UnitGeneralTest, RefusedProfileWriteNamesTheFileAndCreatesNothing) {
     SaveProfile("WMV", "P", TProfileSettings());
     FAIL() << "no error";
   } catch (const EIniFileError& error) {
-    EXPECT_EQ(std::string(error.what()), "Unable to write to " + GroupFilePath("WMV") + ": No such file or directory");
+    EXPECT_EQ(std::string(error.what()),
+              "Unable to write to " + GroupFilePath("WMV") + ": No such file or directory");
   }
   EXPECT_FALSE(std::filesystem::exists(home.Folder().Path() / "Tovrena"));
 }
@@ -180,6 +186,66 @@ TEST(UnitGeneralTest, CatalogueLookupsDefaultToAuto) {
   EXPECT_EQ(CatalogueCodec("Video Codec", "H.264 (AVC)"), "libx264");
   EXPECT_EQ(CatalogueCodec("Audio Codec", "H.264 (AVC)"), "Auto");
   EXPECT_EQ(CatalogueCodec("Audio Codec", "Opus"), "Auto");
+}
+
+// The text a group file read fails with, or "" when it is read.
+std::string ReadFailure(const std::function<void()>& read) {
+  try {
+    read();
+  } catch (const EIniFileError& error) {
+    return error.what();
+  }
+  return {};
+}
+
+TEST(UnitGeneralTest, AGroupFileThatCannotBeReadSaysWhyAndIsLeftAsItWas) {
+  TScopedConfigHome home;
+  home.CreateSettingsFolder();
+  const std::string avi = GroupFilePath("AVI");
+  const std::string damaged = std::string(kTwoProfiles) + "VideoBitrate 800\n";
+  WriteTextFile(avi, damaged);
+  std::filesystem::last_write_time(avi, std::filesystem::file_time_type{});
+  const std::string expected =
+      "Cannot read " + avi + ": not a settings file (line 13: neither a [section] nor a "
+      "key=value line)";
+  EXPECT_EQ(ReadFailure([] { ListProfiles("AVI"); }), expected);
+  EXPECT_EQ(ReadFailure([] { LoadProfile("AVI", "Small"); }), expected);
+  // "[Custom]" stands for values set by hand and needs nothing of the file.
+  EXPECT_EQ(ReadFailure([] { LoadProfile("AVI", "[Custom]"); }), "");
+  // Reading neither rewrites nor touches it.
+  EXPECT_EQ(ReadTextFile(avi), damaged);
+  EXPECT_EQ(std::filesystem::last_write_time(avi), std::filesystem::file_time_type{});
+
+  const std::string mp4 = GroupFilePath("MP4");
+  std::filesystem::create_symlink(mp4, mp4);
+  EXPECT_EQ(ReadFailure([] { ListProfiles("MP4"); }),
+            "Cannot read " + mp4 + ": Too many levels of symbolic links");
+
+  // A missing group file is a group without profiles, not a failure.
+  EXPECT_EQ(ListProfiles("WMV"), Strings{"[Custom]"});
+}
+
+TEST(UnitGeneralTest, AGroupFileTheUserMayNotReadSaysPermissionDenied) {
+  TScopedConfigHome home;
+  const std::string settings = home.CreateSettingsFolder();
+  WriteTextFile(GroupFilePath("FLV"), kTwoProfiles);
+  ::chmod(GroupFilePath("FLV").c_str(), 0);
+  for (auto folder = std::filesystem::path(settings); folder != home.Folder().Path().parent_path();
+       folder = folder.parent_path()) {
+    ::chmod(folder.c_str(), 0755);
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // Root reads every file: the check runs as an ordinary user.
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
+    const std::string failure = ReadFailure([] { ListProfiles("FLV"); });
+    ::_exit(failure == "Cannot read " + GroupFilePath("FLV") + ": Permission denied" ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ::chmod(GroupFilePath("FLV").c_str(), 0644);
+  EXPECT_EQ(ReadTextFile(GroupFilePath("FLV")), kTwoProfiles);
 }
 
 }  // namespace

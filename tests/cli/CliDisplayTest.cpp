@@ -57,14 +57,17 @@ TEST(CliDisplayTest, SummaryAlignsItsColumnsAndCountsTheStates) {
   done.HasStarted = true;
   done.Started = TCliClock::time_point{};
   done.Ended = done.Started + seconds(75);
-  const std::vector<TFileRecord> files = {done, Record("x.avi", "", TFileState::Failed),
+  TFileRecord failed = Record("x.avi", "", TFileState::Failed);
+  failed.Message = "not supported: x.avi: Permission denied";
+  const std::vector<TFileRecord> files = {done, failed,
                                           Record("y.avi", "/out/y.mp4", TFileState::NotStarted)};
   EXPECT_EQ(SummaryTable(files),
             "Input              Output              Status       Time\n"
             "/in/long name.avi  /out/long name.mp4  completed    00:01:15\n"
             "x.avi              -                   failed       -\n"
             "y.avi              /out/y.mp4          not started  -\n"
-            "3 files: 1 completed, 1 failed, 1 not started\n");
+            "3 files: 1 completed, 1 failed, 1 not started\n"
+            "Failed x.avi: not supported: x.avi: Permission denied\n");
 }
 
 }  // namespace

@@ -1,0 +1,138 @@
+#include "ProfileLimits.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+
+namespace {
+
+// Bitrates travel to the engine in bits per second as 32-bit numbers.
+constexpr double kMostKilobits = std::numeric_limits<int>::max() / 1000;
+constexpr int kLeastPixels = 2;  // the encoders take even sizes from 2 up
+constexpr int kMostPixels = 16384;
+constexpr double kLeastFrameRate = 1;
+constexpr double kMostFrameRate = 1000;
+constexpr int kMostChannels = 8;
+constexpr int kLeastSampleRate = 1000;
+constexpr int kMostSampleRate = 384000;
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::optional<long long> WholeNumber(const std::string& text) {
+  std::string digits = Trimmed(text);
+  if (!digits.empty() && digits.front() == '+') digits.erase(0, 1);
+  long long value = 0;
+  const char* end = digits.data() + digits.size();
+  const auto [stop, error] = std::from_chars(digits.data(), end, value);
+  if (digits.empty() || error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+std::optional<double> DecimalNumber(const std::string& text) {
+  const std::string digits = Trimmed(text);
+  if (digits.empty() || digits.find_first_not_of("+-0123456789.") != std::string::npos) {
+    return std::nullopt;
+  }
+  char* end = nullptr;
+  const double value = std::strtod(digits.c_str(), &end);
+  if (end != digits.c_str() + digits.size() || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+std::string Number(double value) {
+  if (value == std::floor(value)) return std::to_string(static_cast<long long>(value));
+  std::string text = std::to_string(value);
+  while (text.back() == '0') text.pop_back();
+  return text;
+}
+
+std::string Range(const char* key, const std::string& value, double low, double high,
+                  const char* unit) {
+  return std::string(key) + " " + value + ": must be from " + Number(low) + " to " +
+         Number(high) + " " + unit;
+}
+
+std::string CheckWhole(const char* key, const std::string& value, long long low, long long high,
+                       const char* unit) {
+  const std::optional<long long> number = WholeNumber(value);
+  if (number && *number >= low && *number <= high) return {};
+  return Range(key, value, static_cast<double>(low), static_cast<double>(high), unit) +
+         (number ? "" : " (a whole number)");
+}
+
+std::string CheckDecimal(const char* key, const std::string& value, double low, double high,
+                         const char* unit) {
+  const std::optional<double> number = DecimalNumber(value);
+  if (number && *number >= low && *number <= high) return {};
+  return Range(key, value, low, high, unit) + (number ? "" : " (a number)");
+}
+
+// "25", "23.976" or "30000/1001" as frames per second; nothing for other text, which the
+// engine reads as a rate's name or refuses itself.
+std::optional<double> FramesPerSecond(const std::string& text) {
+  const std::size_t slash = text.find('/');
+  if (slash == std::string::npos) return DecimalNumber(text);
+  const std::optional<double> frames = DecimalNumber(text.substr(0, slash));
+  const std::optional<double> seconds = DecimalNumber(text.substr(slash + 1));
+  if (!frames || !seconds) return std::nullopt;
+  return *seconds == 0 ? std::numeric_limits<double>::infinity() : *frames / *seconds;
+}
+
+// 0 leaves the rate to the encoder, as profiles of encoders without one store it.
+std::string CheckBitrate(std::string problem, const std::string& value) {
+  if (problem.empty() || DecimalNumber(value) == 0.0) return {};
+  return problem + " (or 0 for the encoder's own)";
+}
+
+std::string CheckVideo(const TProfileSettings& profile) {
+  std::string problem = CheckBitrate(
+      CheckWhole("VideoBitrate", profile.VideoBitrate, 1, static_cast<long long>(kMostKilobits),
+                 "kbit/s"),
+      profile.VideoBitrate);
+  if (problem.empty() && profile.VideoSizeOption != "Original") {
+    problem = CheckWhole("VideoCustomWidth", profile.VideoCustomWidth, kLeastPixels, kMostPixels,
+                         "pixels");
+    if (problem.empty()) {
+      problem = CheckWhole("VideoCustomHeight", profile.VideoCustomHeight, kLeastPixels,
+                           kMostPixels, "pixels");
+    }
+  }
+  if (problem.empty() && profile.VideoFrameRateOption != "Original") {
+    const std::optional<double> rate = FramesPerSecond(profile.VideoFrameRateOption);
+    if (rate && !(*rate >= kLeastFrameRate && *rate <= kMostFrameRate)) {
+      problem = Range("VideoFrameRateOption", profile.VideoFrameRateOption, kLeastFrameRate,
+                      kMostFrameRate, "fps");
+    }
+  }
+  return problem;
+}
+
+std::string CheckAudio(const TProfileSettings& profile) {
+  std::string problem =
+      CheckWhole("AudioChannels", profile.AudioChannels, 1, kMostChannels, "channels");
+  if (problem.empty()) {
+    problem = CheckWhole("AudioSampleRate", profile.AudioSampleRate, kLeastSampleRate,
+                         kMostSampleRate, "Hz");
+  }
+  if (problem.empty()) {
+    problem = CheckBitrate(
+        CheckDecimal("AudioBitRate", profile.AudioBitRate, 1, kMostKilobits, "kbit/s"),
+        profile.AudioBitRate);
+  }
+  return problem;
+}
+
+}  // namespace
+
+std::string ProfileValueProblem(const TProfileSettings& profile) {
+  std::string problem;
+  if (!profile.VideoDisabled) problem = CheckVideo(profile);
+  if (problem.empty() && !profile.AudioDisabled) problem = CheckAudio(profile);
+  return problem;
+}

@@ -1,0 +1,154 @@
+// tovrena-cli with settings and option lines that cannot be used as given: each stops with
+// the file, key or option and the reason, and nothing converts with what was not asked for.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "CliTestSupport.h"
+#include "MediaTest.h"
+#include "TestMedia.h"
+
+extern "C" {
+#include <libavutil/avutil.h>
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kClipFrames = 25;
+
+class CliRefusalTest : public TMediaTest {
+ protected:
+  static void SetUpTestSuite() {
+    TMediaTest::SetUpTestSuite();
+    TClipSpec clipSpec;
+    clipSpec.frames = kClipFrames;
+    clipSpec.audioSeconds = 1;
+    MakeClip(Clip("clip.avi"), clipSpec);
+  }
+  void SetUp() override {
+    TMediaTest::SetUp();
+    home.WriteTestProfiles();
+    output = folder.File("out") + "/";
+  }
+
+  // convert of the clip with the AVI group's first profile ("Small MPEG-4") and more.
+  TCliResult Convert(std::vector<std::string> more) const {
+    std::vector<std::string> arguments = {"convert", "-g", "AVI", "-o", output};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    arguments.push_back(Clip("clip.avi"));
+    return home.Run(arguments);
+  }
+
+  bool NoOutput() const { return !fs::exists(output) || fs::is_empty(output); }
+
+  TCliHome home;
+  std::string output;
+};
+
+TEST_F(CliRefusalTest, OptionNamesNoOneKnowsAreRefusedBeforeAnyFileIsTouched) {
+  TCliResult result = Convert({"--option", "nosuchoption=5"});
+  EXPECT_EQ(result.exitCode, 2) << result.err;
+  EXPECT_NE(result.err.find("--option: unknown option 'nosuchoption' (neither the engine nor "
+                            "the media libraries know it)"),
+            std::string::npos)
+      << result.err;
+  EXPECT_TRUE(NoOutput());
+
+  const std::string huge(100 * 1024, 'x');
+  result = Convert({"--option", huge + "=1"});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_NE(result.err.find("unknown option '" + huge.substr(0, 60) + "...'"), std::string::npos);
+  EXPECT_LT(result.err.size(), 1000u);
+  EXPECT_TRUE(NoOutput());
+}
+
+TEST_F(CliRefusalTest, AValueTheLibrariesRefuseFailsTheFileWithTheirReason) {
+  const TCliResult result = Convert({"--option", "g=abc"});
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  const std::string reason =
+      "cannot convert: Invalid value 'abc' for option g: Invalid argument";
+  EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+  EXPECT_NE(result.out.find("Failed " + Clip("clip.avi") + ": " + reason), std::string::npos)
+      << result.out;
+  EXPECT_TRUE(NoOutput());
+}
+
+TEST_F(CliRefusalTest, ThreadsAsAnOptionLineIsTheThreadsSetting) {
+  TCliResult result = Convert({"--option", "threads=2"});
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_EQ(result.err.find("TODO"), std::string::npos) << result.err;
+  const TMediaInfo info = DecodeMediaInfo(output + "clip.avi");
+  ASSERT_TRUE(info.opened);
+  ASSERT_NE(info.FirstOfType(AVMEDIA_TYPE_VIDEO), nullptr);
+  EXPECT_EQ(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames, kClipFrames);
+
+  result = home.Run({"convert", "--option", "threads=many", Clip("clip.avi")});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_NE(result.err.find("--option threads needs a whole number from 0 to 64, not 'many'"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(home.Run({"--help"}).out.find("threads=N is the"), std::string::npos);
+}
+
+TEST_F(CliRefusalTest, ACodecTheCatalogueCannotResolveFailsEachFileAndAutoStillConverts) {
+  const std::string catalogue = home.SettingsFolder() + "codec.ini";
+  const std::string prefix = "codec 'MPEG-4 Part 2' of profile 'Small MPEG-4' is not in the "
+                             "codec catalogue (" + catalogue + ": ";
+  fs::remove(catalogue);
+  TCliResult result = Convert({});
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  EXPECT_NE(result.err.find(prefix + "No such file or directory)"), std::string::npos)
+      << result.err;
+  EXPECT_NE(result.out.find("Failed " + Clip("clip.avi") + ": cannot convert: " + prefix),
+            std::string::npos)
+      << result.out;
+  EXPECT_TRUE(NoOutput());
+
+  WriteTextFile(catalogue, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+  result = Convert({});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find(prefix + "not a settings file (line 1: "), std::string::npos)
+      << result.err;
+  EXPECT_TRUE(NoOutput());
+
+  result = Convert({"--set", "VideoCodec=Auto", "--set", "AudioCodec=Auto"});
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_TRUE(DecodeMediaInfo(output + "clip.avi").opened);
+}
+
+TEST_F(CliRefusalTest, AGroupFileThatCannotBeReadSaysWhyAndConvertsNothing) {
+  const std::string group = home.SettingsFolder() + "AVI.ini";
+  fs::remove(group);
+  fs::create_symlink(group, group);
+  const std::string why = "Cannot read " + group + ": Too many levels of symbolic links";
+  TCliResult result = Convert({});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find(why), std::string::npos) << result.err;
+  EXPECT_TRUE(NoOutput());
+  result = home.Run({"profiles", "AVI"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find(why), std::string::npos) << result.err;
+}
+
+TEST_F(CliRefusalTest, ValuesTheEncodersCannotTakeAreRefusedWithTheirRange) {
+  std::string group = FileText(home.SettingsFolder() + "AVI.ini");
+  group.replace(group.find("VideoBitrate=400"), 16, "VideoBitrate=-5");
+  WriteTextFile(home.SettingsFolder() + "AVI.ini", group);
+  TCliResult result = Convert({});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_NE(result.err.find("VideoBitrate -5: must be from 1 to 2147483 kbit/s"),
+            std::string::npos)
+      << result.err;
+  EXPECT_TRUE(NoOutput());
+
+  result = Convert({"--set", "VideoBitrate=400", "--set", "VideoFrameRateOption=1000000"});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_NE(result.err.find("VideoFrameRateOption 1000000: must be from 1 to 1000 fps"),
+            std::string::npos)
+      << result.err;
+  EXPECT_TRUE(NoOutput());
+}
+
+}  // namespace
