@@ -224,6 +224,12 @@ void TFrmOptions::FormCreate() {
   // "[Custom]" and no selection name no section that could be deleted.
   BtnDelete->setEnabled(CboProfiles->currentIndex() >= 0 &&
                         CboProfiles->currentText() != kCustomProfile);
+  // Lists of "Auto" alone would otherwise hide why the profile's codec is not offered.
+  try {
+    CheckReadable(TIniFile(CodecCatalogueFilePath()));
+  } catch (const EIniFileError& error) {
+    link_.ShowError(error);
+  }
   CboVideoCodec->addItems(CodecNames(kVideoCodecSection));
   CboAudioCodec->addItems(CodecNames(kAudioCodecSection));
   ShowProfile(*link_.CurrentProfile);

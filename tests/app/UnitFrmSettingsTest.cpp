@@ -216,6 +216,20 @@ TEST_F(UnitFrmSettingsTest, ValuesTheEncodersCannotTakeAreRefusedBeforeOkOrSavin
   EXPECT_EQ(ReadTextFile(settings_ + "3GP.ini"), file);
 }
 
+TEST_F(UnitFrmSettingsTest, ACatalogueThatCannotBeReadIsSaidAndLeavesTheCodecAsItWas) {
+  const std::string catalogue = settings_ + "codec.ini";
+  WriteTextFile(catalogue, "[Video Codec]\nMPEG-4 Part 2 mpeg4\n");
+  TFrmOptions dialog(main_->Link());
+  ASSERT_EQ(main_->Errors.size(), 1u);
+  EXPECT_EQ(main_->Errors[0], "Cannot read " + catalogue +
+                                  ": not a settings file (line 2: neither a [section] nor a "
+                                  "key=value line)");
+  EXPECT_EQ(Items(dialog.CboVideoCodec), QStringList({"Auto"}));
+  // The profile keeps its codec, whose conversion then names the catalogue's fault.
+  dialog.BtnOK->click();
+  EXPECT_EQ(main_->CurrentProfile.VideoCodec, "H.263");
+}
+
 TEST_F(UnitFrmSettingsTest, AnotherProfileIsShownAndOnlyOkMakesItCurrent) {
   TFrmOptions dialog(main_->Link());
   Choose(dialog.CboProfiles, "Voice");
