@@ -94,6 +94,13 @@ std::string VideosFolder() {
   return home + "/Videos";
 }
 
+// The window's last choices. An options file that exists but cannot be read throws: the
+// defaults that would stand in for it are not what the user chose.
+TAppOptions LastChoices(const std::string& defaultOutputPath) {
+  CheckReadable(TIniFile(OptionsFilePath()));
+  return ReadAppOptions(defaultOutputPath);
+}
+
 std::string WithTrailingSlash(std::string folder) {
   if (folder.empty() || folder.back() != '/') folder += '/';
   return folder;
@@ -110,7 +117,7 @@ std::string CanonicalGroupName(const std::string& name) {
 
 TChosenProfile ChooseProfile(const std::string& group, const std::optional<std::string>& profile,
                              const std::vector<std::pair<std::string, std::string>>& overrides) {
-  const TAppOptions last = ReadAppOptions(std::string());
+  const TAppOptions last = group.empty() || !profile ? LastChoices(std::string()) : TAppOptions{};
   const int groupCount = static_cast<int>(kOutputGroups.size());
   const bool lastGroupKnown = last.RgpProfiles >= 0 && last.RgpProfiles < groupCount;
   TChosenProfile chosen;
@@ -150,5 +157,5 @@ TChosenProfile ChooseProfile(const std::string& group, const std::optional<std::
 
 std::string ChooseOutputFolder(const std::string& given) {
   if (!given.empty()) return WithTrailingSlash(given);
-  return WithTrailingSlash(ReadAppOptions(VideosFolder()).OutputPath);
+  return WithTrailingSlash(LastChoices(VideosFolder()).OutputPath);
 }

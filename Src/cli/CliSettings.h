@@ -28,10 +28,12 @@ struct TChosenProfile {
 // group's first. A named profile matches a section of the group file (letter case
 // ignored) or "[Custom]". Overrides replace profile keys (names as in the group file,
 // letter case ignored). Throws EUsageError for an unknown group, profile or key, and for a
-// yes/no key whose value is not a number.
+// yes/no key whose value is not a number; EIniFileError for a group file, or an options
+// file that is needed, that exists but cannot be read.
 TChosenProfile ChooseProfile(const std::string& group, const std::optional<std::string>& profile,
                              const std::vector<std::pair<std::string, std::string>>& overrides);
 
 // The window's output folder from the options file, else the user's videos folder; given,
-// the folder as given. Always ends with "/".
+// the folder as given. Always ends with "/". Throws EIniFileError when the options file is
+// needed and cannot be read.
 std::string ChooseOutputFolder(const std::string& given);

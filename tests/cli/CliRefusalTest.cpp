@@ -132,6 +132,19 @@ TEST_F(CliRefusalTest, AGroupFileThatCannotBeReadSaysWhyAndConvertsNothing) {
   EXPECT_NE(result.err.find(why), std::string::npos) << result.err;
 }
 
+TEST_F(CliRefusalTest, TheWindowsLastChoiceIsNotGuessedWhenItsFileCannotBeRead) {
+  const std::string options = home.ConfigFolder() + "/Tovrena/Options.ini";
+  fs::create_symlink(options, options);
+  TCliResult result = home.Run({"convert", Clip("clip.avi")});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("Cannot read " + options + ": Too many levels of symbolic links"),
+            std::string::npos)
+      << result.err;
+  // Everything it would have given is on the command line: it is not needed.
+  result = Convert({"-p", "Small MPEG-4"});
+  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+}
+
 TEST_F(CliRefusalTest, ValuesTheEncodersCannotTakeAreRefusedWithTheirRange) {
   std::string group = FileText(home.SettingsFolder() + "AVI.ini");
   group.replace(group.find("VideoBitrate=400"), 16, "VideoBitrate=-5");
