@@ -54,8 +54,8 @@ std::string Number(double value) {
 
 std::string Range(const char* key, const std::string& value, double low, double high,
                   const char* unit) {
-  return std::string(key) + " " + value + ": must be from " + Number(low) + " to " +
-         Number(high) + " " + unit;
+  return std::string(key) + " " + value + ": must be from " + Number(low) + " to " + Number(high) +
+         " " + unit;
 }
 
 std::string CheckWhole(const char* key, const std::string& value, long long low, long long high,
@@ -91,10 +91,9 @@ std::string CheckBitrate(std::string problem, const std::string& value) {
 }
 
 std::string CheckVideo(const TProfileSettings& profile) {
-  std::string problem = CheckBitrate(
-      CheckWhole("VideoBitrate", profile.VideoBitrate, 1, static_cast<long long>(kMostKilobits),
-                 "kbit/s"),
-      profile.VideoBitrate);
+  std::string problem = CheckBitrate(CheckWhole("VideoBitrate", profile.VideoBitrate, 1,
+                                                static_cast<long long>(kMostKilobits), "kbit/s"),
+                                     profile.VideoBitrate);
   if (problem.empty() && profile.VideoSizeOption != "Original") {
     problem = CheckWhole("VideoCustomWidth", profile.VideoCustomWidth, kLeastPixels, kMostPixels,
                          "pixels");
@@ -121,9 +120,9 @@ std::string CheckAudio(const TProfileSettings& profile) {
                          kMostSampleRate, "Hz");
   }
   if (problem.empty()) {
-    problem = CheckBitrate(
-        CheckDecimal("AudioBitRate", profile.AudioBitRate, 1, kMostKilobits, "kbit/s"),
-        profile.AudioBitRate);
+    problem =
+        CheckBitrate(CheckDecimal("AudioBitRate", profile.AudioBitRate, 1, kMostKilobits, "kbit/s"),
+                     profile.AudioBitRate);
   }
   return problem;
 }

@@ -113,7 +113,9 @@ TProfileSettings ReadProfile(const TIniFile& groupFile, const std::string& profi
 }
 
 TProfileSettings LoadProfile(const std::string& groupName, const std::string& profileName) {
-  if (profileName == kCustomProfile) return ReadProfile(TIniFile(std::string()), profileName, groupName);
+  if (profileName == kCustomProfile) {
+    return ReadProfile(TIniFile(std::string()), profileName, groupName);
+  }
   return ReadProfile(CheckReadable(TIniFile(GroupFilePath(groupName))), profileName, groupName);
 }
 

@@ -6,8 +6,8 @@
 
 #include "CliArguments.h"
 #include "CliListings.h"
-#include "IniFile.h"
 #include "ConvertCommand.h"
+#include "IniFile.h"
 #include "MyUtils.h"
 #include "VornConverter.h"
 

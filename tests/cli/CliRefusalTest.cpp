@@ -67,8 +67,7 @@ TEST_F(CliRefusalTest, OptionNamesNoOneKnowsAreRefusedBeforeAnyFileIsTouched) {
 TEST_F(CliRefusalTest, AValueTheLibrariesRefuseFailsTheFileWithTheirReason) {
   const TCliResult result = Convert({"--option", "g=abc"});
   EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
-  const std::string reason =
-      "cannot convert: Invalid value 'abc' for option g: Invalid argument";
+  const std::string reason = "cannot convert: Invalid value 'abc' for option g: Invalid argument";
   EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
   EXPECT_NE(result.out.find("Failed " + Clip("clip.avi") + ": " + reason), std::string::npos)
       << result.out;
@@ -94,8 +93,10 @@ TEST_F(CliRefusalTest, ThreadsAsAnOptionLineIsTheThreadsSetting) {
 
 TEST_F(CliRefusalTest, ACodecTheCatalogueCannotResolveFailsEachFileAndAutoStillConverts) {
   const std::string catalogue = home.SettingsFolder() + "codec.ini";
-  const std::string prefix = "codec 'MPEG-4 Part 2' of profile 'Small MPEG-4' is not in the "
-                             "codec catalogue (" + catalogue + ": ";
+  const std::string prefix =
+      "codec 'MPEG-4 Part 2' of profile 'Small MPEG-4' is not in the "
+      "codec catalogue (" +
+      catalogue + ": ";
   fs::remove(catalogue);
   TCliResult result = Convert({});
   EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
@@ -151,8 +152,7 @@ TEST_F(CliRefusalTest, ValuesTheEncodersCannotTakeAreRefusedWithTheirRange) {
   WriteTextFile(home.SettingsFolder() + "AVI.ini", group);
   TCliResult result = Convert({});
   EXPECT_EQ(result.exitCode, 2);
-  EXPECT_NE(result.err.find("VideoBitrate -5: must be from 1 to 2147483 kbit/s"),
-            std::string::npos)
+  EXPECT_NE(result.err.find("VideoBitrate -5: must be from 1 to 2147483 kbit/s"), std::string::npos)
       << result.err;
   EXPECT_TRUE(NoOutput());
 
