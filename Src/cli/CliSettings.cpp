@@ -123,7 +123,10 @@ TChosenProfile ChooseProfile(const std::string& group, const std::optional<std::
   TChosenProfile chosen;
   chosen.Group = group.empty() ? kOutputGroups[lastGroupKnown ? last.RgpProfiles : 0]
                                : CanonicalGroupName(group);
-  const std::vector<std::string> names = ListProfiles(chosen.Group);  // ends with "[Custom]"
+  // "[Custom]" named by the user needs nothing of the group file, which may be unreadable.
+  const bool customNamed = profile && SameText(*profile, kCustomProfile);
+  const std::vector<std::string> names =  // ends with "[Custom]"
+      customNamed ? std::vector<std::string>{kCustomProfile} : ListProfiles(chosen.Group);
   if (profile) {
     const auto match = std::find_if(names.begin(), names.end(),
                                     [&](const std::string& name) { return SameText(*profile, name); });

@@ -131,6 +131,11 @@ TEST_F(CliRefusalTest, AGroupFileThatCannotBeReadSaysWhyAndConvertsNothing) {
   result = home.Run({"profiles", "AVI"});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find(why), std::string::npos) << result.err;
+  // Values set by hand are the user's choice and need nothing of the file.
+  result = Convert({"-p", "[Custom]", "--set", "VideoSizeOption=Custom...", "--set",
+                    "VideoCustomWidth=96", "--set", "VideoCustomHeight=72"});
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_TRUE(DecodeMediaInfo(output + "clip.avi").opened);
 }
 
 TEST_F(CliRefusalTest, TheWindowsLastChoiceIsNotGuessedWhenItsFileCannotBeRead) {
