@@ -188,7 +188,7 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
   if (clipSpec.audioSeconds > 0) Encode(output.get(), audio, nullptr, packet.get());
   // The interleaver holds the packets written so far until the later tracks catch up.
   for (TEncodedStream& track : moreAudio) {
-    for (std::int64_t sample = 0; sample < audioSamples; sample += track.frame->nb_samples) {
+    for (std::int64_t sample = 0; sample < audioSamples / 2; sample += track.frame->nb_samples) {
       PaintSound(track.frame.get(), sample);
       ASSERT_NO_FATAL_FAILURE(Encode(output.get(), track, track.frame.get(), packet.get()));
     }

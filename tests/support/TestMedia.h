@@ -33,7 +33,8 @@ struct TClipSpec {
   // The video stream's tick when it is not the frame period (an AVI of 15 pictures a second
   // on a 1/25 tick).
   AVRational videoTimeBase{0, 1};
-  // Channels of further audio tracks, written after the first one.
+  // Channels of further audio tracks, written after the first one and half as long, so
+  // that an output tells which track it was made from.
   std::vector<int> moreAudioTracks;
   // The audio track (0 is the first) marked default; -1: none is marked.
   int defaultAudioTrack = -1;
