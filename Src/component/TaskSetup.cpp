@@ -159,11 +159,12 @@ void TFFmpeg::PickAudioTrack() {
   const AVStream* track = Probe.Context()->streams[stream];
   SetAudioSourceStream(InputFileCount() - 1, stream);
   if (Logging())
-    Log(1, StringFormat("Audio track: stream #%d.%d of %d audio tracks (%s, %d channels)",
+    Log(1, StringFormat("Audio track: stream #%d.%d of %d audio tracks (%s, %d channel%s)",
                         InputFileCount() - 1, stream, Probe.AudioStreamCount(),
                         (track->disposition & AV_DISPOSITION_DEFAULT) ? "marked default"
                                                                       : "most channels",
-                        track->codecpar->ch_layout.nb_channels));
+                        track->codecpar->ch_layout.nb_channels,
+                        track->codecpar->ch_layout.nb_channels == 1 ? "" : "s"));
 }
 
 // Each piece is "start-end"; a piece whose end comes before its start, or whose end is
