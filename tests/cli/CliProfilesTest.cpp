@@ -123,7 +123,8 @@ TEST_F(CliProfiles, TenBitVideoBecomesEightBitUnlessAnOptionAsksOtherwise) {
   const TCliResult asked = Convert("MP4", "H.264 HD 720p",
                                    {"--option", "pix_fmt=yuv422p10le", Clip("deep.mkv")});
   ASSERT_EQ(asked.exitCode, 0) << asked.out << asked.err;
-  const TStreamInfo* kept = DecodeMediaInfo(output + "deep(1).mp4").FirstOfType(AVMEDIA_TYPE_VIDEO);
+  const TMediaInfo keptInfo = DecodeMediaInfo(output + "deep(1).mp4");
+  const TStreamInfo* kept = keptInfo.FirstOfType(AVMEDIA_TYPE_VIDEO);
   ASSERT_NE(kept, nullptr);
   EXPECT_EQ(kept->pixelFormat, AV_PIX_FMT_YUV422P10LE);
 }
@@ -155,7 +156,8 @@ TEST_F(CliProfiles, TheProbeShowsBitDepthAndRotation) {
 TEST_F(CliProfiles, TheTrackMarkedDefaultElseTheOneWithMostChannelsIsConverted) {
   ASSERT_NO_FATAL_FAILURE(InstallDefaultProfiles());
   const auto secondsOfSound = [this](const std::string& name) {
-    const TStreamInfo* audio = DecodeMediaInfo(output + name).FirstOfType(AVMEDIA_TYPE_AUDIO);
+    const TMediaInfo info = DecodeMediaInfo(output + name);
+    const TStreamInfo* audio = info.FirstOfType(AVMEDIA_TYPE_AUDIO);
     return audio && audio->sampleRate > 0 ? static_cast<double>(audio->decodedSamples) / audio->sampleRate : 0.0;
   };
   // No track is marked: the 6-channel one, half as long as the first.

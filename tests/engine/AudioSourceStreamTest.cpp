@@ -25,7 +25,8 @@ class AudioSourceStream : public TMediaTest {
                         const std::function<void(TTestEngine&)>& beforeOutputs = nullptr) {
     const TJobResult job = RunJob({Clip("tracks.mkv")}, {output}, {"ac=2"}, beforeOutputs);
     EXPECT_TRUE(job.opened && job.finished && !job.exception) << job.error << job.message;
-    const TStreamInfo* audio = DecodeMediaInfo(output).FirstOfType(AVMEDIA_TYPE_AUDIO);
+    const TMediaInfo info = DecodeMediaInfo(output);
+    const TStreamInfo* audio = info.FirstOfType(AVMEDIA_TYPE_AUDIO);
     return audio && audio->sampleRate ? static_cast<double>(audio->decodedSamples) / audio->sampleRate : 0;
   }
 };
