@@ -1,6 +1,10 @@
 #include "PictureRotation.h"
 
 #include <cmath>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "FFmpeg.h"
 #include "MyUtils.h"
