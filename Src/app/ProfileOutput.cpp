@@ -117,6 +117,12 @@ void FillOutputOptions(const TProfileSettings& profile, const TIniFile& codecCat
     throw EConvertError("Profile value " + problem);
   }
 
+  // Players and devices play 8-bit 4:2:0: sources of more bits or fuller chroma (10-bit
+  // phone and camera video) would otherwise keep theirs wherever the encoder takes them.
+  // An option line given after this one still asks for another format.
+  if (!profile.VideoDisabled) options.ExtOptions = "pix_fmt=yuv420p\n";
+  options.PickAudioTrack = true;
+
   options.TargetType = ttNone;
   if (profile.OOTargetType == "ttVCD") options.TargetType = ttVCD;
   if (profile.OOTargetType == "ttSVCD") options.TargetType = ttSVCD;

@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
+#include <libavutil/display.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/log.h>
@@ -80,6 +81,8 @@ extern "C" {
   X(av_get_pix_fmt) \
   X(av_get_pix_fmt_name) \
   X(av_get_pix_fmt_string) \
+  X(av_display_rotation_get) \
+  X(av_display_rotation_set) \
   X(av_get_sample_fmt) \
   X(av_get_sample_fmt_name) \
   X(av_get_sample_fmt_string) \

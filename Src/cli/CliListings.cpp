@@ -22,7 +22,8 @@ std::string RateText(AVRational rate) {
   return text;
 }
 
-std::string StreamLine(const AVStream& stream) {
+std::string StreamLine(const TAVProbe& probe, int index) {
+  const AVStream& stream = *probe.Context()->streams[index];
   const AVCodecParameters& codec = *stream.codecpar;
   const char* kind = lib::av_get_media_type_string(codec.codec_type);
   std::string line = std::string(kind ? kind : "unknown") + ", " + lib::avcodec_get_name(codec.codec_id);
@@ -34,6 +35,9 @@ std::string StreamLine(const AVStream& stream) {
                                 ? stream.avg_frame_rate
                                 : stream.r_frame_rate;
     if (rate.num > 0 && rate.den > 0) line += ", " + RateText(rate) + " fps";
+    if (const int depth = probe.StreamBitDepth(index); depth > 0) line += ", " + std::to_string(depth) + "-bit";
+    if (const int rotation = probe.StreamRotation(index); rotation != 0)
+      line += ", shown turned " + std::to_string(rotation) + " degrees clockwise";
   }
   if (codec.codec_type == AVMEDIA_TYPE_AUDIO) {
     if (codec.sample_rate > 0) line += ", " + std::to_string(codec.sample_rate) + " Hz";
@@ -55,7 +59,7 @@ void PrintFile(const std::string& file, const TAVProbe& probe, std::ostream& out
   out << "\n";
   if (info.BitRate > 0) out << "  Bit rate:   " << KilobitsText(info.BitRate) << "\n";
   for (unsigned i = 0; i < context.nb_streams; ++i) {
-    out << "  Stream " << i << ":   " << StreamLine(*context.streams[i]) << "\n";
+    out << "  Stream " << i << ":   " << StreamLine(probe, static_cast<int>(i)) << "\n";
   }
 }
 

@@ -51,7 +51,7 @@ TOutputOptions ProfileRecord(const TChosenProfile& profile, const std::string& e
   } catch (const EConvertError& error) {
     throw EUsageError("profile '" + profile.Name + "' of " + profile.Group + ": " + error.what());
   }
-  output.ExtOptions = engineOptions;
+  output.ExtOptions += engineOptions;  // after the profile's lines, so that they win
   return output;
 }
 

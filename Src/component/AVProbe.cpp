@@ -1,11 +1,13 @@
 #include "AVProbe.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <stdexcept>
 
 #include "FFmpeg.h"
 #include "OptionRecords.h"
+#include "PictureRotation.h"
 
 namespace {
 
@@ -124,4 +126,42 @@ void TAVProbe::GetInfo(TAVFileInfo& Info) const {
   Info.Year = LeadingNumber(date.empty() ? MetadataText(metadata, "year") : date);
   Info.Track = LeadingNumber(MetadataText(metadata, "track"));
   AssignText(Info.Genre, MetadataText(metadata, "genre"));
+}
+
+namespace {
+
+const AVStream* VideoStreamAt(const AVFormatContext* context, int index) {
+  if (!context || index < 0 || index >= static_cast<int>(context->nb_streams)) return nullptr;
+  const AVStream* stream = context->streams[index];
+  return stream->codecpar && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? stream : nullptr;
+}
+
+}  // namespace
+
+int TAVProbe::StreamRotation(int Index) const {
+  const AVStream* stream = VideoStreamAt(FContext, Index);
+  return stream ? UprightRotation(stream) : 0;
+}
+
+int TAVProbe::StreamBitDepth(int Index) const {
+  const AVStream* stream = VideoStreamAt(FContext, Index);
+  if (!stream) return 0;
+  if (const AVPixFmtDescriptor* format =
+          lib::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(stream->codecpar->format)))
+    return format->comp[0].depth;
+  return std::max(stream->codecpar->bits_per_raw_sample, 0);
+}
+
+int TAVProbe::PreferredAudioStream() const {
+  int chosen = -1, chosenChannels = -1;
+  for (int i = 0; i < FStreamCount; ++i) {
+    const AVCodecParameters* codec = FContext->streams[i]->codecpar;
+    if (!codec || codec->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+    if (FContext->streams[i]->disposition & AV_DISPOSITION_DEFAULT) return i;
+    if (codec->ch_layout.nb_channels > chosenChannels) {
+      chosen = i;
+      chosenChannels = codec->ch_layout.nb_channels;
+    }
+  }
+  return chosen;
 }

@@ -59,6 +59,16 @@ class TAVProbe {
   int FirstVideoStream() const { return FFirstVideoStream; }
   int FirstSubtitleStream() const { return FFirstSubtitleStream; }
 
+  // Degrees clockwise (0, 90, 180, 270) that a video stream's pictures are turned to stand
+  // upright; 0 for other streams and for an index without a stream.
+  int StreamRotation(int Index) const;
+  // Bits per sample of a video stream's pictures; 0 when unknown, for other streams and for
+  // an index without a stream.
+  int StreamBitDepth(int Index) const;
+  // The audio stream a conversion takes among several: the one marked default, else the
+  // one with most channels (the first of equals); -1 without audio.
+  int PreferredAudioStream() const;
+
  private:
   AVFormatContext* FContext = nullptr;
   TInputFormatContextPtr FOwned;

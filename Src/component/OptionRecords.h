@@ -75,6 +75,9 @@ struct TOutputOptions {
   bool BeforeHook = false;
   std::string HookTimeRanges;  // "start-end, ..." in milliseconds
   std::string ExtOptions;
+  // With several audio tracks in the input, the one marked default, else the one with most
+  // channels, instead of the engine's first free one; the choice is logged.
+  bool PickAudioTrack = false;
 };
 
 // Copies text into a fixed-size field, cut so that the terminator always fits.

@@ -27,6 +27,9 @@ class TFFmpeg : public TCustomFFmpeg {
   void ApplyInputOptions(const TInputOptions& Options);
   void ApplyOutputOptions(const TOutputOptions& Options);
   void ApplyTargetOptions(const TOutputOptions& Options);
+  // Points the audio output at the input's preferred audio track (see the probe) and logs it
+  // when the input has several.
+  void PickAudioTrack();
   // "start-end" pieces in milliseconds, separated by ","; see the implementation.
   void ApplyTimeRanges(const std::string& Text);
 

@@ -153,6 +153,20 @@ void TFFmpeg::ApplyTargetOptions(const TOutputOptions& Options) {
   ApplyTarget(kind, norm, Options.DefaultNorm == ntPAL ? "pal" : "ntsc");
 }
 
+void TFFmpeg::PickAudioTrack() {
+  const int stream = Probe.PreferredAudioStream();
+  if (stream < 0 || Probe.AudioStreamCount() < 2) return;
+  const AVStream* track = Probe.Context()->streams[stream];
+  SetAudioSourceStream(InputFileCount() - 1, stream);
+  if (Logging())
+    Log(1, StringFormat("Audio track: stream #%d.%d of %d audio tracks (%s, %d channel%s)",
+                        InputFileCount() - 1, stream, Probe.AudioStreamCount(),
+                        (track->disposition & AV_DISPOSITION_DEFAULT) ? "marked default"
+                                                                      : "most channels",
+                        track->codecpar->ch_layout.nb_channels,
+                        track->codecpar->ch_layout.nb_channels == 1 ? "" : "s"));
+}
+
 // Each piece is "start-end"; a piece whose end comes before its start, or whose end is
 // missing or negative, is dropped.
 void TFFmpeg::ApplyTimeRanges(const std::string& Text) {
@@ -228,6 +242,7 @@ bool TCustomVornConverter::SetOutputFile(int Index, const std::string& FileName,
       task->ApplyOptionText(Options->ExtOptions);
       task->ApplyOutputOptions(*Options);
       task->ApplyTargetOptions(*Options);
+      if (Options->PickAudioTrack) task->PickAudioTrack();
       if (Options->CustomHook) {
         task->OnCustomHook = [this](TCustomFFmpeg* Sender, TBitmap& ABitmap, int AFrameNumber,
                                     std::int64_t APTS, bool& AUpdate, bool& AStopHook) {

@@ -30,6 +30,11 @@ struct TEngineSettings {
   // Picture.
   int FrameWidth = 0;
   int FrameHeight = 0;
+  // Set when the frame size was given after the input's own size was taken over.
+  bool FrameSizeGiven = false;
+  // Degrees clockwise that the input's pictures are turned to stand upright; the size and
+  // aspect ratio taken over are the upright picture's.
+  int FrameRotation = 0;
   float FrameAspectRatio = 0;
   int FramePixelFormat = -1;
   int PadTop = 0, PadBottom = 0, PadLeft = 0, PadRight = 0;
@@ -123,6 +128,10 @@ struct TEngineSettings {
 
   // Job.
   int ProgramId = 0;
+  // The input stream (file, stream) an audio output takes first when it is still free;
+  // -1: the first free audio stream, as always.
+  int AudioSourceFile = -1;
+  int AudioSourceStream = -1;
   bool ExitOnError = false;
   bool UsingStdin = false;
   bool UsingFrameHooks = false;

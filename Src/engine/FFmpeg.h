@@ -206,6 +206,9 @@ class TCustomFFmpeg {
   void SetRecordTimestamp(const std::string& Name, const std::string& Text);
   void SetInputTimeOffset(const std::string& Name, const std::string& Text);
   void SetProgramId(int Value);
+  // The audio stream an audio output takes instead of the first free one (beyond the option
+  // vocabulary; the front ends' choice among several audio tracks).
+  void SetAudioSourceStream(int FileIndex, int StreamIndex);
 
   void SetTitle(const std::string& Text);
   void SetAuthor(const std::string& Text);

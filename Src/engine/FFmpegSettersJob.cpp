@@ -50,6 +50,11 @@ void TCustomFFmpeg::SetProgramId(int Value) {
   if (Value >= 0) FSettings.ProgramId = Value;
 }
 
+void TCustomFFmpeg::SetAudioSourceStream(int FileIndex, int StreamIndex) {
+  FSettings.AudioSourceFile = FileIndex;
+  FSettings.AudioSourceStream = StreamIndex;
+}
+
 void TCustomFFmpeg::SetMuxMaxDelay(float Value) {
   if (Value > 0) FSettings.MuxMaxDelay = Value;
 }

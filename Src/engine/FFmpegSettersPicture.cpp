@@ -78,6 +78,7 @@ void TCustomFFmpeg::SetFrameSize(const std::string& Text) {
     throw FFMpegException("Incorrect frame size");
   if (FSettings.FrameWidth % 2 != 0 || FSettings.FrameHeight % 2 != 0)
     throw FFMpegException("Frame size must be a multiple of 2");
+  FSettings.FrameSizeGiven = true;
 }
 
 void TCustomFFmpeg::SetAspectRatio(const std::string& Text) {

@@ -51,11 +51,14 @@ int TTranscoder::ConfigureFilters(TInputStream& Input, TOutputStream& Output) {
   TFilterGraphPtr graph(lib::avfilter_graph_alloc());
   if (!FilteredFrame || !graph) return -1;
 
-  // Pictures enter with the input stream's time in microseconds.
-  const AVRational aspect = decoder->sample_aspect_ratio.num ? decoder->sample_aspect_ratio : AVRational{0, 1};
+  // Pictures enter upright, with the input stream's time in microseconds.
+  const int sourceWidth = Input.UprightWidth();
+  const int sourceHeight = Input.UprightHeight();
+  AVRational aspect = decoder->sample_aspect_ratio.num ? decoder->sample_aspect_ratio : AVRational{0, 1};
+  if (aspect.num && TurnsOnSide(Input.Rotation)) aspect = av_inv_q(aspect);
   std::string sourceArguments =
-      StringFormat("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", decoder->width,
-                   decoder->height, static_cast<int>(decoder->pix_fmt), AV_TIME_BASE, aspect.num, aspect.den);
+      StringFormat("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", sourceWidth,
+                   sourceHeight, static_cast<int>(decoder->pix_fmt), AV_TIME_BASE, aspect.num, aspect.den);
   const AVRational rate = Input.Stream->r_frame_rate;
   if (rate.num > 0 && rate.den > 0) sourceArguments += StringFormat(":frame_rate=%d/%d", rate.num, rate.den);
   AVFilterContext* source = nullptr;
@@ -73,7 +76,7 @@ int TTranscoder::ConfigureFilters(TInputStream& Input, TOutputStream& Output) {
   AVFilterContext* last = source;
   const int padWidth = S.PadLeft + S.PadRight;
   const int padHeight = S.PadTop + S.PadBottom;
-  if (decoder->width + padWidth != encoder->width || decoder->height + padHeight != encoder->height) {
+  if (sourceWidth + padWidth != encoder->width || sourceHeight + padHeight != encoder->height) {
     const std::string size =
         StringFormat("%d:%d", encoder->width - padWidth, encoder->height - padHeight).substr(0, 255);
     AVFilterContext* scale = nullptr;
@@ -103,8 +106,8 @@ int TTranscoder::ConfigureFilters(TInputStream& Input, TOutputStream& Output) {
   Output.FilterGraph = std::move(graph);
   Output.FilterSource = source;
   Output.FilterSink = sink;
-  Output.FilterWidth = decoder->width;
-  Output.FilterHeight = decoder->height;
+  Output.FilterWidth = sourceWidth;
+  Output.FilterHeight = sourceHeight;
   Output.FilterFormat = decoder->pix_fmt;
   return 0;
 }

@@ -6,6 +6,7 @@
 
 #include "FFmpeg.h"
 #include "MyUtils.h"
+#include "PictureRotation.h"
 
 namespace {
 
@@ -196,6 +197,13 @@ void TCustomFFmpeg::TakeOverInputStream(AVFormatContext* Context, unsigned Strea
                              : static_cast<double>(codec->width) / codec->height;
       else if (aspect == 0)
         aspect = 4.0 / 3.0;
+      // Pictures filmed upright are converted upright: the output side sees their shape.
+      FSettings.FrameRotation = UprightRotation(stream);
+      FSettings.FrameSizeGiven = false;
+      if (TurnsOnSide(FSettings.FrameRotation)) {
+        std::swap(FSettings.FrameWidth, FSettings.FrameHeight);
+        aspect = 1 / aspect;
+      }
       FSettings.FrameAspectRatio = static_cast<float>(aspect);
       if (codec->pix_fmt == AV_PIX_FMT_NONE && LowerExtension(FileName).rfind(".rmvb", 0) == 0)
         codec->pix_fmt = AV_PIX_FMT_YUV420P;

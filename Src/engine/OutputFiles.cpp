@@ -108,6 +108,7 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
   bool useAudio = format->audio_codec != AV_CODEC_ID_NONE || s.AudioStreamCopy || !s.AudioCodecName.empty();
   bool useSubtitle =
       format->subtitle_codec != AV_CODEC_ID_NONE || s.SubtitleStreamCopy || !s.SubtitleCodecName.empty();
+  bool soundMissing = false;
   if (FNbInputFiles > 0) {
     bool inputVideo, inputAudio, inputSubtitle;
     try {
@@ -115,6 +116,7 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
     } catch (const std::exception& failure) {
       return failAndForget(StringFormat("check_audio_video_sub_inputs fail: %s", failure.what()));
     }
+    soundMissing = useAudio && !s.AudioDisable && !inputAudio;
     useVideo &= inputVideo;
     useAudio &= inputAudio;
     useSubtitle &= inputSubtitle;
@@ -122,6 +124,12 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
   useVideo &= !s.VideoDisable;
   useAudio &= !s.AudioDisable;
   useSubtitle &= !s.SubtitleDisable;
+  // Sound asked of inputs that have none (video into an audio format) would leave the file
+  // without any stream: said now, before the file is made.
+  if (soundMissing && !useVideo && !useAudio && !useSubtitle) {
+    FSettings.VideoDisable = FSettings.AudioDisable = FSettings.SubtitleDisable = false;
+    return failAndForget(StringFormat("%s: the input has no sound", FInputFiles[0]->url));
+  }
   // The disable flags speak for this file only, also where they dropped a stream type.
   FSettings.VideoDisable = FSettings.AudioDisable = FSettings.SubtitleDisable = false;
 

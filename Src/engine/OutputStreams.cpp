@@ -1,10 +1,13 @@
 // The video, audio and subtitle streams of an output file, prepared from the settings and
 // the parameters taken over from the inputs.
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 #include "FFmpeg.h"
 #include "MyUtils.h"
+#include "PictureRotation.h"
 #include "RcOverride.h"
 
 namespace {
@@ -60,6 +63,31 @@ bool Lists(const T* list, T terminator, T value) {
   return false;
 }
 
+// The full-range form of a limited-range YUV format, or AV_PIX_FMT_NONE.
+AVPixelFormat FullRangeFormOf(AVPixelFormat format) {
+  switch (format) {
+    case AV_PIX_FMT_YUV420P: return AV_PIX_FMT_YUVJ420P;
+    case AV_PIX_FMT_YUV422P: return AV_PIX_FMT_YUVJ422P;
+    case AV_PIX_FMT_YUV444P: return AV_PIX_FMT_YUVJ444P;
+    case AV_PIX_FMT_YUV440P: return AV_PIX_FMT_YUVJ440P;
+    case AV_PIX_FMT_YUV411P: return AV_PIX_FMT_YUVJ411P;
+    default: return AV_PIX_FMT_NONE;
+  }
+}
+
+// JPEG encoders list their full-range formats ahead of the limited-range ones, which they
+// only open with relaxed strictness: such an encoder gets the full-range form of the
+// format (the scaler converts the range). Encoders that list the limited form first keep it.
+AVPixelFormat FullRangeFormatPreferred(const AVPixelFormat* listed, AVPixelFormat format) {
+  const AVPixelFormat fullRange = FullRangeFormOf(format);
+  if (fullRange == AV_PIX_FMT_NONE) return format;
+  for (; *listed != AV_PIX_FMT_NONE; ++listed) {
+    if (*listed == format) return format;
+    if (*listed == fullRange) return fullRange;
+  }
+  return format;
+}
+
 std::uint16_t* LibraryCopyOf(const std::vector<std::uint16_t>& matrix) {
   auto* copy = static_cast<std::uint16_t*>(lib::av_malloc(matrix.size() * sizeof(std::uint16_t)));
   if (copy) std::memcpy(copy, matrix.data(), matrix.size() * sizeof(std::uint16_t));
@@ -74,6 +102,18 @@ void SetLanguage(AVStream* stream, const std::string& language) {
 AVRational SampleAspectFor(float frameAspect, int width, int height) {
   if (width * height == 0) return RationalFromDouble(frameAspect * 3.0 / 4.0, 255);
   return RationalFromDouble(static_cast<double>(frameAspect) * height / width, 255);
+}
+
+// A picture turned on its side no longer has the shape of a size given for the output
+// (profiles give landscape sizes): the size is read as a box that the upright picture
+// fills, keeping its shape. Sides stay even, as encoders want.
+void FitIntoBox(float aspect, int& width, int& height) {
+  if (aspect <= 0 || width <= 0 || height <= 0) return;
+  const auto even = [](double side) { return std::max(2, 2 * static_cast<int>(std::lround(side / 2))); };
+  if (static_cast<double>(width) / height > aspect)
+    width = even(height * static_cast<double>(aspect));
+  else
+    height = even(width / static_cast<double>(aspect));
 }
 
 }  // namespace
@@ -110,7 +150,11 @@ void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
     setup.Codec.reset(lib::avcodec_alloc_context3(nullptr));
     setup.Codec->codec_type = AVMEDIA_TYPE_VIDEO;
     setup.StreamCopy = true;
-    stream->sample_aspect_ratio = SampleAspectFor(s.FrameAspectRatio, s.FrameWidth, s.FrameHeight);
+    // The copied pictures keep the coded orientation; the settings hold the upright one.
+    stream->sample_aspect_ratio =
+        TurnsOnSide(s.FrameRotation)
+            ? SampleAspectFor(1 / s.FrameAspectRatio, s.FrameHeight, s.FrameWidth)
+            : SampleAspectFor(s.FrameAspectRatio, s.FrameWidth, s.FrameHeight);
     return;
   }
 
@@ -143,14 +187,17 @@ void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
     rate = NearestSupportedRate(rate, encoder->supported_framerates);
   codec->time_base = {rate.den, rate.num};
   codec->framerate = rate;
-  codec->width = s.FrameWidth + s.PadLeft + s.PadRight;
-  codec->height = s.FrameHeight + s.PadTop + s.PadBottom;
+  int width = s.FrameWidth, height = s.FrameHeight;
+  if (TurnsOnSide(s.FrameRotation) && s.FrameSizeGiven) FitIntoBox(s.FrameAspectRatio, width, height);
+  codec->width = width + s.PadLeft + s.PadRight;
+  codec->height = height + s.PadTop + s.PadBottom;
   codec->sample_aspect_ratio = SampleAspectFor(s.FrameAspectRatio, codec->width, codec->height);
   stream->sample_aspect_ratio = codec->sample_aspect_ratio;
 
   auto pixelFormat = static_cast<AVPixelFormat>(s.FramePixelFormat);
   if (encoder && encoder->pix_fmts && !Lists(encoder->pix_fmts, AV_PIX_FMT_NONE, pixelFormat))
     pixelFormat = encoder->pix_fmts[0];
+  if (encoder && encoder->pix_fmts) pixelFormat = FullRangeFormatPreferred(encoder->pix_fmts, pixelFormat);
   codec->pix_fmt = pixelFormat;
 
   if (s.IntraOnly) codec->gop_size = 0;

@@ -71,6 +71,7 @@ bool Deinterlace(AVFrame* target, const AVFrame* source) {
 }  // namespace
 
 void TTranscoder::PreProcessVideoFrame(TInputStream& Input, AVFrame* Picture) {
+  if (Input.Turner) Input.Turner->Turn(Picture);
   ++Hooks.PictureCount;
   const std::int64_t pts = Input.Pts;
   if (!E.OnCustomHook && S.UsingFrameHooks) DecideFrameHooks(pts);

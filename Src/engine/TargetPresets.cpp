@@ -20,15 +20,17 @@ std::optional<TNorm> NormOfRate(AVRational rate) {
   return std::nullopt;
 }
 
-// The norm of the first video stream of the inputs whose rate names one. The codec's own
-// average rate speaks first, as the rate it was coded for; the demuxer's real base rate
-// stands in when the average is unknown.
+// The norm of the first video stream of the inputs whose time base names one: the stream's
+// tick is the frame period it was made for (an AVI of 15 pictures a second on a 1/25 tick
+// was made for PAL). A stream whose tick names no norm is judged by its average rate, or by
+// the demuxer's real base rate when the average is unknown.
 std::optional<TNorm> NormOfInputs(const TCustomFFmpeg& engine) {
   for (int i = 0; i < engine.InputFileCount(); ++i) {
     const AVFormatContext* input = engine.InputFile(i);
     for (unsigned j = 0; j < input->nb_streams; ++j) {
       const AVStream* stream = input->streams[j];
       if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+      if (const auto norm = NormOfRate(av_inv_q(stream->time_base))) return norm;
       const AVRational rate = stream->avg_frame_rate.num && stream->avg_frame_rate.den
                                   ? stream->avg_frame_rate
                                   : stream->r_frame_rate;
@@ -73,8 +75,10 @@ void TCustomFFmpeg::ApplyTarget(const std::string& Kind, const std::string& Norm
 
   const bool pal = norm == TNorm::Pal;
   const std::string rate = pal ? "25" : norm == TNorm::Ntsc ? "30000/1001" : "24000/1001";
+  // A disc's frame size is the standard's, whatever the shape of the pictures.
   const auto frameSize = [&](const char* palSize, const char* ntscSize) {
     SetFrameSize(pal ? palSize : ntscSize);
+    FSettings.FrameSizeGiven = false;
   };
   // Library options that the libraries do not know are skipped, as always.
   const auto option = [this](const char* name, const char* value) { SetCodecOption(name, value); };

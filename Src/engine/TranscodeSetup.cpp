@@ -14,6 +14,17 @@ std::string StreamLanguage(const AVStream* stream) {
   return entry ? entry->value : "";
 }
 
+// Copied pictures keep the coded orientation: the request to show them turned goes along,
+// for the containers that can hold it.
+void CopyDisplayMatrix(const AVStream* from, AVStream* to) {
+  std::size_t size = 0;
+  const std::uint8_t* matrix = lib::av_stream_get_side_data(from, AV_PKT_DATA_DISPLAYMATRIX, &size);
+  if (!matrix) return;
+  std::uint8_t* copy = lib::av_stream_new_side_data(to, AV_PKT_DATA_DISPLAYMATRIX, size);
+  if (!copy) throw FFMpegException("av_mallocz fail");
+  std::memcpy(copy, matrix, size);
+}
+
 }  // namespace
 
 TTranscoder::TTranscoder(TCustomFFmpeg& Engine) : E(Engine), S(Engine.FSettings) {}
@@ -31,7 +42,11 @@ void TTranscoder::BuildInputTables() {
       input.Decoder = E.FInputStreamCodecs[i][j].get();
       input.RateEmulation = E.FInputFilesRateEmulation[i];
       if (input.RateEmulation) input.Start = lib::av_gettime();
-      InputStreams.push_back(input);
+      if (input.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+        input.Rotation = UprightRotation(input.Stream);
+        if (input.Rotation) input.Turner = std::make_unique<TPictureTurner>(input.Rotation);
+      }
+      InputStreams.push_back(std::move(input));
     }
     total += static_cast<int>(file->nb_streams);
   }
@@ -49,6 +64,12 @@ TInputStream* TTranscoder::FindSource(const TOutputStream& Output, int MapIndex)
                                          Output.StreamIndex));
     }
     return &source;
+  }
+  if (type == AVMEDIA_TYPE_AUDIO && S.AudioSourceFile >= 0 && S.AudioSourceFile < E.FNbInputFiles &&
+      S.AudioSourceStream >= 0 && S.AudioSourceStream < InputFiles[S.AudioSourceFile].StreamCount) {
+    TInputStream& chosen =
+        InputStreams[InputFiles[S.AudioSourceFile].FirstStreamIndex + S.AudioSourceStream];
+    if (chosen.Discard && chosen.Decoder->codec_type == type) return &chosen;
   }
   if (S.ProgramId != 0) {
     for (int i = 0; i < E.FNbInputFiles; ++i) {
@@ -162,6 +183,7 @@ void TTranscoder::PrepareStreamCopy(TOutputStream& Output, TInputStream& Input) 
       if (S.UsingFrameHooks)
         throw FFMpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
       if (aspect.num) parameters->sample_aspect_ratio = aspect;
+      CopyDisplayMatrix(Input.Stream, Output.Stream);
       break;
     case AVMEDIA_TYPE_SUBTITLE:
       break;
@@ -181,12 +203,15 @@ void TTranscoder::PrepareVideoEncoding(TOutputStream& Output, TInputStream& Inpu
   Output.PadBottom = S.PadBottom;
   Output.PadLeft = S.PadLeft;
   Output.PadRight = S.PadRight;
-  Output.SourceWidth = decoder->width;
-  Output.SourceHeight = decoder->height;
+  // Pictures reach the output upright.
+  const int sourceWidth = Input.UprightWidth();
+  const int sourceHeight = Input.UprightHeight();
+  Output.SourceWidth = sourceWidth;
+  Output.SourceHeight = sourceHeight;
   Output.SourceFormat = decoder->pix_fmt;
   Output.VideoResample =
-      !(decoder->width - S.CropLeft - S.CropRight + S.PadLeft + S.PadRight == encoder->width &&
-        decoder->height - S.CropTop - S.CropBottom + S.PadTop + S.PadBottom == encoder->height &&
+      !(sourceWidth - S.CropLeft - S.CropRight + S.PadLeft + S.PadRight == encoder->width &&
+        sourceHeight - S.CropTop - S.CropBottom + S.PadTop + S.PadBottom == encoder->height &&
         decoder->pix_fmt == encoder->pix_fmt);
   if (Output.VideoPad || Output.VideoResample) {
     Output.TempPicture.reset(lib::av_frame_alloc());
@@ -206,12 +231,12 @@ void TTranscoder::PrepareVideoEncoding(TOutputStream& Output, TInputStream& Inpu
       lib::av_opt_get_int(E.FScalerOptionContext.get(), "sws_flags", 0, &flags);
     S.ScalerFlags = static_cast<int>(flags);
     Output.Scaler.reset(lib::sws_getContext(
-        decoder->width - S.CropLeft - S.CropRight, decoder->height - S.CropTop - S.CropBottom,
+        sourceWidth - S.CropLeft - S.CropRight, sourceHeight - S.CropTop - S.CropBottom,
         decoder->pix_fmt, encoder->width - S.PadLeft - S.PadRight,
         encoder->height - S.PadTop - S.PadBottom, encoder->pix_fmt, S.ScalerFlags, nullptr,
         nullptr, nullptr));
     if (!Output.Scaler) throw FFMpegException("Cannot get resampling context");
-    Output.OriginalHeight = S.UseFilterGraph ? decoder->height : decoder->height - S.CropTop - S.CropBottom;
+    Output.OriginalHeight = S.UseFilterGraph ? sourceHeight : sourceHeight - S.CropTop - S.CropBottom;
   }
   E.FErrorText.clear();
   if (S.UseFilterGraph && ConfigureFilters(Input, Output) < 0)

@@ -8,6 +8,7 @@
 #include "EngineTypes.h"
 #include "FFmpeg.h"
 #include "MediaPointers.h"
+#include "PictureRotation.h"
 
 struct TInputFile {
   bool EofReached = false;
@@ -29,6 +30,13 @@ struct TInputStream {
   std::int64_t Pts = 0;                 // microseconds
   bool IsStart = true;
   float Quality = 0;  // of the last decoded picture, for "same quality"
+  // Degrees clockwise that decoded pictures are turned to stand upright, and the turner.
+  int Rotation = 0;
+  std::unique_ptr<TPictureTurner> Turner;
+
+  // The size of the pictures that leave the pre-processing.
+  int UprightWidth() const { return TurnsOnSide(Rotation) ? Decoder->height : Decoder->width; }
+  int UprightHeight() const { return TurnsOnSide(Rotation) ? Decoder->width : Decoder->height; }
 };
 
 struct TOutputStream {

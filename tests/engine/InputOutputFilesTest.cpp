@@ -27,6 +27,10 @@ class InputOutputFiles : public TMediaTest {
     MakeClip(Clip("pal43.avi"), pal);
     pal.sampleAspect = {0, 1};
     MakeClip(Clip("palsquare.avi"), pal);
+    TClipSpec silent;
+    silent.frames = 5;
+    silent.audioSeconds = 0;
+    MakeClip(Clip("silent.avi"), silent);
     TClipSpec tone;
     tone.frames = 0;
     tone.audioSeconds = 2;
@@ -246,4 +250,15 @@ TEST_F(InputOutputFiles, ExistingOutputIsReplaced) {
   ASSERT_TRUE(engine.OpenInput(Clip("av.avi")));
   ASSERT_TRUE(engine.OpenOutput(output));
   EXPECT_EQ(FileSizeOf(output), 0);
+}
+
+TEST_F(InputOutputFiles, SoundAskedOfAnInputWithoutSoundIsRefusedByName) {
+  ASSERT_TRUE(engine.OpenInput(Clip("silent.avi"))) << engine.ErrorText();
+  const std::string output = folder.File("silent.mp3");
+  engine.SetOption("vn", "");  // as the audio profiles do
+  EXPECT_FALSE(engine.OpenOutput(output));
+  EXPECT_EQ(engine.ErrorText(), Clip("silent.avi") + ": the input has no sound");
+  EXPECT_FALSE(std::filesystem::exists(output));
+  // A format that takes the pictures still converts them.
+  EXPECT_TRUE(engine.OpenOutput(folder.File("silent.mp4"))) << engine.ErrorText();
 }

@@ -37,6 +37,10 @@ class TargetPresets : public ::testing::Test {
     square.height = 576;
     square.frames = 3;
     MakeClip(Clip("square576.avi"), square);
+    TClipSpec sparse = pal;  // 15 pictures a second on a PAL tick
+    sparse.frameRate = {15, 1};
+    sparse.videoTimeBase = {1, 25};
+    MakeClip(Clip("sparse15.avi"), sparse);
     TClipSpec tone;
     tone.frames = 0;
     tone.audioCodec = AV_CODEC_ID_PCM_S16LE;
@@ -190,6 +194,16 @@ TEST_F(TargetPresets, InputsDecideTheNorm) {
 TEST_F(TargetPresets, InputScanFindsTheNormWhenTheRateSaysNothing) {
   Open("pal.avi");
   engine->SetFrameRate("15");
+  engine->ApplyTarget("dvd", "auto", "ntsc");
+  EXPECT_EQ(Settings().FrameHeight, 576);
+  EXPECT_TRUE(SameRate(Settings().FrameRate, {25, 1}));
+}
+
+TEST_F(TargetPresets, TheInputScanReadsTheStreamsTick) {
+  Open("sparse15.avi");
+  ASSERT_TRUE(SameRate(Settings().FrameRate, {15, 1}));
+  // Such files also report 15 as their average rate: only the tick names the norm.
+  engine->InputFile(0)->streams[0]->avg_frame_rate = {15, 1};
   engine->ApplyTarget("dvd", "auto", "ntsc");
   EXPECT_EQ(Settings().FrameHeight, 576);
   EXPECT_TRUE(SameRate(Settings().FrameRate, {25, 1}));

@@ -53,6 +53,13 @@ void MakeVideo(AVFormatContext* output, const TClipSpec& clipSpec, TEncodedStrea
   video.codec->gop_size = 12;
   video.codec->bit_rate = 400000;
   OpenStream(output, video);
+  if (clipSpec.rotation != 0) {
+    auto* matrix = reinterpret_cast<std::int32_t*>(lib::av_stream_new_side_data(
+        video.stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(std::int32_t)));
+    ASSERT_NE(matrix, nullptr);
+    lib::av_display_rotation_set(matrix, clipSpec.rotation);
+  }
+  if (clipSpec.videoTimeBase.num) video.stream->time_base = clipSpec.videoTimeBase;
   AVFrame* frame = video.frame.get();
   frame->format = clipSpec.pixelFormat;
   frame->width = clipSpec.width;
@@ -78,9 +85,26 @@ void MakeAudio(AVFormatContext* output, const TClipSpec& clipSpec, TEncodedStrea
   ASSERT_GE(lib::av_frame_get_buffer(frame, 0), 0);
 }
 
+// The same pattern in samples of more than 8 bits.
+void PaintDeepPicture(AVFrame* frame, std::int64_t index, int depth) {
+  const auto sample = [frame](int plane, int x, int y) -> std::uint16_t& {
+    return reinterpret_cast<std::uint16_t*>(frame->data[plane] + y * frame->linesize[plane])[x];
+  };
+  for (int y = 0; y < frame->height; ++y)
+    for (int x = 0; x < frame->width; ++x)
+      sample(0, x, y) = static_cast<std::uint16_t>(static_cast<std::uint8_t>(x + y + index * 3) << (depth - 8));
+  for (int plane = 1; plane < 3 && frame->data[plane]; ++plane)
+    for (int y = 0; y < frame->height / 2; ++y)
+      for (int x = 0; x < frame->width / 2; ++x)
+        sample(plane, x, y) = static_cast<std::uint16_t>((128 + plane * 20) << (depth - 8));
+  frame->pts = index;
+}
+
 // A moving diagonal gradient, so consecutive pictures differ and scaling can be seen.
 void PaintPicture(AVFrame* frame, std::int64_t index) {
   lib::av_frame_make_writable(frame);
+  const AVPixFmtDescriptor* format = lib::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+  if (format && format->comp[0].depth > 8) return PaintDeepPicture(frame, index, format->comp[0].depth);
   for (int y = 0; y < frame->height; ++y)
     for (int x = 0; x < frame->width; ++x)
       frame->data[0][y * frame->linesize[0] + x] = static_cast<std::uint8_t>(x + y + index * 3);
@@ -126,7 +150,18 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
   TEncodedStream video, audio;
   if (clipSpec.frames > 0) MakeVideo(output.get(), clipSpec, video);
   if (clipSpec.audioSeconds > 0) MakeAudio(output.get(), clipSpec, audio);
+  std::vector<TEncodedStream> moreAudio(clipSpec.moreAudioTracks.size());
+  for (std::size_t i = 0; i < moreAudio.size(); ++i) {
+    TClipSpec trackSpec = clipSpec;
+    trackSpec.channels = clipSpec.moreAudioTracks[i];
+    MakeAudio(output.get(), trackSpec, moreAudio[i]);
+  }
   if (::testing::Test::HasFatalFailure()) return;
+  for (unsigned i = 0, track = 0; i < output->nb_streams; ++i) {
+    if (output->streams[i]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+    output->streams[i]->disposition =
+        static_cast<int>(track++) == clipSpec.defaultAudioTrack ? AV_DISPOSITION_DEFAULT : 0;
+  }
   ASSERT_GE(lib::avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
   ASSERT_GE(lib::avformat_write_header(output.get(), nullptr), 0);
 
@@ -151,6 +186,14 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
   }
   if (clipSpec.frames > 0) Encode(output.get(), video, nullptr, packet.get());
   if (clipSpec.audioSeconds > 0) Encode(output.get(), audio, nullptr, packet.get());
+  // The interleaver holds the packets written so far until the later tracks catch up.
+  for (TEncodedStream& track : moreAudio) {
+    for (std::int64_t sample = 0; sample < audioSamples / 2; sample += track.frame->nb_samples) {
+      PaintSound(track.frame.get(), sample);
+      ASSERT_NO_FATAL_FAILURE(Encode(output.get(), track, track.frame.get(), packet.get()));
+    }
+    ASSERT_NO_FATAL_FAILURE(Encode(output.get(), track, nullptr, packet.get()));
+  }
   ASSERT_GE(lib::av_write_trailer(output.get()), 0);
   lib::avio_closep(&output->pb);
 }
@@ -173,6 +216,20 @@ double PatternPsnr(const AVFrame* frame, int index) {
     }
   const double mse = squared / (frame->width * frame->height);
   return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+void CornerLuma(const AVFrame* frame, int (&corners)[4]) {
+  constexpr int kBlock = 4;
+  if (frame->width < kBlock || frame->height < kBlock) return;
+  const int lefts[4] = {0, frame->width - kBlock, 0, frame->width - kBlock};
+  const int tops[4] = {0, 0, frame->height - kBlock, frame->height - kBlock};
+  for (int corner = 0; corner < 4; ++corner) {
+    int sum = 0;
+    for (int y = tops[corner]; y < tops[corner] + kBlock; ++y)
+      for (int x = lefts[corner]; x < lefts[corner] + kBlock; ++x)
+        sum += frame->data[0][y * frame->linesize[0] + x];
+    corners[corner] = sum / (kBlock * kBlock);
+  }
 }
 
 TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFrame) {
@@ -199,6 +256,11 @@ TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFr
     entry.frameRate = stream->avg_frame_rate;
     if (stream->start_time != AV_NOPTS_VALUE)
       entry.startSeconds = stream->start_time * av_q2d(stream->time_base);
+    std::size_t matrixSize = 0;
+    if (const auto* matrix = reinterpret_cast<const std::int32_t*>(
+            lib::av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &matrixSize)))
+      entry.rotation = (static_cast<int>(std::lround(-lib::av_display_rotation_get(matrix))) + 360) % 360;
+    entry.markedDefault = stream->disposition & AV_DISPOSITION_DEFAULT;
     info.streams.push_back(entry);
   }
   std::vector<TCodecContextPtr> decoders(input->nb_streams);
@@ -216,6 +278,10 @@ TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFr
     TStreamInfo& entry = info.streams[index];
     while (lib::avcodec_receive_frame(decoders[index].get(), frame.get()) >= 0) {
       if (entry.type == AVMEDIA_TYPE_VIDEO) {
+        if (entry.decodedFrames == 0) {
+          entry.pixelFormat = frame->format;
+          CornerLuma(frame.get(), entry.cornerLuma);
+        }
         if (entry.decodedFrames == patternFrame) entry.lumaPsnr = PatternPsnr(frame.get(), patternFrame);
         ++entry.decodedFrames;
       } else {

@@ -27,6 +27,17 @@ struct TClipSpec {
   int sampleRate = 44100;
   int channels = 2;
   AVCodecID audioCodec = AV_CODEC_ID_MP2;
+  // As phones write for video filmed upright: a display matrix asking that the pictures be
+  // shown turned this many degrees clockwise.
+  int rotation = 0;
+  // The video stream's tick when it is not the frame period (an AVI of 15 pictures a second
+  // on a 1/25 tick).
+  AVRational videoTimeBase{0, 1};
+  // Channels of further audio tracks, written after the first one and half as long, so
+  // that an output tells which track it was made from.
+  std::vector<int> moreAudioTracks;
+  // The audio track (0 is the first) marked default; -1: none is marked.
+  int defaultAudioTrack = -1;
 };
 
 // Writes a clip of moving pictures and a tone; fails the calling test on any error.
@@ -48,6 +59,13 @@ struct TStreamInfo {
   int decodedFrames = 0;
   std::int64_t decodedSamples = 0;
   double lumaPsnr = 0;  // of the middle picture against the generated pattern
+  int pixelFormat = -1;  // of the decoded pictures
+  // Mean luma of 4x4 blocks at the first picture's corners: top left, top right, bottom
+  // left, bottom right (8-bit formats).
+  int cornerLuma[4] = {};
+  // Degrees clockwise the stream asks its pictures be shown turned (its display matrix).
+  int rotation = 0;
+  bool markedDefault = false;
 };
 
 struct TMediaInfo {
