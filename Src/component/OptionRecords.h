@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "LocalFiles.h"
+
 enum TTargetType : std::int32_t { ttNone, ttVCD, ttSVCD, ttDVD };
 enum TNormType : std::int32_t { ntAuto, ntPAL, ntNTSC };
 
@@ -75,6 +77,10 @@ struct TOutputOptions {
   bool BeforeHook = false;
   std::string HookTimeRanges;  // "start-end, ..." in milliseconds
   std::string ExtOptions;
+  // Known when the front end created the output file itself (ReserveOutputName): the engine
+  // then writes into that very file and no other that has taken its name. Unknown: the file
+  // is created, or an existing one replaced.
+  TFileIdentity ReservedFile;
 };
 
 // Copies text into a fixed-size field, cut so that the terminator always fits.

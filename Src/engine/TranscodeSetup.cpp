@@ -348,14 +348,27 @@ void TTranscoder::CopyMetaDataMaps() {
   }
 }
 
+void TTranscoder::RefuseStartPastEnd() const {
+  for (int i = 0; i < E.FNbInputFiles; ++i) {
+    const AVFormatContext* input = E.FInputFiles[i].get();
+    const std::int64_t start = E.FInputFilesStartTime[i];
+    if (start <= 0 || input->duration == AV_NOPTS_VALUE || start < input->duration) continue;
+    // Nothing of the input would reach the output but the encoders' flush.
+    throw FFMpegException(StringFormat("Start time %.3f s is past the end of '%s' (%.3f s): nothing to convert",
+                                       static_cast<double>(start) / AV_TIME_BASE, input->url,
+                                       static_cast<double>(input->duration) / AV_TIME_BASE));
+  }
+}
+
 void TTranscoder::WriteHeaders() {
   bool allRtp = true;
   TrailerPending.assign(static_cast<std::size_t>(E.FNbOutputFiles), false);
   for (int i = 0; i < E.FNbOutputFiles; ++i) {
     AVFormatContext* file = E.FOutputFiles[i].get();
-    if (lib::avformat_write_header(file, nullptr) < 0)
+    if (const int result = lib::avformat_write_header(file, nullptr); result < 0)
       throw FFMpegException(StringFormat(
-          "Could not write header for output file #%d (incorrect codec parameters ?)", i));
+          "Could not write header for output file #%d (incorrect codec parameters ?): %s", i,
+          ErrorReason(result).c_str()));
     TrailerPending[static_cast<std::size_t>(i)] = true;
     allRtp &= std::strcmp(file->oformat->name, "rtp") == 0;
   }
@@ -398,6 +411,7 @@ void TTranscoder::Run() {
     input.IsStart = true;
   }
   CopyMetaDataMaps();
+  RefuseStartPastEnd();
   try {
     WriteHeaders();
     DecodedFrame.reset(lib::av_frame_alloc());
