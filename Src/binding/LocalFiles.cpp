@@ -9,7 +9,9 @@
 
 namespace {
 
-TFileIdentity IdentityOfStat(const struct stat& info) { return {info.st_dev, info.st_ino}; }
+TFileIdentity IdentityOfStat(const struct stat& info) {
+  return {info.st_dev, info.st_ino, info.st_ctim.tv_sec, info.st_ctim.tv_nsec};
+}
 
 bool IsSchemeCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
@@ -53,7 +55,7 @@ int OpenReservedFile(const std::string& path, const TFileIdentity& identity) {
   const int descriptor = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
   if (descriptor < 0) return -errno;
   struct stat info {};
-  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) ||
+  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != 0 ||
       !(IdentityOfStat(info) == identity)) {
     ::close(descriptor);
     return -EEXIST;
@@ -77,5 +79,6 @@ TFileIdentity IdentityOf(int descriptor) {
 
 bool NameStandsFor(const std::string& path, const TFileIdentity& identity) {
   struct stat info {};
-  return identity.Known() && ::lstat(path.c_str(), &info) == 0 && IdentityOfStat(info) == identity;
+  return identity.Known() && ::lstat(path.c_str(), &info) == 0 &&
+         IdentityOfStat(info).SameFileAs(identity);
 }

@@ -27,7 +27,9 @@ void RemoveEmptyReservedOutputs() {
   for (TReservedNode* node = gReserved.load(); node; node = node->Next) {
     struct stat info {};
     if (::lstat(node->Path, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0 &&
-        info.st_dev == node->Identity.Device && info.st_ino == node->Identity.Inode)
+        info.st_dev == node->Identity.Device && info.st_ino == node->Identity.Inode &&
+        info.st_ctim.tv_sec == node->Identity.ChangeSeconds &&
+        info.st_ctim.tv_nsec == node->Identity.ChangeNanoseconds)
       ::unlink(node->Path);
   }
 }
@@ -37,7 +39,8 @@ extern "C" void RequestStop(int signal) {
     gStopSignal = signal;
     return;
   }
-  // The user insists: end now, by the signal's own default action.
+  // The user insists (a second Ctrl+C, or SIGTERM after it): end now, by the signal's own
+  // default action.
   const int savedErrno = errno;
   RemoveEmptyReservedOutputs();
   std::signal(signal, SIG_DFL);

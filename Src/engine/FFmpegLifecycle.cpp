@@ -80,16 +80,18 @@ void TCustomFFmpeg::CloseOutputFiles() {
       continue;
     }
     output->pb = nullptr;
-    byteStream->Close();
+    byteStream->Flush();
     const std::string path = output->url ? output->url : "";
     output.reset();
     // A file that received nothing is not an output, and after a failure one that does not
     // open would only hold its space: neither is left behind. Only the file written here
-    // goes, never one that has taken its name since.
+    // goes, never one that has taken its name since: its descriptor is still open, so no
+    // other file can have its inode.
     const bool empty = withoutData || FileSizeOf(path) == 0;
     if ((empty || (FExceptionRaised && !FileOpensAsMedia(path))) &&
         NameStandsFor(path, byteStream->Identity()))
       std::remove(path.c_str());
+    byteStream->Close();
   }
   FNbOutputFiles = 0;
 }

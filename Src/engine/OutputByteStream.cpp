@@ -67,11 +67,15 @@ TOutputByteStream::TOutputByteStream(int descriptor, AVIOContext* context)
 
 TOutputByteStream::~TOutputByteStream() { Close(); }
 
+int TOutputByteStream::Flush() {
+  if (!context_) return 0;
+  lib::avio_flush(context_);
+  return context_->error;
+}
+
 int TOutputByteStream::Close() {
-  int result = 0;
+  int result = Flush();
   if (context_) {
-    lib::avio_flush(context_);
-    result = context_->error;
     lib::av_freep(&context_->buffer);
     lib::avio_context_free(&context_);
   }

@@ -23,8 +23,10 @@ class TOutputByteStream {
 
   AVIOContext* Context() const { return context_; }
   const TFileIdentity& Identity() const { return identity_; }
-  // Writes out what is buffered and closes the file: 0, else the library error of the
-  // first failure (AVERROR(ENOSPC), ...). Later calls return 0.
+  // Writes out what is buffered: 0, else the library error of the first failure
+  // (AVERROR(ENOSPC), ...).
+  int Flush();
+  // Flushes and closes the file: 0, else the first failure. Later calls return 0.
   int Close();
 
  private:

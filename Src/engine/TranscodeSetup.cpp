@@ -1,5 +1,6 @@
 // The transcode set-up: working tables, stream mapping, codec parameters, two-pass logs,
 // codec opening, metadata maps and headers.
+#include <algorithm>
 #include <cstring>
 
 #include "MyUtils.h"
@@ -351,7 +352,8 @@ void TTranscoder::CopyMetaDataMaps() {
 void TTranscoder::RefuseStartPastEnd() const {
   for (int i = 0; i < E.FNbInputFiles; ++i) {
     const AVFormatContext* input = E.FInputFiles[i].get();
-    const std::int64_t start = E.FInputFilesStartTime[i];
+    // The input's own seek, then what the output side cuts off the beginning.
+    const std::int64_t start = E.FInputFilesStartTime[i] + std::max<std::int64_t>(S.StartTime, 0);
     if (start <= 0 || input->duration == AV_NOPTS_VALUE || start < input->duration) continue;
     // Nothing of the input would reach the output but the encoders' flush.
     throw FFMpegException(StringFormat("Start time %.3f s is past the end of '%s' (%.3f s): nothing to convert",
