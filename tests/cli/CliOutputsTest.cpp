@@ -9,6 +9,7 @@
 #include <fstream>
 #include <future>
 #include <map>
+#include <mutex>
 #include <regex>
 #include <set>
 #include <thread>
@@ -211,29 +212,51 @@ TEST_F(CliOutputsTest, InsistingOnAStopQuitsAtOnceAndLeavesNoEmptyOutput) {
   EXPECT_EQ(files.count("long(1).avi") + files.count("long(2).avi"), 0u);
 }
 
-// The component's path with a reservation, as both front ends take it, with the name
-// replaced between the reservation and the engine's open.
-class ReservedOutputTest : public TMediaTest {
+// The component's path, as both front ends take it: with a reservation whose name is
+// replaced before the engine opens it, and with what only option records reach.
+class ComponentOutputTest : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
     MakeClip(Clip("clip.avi"), ClipSpec(kClipFrames));
   }
-  // Sets up a task into the reservation; false with the reason when the output is refused.
-  bool SetUpTask(const TOutputReservation& reservation, std::string& reason) {
-    const int task = converter.AddInputFile(Clip("clip.avi"), nullptr);
+  // Sets up a task; false with the reason when the output is refused.
+  bool SetUpTask(const std::string& input, const std::string& output, TOutputOptions options,
+                 std::string& reason) {
+    const int task = converter.AddInputFile(input, nullptr);
     EXPECT_GE(task, 0) << converter.LastErrorMessage;
-    TOutputOptions options;
-    TVornConverter::InitOutputOptions(options);
-    options.ReservedFile = reservation.Identity;
-    if (converter.SetOutputFile(task, reservation.Path, &options)) return true;
+    if (converter.SetOutputFile(task, output, &options)) return true;
     reason = converter.LastErrorMessage;
     return false;
   }
+  bool SetUpTask(const TOutputReservation& reservation, std::string& reason) {
+    TOutputOptions options;
+    TVornConverter::InitOutputOptions(options);
+    options.ReservedFile = reservation.Identity;
+    return SetUpTask(Clip("clip.avi"), reservation.Path, options, reason);
+  }
+  // Runs the tasks set up to their end; the engine's log is gathered.
+  void Run() {
+    std::promise<void> runEnded;
+    converter.OnTerminate = [&runEnded](int AIndex, bool, bool, const std::string&) {
+      if (AIndex < 0) runEnded.set_value();
+    };
+    converter.OnLog = [this](int, TLogLevel, const std::string& AMsg) {
+      std::lock_guard lock(logMutex);
+      log += AMsg + "\n";
+    };
+    converter.StartConvert(1);
+    ASSERT_EQ(runEnded.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    converter.ClearTasks();
+    converter.OnTerminate = nullptr;
+    converter.OnLog = nullptr;
+  }
   TVornConverter converter;
+  std::mutex logMutex;
+  std::string log;
 };
 
-TEST_F(ReservedOutputTest, ALinkOrAnotherFileAtTheReservedNameIsNeverWritten) {
+TEST_F(ComponentOutputTest, ALinkOrAnotherFileAtTheReservedNameIsNeverWritten) {
   const std::string out = folder.Path().string() + "/";
   WriteTextFile(out + "victim", "the user's own file");
   const TOutputReservation linked = ReserveOutputName(out, "clip", ".avi", {});
@@ -259,15 +282,42 @@ TEST_F(ReservedOutputTest, ALinkOrAnotherFileAtTheReservedNameIsNeverWritten) {
   // Left alone, the reservation is what the task converts into.
   const TOutputReservation kept = ReserveOutputName(out, "clip", ".avi", {});
   ASSERT_TRUE(SetUpTask(kept, reason)) << reason;
-  std::promise<void> runEnded;
-  converter.OnTerminate = [&runEnded](int AIndex, bool, bool, const std::string&) {
-    if (AIndex < 0) runEnded.set_value();
-  };
-  converter.StartConvert(1);
-  ASSERT_EQ(runEnded.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
-  converter.ClearTasks();
-  converter.OnTerminate = nullptr;
+  Run();
   ExpectWholeClip(kept.Path);
+}
+
+TEST_F(ComponentOutputTest, WithCopiedTimeStampsAJumpBetweenJoinedRecordingsIsNeitherFilledNorCut) {
+  // Two recordings of 25 pictures, 100 s apart, joined byte for byte as a capture tool or
+  // "cat" joins transport streams; forwards and backwards.
+  TClipSpec early = ClipSpec(kClipFrames);
+  TClipSpec late = early;
+  late.startSeconds = 100;
+  MakeClip(folder.File("early.ts"), early);
+  MakeClip(folder.File("late.ts"), late);
+  const std::string forwards = folder.File("forwards.ts");
+  const std::string backwards = folder.File("backwards.ts");
+  WriteTextFile(forwards, FileText(folder.File("early.ts")) + FileText(folder.File("late.ts")));
+  WriteTextFile(backwards, FileText(folder.File("late.ts")) + FileText(folder.File("early.ts")));
+
+  converter.SetLogLevel(llInfo);
+  TOutputOptions options;
+  TVornConverter::InitOutputOptions(options);
+  options.CopyTimestamp = true;
+  options.FrameSize = "96x72";
+  std::string reason;
+  ASSERT_TRUE(SetUpTask(forwards, folder.File("forwards.avi"), options, reason)) << reason;
+  ASSERT_TRUE(SetUpTask(backwards, folder.File("backwards.avi"), options, reason)) << reason;
+  Run();
+  EXPECT_EQ(CountOf(log, "Time stamp jump of"), 2) << log;
+  for (const std::string name : {"forwards.avi", "backwards.avi"}) {
+    const TMediaInfo info = DecodeMediaInfo(folder.File(name));
+    ASSERT_TRUE(info.opened) << name;
+    const TStreamInfo* video = info.FirstOfType(AVMEDIA_TYPE_VIDEO);
+    ASSERT_NE(video, nullptr) << name;
+    // Both recordings whole, and not more than a second of copies between them.
+    EXPECT_GE(video->decodedFrames, 2 * kClipFrames - 2) << name;
+    EXPECT_LE(video->decodedFrames, 2 * kClipFrames + 25) << name;
+  }
 }
 
 }  // namespace

@@ -27,6 +27,8 @@ struct TClipSpec {
   int sampleRate = 44100;
   int channels = 2;
   AVCodecID audioCodec = AV_CODEC_ID_MP2;
+  // Added to every time stamp written (two recordings joined show a jump between them).
+  double startSeconds = 0;
 };
 
 // Writes a clip of moving pictures and a tone; fails the calling test on any error.
