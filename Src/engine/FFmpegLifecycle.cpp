@@ -85,8 +85,8 @@ void TCustomFFmpeg::CloseOutputFiles() {
     output.reset();
     // A file that received nothing is not an output, and after a failure one that does not
     // open would only hold its space: neither is left behind. Only the file written here
-    // goes, never one that has taken its name since: its descriptor is still open, so no
-    // other file can have its inode.
+    // goes, never one that has taken its name since (while its descriptor is open, which
+    // it is unless the job closed it after the last byte, no other file has its inode).
     const bool empty = withoutData || FileSizeOf(path) == 0;
     if ((empty || (FExceptionRaised && !FileOpensAsMedia(path))) &&
         NameStandsFor(path, byteStream->Identity()))

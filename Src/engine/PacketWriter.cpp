@@ -37,6 +37,8 @@ const char* OpenErrorFormat(int code) {
 }  // namespace
 
 std::string ErrorReason(int code) {
+  // Without the libraries only the system's own codes have a text.
+  if (!lib::av_strerror) return SystemReason(AVUNERROR(code));
   // For a code it does not know the library still writes "Error number N occurred".
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
   lib::av_strerror(code, text, sizeof text);

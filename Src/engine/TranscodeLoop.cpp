@@ -117,13 +117,6 @@ void TTranscoder::Finish() {
   for (std::size_t i = 0; i < InputStreams.size(); ++i)
     if (InputStreams[i].DecodingNeeded) OutputPacket(static_cast<int>(i), nullptr);
   if (const std::string failure = WriteTrailers(); !failure.empty()) throw FFMpegException(failure);
-  // Only a file whose last bytes reached the disk is complete.
-  for (int i = 0; i < E.FNbOutputFiles; ++i) {
-    if (!E.FOutputByteStreams[i]) continue;
-    if (const int result = E.FOutputByteStreams[i]->Close(); result < 0)
-      throw FFMpegException(StringFormat("Could not close '%s': %s", E.FOutputFiles[i]->url,
-                                         ErrorReason(result).c_str()));
-  }
   for (int i = 0; i < E.FNbOutputFiles; ++i)
     if (E.FOutputWithoutData[i] && !E.FStopRequest)
       throw FFMpegException(StringFormat("Output file #%d is empty: nothing could be converted", i));
@@ -132,6 +125,15 @@ void TTranscoder::Finish() {
     if (output->EncodingNeeded) E.CloseEncoder(output->Encoder());
   for (TInputStream& input : InputStreams)
     if (input.DecodingNeeded) E.CloseDecoder(input.Decoder);
+  // Only a file whose last bytes reached the disk is complete. One without data stays open
+  // until the clean-up removes it.
+  for (int i = 0; i < E.FNbOutputFiles; ++i) {
+    if (!E.FOutputByteStreams[i] || E.FOutputWithoutData[i]) continue;
+    E.FOutputFiles[i]->pb = nullptr;
+    if (const int result = E.FOutputByteStreams[i]->Close(); result < 0)
+      throw FFMpegException(StringFormat("Could not close '%s': %s", E.FOutputFiles[i]->url,
+                                         ErrorReason(result).c_str()));
+  }
   E.FFinished = !E.FStopRequest;
 }
 

@@ -302,6 +302,7 @@ TEST_F(EngineLifecycle, CleanupDeletesAnEmptyOutputAndKeepsOneWithData) {
 }
 
 TEST(OpenErrorText, FormatsByErrorCode) {
+  BindMediaLibrariesForTest();  // the reasons are the libraries' texts
   EXPECT_EQ(OpenErrorText("a.avi", AVERROR(ENOENT)), "a.avi: no such file or directory");
   EXPECT_EQ(OpenErrorText("a.avi", AVERROR(ENOMEM)), "a.avi: memory allocation error occurred");
   EXPECT_EQ(OpenErrorText("a.avi", AVERROR_INVALIDDATA), "a.avi: Error while parsing header");
