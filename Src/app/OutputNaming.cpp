@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -25,6 +27,16 @@ std::string FittingBase(const std::string& base, const std::string& suffix) {
   while (length > 0 && (static_cast<unsigned char>(base[length]) & 0xC0) == 0x80) --length;
   return base.substr(0, length);
 }
+
+// A list the signal handler can walk at any moment: nodes are only ever prepended, fully
+// built before they are published, and live until the program ends.
+struct TReservedNode {
+  char* Path;
+  TFileIdentity Identity;
+  TReservedNode* Next;
+};
+std::atomic<TReservedNode*> gReserved{nullptr};
+static_assert(std::atomic<TReservedNode*>::is_always_lock_free);
 
 }  // namespace
 
@@ -78,4 +90,24 @@ std::string PrepareOutputFolder(const std::string& folder) {
   // What creating an output needs; a read-only file system also answers here.
   if (::access(folder.c_str(), W_OK | X_OK) != 0) return SystemReason(errno);
   return {};
+}
+
+void RegisterReservedOutput(const TOutputReservation& reservation) {
+  char* path = ::strdup(reservation.Path.c_str());
+  if (!path) return;
+  auto* node = new TReservedNode{path, reservation.Identity, gReserved.load()};
+  // Runs are set up on one thread; the handler only reads.
+  gReserved.store(node);
+}
+
+void RemoveEmptyReservedOutputs() {
+  for (TReservedNode* node = gReserved.load(); node; node = node->Next) {
+    struct stat info {};
+    if (::lstat(node->Path, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != 0) continue;
+    const TFileIdentity& identity = node->Identity;
+    if (info.st_dev == identity.Device && info.st_ino == identity.Inode &&
+        info.st_ctim.tv_sec == identity.ChangeSeconds &&
+        info.st_ctim.tv_nsec == identity.ChangeNanoseconds)
+      ::unlink(node->Path);
+  }
 }

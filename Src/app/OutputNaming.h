@@ -39,6 +39,13 @@ TOutputReservation ReserveOutputName(const std::string& folder, const std::strin
 // its file goes while it is still the empty file reserved.
 void ReleaseOutputName(const TOutputReservation& reservation);
 
+// Remembers a reservation of a run, so that a quit by a signal can take its file along
+// while it is still the empty file reserved. Entries are kept until the program ends.
+void RegisterReservedOutput(const TOutputReservation& reservation);
+// Removes every registered file that is still its empty reserved self. Makes only
+// async-signal-safe calls: meant for the handler of a signal that ends the program.
+void RemoveEmptyReservedOutputs();
+
 // Makes the output folder (with its parents) when missing and checks that files can be
 // created in it. Empty when it can take outputs, else the reason ("Not a directory", "Read-only
 // file system", "Permission denied"); nothing is created when it cannot.

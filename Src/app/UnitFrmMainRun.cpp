@@ -57,6 +57,8 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
   output.ReservedFile = reservation.Identity;
   if (!VornC.SetOutputFile(task, reservation.Path, &output)) return refuse(VornC.LastErrorMessage);
   taken.insert(reservation.Path);
+  // A run's outputs wait on disk until their turn; adding drops its tasks at once.
+  if (!addRow) RegisterReservedOutput(reservation);
 
   if (addRow) {
     row = Lvw->rowCount();

@@ -77,7 +77,7 @@ void PrepareFile(TVornConverter& converter, TRunSetup& setup, TRunMonitor& monit
   if (!converter.SetOutputFile(task, reservation.Path, &output))
     return refuse(converter.LastErrorMessage);
   setup.Taken.insert(reservation.Path);
-  RegisterReservedOutput(reservation.Path, reservation.Identity);
+  RegisterReservedOutput(reservation);
   monitor.SetTask(file, task, reservation.Path, reservation.Identity);
 }
 
