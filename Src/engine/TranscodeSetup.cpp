@@ -1,6 +1,7 @@
 // The transcode set-up: working tables, stream mapping, codec parameters, two-pass logs,
 // codec opening, metadata maps and headers.
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "MyUtils.h"
@@ -245,11 +246,11 @@ void TTranscoder::OpenTwoPassLog(TOutputStream& Output, int Index) {
   const std::string name = (prefix + "-" + std::to_string(Index) + ".log").substr(0, 1023);
   if (encoder->flags & AV_CODEC_FLAG_PASS1) {
     Output.LogFile.reset(lib::my_fopen(name.c_str(), "w"));
-    if (!Output.LogFile) throw FFMpegException("creat file fail: " + name);
+    if (!Output.LogFile) throw FFMpegException("creat file fail: " + name + ": " + SystemReason(errno));
     return;
   }
   TCFilePtr log(lib::my_fopen(name.c_str(), "r"));
-  if (!log) throw FFMpegException("creat open fail: " + name);
+  if (!log) throw FFMpegException("creat open fail: " + name + ": " + SystemReason(errno));
   lib::my_fseek(log.get(), 0, SEEK_END);
   const long size = lib::my_ftell(log.get());
   lib::my_fseek(log.get(), 0, SEEK_SET);
