@@ -4,13 +4,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 #include <thread>
 
 #include "CliSettings.h"
 #include "IniFile.h"
-#include "MyUtils.h"
 #include "OutputNaming.h"
 #include "ProfileOutput.h"
 #include "ProgressDisplay.h"
