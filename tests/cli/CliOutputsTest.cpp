@@ -121,7 +121,8 @@ TEST_F(CliOutputsTest, OddNamesAreLocalFilesConvertedUnderAFreeNameOnOneLogLineE
   // Relative names with ":" are files, not library URLs: "file:x.avi" is not "x.avi".
   MakeClip(folder.File("x.avi"), ClipSpec(10, 96));
   const std::vector<std::string> names = {"file:x.avi", "a:b.avi", "-dash.avi", "quote\"'.avi",
-                                          "new\nline.avi", "bad\xff.avi"};
+                                          "new\nline.avi", "bad\xff.avi",
+                                          std::string(250, 'n') + ".avi"};
   for (const std::string& name : names) CopyOfClip(name);
   const fs::path before = fs::current_path();
   fs::current_path(folder.Path());
