@@ -51,6 +51,28 @@ TEST(OutputNamingTest, AReservedNameIsAnEmptyFileOfItsOwnAndTheNextAskGetsTheNex
   EXPECT_EQ(ReadTextFile(written.Path), "media");
 }
 
+TEST(OutputNamingTest, AQuitBySignalTakesAlongOnlyTheRegisteredOutputsThatAreStillEmpty) {
+  TTempFolder folder;
+  const std::string out = folder.Path().string() + "/";
+  const TOutputReservation waiting = ReserveOutputName(out, "waiting", ".mp4", {});
+  const TOutputReservation written = ReserveOutputName(out, "written", ".mp4", {});
+  const TOutputReservation retaken = ReserveOutputName(out, "retaken", ".mp4", {});
+  const TOutputReservation unregistered = ReserveOutputName(out, "other", ".mp4", {});
+  for (const TOutputReservation* reservation : {&waiting, &written, &retaken})
+    RegisterReservedOutput(*reservation);
+  WriteTextFile(written.Path, "media");
+  // Another run's empty file under a name this one gave back.
+  ReleaseOutputName(retaken);
+  TFileIdentity theirs;
+  ASSERT_EQ(CreateExclusive(retaken.Path, theirs), 0);
+
+  RemoveEmptyReservedOutputs();
+  EXPECT_FALSE(std::filesystem::exists(waiting.Path));
+  EXPECT_EQ(ReadTextFile(written.Path), "media");
+  EXPECT_TRUE(std::filesystem::exists(retaken.Path));
+  EXPECT_TRUE(std::filesystem::exists(unregistered.Path));
+}
+
 TEST(OutputNamingTest, NamesGivenToEarlierFilesCountAsTaken) {
   TTempFolder folder;
   const std::string out = folder.Path().string() + "/";
