@@ -4,11 +4,27 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <csignal>
+
 #include "AppErrorHandler.h"
 #include "MyUtils.h"
+#include "OutputNaming.h"
 #include "UnitFrmMain.h"
 
+namespace {
+
+// Ended by a signal (logout, kill, Ctrl+C in its terminal) the window still takes along the
+// outputs of its run that had not started, so that no empty file keeps their names.
+extern "C" void QuitBySignal(int signal) {
+  RemoveEmptyReservedOutputs();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, QuitBySignal);
   TApplication application(argc, argv);
   TForm1 form(ExecutableFolder() + "LibAV");
   if (!form.FormCreate()) return 1;

@@ -318,8 +318,8 @@ void TForm1::BtnAddClick() {
 }
 
 void TForm1::AddFiles(const QStringList& paths) {
-  // Setting up a file opens its output, so the folder must be there already.
-  CreateOutputFolder();
+  // Setting up a file creates its output, so the folder must be there already.
+  if (!CreateOutputFolder()) return;
   TTakenOutputs taken = OutputsOfRows();
   for (const QString& path : paths) PrepareFile(path, true, -1, taken);
   VornC.ClearTasks();

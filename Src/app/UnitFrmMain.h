@@ -108,8 +108,9 @@ class TForm1 : public QWidget {
   // its task is dropped later; in a run the task stays and the row's output name is
   // updated. taken collects the output paths given so far. The task index, or -1.
   int PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs& taken);
-  // Creates the output folder with its parents when missing.
-  void CreateOutputFolder() const;
+  // Makes the output folder when missing; false, with the reason shown, when no output
+  // can be created in it.
+  bool CreateOutputFolder();
   // The output paths that the rows already in the list stand for.
   TTakenOutputs OutputsOfRows() const;
 

@@ -7,8 +7,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
-#include <filesystem>
-#include <system_error>
 
 #include "AVProbe.h"
 #include "AppErrorHandler.h"
@@ -40,9 +38,11 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
 
   TOutputOptions output;
   VornC.InitOutputOptions(output);
+  TOutputReservation reservation;
   const auto refuse = [&](const std::string& reason) {
     ShowError("Error", QString::fromStdString("Cannot convert: " + reason));
     VornC.RemoveTask(task);
+    ReleaseOutputName(reservation);
     return -1;
   };
   if (!profileReadError_.empty()) return refuse(profileReadError_);
@@ -53,12 +53,15 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
     return refuse(error.what());
   }
   const std::string folder = EdtOutputFolder->text().toStdString();
-  const std::string outputName =
-      ChooseOutputName(folder, FileBaseName(file), output.FileExt, taken);
-  const std::string outputPath = folder + outputName + output.FileExt;
-  output.FileName = outputPath;
-  if (!VornC.SetOutputFile(task, outputPath, &output)) return refuse(VornC.LastErrorMessage);
-  taken.insert(outputPath);
+  reservation = ReserveOutputName(folder, FileBaseName(file), output.FileExt, taken);
+  if (!reservation.Reserved()) return refuse(reservation.Error);
+  const std::string& outputName = reservation.Name;
+  output.FileName = reservation.Path;
+  output.ReservedFile = reservation.Identity;
+  if (!VornC.SetOutputFile(task, reservation.Path, &output)) return refuse(VornC.LastErrorMessage);
+  taken.insert(reservation.Path);
+  // A run's outputs wait on disk until their turn; adding drops its tasks at once.
+  if (!addRow) RegisterReservedOutput(reservation);
 
   if (addRow) {
     row = Lvw->rowCount();
@@ -83,10 +86,13 @@ TTakenOutputs TForm1::OutputsOfRows() const {
   return taken;
 }
 
-void TForm1::CreateOutputFolder() const {
-  // A folder that cannot be made shows up as each file's output failure.
-  std::error_code ignored;
-  std::filesystem::create_directories(EdtOutputFolder->text().toStdString(), ignored);
+bool TForm1::CreateOutputFolder() {
+  const QString folder = EdtOutputFolder->text();
+  const std::string reason = PrepareOutputFolder(folder.toStdString());
+  if (reason.empty()) return true;
+  ShowError("Error", "Cannot write into the output folder \"" + folder +
+                         "\": " + QString::fromStdString(reason));
+  return false;
 }
 
 void TForm1::BtnStartClick() {
@@ -102,7 +108,7 @@ void TForm1::StartRun() {
     ShowError("Information", "Please select files to be converted.");
     return;
   }
-  CreateOutputFolder();
+  if (!CreateOutputFolder()) return;
   for (int row = 0; row < Lvw->rowCount(); ++row) SetRowText(row, lcStatus, " ");
   RunPosition = 0;
   VornC.ClearTasks();

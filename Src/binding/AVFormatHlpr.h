@@ -47,6 +47,9 @@ extern "C" {
   X(avio_size) \
   X(avio_seek) \
   X(avio_feof) \
+  X(avio_alloc_context) \
+  X(avio_context_free) \
+  X(avio_flush) \
 
 namespace lib {
 TOVRENA_AVFORMAT_ENTRIES(TOVRENA_DECLARE_ENTRY)

@@ -4,13 +4,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 #include <thread>
 
 #include "CliSettings.h"
 #include "IniFile.h"
-#include "MyUtils.h"
 #include "OutputNaming.h"
 #include "ProfileOutput.h"
 #include "ProgressDisplay.h"
@@ -72,18 +69,21 @@ void PrepareFile(TVornConverter& converter, TRunSetup& setup, TRunMonitor& monit
     return;
   }
   TOutputOptions output = setup.Record;
-  const std::string name =
-      ChooseOutputName(setup.OutputFolder, FileBaseName(path), output.FileExt, setup.Taken);
-  const std::string outputPath = setup.OutputFolder + name + output.FileExt;
-  output.FileName = outputPath;
-  if (!converter.SetOutputFile(task, outputPath, &output)) {
-    const std::string reason = converter.LastErrorMessage;
+  const TOutputReservation reservation =
+      ReserveOutputName(setup.OutputFolder, FileBaseName(path), output.FileExt, setup.Taken);
+  const auto refuse = [&](const std::string& reason) {
     converter.RemoveTask(task);
+    ReleaseOutputName(reservation);
     monitor.Reject(file, "cannot convert: " + reason);
-    return;
-  }
-  setup.Taken.insert(outputPath);
-  monitor.SetTask(file, task, outputPath);
+  };
+  if (!reservation.Reserved()) return refuse(reservation.Error);
+  output.FileName = reservation.Path;
+  output.ReservedFile = reservation.Identity;
+  if (!converter.SetOutputFile(task, reservation.Path, &output))
+    return refuse(converter.LastErrorMessage);
+  setup.Taken.insert(reservation.Path);
+  RegisterReservedOutput(reservation);
+  monitor.SetTask(file, task, reservation.Path, reservation.Identity);
 }
 
 // The name as a message shows it: a long one cut short.
@@ -104,11 +104,12 @@ void CheckEngineOptions(const TVornConverter& converter, const std::vector<std::
   }
 }
 
-// Outputs that were created at set-up but never received anything hold no media: they go.
+// Outputs that were reserved but never received anything hold no media: they go, unless
+// another run has since reserved the name for itself.
 void RemoveEmptyOutputs(const std::vector<TFileRecord>& files) {
   for (const TFileRecord& file : files) {
     if (file.Output.empty() || file.State == TFileState::Completed) continue;
-    if (FileSizeOf(file.Output) == 0) std::remove(file.Output.c_str());
+    RemoveEmptyReservation(file.Output, file.OutputIdentity);
   }
 }
 
@@ -168,9 +169,12 @@ int RunConvert(const TCliArguments& arguments, TVornConverter& converter) {
     setup.ProfileFailure = error.what();
   }
   setup.OutputFolder = ChooseOutputFolder(arguments.OutputFolder);
-  // A folder that cannot be made shows up as each file's output failure.
-  std::error_code ignored;
-  std::filesystem::create_directories(setup.OutputFolder, ignored);
+  if (const std::string reason = PrepareOutputFolder(setup.OutputFolder); !reason.empty()) {
+    std::fputs(("tovrena-cli: cannot write into the output folder '" + setup.OutputFolder +
+                "': " + reason + "\n").c_str(),
+               stderr);
+    return 1;
+  }
 
   const char* terminal = std::getenv("TERM");
   const bool live = ::isatty(STDOUT_FILENO) == 1 &&

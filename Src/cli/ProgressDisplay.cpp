@@ -21,7 +21,7 @@ std::string FileLine(int position, int count, const TFileRecord& file, TCliClock
   const double elapsed = SecondsSince(file.Started, now);
   const double fraction = file.TotalMs > 0 ? static_cast<double>(file.CurrentMs) / file.TotalMs : 0;
   std::string line = "[" + std::to_string(position) + "/" + std::to_string(count) + "] " +
-                     file.Input + "  " + ProgressText(file);
+                     OneLine(file.Input) + "  " + ProgressText(file);
   if (file.HasProgress && file.Fps >= 0) line += "  " + std::to_string(file.Fps) + " fps";
   line += "  elapsed " + ClockText(elapsed) + "  ETA " + ClockText(RemainingSeconds(fraction, elapsed));
   return line;

@@ -16,7 +16,45 @@ std::string Padded(const std::string& word) {
   return word.size() < kWidth ? word + std::string(kWidth - word.size(), ' ') : word + " ";
 }
 
+// The length of the well-formed UTF-8 sequence at text[at], 0 when there is none.
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t at) {
+  const auto byte = static_cast<unsigned char>(text[at]);
+  std::size_t length = 0;
+  if (byte < 0x80) return 1;
+  if (byte >= 0xC2 && byte <= 0xDF) length = 2;
+  if (byte >= 0xE0 && byte <= 0xEF) length = 3;
+  if (byte >= 0xF0 && byte <= 0xF4) length = 4;
+  for (std::size_t k = 1; k < length; ++k)
+    if (at + k >= text.size() || (static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
+  return length;
+}
+
 }  // namespace
+
+std::string OneLine(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string line;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = Utf8SequenceLength(text, i);
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (length > 1 || (length == 1 && byte >= 0x20 && byte != 0x7F)) {
+      line.append(text, i, length);
+      i += length;
+      continue;
+    }
+    if (byte == '\n') {
+      line += "\\n";
+    } else if (byte == '\r') {
+      line += "\\r";
+    } else {
+      line += "\\x";
+      line += kHex[byte >> 4];
+      line += kHex[byte & 15];
+    }
+    ++i;
+  }
+  return line;
+}
 
 double RemainingSeconds(double fraction, double elapsedSeconds) {
   if (fraction >= 1) return 0;
@@ -58,11 +96,13 @@ int TRunMonitor::AddFile(const std::string& input) {
   return static_cast<int>(files_.size()) - 1;
 }
 
-void TRunMonitor::SetTask(int file, int task, const std::string& output) {
+void TRunMonitor::SetTask(int file, int task, const std::string& output,
+                          const TFileIdentity& identity) {
   std::lock_guard lock(mutex_);
   if (static_cast<int>(fileOfTask_.size()) <= task) fileOfTask_.resize(task + 1, -1);
   fileOfTask_[task] = file;
   files_[file].Output = output;
+  files_[file].OutputIdentity = identity;
 }
 
 void TRunMonitor::Reject(int file, const std::string& reason) {
@@ -186,6 +226,7 @@ std::vector<TPrintLine> TRunMonitor::TakeLines() {
   std::lock_guard lock(mutex_);
   std::vector<TPrintLine> taken;
   taken.swap(lines_);
+  for (TPrintLine& line : taken) line.Text = OneLine(line.Text);
   return taken;
 }
 

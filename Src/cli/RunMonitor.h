@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "LocalFiles.h"
+
 using TCliClock = std::chrono::steady_clock;
 
 enum class TFileState { Waiting, Running, Completed, Stopped, Failed, NotStarted };
@@ -16,6 +18,7 @@ enum class TFileState { Waiting, Running, Completed, Stopped, Failed, NotStarted
 struct TFileRecord {
   std::string Input;   // as given on the command line
   std::string Output;  // empty when the file got no task
+  TFileIdentity OutputIdentity;  // of the file reserved for the output
   TFileState State = TFileState::Waiting;
   std::string Message;  // why it failed
   bool HasStarted = false;
@@ -42,7 +45,7 @@ class TRunMonitor {
 
   // Files in command-line order; a file's task index is set when it gets one.
   int AddFile(const std::string& input);
-  void SetTask(int file, int task, const std::string& output);
+  void SetTask(int file, int task, const std::string& output, const TFileIdentity& identity);
   void Reject(int file, const std::string& reason);
 
   // Called by the main thread when the component has picked tasks below nextTaskIndex.
@@ -90,5 +93,8 @@ std::string ClockText(double seconds);
 // The progress of one file: "42%" of a known total, else the time converted ("starting"
 // before its first report).
 std::string ProgressText(const TFileRecord& file);
+// The text as one printable line: control characters (a newline in a file name) and bytes
+// that are not UTF-8 are written as escapes ("\\n", "\\xff").
+std::string OneLine(const std::string& text);
 // How far the run is from 0 to 1: ended files count whole, running ones by their part.
 double RunFraction(const std::vector<TFileRecord>& files);

@@ -32,7 +32,8 @@ std::string SummaryTable(const std::vector<TFileRecord>& files) {
         file.HasStarted && ended
             ? ClockText(std::chrono::duration<double>(file.Ended - file.Started).count())
             : "-";
-    rows.push_back({file.Input, file.Output.empty() ? "-" : file.Output, StateText(file.State), time});
+    rows.push_back({OneLine(file.Input), file.Output.empty() ? "-" : OneLine(file.Output),
+                    StateText(file.State), time});
     ++counts[StateText(file.State)];
   }
   std::array<std::size_t, 4> widths{};

@@ -1,13 +1,26 @@
 #include "StopSignals.h"
 
+#include <cerrno>
 #include <csignal>
+
+#include "OutputNaming.h"
 
 namespace {
 
 volatile std::sig_atomic_t gStopSignal = 0;
 
 extern "C" void RequestStop(int signal) {
-  if (gStopSignal == 0) gStopSignal = signal;
+  if (gStopSignal == 0) {
+    gStopSignal = signal;
+    return;
+  }
+  // The user insists (a second Ctrl+C, or SIGTERM after it): end now, by the signal's own
+  // default action.
+  const int savedErrno = errno;
+  RemoveEmptyReservedOutputs();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+  errno = savedErrno;
 }
 
 }  // namespace
@@ -16,8 +29,9 @@ void InstallStopSignals() {
   struct sigaction action {};
   action.sa_handler = RequestStop;
   sigemptyset(&action.sa_mask);
-  // The next signal of the same kind takes the default action: the user insists.
-  action.sa_flags = SA_RESETHAND | SA_RESTART;
+  sigaddset(&action.sa_mask, SIGINT);
+  sigaddset(&action.sa_mask, SIGTERM);
+  action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);

@@ -47,7 +47,8 @@ bool TAVProbe::Open(const std::string& FileName, const std::string& FormatName) 
     return false;
   }
   AVFormatContext* context = nullptr;
-  const int opened = lib::avformat_open_input(&context, FileName.c_str(), format, nullptr);
+  const int opened =
+      lib::avformat_open_input(&context, LibraryUrlOf(FileName).c_str(), format, nullptr);
   if (opened < 0) {
     FLastError = OpenErrorText(FileName, opened);
     Close();

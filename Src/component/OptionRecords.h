@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "LocalFiles.h"
+
 enum TTargetType : std::int32_t { ttNone, ttVCD, ttSVCD, ttDVD };
 enum TNormType : std::int32_t { ntAuto, ntPAL, ntNTSC };
 
@@ -78,6 +80,10 @@ struct TOutputOptions {
   // With several audio tracks in the input, the one marked default, else the one with most
   // channels, instead of the engine's first free one; the choice is logged.
   bool PickAudioTrack = false;
+  // Known when the front end created the output file itself (ReserveOutputName): the engine
+  // then writes into that very file and no other that has taken its name. Unknown: the file
+  // is created, or an existing one replaced.
+  TFileIdentity ReservedFile;
 };
 
 // Copies text into a fixed-size field, cut so that the terminator always fits.

@@ -259,6 +259,7 @@ bool TCustomVornConverter::SetOutputFile(int Index, const std::string& FileName,
     } else {
       task->OutputOptions = TOutputOptions{};
     }
+    task->SetReservedOutput(Options ? Options->ReservedFile : TFileIdentity{});
     if (task->OpenOutput(FileName)) return true;
     LastErrorMessage = task->ErrorText();
     return false;

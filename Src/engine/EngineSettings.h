@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include "EngineTypes.h"
+#include "LocalFiles.h"
 
 struct AVInputFormat;
 struct AVOutputFormat;
@@ -26,6 +27,8 @@ struct TEngineSettings {
   const AVInputFormat* ForcedInputFormat = nullptr;
   const AVOutputFormat* ForcedOutputFormat = nullptr;
   bool PgmyuvCompatibility = false;
+  // The file a front end created for the next output (pending: consumed by OpenOutput).
+  TFileIdentity ReservedOutput;
 
   // Picture.
   int FrameWidth = 0;

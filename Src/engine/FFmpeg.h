@@ -20,6 +20,7 @@
 #include "EngineTypes.h"
 #include "FrameHook.h"
 #include "MediaPointers.h"
+#include "OutputByteStream.h"
 
 class TCustomFFmpeg;
 
@@ -55,6 +56,8 @@ std::mutex& CodecLock();
 
 // The message for a negative library result: the format for the code with name in it.
 std::string OpenErrorText(const std::string& name, int code);
+// The libraries' own text for a negative result ("No space left on device").
+std::string ErrorReason(int code);
 
 // Why a path cannot be read as an input without blocking: a named pipe waits in open for a
 // writer that may never come, beyond the reach of a stop. Empty when nothing stands against it.
@@ -95,6 +98,9 @@ class TCustomFFmpeg {
   // be used; the pending settings they consume are cleared either way.
   bool OpenInput(const std::string& FileName);
   bool OpenOutput(const std::string& FileName);
+  // The next OpenOutput writes into this file, which the caller created under that name:
+  // never through a link put at the name, never into another file that took it.
+  void SetReservedOutput(const TFileIdentity& Identity) { FSettings.ReservedOutput = Identity; }
   const std::string& ErrorText() const { return FErrorText; }
   int InputFileCount() const { return FNbInputFiles; }
   int OutputFileCount() const { return FNbOutputFiles; }
@@ -276,12 +282,16 @@ class TCustomFFmpeg {
   std::array<std::array<double, kMaxStreams>, kMaxFiles> FInputFilesTsScale{};
   int FNbInputFiles = 0;
   std::array<TOutputFormatContextPtr, kMaxFiles> FOutputFiles;
+  // The byte streams of the output files on the local file system (URLs have none).
+  std::array<std::unique_ptr<TOutputByteStream>, kMaxFiles> FOutputByteStreams;
   // Set by a job whose output received no packet: such a file holds nothing to play and is
   // removed when it is closed.
   std::array<bool, kMaxFiles> FOutputWithoutData{};
   // The decoder context of each stream of each input file, by stream index.
   std::array<std::vector<TCodecContextPtr>, kMaxFiles> FInputStreamCodecs;
   std::array<bool, kMaxFiles> FInputFilesRateEmulation{};
+  // The start time asked for each input file, in microseconds from its beginning.
+  std::array<std::int64_t, kMaxFiles> FInputFilesStartTime{};
   // What each stream of each output file was created with, by stream index.
   std::array<std::vector<TOutputStreamSetup>, kMaxFiles> FOutputStreams;
   int FNbOutputFiles = 0;

@@ -48,6 +48,7 @@ void TCustomFFmpeg::Reset() {
   Cleanup();
   FSettings = TEngineSettings{};
   FInputFilesTsOffset.fill(0);
+  FInputFilesStartTime.fill(0);
   for (auto& scales : FInputFilesTsScale) scales.fill(0);
   FNbStreamMaps = 0;
   FNbMetaDataMaps = 0;
@@ -68,14 +69,29 @@ void TCustomFFmpeg::CloseOutputFiles() {
   for (int i = 0; i < FNbOutputFiles; ++i) {
     TOutputFormatContextPtr& output = FOutputFiles[i];
     FOutputStreams[i].clear();
-    if (!output) continue;
-    const bool hasFile = output->oformat && !(output->oformat->flags & AVFMT_NOFILE);
-    if (hasFile) lib::avio_closep(&output->pb);
-    // A file that received nothing is not an output: leave no empty file behind.
-    const bool withoutData = FOutputWithoutData[i] || (output->url && FileSizeOf(output->url) == 0);
+    const bool withoutData = FOutputWithoutData[i];
     FOutputWithoutData[i] = false;
-    if (hasFile && output->url && withoutData) std::remove(output->url);
+    std::unique_ptr<TOutputByteStream> byteStream = std::move(FOutputByteStreams[i]);
+    if (!output) continue;
+    if (!byteStream) {
+      // A URL: the libraries' own byte stream; nothing on disk to judge.
+      if (output->oformat && !(output->oformat->flags & AVFMT_NOFILE)) lib::avio_closep(&output->pb);
+      output.reset();
+      continue;
+    }
+    output->pb = nullptr;
+    byteStream->Flush();
+    const std::string path = output->url ? output->url : "";
     output.reset();
+    // A file that received nothing is not an output, and after a failure one that does not
+    // open would only hold its space: neither is left behind. Only the file written here
+    // goes, never one that has taken its name since (while its descriptor is open, which
+    // it is unless the job closed it after the last byte, no other file has its inode).
+    const bool empty = withoutData || FileSizeOf(path) == 0;
+    if ((empty || (FExceptionRaised && !FileOpensAsMedia(path))) &&
+        NameStandsFor(path, byteStream->Identity()))
+      std::remove(path.c_str());
+    byteStream->Close();
   }
   FNbOutputFiles = 0;
 }

@@ -26,10 +26,8 @@ std::string LowerExtension(const std::string& fileName) {
 }  // namespace
 
 std::string BlockingInputText(const std::string& FileName) {
-  std::string path = FileName;
-  if (path.rfind("file:", 0) == 0) path.erase(0, 5);
   std::error_code unknown;
-  if (std::filesystem::status(path, unknown).type() != std::filesystem::file_type::fifo) return {};
+  if (IsUrl(FileName) || std::filesystem::status(FileName, unknown).type() != std::filesystem::file_type::fifo) return {};
   return FileName + ": Error while opening file (a named pipe cannot be converted)";
 }
 
@@ -115,8 +113,8 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
   context->subtitle_codec_id = subtitleId;
   parameters = parameterOwner.release();
   // On failure the library frees the context itself.
-  int result = lib::avformat_open_input(&context, FileName.c_str(), FSettings.ForcedInputFormat,
-                                        &parameters);
+  int result = lib::avformat_open_input(&context, LibraryUrlOf(FileName).c_str(),
+                                        FSettings.ForcedInputFormat, &parameters);
   parameterOwner.reset(parameters);
   if (result < 0) {
     FErrorText = OpenErrorText(FileName, result);
@@ -124,6 +122,9 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
     return false;
   }
   TInputFormatContextPtr input(context);
+  // The file is known by the name it was given, as every message and check names it.
+  lib::av_free(input->url);
+  input->url = lib::av_strdup(FileName.c_str());
 
   if (FSettings.ProgramId != 0)
     for (unsigned i = 0; i < input->nb_programs; ++i)
@@ -139,6 +140,7 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
     return false;
   }
 
+  const std::int64_t startTime = FSettings.StartTime;
   std::int64_t seekTarget = FSettings.StartTime;
   if (input->start_time != AV_NOPTS_VALUE) seekTarget += input->start_time;
   if (FSettings.StartTime != 0) {
@@ -159,6 +161,7 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
   FInputFilesTsOffset[index] =
       FSettings.InputTimeOffset - (FSettings.CopyTimestamps ? 0 : seekTarget);
   FInputFilesRateEmulation[index] = FSettings.RateEmulation;
+  FInputFilesStartTime[index] = startTime;
   if (FSettings.Verbosity >= 0) lib::av_dump_format(input.get(), index, FileName.c_str(), 0);
   FInputFiles[index] = std::move(input);
   ++FNbInputFiles;

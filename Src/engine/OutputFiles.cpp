@@ -1,6 +1,7 @@
 // Creating output files: the checks on crop, pad and filters, the format, the stream
 // types the file gets, the metadata, and the file itself.
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <ctime>
 #include <filesystem>
@@ -76,6 +77,7 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
     FErrorText = text;
     FSettings.ForcedOutputFormat = nullptr;
     FSettings.ForcedInputFormat = nullptr;
+    FSettings.ReservedOutput = {};
     return false;
   };
   const TEngineSettings& s = FSettings;
@@ -169,9 +171,29 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
 
   if ((format->flags & AVFMT_NEEDNUMBER) && !lib::av_filename_number_test(FileName.c_str()))
     return failAndForget(OpenErrorText(FileName, AVERROR(EDOM)));
-  if (!(format->flags & AVFMT_NOFILE) &&
-      lib::avio_open(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE) < 0)
-    return failAndForget(StringFormat("Could not open '%s'", FileName.c_str()));
+  const auto openFailure = [&](const std::string& reason) {
+    return failAndForget(StringFormat("Could not open '%s': %s", FileName.c_str(), reason.c_str()));
+  };
+  std::unique_ptr<TOutputByteStream> byteStream;
+  if (format->flags & AVFMT_NOFILE) {
+    // Such muxers open their files by the context's name: it must name a local file too.
+    if (!IsUrl(FileName)) {
+      lib::av_free(output->url);
+      output->url = lib::av_strdup(LibraryUrlOf(FileName).c_str());
+    }
+  } else if (IsUrl(FileName)) {
+    if (const int result = lib::avio_open(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE); result < 0)
+      return openFailure(ErrorReason(result));
+  } else {
+    int errorNumber = 0;
+    byteStream = TOutputByteStream::Open(FileName, s.ReservedOutput, errorNumber);
+    if (!byteStream)
+      return openFailure(errorNumber == EEXIST && s.ReservedOutput.Known()
+                             ? "another file has taken its name"
+                             : SystemReason(errorNumber));
+    output->pb = byteStream->Context();
+    output->flags |= AVFMT_FLAG_CUSTOM_IO;
+  }
 
   // Muxers that know these options take them; the others have nothing to set.
   lib::av_opt_set_int(output.get(), "preload", static_cast<std::int64_t>(s.MuxPreload * 1000000),
@@ -182,8 +204,10 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
   ApplyRecordedOptions(output.get(), FFormatOptionContext.get(), AV_OPT_FLAG_ENCODING_PARAM);
 
   FOutputFiles[row] = std::move(output);
+  FOutputByteStreams[row] = std::move(byteStream);
   ++FNbOutputFiles;
   FSettings.ForcedOutputFormat = nullptr;
   FSettings.ForcedInputFormat = nullptr;
+  FSettings.ReservedOutput = {};
   return true;
 }

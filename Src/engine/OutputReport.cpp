@@ -1,4 +1,5 @@
 // Subtitle output, the video statistics file and the progress report.
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -46,7 +47,8 @@ void TTranscoder::DoSubtitleOut(TOutputStream& Output, TInputStream& Input, AVSu
 void TTranscoder::DoVideoStats(TOutputStream& Output, int FrameSize) {
   if (!E.FVStatsFile) {
     E.FVStatsFile.reset(lib::my_fopen(S.VStatsFileName.c_str(), "w"));
-    if (!E.FVStatsFile) throw FFMpegException("fopen fail: " + S.VStatsFileName);
+    if (!E.FVStatsFile)
+      throw FFMpegException("fopen fail: " + S.VStatsFileName + ": " + SystemReason(errno));
   }
   const AVCodecContext* encoder = Output.Encoder();
   if (encoder->codec_type != AVMEDIA_TYPE_VIDEO) return;

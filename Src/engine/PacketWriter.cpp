@@ -7,6 +7,7 @@
 
 namespace {
 
+// The format for a code with a text of its own; nullptr for any other.
 const char* OpenErrorFormat(int code) {
   switch (code) {
     case AVERROR(EILSEQ):
@@ -29,15 +30,27 @@ const char* OpenErrorFormat(int code) {
     case AVERROR(ENOENT):
       return "%s: no such file or directory";
     default:
-      return "%s: Error while opening file";
+      return nullptr;
   }
 }
 
 }  // namespace
 
+std::string ErrorReason(int code) {
+  // Without the libraries only the system's own codes have a text.
+  if (!lib::av_strerror) return SystemReason(AVUNERROR(code));
+  // For a code it does not know the library still writes "Error number N occurred".
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  lib::av_strerror(code, text, sizeof text);
+  return text;
+}
+
 std::string OpenErrorText(const std::string& name, int code) {
+  const char* format = OpenErrorFormat(code);
+  // The general text alone does not say what stood in the way (permissions, a full disk).
+  if (!format) return name + ": Error while opening file: " + ErrorReason(code);
   std::string text;
-  for (const char* at = OpenErrorFormat(code); *at; ++at) {
+  for (const char* at = format; *at; ++at) {
     if (at[0] == '%' && at[1] == 's') {
       text += name;
       ++at;

@@ -116,7 +116,7 @@ void TTranscoder::Loop() {
 void TTranscoder::Finish() {
   for (std::size_t i = 0; i < InputStreams.size(); ++i)
     if (InputStreams[i].DecodingNeeded) OutputPacket(static_cast<int>(i), nullptr);
-  WriteTrailers();
+  if (const std::string failure = WriteTrailers(); !failure.empty()) throw FFMpegException(failure);
   for (int i = 0; i < E.FNbOutputFiles; ++i)
     if (E.FOutputWithoutData[i] && !E.FStopRequest)
       throw FFMpegException(StringFormat("Output file #%d is empty: nothing could be converted", i));
@@ -125,19 +125,33 @@ void TTranscoder::Finish() {
     if (output->EncodingNeeded) E.CloseEncoder(output->Encoder());
   for (TInputStream& input : InputStreams)
     if (input.DecodingNeeded) E.CloseDecoder(input.Decoder);
+  // Only a file whose last bytes reached the disk is complete. One without data stays open
+  // until the clean-up removes it.
+  for (int i = 0; i < E.FNbOutputFiles; ++i) {
+    if (!E.FOutputByteStreams[i] || E.FOutputWithoutData[i]) continue;
+    E.FOutputFiles[i]->pb = nullptr;
+    if (const int result = E.FOutputByteStreams[i]->Close(); result < 0)
+      throw FFMpegException(StringFormat("Could not close '%s': %s", E.FOutputFiles[i]->url,
+                                         ErrorReason(result).c_str()));
+  }
   E.FFinished = !E.FStopRequest;
 }
 
-void TTranscoder::WriteTrailers() {
+std::string TTranscoder::WriteTrailers() {
+  std::string failure;
   for (std::size_t i = 0; i < TrailerPending.size(); ++i) {
     if (!TrailerPending[i]) continue;
     TrailerPending[i] = false;
-    lib::av_write_trailer(E.FOutputFiles[static_cast<int>(i)].get());
+    const int result = lib::av_write_trailer(E.FOutputFiles[static_cast<int>(i)].get());
+    if (result < 0 && failure.empty())
+      failure = StringFormat("Could not write trailer for output file #%d: %s", static_cast<int>(i),
+                             ErrorReason(result).c_str());
     bool withoutData = true;
     for (const auto& output : OutputStreams)
       withoutData &= output->FileIndex != static_cast<int>(i) || output->PacketsWritten == 0;
     E.FOutputWithoutData[i] = withoutData;
   }
+  return failure;
 }
 
 void TCustomFFmpeg::Transcode() { TTranscoder(*this).Run(); }

@@ -1,5 +1,7 @@
 // The transcode set-up: working tables, stream mapping, codec parameters, two-pass logs,
 // codec opening, metadata maps and headers.
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "MyUtils.h"
@@ -269,11 +271,11 @@ void TTranscoder::OpenTwoPassLog(TOutputStream& Output, int Index) {
   const std::string name = (prefix + "-" + std::to_string(Index) + ".log").substr(0, 1023);
   if (encoder->flags & AV_CODEC_FLAG_PASS1) {
     Output.LogFile.reset(lib::my_fopen(name.c_str(), "w"));
-    if (!Output.LogFile) throw FFMpegException("creat file fail: " + name);
+    if (!Output.LogFile) throw FFMpegException("creat file fail: " + name + ": " + SystemReason(errno));
     return;
   }
   TCFilePtr log(lib::my_fopen(name.c_str(), "r"));
-  if (!log) throw FFMpegException("creat open fail: " + name);
+  if (!log) throw FFMpegException("creat open fail: " + name + ": " + SystemReason(errno));
   lib::my_fseek(log.get(), 0, SEEK_END);
   const long size = lib::my_ftell(log.get());
   lib::my_fseek(log.get(), 0, SEEK_SET);
@@ -373,14 +375,28 @@ void TTranscoder::CopyMetaDataMaps() {
   }
 }
 
+void TTranscoder::RefuseStartPastEnd() const {
+  for (int i = 0; i < E.FNbInputFiles; ++i) {
+    const AVFormatContext* input = E.FInputFiles[i].get();
+    // The input's own seek, then what the output side cuts off the beginning.
+    const std::int64_t start = E.FInputFilesStartTime[i] + std::max<std::int64_t>(S.StartTime, 0);
+    if (start <= 0 || input->duration == AV_NOPTS_VALUE || start < input->duration) continue;
+    // Nothing of the input would reach the output but the encoders' flush.
+    throw FFMpegException(StringFormat("Start time %.3f s is past the end of '%s' (%.3f s): nothing to convert",
+                                       static_cast<double>(start) / AV_TIME_BASE, input->url,
+                                       static_cast<double>(input->duration) / AV_TIME_BASE));
+  }
+}
+
 void TTranscoder::WriteHeaders() {
   bool allRtp = true;
   TrailerPending.assign(static_cast<std::size_t>(E.FNbOutputFiles), false);
   for (int i = 0; i < E.FNbOutputFiles; ++i) {
     AVFormatContext* file = E.FOutputFiles[i].get();
-    if (lib::avformat_write_header(file, nullptr) < 0)
+    if (const int result = lib::avformat_write_header(file, nullptr); result < 0)
       throw FFMpegException(StringFormat(
-          "Could not write header for output file #%d (incorrect codec parameters ?)", i));
+          "Could not write header for output file #%d (incorrect codec parameters ?): %s", i,
+          ErrorReason(result).c_str()));
     TrailerPending[static_cast<std::size_t>(i)] = true;
     allRtp &= std::strcmp(file->oformat->name, "rtp") == 0;
   }
@@ -423,6 +439,7 @@ void TTranscoder::Run() {
     input.IsStart = true;
   }
   CopyMetaDataMaps();
+  RefuseStartPastEnd();
   try {
     WriteHeaders();
     DecodedFrame.reset(lib::av_frame_alloc());

@@ -51,6 +51,9 @@ struct TOutputStream {
   int FrameNumber = 0;
   TInputStream* SyncInput = nullptr;
   std::int64_t SyncOpts = 0;  // video: frames; audio: samples; in the encoder's time base
+  // Video with copied time stamps: the frames of the jumps in the input's time stamps that
+  // the output steps over instead of filling them with copies or dropping what follows.
+  double SkippedJumps = 0;
   double OutputTime = 0;      // seconds written so far, from the last packet's time stamp
 
   // Video: crop and pad bands, and the scaler with its source geometry.

@@ -34,8 +34,11 @@ class TTranscoder {
   void OpenDecoders();
   void InitBitstreamFilters(TOutputStream& Output);
   void CopyMetaDataMaps();
+  // Raises when an input's start time lies at or past its end.
+  void RefuseStartPastEnd() const;
   void WriteHeaders();
-  void WriteTrailers();
+  // The text of the first failure, empty when every trailer was written.
+  std::string WriteTrailers();
 
   // Loop (TranscodeLoop.cpp).
   void Loop();
@@ -59,6 +62,7 @@ class TTranscoder {
   void WritePacket(TOutputStream& Output, AVPacket* Packet, AVCodecContext* Codec);
 
   // Video (VideoOutput.cpp).
+  void StepOverTimestampJump(TOutputStream& Output, const TInputStream& Input, double TimeBase);
   void DoVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame* Picture);
   AVFrame* PrepareVideoPicture(TOutputStream& Output, AVFrame* Picture);
   void EnsureScaler(TOutputStream& Output, const AVFrame* Picture);

@@ -134,12 +134,28 @@ AVFrame* TTranscoder::PrepareVideoPicture(TOutputStream& Output, AVFrame* Pictur
   return final;
 }
 
+// Copied time stamps keep the input's jumps (two recordings joined): filled with copies of
+// one picture, a jump of hours became millions of pictures; backwards, everything after it
+// was dropped. A jump of more than a second after the first picture is stepped over and
+// logged; where the first picture starts stays as it was.
+void TTranscoder::StepOverTimestampJump(TOutputStream& Output, const TInputStream& Input,
+                                        double TimeBase) {
+  const double delta = (SyncInputTime(Input) / TimeBase - Output.SkippedJumps) -
+                       static_cast<double>(Output.SyncOpts);
+  if (std::fabs(delta) * TimeBase <= 1.0) return;
+  Output.SkippedJumps += delta;
+  if (E.Logging())
+    E.Log(0, StringFormat("Time stamp jump of %.3f s in input stream #%d.%d: stepped over, not filled",
+                          delta * TimeBase, Input.FileIndex, Input.StreamIndex));
+}
+
 void TTranscoder::DoVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame* Picture) {
   AVCodecContext* encoder = Output.Encoder();
   Output.LastPacketSize = 0;
   std::int64_t frames = 1;
   const double timeBase = RationalToDouble(encoder->time_base);
-  const double syncInput = SyncInputTime(Input);
+  if (S.CopyTimestamps && timeBase > 0 && Output.FrameNumber > 0) StepOverTimestampJump(Output, Input, timeBase);
+  const double syncInput = SyncInputTime(Input) - Output.SkippedJumps * timeBase;
   if (S.VideoSyncMethod > 0 || (S.VideoSyncMethod != 0 && timeBase > 0.001)) {
     const double delta = syncInput / timeBase - static_cast<double>(Output.SyncOpts);
     if (delta < -1.1)

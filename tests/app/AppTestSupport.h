@@ -44,9 +44,3 @@ class TScopedConfigHome {
   std::string oldValue_;
 };
 
-inline std::string ReadTextFile(const std::string& path) {
-  std::ifstream stream(path, std::ios::binary);
-  std::ostringstream content;
-  content << stream.rdbuf();
-  return content.str();
-}

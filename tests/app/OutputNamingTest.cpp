@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 
+#include "MyUtils.h"
 #include "TestSupport.h"
 
 namespace {
@@ -19,32 +21,125 @@ TEST(OutputNamingTest, BaseNameAndExtensionSplitAtTheLastDotOfTheName) {
   EXPECT_EQ(FileBaseName("clip.mp4"), "clip");
 }
 
-TEST(OutputNamingTest, FilesOnDiskPushTheNameToTheFirstFreeCounter) {
+std::string NameReserved(const std::string& folder, const std::string& base,
+                         const std::string& extension, const TTakenOutputs& taken = {}) {
+  const TOutputReservation reservation = ReserveOutputName(folder, base, extension, taken);
+  EXPECT_TRUE(reservation.Reserved()) << reservation.Error;
+  return reservation.Name;
+}
+
+TEST(OutputNamingTest, AReservedNameIsAnEmptyFileOfItsOwnAndTheNextAskGetsTheNextCounter) {
   TTempFolder folder;
   const std::string out = folder.Path().string() + "/";
-  EXPECT_EQ(ChooseOutputName(out, "clip", ".mp4", {}), "clip");
-  WriteTextFile(out + "clip.mp4", "x");
-  WriteTextFile(out + "clip(1).mp4", "x");
-  EXPECT_EQ(ChooseOutputName(out, "clip", ".mp4", {}), "clip(2)");
+  WriteTextFile(out + "clip(1).mp4", "someone's");
+  const TOutputReservation first = ReserveOutputName(out, "clip", ".mp4", {});
+  ASSERT_TRUE(first.Reserved()) << first.Error;
+  EXPECT_EQ(first.Name, "clip");
+  EXPECT_EQ(first.Path, out + "clip.mp4");
+  EXPECT_EQ(FileSizeOf(first.Path), 0);
+  EXPECT_EQ(NameReserved(out, "clip", ".mp4"), "clip(2)");
+  EXPECT_EQ(ReadTextFile(out + "clip(1).mp4"), "someone's");
   // Another extension is another name.
-  EXPECT_EQ(ChooseOutputName(out, "clip", ".avi", {}), "clip");
+  EXPECT_EQ(NameReserved(out, "clip", ".avi"), "clip");
+
+  // Given back, the empty file goes; a file written since, or another file at the name, stays.
+  ReleaseOutputName(first);
+  EXPECT_FALSE(std::filesystem::exists(first.Path));
+  const TOutputReservation written = ReserveOutputName(out, "talk", ".mp4", {});
+  WriteTextFile(written.Path, "media");
+  ReleaseOutputName(written);
+  EXPECT_EQ(ReadTextFile(written.Path), "media");
+}
+
+TEST(OutputNamingTest, AQuitBySignalTakesAlongOnlyTheRegisteredOutputsThatAreStillEmpty) {
+  TTempFolder folder;
+  const std::string out = folder.Path().string() + "/";
+  const TOutputReservation waiting = ReserveOutputName(out, "waiting", ".mp4", {});
+  const TOutputReservation written = ReserveOutputName(out, "written", ".mp4", {});
+  const TOutputReservation retaken = ReserveOutputName(out, "retaken", ".mp4", {});
+  const TOutputReservation unregistered = ReserveOutputName(out, "other", ".mp4", {});
+  for (const TOutputReservation* reservation : {&waiting, &written, &retaken})
+    RegisterReservedOutput(*reservation);
+  WriteTextFile(written.Path, "media");
+  // Another run's empty file under a name this one gave back.
+  ReleaseOutputName(retaken);
+  TFileIdentity theirs;
+  ASSERT_EQ(CreateExclusive(retaken.Path, theirs), 0);
+
+  RemoveEmptyReservedOutputs();
+  EXPECT_FALSE(std::filesystem::exists(waiting.Path));
+  EXPECT_EQ(ReadTextFile(written.Path), "media");
+  EXPECT_TRUE(std::filesystem::exists(retaken.Path));
+  EXPECT_TRUE(std::filesystem::exists(unregistered.Path));
 }
 
 TEST(OutputNamingTest, NamesGivenToEarlierFilesCountAsTaken) {
   TTempFolder folder;
   const std::string out = folder.Path().string() + "/";
-  TTakenOutputs taken{out + "clip.mp4"};
-  EXPECT_EQ(ChooseOutputName(out, "clip", ".mp4", taken), "clip(1)");
-  WriteTextFile(out + "clip(1).mp4", "x");
-  taken.insert(out + "clip(2).mp4");
-  EXPECT_EQ(ChooseOutputName(out, "clip", ".mp4", taken), "clip(3)");
+  TTakenOutputs taken{out + "clip.mp4", out + "clip(2).mp4"};
+  EXPECT_EQ(NameReserved(out, "clip", ".mp4", taken), "clip(1)");
+  EXPECT_EQ(NameReserved(out, "clip", ".mp4", taken), "clip(3)");
+  EXPECT_FALSE(std::filesystem::exists(out + "clip.mp4"));
 }
 
-TEST(OutputNamingTest, ADanglingLinkIsNotWrittenThrough) {
+TEST(OutputNamingTest, ALinkAtANameIsNeverWrittenThroughDanglingOrNot) {
   TTempFolder folder;
   const std::string out = folder.Path().string() + "/";
   std::filesystem::create_symlink(out + "elsewhere.mp4", out + "clip.mp4");
-  EXPECT_EQ(ChooseOutputName(out, "clip", ".mp4", {}), "clip(1)");
+  WriteTextFile(out + "target.mp4", "kept");
+  std::filesystem::create_symlink(out + "target.mp4", out + "clip(1).mp4");
+  EXPECT_EQ(NameReserved(out, "clip", ".mp4"), "clip(2)");
+  EXPECT_FALSE(std::filesystem::exists(out + "elsewhere.mp4"));
+  EXPECT_EQ(ReadTextFile(out + "target.mp4"), "kept");
+}
+
+TEST(OutputNamingTest, OddNamesAreUsedAsTheyAreAndALongOneIsShortenedToFit) {
+  TTempFolder folder;
+  const std::string out = folder.Path().string() + "/";
+  for (const std::string base : {"-i \"quoted\" 'x'", "line\nbreak", "file:x", "a:b", "\xff\xfe bytes"}) {
+    const TOutputReservation reservation = ReserveOutputName(out, base, ".mp4", {});
+    ASSERT_TRUE(reservation.Reserved()) << reservation.Error;
+    EXPECT_EQ(reservation.Name, base);
+    EXPECT_TRUE(std::filesystem::exists(out + base + ".mp4"));
+  }
+  // 250 bytes of two-byte letters: the name and a counter still fit, cut between letters.
+  std::string longBase;
+  while (longBase.size() < 250) longBase += "\xc3\xa9";
+  EXPECT_EQ(NameReserved(out, longBase, ".mp4"), longBase);
+  const std::string second = NameReserved(out, longBase, ".mp4");
+  ASSERT_GE(second.size(), 3u);
+  EXPECT_EQ(second.substr(second.size() - 3), "(1)");
+  EXPECT_LE(second.size() + 4, static_cast<std::size_t>(NAME_MAX));
+  EXPECT_EQ(longBase.rfind(second.substr(0, second.size() - 3), 0), 0u);
+  EXPECT_EQ((second.size() - 3) % 2, 0u) << "cut inside a letter";
+}
+
+TEST(OutputNamingTest, AFolderThatCannotTakeFilesIsRefusedWithTheReasonAndNothingIsCreated) {
+  TTempFolder folder;
+  const std::string out = folder.Path().string() + "/";
+  WriteTextFile(out + "plain", "x");
+  EXPECT_NE(PrepareOutputFolder(out + "plain/").find("Not a directory"), std::string::npos);
+  EXPECT_NE(PrepareOutputFolder(out + "plain/sub/").find("Not a directory"), std::string::npos);
+  EXPECT_EQ(PrepareOutputFolder(out + "new/deeper/"), "");
+  EXPECT_TRUE(std::filesystem::is_directory(out + "new/deeper"));
+  // A name with ":" is a folder like any other.
+  EXPECT_EQ(PrepareOutputFolder(out + "rel:dir/"), "");
+  EXPECT_EQ(NameReserved(out + "rel:dir/", "clip", ".mp4"), "clip");
+
+  const TOutputReservation refused = ReserveOutputName(out + "plain/", "clip", ".mp4", {});
+  EXPECT_FALSE(refused.Reserved());
+  EXPECT_EQ(refused.Error, "Could not open '" + out + "plain/clip.mp4': Not a directory");
+}
+
+TEST(OutputNamingTest, AReadOnlyFileSystemIsRefusedWithItsReason) {
+  TReadOnlyMount mount;
+  if (!mount.Mounted()) GTEST_SKIP() << "needs root to mount a file system";
+  const std::string out = mount.Path() + "/";
+  EXPECT_EQ(PrepareOutputFolder(out), "Read-only file system");
+  EXPECT_EQ(PrepareOutputFolder(out + "sub/"), "Read-only file system");
+  EXPECT_FALSE(std::filesystem::exists(out + "sub"));
+  const TOutputReservation refused = ReserveOutputName(out, "clip", ".mp4", {});
+  EXPECT_EQ(refused.Error, "Could not open '" + out + "clip.mp4': Read-only file system");
 }
 
 }  // namespace

@@ -214,6 +214,20 @@ TEST_F(UnitFrmMainTest, AddedFilesGetRowsAndFreeOutputNames) {
   EXPECT_FALSE(fs::exists(output_ + "clip(2).mp4"));
 }
 
+TEST_F(UnitFrmMainTest, AnOutputFolderThatCannotTakeFilesIsRefusedWithTheReason) {
+  const std::string plain = media_.File("plain");
+  WriteTextFile(plain, "x");
+  WriteOptions(plain + "/sub/", 0, 0);
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  form.AddFiles(Files({Clip("clip.avi")}));
+  EXPECT_EQ(form.Lvw->rowCount(), 0);
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].text,
+            "Cannot write into the output folder \"" + plain + "/sub/\": Not a directory");
+  EXPECT_EQ(ReadTextFile(plain), "x");
+}
+
 TEST_F(UnitFrmMainTest, AProfileValueThatIsNoNumberRefusesTheFile) {
   WriteTextFile(GroupFilePath("AVI"), "[Broken]\nVideoBitrate=fast\n");
   WriteOptions(output_, 0, 0);

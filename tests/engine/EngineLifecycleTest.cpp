@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <mutex>
@@ -12,6 +13,7 @@
 
 #include "FFmpeg.h"
 #include "MyUtils.h"
+#include "TestMedia.h"
 #include "TestSupport.h"
 
 using namespace std::chrono_literals;
@@ -44,7 +46,10 @@ class TScriptedEngine : public TCustomFFmpeg {
   void AddOutput(const std::string& path) {
     AVFormatContext* context = nullptr;
     ASSERT_GE(lib::avformat_alloc_output_context2(&context, nullptr, "nut", path.c_str()), 0);
-    ASSERT_GE(lib::avio_open(&context->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
+    int error = 0;
+    FOutputByteStreams[FNbOutputFiles] = TOutputByteStream::Open(path, {}, error);
+    ASSERT_TRUE(FOutputByteStreams[FNbOutputFiles]) << SystemReason(error);
+    context->pb = FOutputByteStreams[FNbOutputFiles]->Context();
     FOutputFiles[FNbOutputFiles++].reset(context);
   }
   // Stands for an opened input: the job tables only need a context to be there.
@@ -268,17 +273,36 @@ TEST_F(EngineLifecycle, CleanupDeletesAnEmptyOutputAndKeepsOneWithData) {
   EXPECT_EQ(FileSizeOf(empty), -1);
   EXPECT_EQ(FileSizeOf(written), 4);
 
-  // Also after a failed job.
+  // After a failed job, an output that does not open as media only holds its space; one
+  // that opens is kept.
   engine->Reset();
+  const std::string playable = folder.File("playable.nut");
   engine->AddOutput(written);
+  engine->AddOutput(playable);
   std::ofstream(written, std::ios::app) << "data";
   engine->AddInput();
-  engine->body = [](TScriptedEngine&) { throw FFMpegException("failed"); };
+  engine->body = [](TScriptedEngine& job) {
+    TClipSpec clip;
+    clip.frames = 5;
+    clip.audioSeconds = 0;
+    MakeClip(job.OutputFile(1)->url, clip);
+    throw FFMpegException("failed");
+  };
   engine->Start(false);
-  EXPECT_EQ(FileSizeOf(written), 4);
+  EXPECT_EQ(FileSizeOf(written), -1);
+  EXPECT_GT(FileSizeOf(playable), 0);
+
+  // Only the file the engine wrote goes: not one that has taken its name since.
+  engine->Reset();
+  engine->AddOutput(empty);
+  std::filesystem::remove(empty);
+  WriteTextFile(empty, "");
+  engine->Cleanup();
+  EXPECT_EQ(FileSizeOf(empty), 0);
 }
 
 TEST(OpenErrorText, FormatsByErrorCode) {
+  BindMediaLibrariesForTest();  // the reasons are the libraries' texts
   EXPECT_EQ(OpenErrorText("a.avi", AVERROR(ENOENT)), "a.avi: no such file or directory");
   EXPECT_EQ(OpenErrorText("a.avi", AVERROR(ENOMEM)), "a.avi: memory allocation error occurred");
   EXPECT_EQ(OpenErrorText("a.avi", AVERROR_INVALIDDATA), "a.avi: Error while parsing header");
@@ -286,7 +310,10 @@ TEST(OpenErrorText, FormatsByErrorCode) {
             "a.avi: I/O error occurred\r\nUsually that means that input file is truncated "
             "and/or corrupted.");
   EXPECT_EQ(OpenErrorText("a.avi", AVERROR(EILSEQ)), "a.avi: Unknown format");
-  EXPECT_EQ(OpenErrorText("a.avi", -1234), "a.avi: Error while opening file");
+  // Any other code: the general text, then the libraries' reason.
+  EXPECT_EQ(OpenErrorText("a.avi", AVERROR(EACCES)),
+            "a.avi: Error while opening file: Permission denied");
+  EXPECT_EQ(OpenErrorText("a.avi", -1234), "a.avi: Error while opening file: Error number -1234 occurred");
   EXPECT_EQ(OpenErrorText("img.jpg", AVERROR(EDOM)),
             "img.jpg: Incorrect image filename syntax.\r\nUse '%d' to specify the image "
             "number:\r\n  for img1.jpg, img2.jpg, ..., use 'img%d.jpg';\r\n  for img001.jpg, "

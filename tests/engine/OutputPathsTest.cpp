@@ -82,7 +82,10 @@ TEST_F(OutputPaths, TwoPassEncodingReadsItsFirstPassLog) {
 
   const TJobResult missing =
       RunJob({Clip("av.avi")}, {folder.File("pass2b.avi")}, {"an", "pass=2", "passlogfile=" + folder.File("none")});
-  EXPECT_EQ(missing.message, "creat open fail: " + folder.File("none") + "-0.log");
+  EXPECT_EQ(missing.message,
+            "creat open fail: " + folder.File("none") + "-0.log: No such file or directory");
+  // The job failed before its first byte: its output is not left behind.
+  EXPECT_FALSE(std::filesystem::exists(folder.File("pass2b.avi")));
 }
 
 TEST_F(OutputPaths, ProgressReportsCarryFramesOrMinusOneForAudio) {

@@ -163,6 +163,7 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
         static_cast<int>(track++) == clipSpec.defaultAudioTrack ? AV_DISPOSITION_DEFAULT : 0;
   }
   ASSERT_GE(lib::avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
+  output->output_ts_offset = static_cast<std::int64_t>(clipSpec.startSeconds * AV_TIME_BASE);
   ASSERT_GE(lib::avformat_write_header(output.get(), nullptr), 0);
 
   TPacketPtr packet(lib::av_packet_alloc());

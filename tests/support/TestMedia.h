@@ -38,6 +38,8 @@ struct TClipSpec {
   std::vector<int> moreAudioTracks;
   // The audio track (0 is the first) marked default; -1: none is marked.
   int defaultAudioTrack = -1;
+  // Added to every time stamp written (two recordings joined show a jump between them).
+  double startSeconds = 0;
 };
 
 // Writes a clip of moving pictures and a tone; fails the calling test on any error.

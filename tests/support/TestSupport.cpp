@@ -1,9 +1,11 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <sstream>
 #include <random>
 
 #include "MediaLibraries.h"
@@ -29,4 +31,21 @@ TTempFolder::~TTempFolder() {
 
 void WriteTextFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::string ReadTextFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+TTmpfsMount::TTmpfsMount(const std::string& size, bool readOnly) {
+  if (::geteuid() != 0) return;
+  const std::string options = "size=" + size + ",mode=0777";
+  mounted_ = ::mount("tmpfs", Path().c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) == 0;
+}
+
+TTmpfsMount::~TTmpfsMount() {
+  if (mounted_) ::umount2(Path().c_str(), MNT_DETACH);
 }

@@ -28,3 +28,30 @@ class TTempFolder {
 
 // Writes text into a file (replacing it).
 void WriteTextFile(const std::string& path, const std::string& text);
+
+// The whole content of a file; empty when it cannot be read.
+std::string ReadTextFile(const std::string& path);
+
+// A small file system of its own (tmpfs) mounted on a fresh folder for the test's life: to
+// fill a disk, or to have one that is read-only. Mounting needs root; Mounted() says
+// whether it worked, and a test without it skips.
+class TTmpfsMount {
+ public:
+  explicit TTmpfsMount(const std::string& size, bool readOnly = false);
+  ~TTmpfsMount();
+  TTmpfsMount(const TTmpfsMount&) = delete;
+  TTmpfsMount& operator=(const TTmpfsMount&) = delete;
+
+  bool Mounted() const { return mounted_; }
+  std::string Path() const { return folder_.Path().string(); }
+
+ private:
+  TTempFolder folder_;
+  bool mounted_ = false;
+};
+
+// An empty read-only file system.
+class TReadOnlyMount : public TTmpfsMount {
+ public:
+  TReadOnlyMount() : TTmpfsMount("64k", true) {}
+};

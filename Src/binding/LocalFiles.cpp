@@ -1,0 +1,84 @@
+#include "LocalFiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+TFileIdentity IdentityOfStat(const struct stat& info) {
+  return {info.st_dev, info.st_ino, info.st_ctim.tv_sec, info.st_ctim.tv_nsec};
+}
+
+bool IsSchemeCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+         c == '-' || c == '.';
+}
+
+}  // namespace
+
+bool IsUrl(const std::string& name) {
+  const std::size_t separator = name.find("://");
+  if (separator == std::string::npos || separator == 0) return false;
+  for (std::size_t i = 0; i < separator; ++i)
+    if (!IsSchemeCharacter(name[i])) return false;
+  return true;
+}
+
+std::string LibraryUrlOf(const std::string& name) {
+  // The libraries' file protocol takes off exactly one "file:" and opens the rest as it is.
+  return IsUrl(name) ? name : "file:" + name;
+}
+
+std::string SystemReason(int errorNumber) {
+  char buffer[256];
+  // The GNU variant: the message may or may not be written into the buffer.
+  return strerror_r(errorNumber, buffer, sizeof buffer);
+}
+
+int CreateExclusive(const std::string& path, TFileIdentity& identity) {
+  // O_EXCL also refuses a link of any kind at the name, dangling or not.
+  const int descriptor =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+  if (descriptor < 0) return errno;
+  identity = IdentityOf(descriptor);
+  int result = identity.Known() ? 0 : EIO;
+  if (::close(descriptor) != 0 && result == 0) result = errno;
+  if (result != 0) ::unlink(path.c_str());
+  return result;
+}
+
+int OpenReservedFile(const std::string& path, const TFileIdentity& identity) {
+  const int descriptor = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+  if (descriptor < 0) return -errno;
+  struct stat info {};
+  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != 0 ||
+      !(IdentityOfStat(info) == identity)) {
+    ::close(descriptor);
+    return -EEXIST;
+  }
+  return descriptor;
+}
+
+bool RemoveEmptyReservation(const std::string& path, const TFileIdentity& identity) {
+  struct stat info {};
+  if (!identity.Known() || ::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      !(IdentityOfStat(info) == identity) || info.st_size != 0)
+    return false;
+  return ::unlink(path.c_str()) == 0;
+}
+
+TFileIdentity IdentityOf(int descriptor) {
+  struct stat info {};
+  if (::fstat(descriptor, &info) != 0) return {};
+  return IdentityOfStat(info);
+}
+
+bool NameStandsFor(const std::string& path, const TFileIdentity& identity) {
+  struct stat info {};
+  return identity.Known() && ::lstat(path.c_str(), &info) == 0 &&
+         IdentityOfStat(info).SameFileAs(identity);
+}

@@ -1,0 +1,96 @@
+#include "OutputByteStream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "MediaPointers.h"
+
+namespace {
+
+constexpr int kBufferSize = 64 * 1024;
+
+int WritePacket(void* opaque, std::uint8_t* buffer, int size) {
+  const int descriptor = *static_cast<int*>(opaque);
+  int written = 0;
+  while (written < size) {
+    const ssize_t result = ::write(descriptor, buffer + written, static_cast<std::size_t>(size - written));
+    if (result < 0) {
+      if (errno == EINTR) continue;
+      return AVERROR(errno);
+    }
+    written += static_cast<int>(result);
+  }
+  return written;
+}
+
+std::int64_t Seek(void* opaque, std::int64_t offset, int whence) {
+  const int descriptor = *static_cast<int*>(opaque);
+  if (whence & AVSEEK_SIZE) {
+    struct stat info {};
+    return ::fstat(descriptor, &info) == 0 ? info.st_size : AVERROR(errno);
+  }
+  const off_t position = ::lseek(descriptor, offset, whence & ~AVSEEK_FORCE);
+  return position < 0 ? AVERROR(errno) : position;
+}
+
+}  // namespace
+
+std::unique_ptr<TOutputByteStream> TOutputByteStream::Open(const std::string& path,
+                                                           const TFileIdentity& reserved,
+                                                           int& errorNumber) {
+  const int descriptor =
+      reserved.Known()
+          ? OpenReservedFile(path, reserved)
+          : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+  if (descriptor < 0) {
+    errorNumber = reserved.Known() ? -descriptor : errno;
+    return nullptr;
+  }
+  auto* buffer = static_cast<unsigned char*>(lib::av_malloc(kBufferSize));
+  std::unique_ptr<TOutputByteStream> stream(new TOutputByteStream(descriptor, nullptr));
+  if (buffer)
+    stream->context_ = lib::avio_alloc_context(buffer, kBufferSize, 1, &stream->descriptor_,
+                                               nullptr, WritePacket, Seek);
+  if (!stream->context_) {
+    lib::av_free(buffer);
+    errorNumber = ENOMEM;
+    return nullptr;
+  }
+  return stream;
+}
+
+TOutputByteStream::TOutputByteStream(int descriptor, AVIOContext* context)
+    : descriptor_(descriptor), context_(context), identity_(IdentityOf(descriptor)) {}
+
+TOutputByteStream::~TOutputByteStream() { Close(); }
+
+int TOutputByteStream::Flush() {
+  if (!context_) return 0;
+  lib::avio_flush(context_);
+  return context_->error;
+}
+
+int TOutputByteStream::Close() {
+  int result = Flush();
+  if (context_) {
+    lib::av_freep(&context_->buffer);
+    lib::avio_context_free(&context_);
+  }
+  if (descriptor_ >= 0) {
+    // A network file system may only report a full disk when the file is closed.
+    if (::close(descriptor_) != 0 && result == 0) result = AVERROR(errno);
+    descriptor_ = -1;
+  }
+  return result;
+}
+
+bool FileOpensAsMedia(const std::string& path) {
+  AVFormatContext* context = nullptr;
+  if (lib::avformat_open_input(&context, LibraryUrlOf(path).c_str(), nullptr, nullptr) < 0)
+    return false;
+  TInputFormatContextPtr input(context);
+  return input->nb_streams > 0;
+}

@@ -1,0 +1,332 @@
+// What tovrena-cli leaves on disk when several runs share a folder, when names are odd,
+// when the disk fills, when the user insists on quitting, and when a link or another file
+// takes a reserved name before the engine opens it.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <map>
+#include <mutex>
+#include <regex>
+#include <set>
+#include <thread>
+
+#include "CliTestSupport.h"
+#include "MediaTest.h"
+#include "OutputNaming.h"
+#include "TestMedia.h"
+#include "VornConverter.h"
+
+extern "C" {
+#include <libavutil/avutil.h>
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kClipFrames = 25;
+constexpr int kLongClipFrames = 6000;
+
+TClipSpec ClipSpec(int frames, int width = 160) {
+  TClipSpec clipSpec;
+  clipSpec.frames = frames;
+  clipSpec.width = width;
+  clipSpec.audioSeconds = frames / 25.0;
+  return clipSpec;
+}
+
+// Every file in the folder with its size.
+std::map<std::string, std::uintmax_t> FilesIn(const std::string& folder) {
+  std::map<std::string, std::uintmax_t> files;
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(folder, ignored))
+    files[entry.path().filename().string()] = fs::file_size(entry.path(), ignored);
+  return files;
+}
+
+// Checks that the output decodes whole: every picture of the short clip.
+void ExpectWholeClip(const std::string& path) {
+  const TMediaInfo info = DecodeMediaInfo(path);
+  ASSERT_TRUE(info.opened) << path;
+  const TStreamInfo* video = info.FirstOfType(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(video, nullptr) << path;
+  EXPECT_EQ(video->decodedFrames, kClipFrames) << path;
+}
+
+class CliOutputsTest : public TMediaTest {
+ protected:
+  static void SetUpTestSuite() {
+    TMediaTest::SetUpTestSuite();
+    MakeClip(Clip("clip.avi"), ClipSpec(kClipFrames));
+    MakeClip(Clip("long.avi"), ClipSpec(kLongClipFrames));
+  }
+  void SetUp() override {
+    TMediaTest::SetUp();
+    home.WriteTestProfiles();
+    output = folder.File("out") + "/";
+  }
+
+  // A copy of the short clip at folder/name.
+  std::string CopyOfClip(const std::string& name) const {
+    const fs::path path = folder.Path() / name;
+    fs::create_directories(path.parent_path());
+    fs::copy_file(Clip("clip.avi"), path);
+    return path.string();
+  }
+
+  TCliHome home;
+  std::string output;
+};
+
+TEST_F(CliOutputsTest, FourWorkersSharingOneFolderNeitherLoseNorShareAnOutput) {
+  // Every worker converts inputs of the same name at the same moment, as a job array over
+  // slices of one list would: each output name can be taken by one of them only.
+  constexpr int kWorkers = 4;
+  constexpr int kFilesPerWorker = 3;
+  std::vector<std::vector<std::string>> slices(kWorkers);
+  for (int worker = 0; worker < kWorkers; ++worker)
+    for (int file = 0; file < kFilesPerWorker; ++file)
+      slices[worker].push_back(
+          CopyOfClip("w" + std::to_string(worker) + "/" + std::to_string(file) + "/clip.avi"));
+  std::vector<TCliResult> results(kWorkers);
+  std::vector<std::thread> workers;
+  for (int worker = 0; worker < kWorkers; ++worker) {
+    workers.emplace_back([&, worker] {
+      std::vector<std::string> arguments = {"convert", "-g", "AVI", "-p", "Tiny MPEG-4", "-o", output};
+      arguments.insert(arguments.end(), slices[worker].begin(), slices[worker].end());
+      results[worker] = home.Run(arguments);
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+
+  std::set<std::string> reported;
+  for (const TCliResult& result : results) {
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    const std::regex completed(R"(completed .* -> (\S+))");
+    for (std::sregex_iterator match(result.out.begin(), result.out.end(), completed), end;
+         match != end; ++match)
+      EXPECT_TRUE(reported.insert((*match)[1]).second) << "reported twice: " << (*match)[1];
+  }
+  EXPECT_EQ(reported.size(), static_cast<std::size_t>(kWorkers * kFilesPerWorker));
+  const auto files = FilesIn(output);
+  EXPECT_EQ(files.size(), static_cast<std::size_t>(kWorkers * kFilesPerWorker));
+  for (const std::string& path : reported) ExpectWholeClip(path);
+}
+
+TEST_F(CliOutputsTest, OddNamesAreLocalFilesConvertedUnderAFreeNameOnOneLogLineEach) {
+  // Relative names with ":" are files, not library URLs: "file:x.avi" is not "x.avi".
+  MakeClip(folder.File("x.avi"), ClipSpec(10, 96));
+  const std::vector<std::string> names = {"file:x.avi", "a:b.avi", "-dash.avi", "quote\"'.avi",
+                                          "new\nline.avi", "bad\xff.avi",
+                                          std::string(250, 'n') + ".avi"};
+  for (const std::string& name : names) CopyOfClip(name);
+  const fs::path before = fs::current_path();
+  fs::current_path(folder.Path());
+  std::vector<std::string> arguments = {"convert", "-g", "AVI", "-o", "rel:dir", "--"};
+  arguments.insert(arguments.end(), names.begin(), names.end());
+  const TCliResult result = home.Run(arguments);
+  fs::current_path(before);
+
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  const std::string out = folder.File("rel:dir") + "/";
+  for (const std::string& name : names) ExpectWholeClip(out + name);
+  // The name with a newline is written as an escape: its events stay one line each.
+  EXPECT_EQ(CountOf(result.out, "new\\nline.avi -> rel:dir/new\\nline.avi"), 2) << result.out;
+  EXPECT_EQ(CountOf(result.out, "\nline.avi"), 0) << result.out;
+  EXPECT_NE(result.out.find("bad\\xff.avi"), std::string::npos) << result.out;
+}
+
+TEST_F(CliOutputsTest, AFolderThatCannotTakeOutputsIsRefusedWithTheReasonBeforeAnyFile) {
+  WriteTextFile(folder.File("plain"), "x");
+  const TCliResult result =
+      home.Run({"convert", "-g", "AVI", "-o", folder.File("plain") + "/sub", Clip("clip.avi")});
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  EXPECT_NE(result.err.find("cannot write into the output folder '" + folder.File("plain") +
+                            "/sub/': Not a directory"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(FileText(folder.File("plain")), "x");
+
+  TReadOnlyMount readOnly;
+  if (!readOnly.Mounted()) GTEST_SKIP() << "a read-only file system needs root to mount";
+  const TCliResult refused = home.Run({"convert", "-g", "AVI", "-o", readOnly.Path(), Clip("clip.avi")});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find(": Read-only file system"), std::string::npos) << refused.err;
+}
+
+TEST_F(CliOutputsTest, AStartPastTheEndFailsWithItsReasonAndLeavesNoOutput) {
+  const TCliResult result =
+      home.Run({"convert", "-g", "MP4", "-o", output, "--option", "ss=30", Clip("clip.avi")});
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  EXPECT_NE(result.err.find("Start time 30.000 s is past the end of '" + Clip("clip.avi") + "'"),
+            std::string::npos)
+      << result.err;
+  EXPECT_TRUE(FilesIn(output).empty());
+}
+
+TEST_F(CliOutputsTest, AFullDiskFailsWithItsReasonAndLeavesNothingThatDoesNotPlay) {
+  TTmpfsMount disk("256k");
+  if (!disk.Mounted()) GTEST_SKIP() << "a small file system needs root to mount";
+  const std::string small = disk.Path() + "/";
+  // Fills while converting: the MP4 never gets its index, so it could not be played.
+  const TCliResult filled = home.Run({"convert", "-g", "MP4", "-o", small, Clip("long.avi")});
+  EXPECT_EQ(filled.exitCode, 1) << filled.out << filled.err;
+  EXPECT_NE(filled.err.find("No space left on device"), std::string::npos) << filled.err;
+  EXPECT_TRUE(FilesIn(small).empty()) << "the unplayable output keeps the disk full";
+
+  // Full before the run starts.
+  {
+    std::ofstream filler(small + "filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    while (filler.write(block.data(), block.size())) {
+    }
+  }
+  const TCliResult full = home.Run({"convert", "-g", "MP4", "-o", small, Clip("clip.avi")});
+  EXPECT_EQ(full.exitCode, 1) << full.out << full.err;
+  EXPECT_NE(full.err.find("No space left on device"), std::string::npos) << full.err;
+  EXPECT_EQ(FilesIn(small).size(), 1u);
+}
+
+TEST_F(CliOutputsTest, InsistingOnAStopQuitsAtOnceAndLeavesNoEmptyOutput) {
+  // Two signals of one kind sent at once may arrive as one; a SIGTERM after the Ctrl+C takes
+  // the same way as a second Ctrl+C and cannot merge with it.
+  bool interrupted = false;
+  const TCliResult result = home.Run(
+      {"convert", "-g", "AVI", "-o", output, "--set", "VideoCustomWidth=720", "--set",
+       "VideoCustomHeight=576", Clip("long.avi"), Clip("long.avi"), Clip("long.avi")},
+      [&interrupted](const std::string& out, int pid) {
+        static const std::regex kConverting(R"(\[1/3\] progress .* frame=[1-9])");
+        if (!interrupted && std::regex_search(out, kConverting)) {
+          interrupted = true;
+          ::kill(pid, SIGINT);
+          ::kill(pid, SIGTERM);
+        }
+      });
+  ASSERT_TRUE(interrupted) << result.out << result.err;
+  EXPECT_EQ(result.exitCode, 128 + SIGTERM) << result.out << result.err;
+  EXPECT_EQ(result.out.find("3 files:"), std::string::npos) << "it did not quit at once";
+  const auto files = FilesIn(output);
+  // A file that had started may keep what it got; none is left empty, and the files that
+  // had not started leave nothing.
+  for (const auto& [name, size] : files) {
+    EXPECT_GT(size, 0u) << name;
+    EXPECT_NE(result.out.find("started   " + Clip("long.avi") + " -> " + output + name),
+              std::string::npos)
+        << name << " never started:\n" << result.out;
+  }
+  EXPECT_LT(files.size(), 3u) << result.out;
+}
+
+// The component's path, as both front ends take it: with a reservation whose name is
+// replaced before the engine opens it, and with what only option records reach.
+class ComponentOutputTest : public TMediaTest {
+ protected:
+  static void SetUpTestSuite() {
+    TMediaTest::SetUpTestSuite();
+    MakeClip(Clip("clip.avi"), ClipSpec(kClipFrames));
+  }
+  // Sets up a task; false with the reason when the output is refused.
+  bool SetUpTask(const std::string& input, const std::string& output, TOutputOptions options,
+                 std::string& reason) {
+    const int task = converter.AddInputFile(input, nullptr);
+    EXPECT_GE(task, 0) << converter.LastErrorMessage;
+    if (converter.SetOutputFile(task, output, &options)) return true;
+    reason = converter.LastErrorMessage;
+    return false;
+  }
+  bool SetUpTask(const TOutputReservation& reservation, std::string& reason) {
+    TOutputOptions options;
+    TVornConverter::InitOutputOptions(options);
+    options.ReservedFile = reservation.Identity;
+    return SetUpTask(Clip("clip.avi"), reservation.Path, options, reason);
+  }
+  // Runs the tasks set up to their end; the engine's log is gathered.
+  void Run() {
+    std::promise<void> runEnded;
+    converter.OnTerminate = [&runEnded](int AIndex, bool, bool, const std::string&) {
+      if (AIndex < 0) runEnded.set_value();
+    };
+    converter.OnLog = [this](int, TLogLevel, const std::string& AMsg) {
+      std::lock_guard lock(logMutex);
+      log += AMsg + "\n";
+    };
+    converter.StartConvert(1);
+    ASSERT_EQ(runEnded.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    converter.ClearTasks();
+    converter.OnTerminate = nullptr;
+    converter.OnLog = nullptr;
+  }
+  TVornConverter converter;
+  std::mutex logMutex;
+  std::string log;
+};
+
+TEST_F(ComponentOutputTest, ALinkOrAnotherFileAtTheReservedNameIsNeverWritten) {
+  const std::string out = folder.Path().string() + "/";
+  WriteTextFile(out + "victim", "the user's own file");
+  const TOutputReservation linked = ReserveOutputName(out, "clip", ".avi", {});
+  ASSERT_TRUE(linked.Reserved()) << linked.Error;
+  fs::remove(linked.Path);
+  fs::create_symlink(out + "victim", linked.Path);
+  std::string reason;
+  EXPECT_FALSE(SetUpTask(linked, reason));
+  EXPECT_EQ(reason, "Could not open '" + linked.Path + "': Too many levels of symbolic links");
+  ReleaseOutputName(linked);
+  EXPECT_TRUE(fs::is_symlink(linked.Path));
+
+  const TOutputReservation replaced = ReserveOutputName(out, "clip", ".avi", {});
+  ASSERT_TRUE(replaced.Reserved()) << replaced.Error;
+  fs::remove(replaced.Path);
+  WriteTextFile(replaced.Path, "another run's file");
+  EXPECT_FALSE(SetUpTask(replaced, reason));
+  EXPECT_EQ(reason, "Could not open '" + replaced.Path + "': another file has taken its name");
+  ReleaseOutputName(replaced);
+  EXPECT_EQ(FileText(replaced.Path), "another run's file");
+  EXPECT_EQ(FileText(out + "victim"), "the user's own file");
+
+  // Left alone, the reservation is what the task converts into.
+  const TOutputReservation kept = ReserveOutputName(out, "clip", ".avi", {});
+  ASSERT_TRUE(SetUpTask(kept, reason)) << reason;
+  Run();
+  ExpectWholeClip(kept.Path);
+}
+
+TEST_F(ComponentOutputTest, WithCopiedTimeStampsAJumpBetweenJoinedRecordingsIsNeitherFilledNorCut) {
+  // Two recordings of 25 pictures, 100 s apart, joined byte for byte as a capture tool or
+  // "cat" joins transport streams; forwards and backwards.
+  TClipSpec early = ClipSpec(kClipFrames);
+  TClipSpec late = early;
+  late.startSeconds = 100;
+  MakeClip(folder.File("early.ts"), early);
+  MakeClip(folder.File("late.ts"), late);
+  const std::string forwards = folder.File("forwards.ts");
+  const std::string backwards = folder.File("backwards.ts");
+  WriteTextFile(forwards, FileText(folder.File("early.ts")) + FileText(folder.File("late.ts")));
+  WriteTextFile(backwards, FileText(folder.File("late.ts")) + FileText(folder.File("early.ts")));
+
+  converter.SetLogLevel(llInfo);
+  TOutputOptions options;
+  TVornConverter::InitOutputOptions(options);
+  options.CopyTimestamp = true;
+  options.FrameSize = "96x72";
+  std::string reason;
+  ASSERT_TRUE(SetUpTask(forwards, folder.File("forwards.avi"), options, reason)) << reason;
+  ASSERT_TRUE(SetUpTask(backwards, folder.File("backwards.avi"), options, reason)) << reason;
+  Run();
+  EXPECT_EQ(CountOf(log, "Time stamp jump of"), 2) << log;
+  for (const std::string name : {"forwards.avi", "backwards.avi"}) {
+    const TMediaInfo info = DecodeMediaInfo(folder.File(name));
+    ASSERT_TRUE(info.opened) << name;
+    const TStreamInfo* video = info.FirstOfType(AVMEDIA_TYPE_VIDEO);
+    ASSERT_NE(video, nullptr) << name;
+    // Both recordings whole, and not more than a second of copies between them.
+    EXPECT_GE(video->decodedFrames, 2 * kClipFrames - 2) << name;
+    EXPECT_LE(video->decodedFrames, 2 * kClipFrames + 25) << name;
+  }
+}
+
+}  // namespace
