@@ -54,6 +54,9 @@ std::mutex& CodecLock();
 // The message for a negative library result: the format for the code with name in it.
 std::string OpenErrorText(const std::string& name, int code);
 
+// The libraries' own words for a negative result (av_strerror), to follow a message.
+std::string LibraryErrorReason(int code);
+
 // Why a path cannot be read as an input without blocking: a named pipe waits in open for a
 // writer that may never come, beyond the reach of a stop. Empty when nothing stands against it.
 std::string BlockingInputText(const std::string& FileName);

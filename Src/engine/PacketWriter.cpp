@@ -51,6 +51,12 @@ std::string OpenErrorText(const std::string& name, int code) {
   return text;
 }
 
+std::string LibraryErrorReason(int code) {
+  char reason[AV_ERROR_MAX_STRING_SIZE] = {};
+  lib::av_strerror(code, reason, sizeof reason);  // a text for unknown codes too
+  return reason;
+}
+
 void TCustomFFmpeg::WriteFrame(AVFormatContext* AOutput, AVPacket* APacket,
                                TBitstreamFilterChain& AChain, AVCodecContext* ACodec) {
   WriteThroughFilters(AOutput, APacket, AChain, 0, ACodec);
@@ -61,8 +67,11 @@ void TCustomFFmpeg::WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APac
                                         AVCodecContext* ACodec) {
   if (AFirst == AChain.size()) {
     const int result = lib::av_interleaved_write_frame(AOutput, APacket);
+    // Not the open-error table: that reads a muxer's refusal (EINVAL) as a header fault.
     if (result < 0)
-      throw FFMpegException(OpenErrorText("av_interleaved_write_frame()", result));
+      throw FFMpegException(StringFormat("av_interleaved_write_frame(): Error while writing '%s': %s",
+                                         AOutput->url ? AOutput->url : "",
+                                         LibraryErrorReason(result).c_str()));
     return;
   }
   AVBSFContext* filter = AChain[AFirst].get();

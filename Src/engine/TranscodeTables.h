@@ -29,6 +29,8 @@ struct TInputStream {
   std::int64_t Pts = 0;                 // microseconds
   bool IsStart = true;
   float Quality = 0;  // of the last decoded picture, for "same quality"
+  std::int64_t PacketsDecoded = 0;  // handed to the decoder
+  std::int64_t PicturesDecoded = 0;
 };
 
 struct TOutputStream {
@@ -58,6 +60,7 @@ struct TOutputStream {
 
   // Audio: converter (channels, rate, sample format, drift compensation) and FIFO.
   bool AudioResample = false;
+  bool AudioClockStarted = false;  // sync opts follow the samples from the first block on
   TSwrContextPtr Resampler;
   TAudioFifoPtr Fifo;
 

@@ -35,7 +35,8 @@ class TTranscoder {
   void InitBitstreamFilters(TOutputStream& Output);
   void CopyMetaDataMaps();
   void WriteHeaders();
-  void WriteTrailers();
+  // Writes every trailer still due; returns the first failure's message, empty when none.
+  std::string WriteTrailers();
 
   // Loop (TranscodeLoop.cpp).
   void Loop();
@@ -66,6 +67,7 @@ class TTranscoder {
   // Audio (AudioOutput.cpp).
   void DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame* Samples);
   void EncodeAudioFromFifo(TOutputStream& Output, bool Flush);
+  void DrainResampler(TOutputStream& Output);
   void EnsureResampler(TOutputStream& Output, const AVFrame* Samples);
 
   // Picture pre-processing and hooks (PreProcessing.cpp).
