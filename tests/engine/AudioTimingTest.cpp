@@ -19,6 +19,9 @@ class AudioTiming : public TMediaTest {
     clicks.audioCodec = AV_CODEC_ID_VORBIS;
     clicks.clickTrack = true;
     MakeClip(Clip("clicks.ogg"), clicks);
+    clicks.frames = 50;  // and with Theora pictures beside it
+    clicks.videoCodec = AV_CODEC_ID_THEORA;
+    MakeClip(Clip("clicks.ogv"), clicks);
     TClipSpec wmv;  // WMA 2 at 32 kHz whose stamps disagree with its samples by 20 ms
     wmv.frames = 50;
     wmv.audioSeconds = 2;
@@ -43,7 +46,7 @@ TEST_F(AudioTiming, ShortVorbisBlocksAndWmaIntoAviMp3AndOggVorbis) {
   const struct {
     const char* source;
     double seconds;
-  } sources[] = {{"clicks.ogg", 2.0}, {"clip.wmv", 2.0}};
+  } sources[] = {{"clicks.ogg", 2.0}, {"clicks.ogv", 2.0}, {"clip.wmv", 2.0}};
   const struct {
     const char* name;
     const char* codec;
