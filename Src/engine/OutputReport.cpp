@@ -36,10 +36,6 @@ void TTranscoder::DoSubtitleOut(TOutputStream& Output, TInputStream& Input, AVSu
     if (dvb) {
       const std::int64_t displayMs = i == 0 ? Subtitle.start_display_time : Subtitle.end_display_time;
       packet->pts += lib::av_rescale_q(90 * displayMs, {1, 90000}, Output.Stream->time_base);
-    } else if (Subtitle.end_display_time > Subtitle.start_display_time) {
-      // Shown for as long as it was meant to be, not until the next one.
-      packet->duration = lib::av_rescale_q(Subtitle.end_display_time - Subtitle.start_display_time,
-                                           {1, 1000}, Output.Stream->time_base);
     }
     packet->dts = packet->pts;
     WritePacket(Output, packet.get(), encoder);

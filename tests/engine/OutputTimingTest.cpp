@@ -1,5 +1,5 @@
-// Video time on the outputs: the last picture of MP4, MOV and 3GP shown and on time,
-// vsync 2 below the input's rate, and a video stream that never decodes.
+// Time on the outputs: the last picture of MP4, MOV and 3GP shown and on time, vsync 2
+// below the input's rate, and a video stream that never decodes.
 #include <gtest/gtest.h>
 
 #include "JobRunner.h"
@@ -8,7 +8,7 @@
 
 namespace {
 
-class VideoTiming : public TMediaTest {
+class OutputTiming : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
@@ -22,7 +22,7 @@ class VideoTiming : public TMediaTest {
 
 }  // namespace
 
-TEST_F(VideoTiming, EveryPictureShowsAndOutputsEndOnTime) {
+TEST_F(OutputTiming, EveryPictureShowsAndOutputsEndOnTime) {
   const struct {
     const char* name;
     std::vector<std::string> options;
@@ -41,7 +41,7 @@ TEST_F(VideoTiming, EveryPictureShowsAndOutputsEndOnTime) {
   }
 }
 
-TEST_F(VideoTiming, VsyncTwoBelowTheInputRateDropsPictures) {
+TEST_F(OutputTiming, VsyncTwoBelowTheInputRateDropsPictures) {
   const std::string path = folder.File("slow.avi");
   const TJobResult job = RunJob({Clip("clip.avi")}, {path}, {"vsync=2", "r=10", "an"});
   ASSERT_TRUE(job.opened) << job.error;
@@ -52,7 +52,7 @@ TEST_F(VideoTiming, VsyncTwoBelowTheInputRateDropsPictures) {
   EXPECT_TRUE(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->dtsIncreasing);
 }
 
-TEST_F(VideoTiming, AVideoStreamThatNeverDecodesFailsItsFileClearly) {
+TEST_F(OutputTiming, AVideoStreamThatNeverDecodesFailsItsFileClearly) {
   ASSERT_EQ(DecodeMediaInfo(Clip("lost.ts")).FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames, 0);
   for (const std::vector<std::string>& options :
        {std::vector<std::string>{}, {"s=96x72"}, {"vf=hflip"}}) {
