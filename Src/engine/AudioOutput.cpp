@@ -111,7 +111,8 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
         if (S.Verbosity > 2 && E.Logging())
           E.Log(1, StringFormat("compensating audio timestamp drift:%f compensation:%d in:%d", delta,
                                 compensation, encoderRate));
-        if (const int result = lib::swr_set_compensation(Output.Resampler.get(), compensation, encoderRate);
+        if (const int result =
+                lib::swr_set_compensation(Output.Resampler.get(), compensation, encoderRate);
             result < 0)
           E.Log(0, "compensating audio timestamp drift failed: " + LibraryErrorReason(result));
       }
@@ -174,7 +175,8 @@ void TTranscoder::DrainResampler(TOutputStream& Output) {
     E.Log(0, "av_audio_convert() failed: " + LibraryErrorReason(got));
     return;
   }
-  if (got > 0 && lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(tail->extended_data), got) < 0)
+  if (got > 0 && lib::av_audio_fifo_write(Output.Fifo.get(),
+                                          reinterpret_cast<void**>(tail->extended_data), got) < 0)
     throw FFMpegException("av_fifo_realloc2() failed");
 }
 

@@ -171,7 +171,8 @@ void TCustomFFmpeg::TakeOverInputStream(AVFormatContext* Context, unsigned Strea
   const AVCodec* decoder = lib::avcodec_find_decoder(stream->codecpar->codec_id);
   TCodecContextPtr codec(lib::avcodec_alloc_context3(decoder));
   if (!codec) throw FFMpegException(OpenErrorText(FileName, AVERROR(ENOMEM)));
-  if (const int result = lib::avcodec_parameters_to_context(codec.get(), stream->codecpar); result < 0)
+  if (const int result = lib::avcodec_parameters_to_context(codec.get(), stream->codecpar);
+      result < 0)
     throw FFMpegException(OpenErrorText(FileName, result));
   codec->pkt_timebase = stream->time_base;
   codec->thread_count = FSettings.ThreadCount;

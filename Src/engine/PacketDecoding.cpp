@@ -281,7 +281,8 @@ void TTranscoder::WriteEncodedPacket(TOutputStream& Output, AVPacket* Packet) {
   // Every packet lasts: a video packet one picture of the encoder's clock, an audio one its
   // frame. Without it the last picture of MP4 and MOV outputs is never shown.
   if (Packet->duration <= 0)
-    Packet->duration = encoder->codec_type == AVMEDIA_TYPE_VIDEO ? 1 : std::max(encoder->frame_size, 0);
+    Packet->duration =
+        encoder->codec_type == AVMEDIA_TYPE_VIDEO ? 1 : std::max(encoder->frame_size, 0);
   Packet->stream_index = Output.Stream->index;
   lib::av_packet_rescale_ts(Packet, encoder->time_base, Output.Stream->time_base);
   WritePacket(Output, Packet, encoder);

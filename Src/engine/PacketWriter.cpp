@@ -69,9 +69,9 @@ void TCustomFFmpeg::WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APac
     const int result = lib::av_interleaved_write_frame(AOutput, APacket);
     // Not the open-error table: that reads a muxer's refusal (EINVAL) as a header fault.
     if (result < 0)
-      throw FFMpegException(StringFormat("av_interleaved_write_frame(): Error while writing '%s': %s",
-                                         AOutput->url ? AOutput->url : "",
-                                         LibraryErrorReason(result).c_str()));
+      throw FFMpegException(
+          StringFormat("av_interleaved_write_frame(): Error while writing '%s': %s",
+                       AOutput->url ? AOutput->url : "", LibraryErrorReason(result).c_str()));
     return;
   }
   AVBSFContext* filter = AChain[AFirst].get();

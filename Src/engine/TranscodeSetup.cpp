@@ -12,8 +12,8 @@ bool Lower(AVRational a, AVRational b) { return RationalToDouble(a) < RationalTo
 // Parameter copies only fail for want of memory; the stream is named all the same.
 void CheckParameterCopy(int result, const char* what, int file, int stream) {
   if (result < 0)
-    throw FFMpegException(StringFormat("Could not copy the %s parameters of stream #%d.%d: %s", what,
-                                       file, stream, LibraryErrorReason(result).c_str()));
+    throw FFMpegException(StringFormat("Could not copy the %s parameters of stream #%d.%d: %s",
+                                       what, file, stream, LibraryErrorReason(result).c_str()));
 }
 
 // What the decoder learnt of its pictures while the file was probed: a stream that gave no
@@ -349,8 +349,8 @@ void TTranscoder::InitBitstreamFilters(TOutputStream& Output) {
     timeBase = filter->time_base_out;
   }
   if (parameters != Output.Stream->codecpar)
-    CheckParameterCopy(lib::avcodec_parameters_copy(Output.Stream->codecpar, parameters), "filtered",
-                       Output.FileIndex, Output.StreamIndex);
+    CheckParameterCopy(lib::avcodec_parameters_copy(Output.Stream->codecpar, parameters),
+                       "filtered", Output.FileIndex, Output.StreamIndex);
 }
 
 void TTranscoder::CopyMetaDataMaps() {

@@ -155,7 +155,8 @@ TEST_F(CliConvertTest, AFirstFileWhoseVideoNeverDecodesFailsAloneAndTheRestConve
     EXPECT_EQ(result.exitCode, 1) << group << result.out << result.err;
     EXPECT_NE(result.err.find("no picture could be decoded from stream #0:0"), std::string::npos)
         << group << result.err;
-    EXPECT_NE(result.out.find("2 files: 1 completed, 1 failed"), std::string::npos) << group << result.out;
+    EXPECT_NE(result.out.find("2 files: 1 completed, 1 failed"), std::string::npos)
+        << group << result.out;
     const TMediaInfo info = DecodeMediaInfo(output + (group[0] == 'A' ? "clip.avi" : "clip.mp4"));
     ASSERT_NE(info.FirstOfType(AVMEDIA_TYPE_VIDEO), nullptr) << group;
     EXPECT_EQ(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames, kClipFrames) << group;

@@ -54,7 +54,8 @@ TEST_F(AudioTiming, ShortVorbisBlocksAndWmaIntoAviMp3AndOggVorbis) {
   for (const auto& source : sources)
     for (const auto& output : outputs) {
       const std::string path = folder.File(std::string(source.source) + "." + output.name);
-      const TJobResult job = RunJob({Clip(source.source)}, {path}, {output.codec, "ar=44100", "vn"});
+      const TJobResult job =
+          RunJob({Clip(source.source)}, {path}, {output.codec, "ar=44100", "vn"});
       const std::string what = std::string(source.source) + " -> " + output.name;
       ASSERT_TRUE(job.opened) << what << ": " << job.error;
       EXPECT_TRUE(job.finished) << what << ": " << job.message;

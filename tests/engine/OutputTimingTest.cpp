@@ -13,7 +13,8 @@ class OutputTiming : public TMediaTest {
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
     MakeClip(Clip("clip.avi"), {});  // 25 pictures, 1 s
-    TClipSpec lost;  // H.264 stream-copied without its decoder set-up
+    // H.264 stream-copied without its decoder set-up.
+    TClipSpec lost;
     lost.videoCodec = AV_CODEC_ID_H264;
     lost.undecodableVideo = true;
     MakeClip(Clip("lost.ts"), lost);
@@ -26,7 +27,9 @@ TEST_F(OutputTiming, EveryPictureShowsAndOutputsEndOnTime) {
   const struct {
     const char* name;
     std::vector<std::string> options;
-  } outputs[] = {{"out.mp4", {}}, {"out.mov", {}}, {"out.3gp", {"s=176x144", "acodec=aac"}},
+  } outputs[] = {{"out.mp4", {}},
+                 {"out.mov", {}},
+                 {"out.3gp", {"s=176x144", "acodec=aac"}},
                  {"copy.mp4", {"vcodec=copy", "acodec=copy"}}};
   for (const auto& output : outputs) {
     const std::string path = folder.File(output.name);

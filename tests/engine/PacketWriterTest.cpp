@@ -86,7 +86,8 @@ TEST(WriteFrame, MuxerRefusalBecomesAnException) {
   lib::av_new_packet(packet.get(), 4);
   packet->stream_index = 7;  // no such stream
   // A refusal is a write failure of that file, with the library's reason.
-  EXPECT_RAISES(engine.WriteFrame(output.get(), packet.get(), none, nullptr), FFMpegException,
-                "av_interleaved_write_frame(): Error while writing '" + path + "': Invalid argument");
+  EXPECT_RAISES(
+      engine.WriteFrame(output.get(), packet.get(), none, nullptr), FFMpegException,
+      "av_interleaved_write_frame(): Error while writing '" + path + "': Invalid argument");
   lib::avio_closep(&output->pb);
 }

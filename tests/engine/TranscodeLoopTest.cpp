@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -8,7 +9,6 @@
 #include <random>
 #include <thread>
 
-#include <csignal>
 #include <sys/resource.h>
 
 #include "JobRunner.h"
@@ -175,7 +175,8 @@ TEST_F(TranscodeLoop, AFailedWriteOrTrailerFailsTheJobWithTheReason) {
   ASSERT_TRUE(job.opened) << job.error;
   EXPECT_FALSE(job.finished);
   EXPECT_TRUE(job.exception);
-  EXPECT_EQ(job.message, "Could not write the trailer of output file #0 '" + small + "': File too large");
+  EXPECT_EQ(job.message,
+            "Could not write the trailer of output file #0 '" + small + "': File too large");
 
   const std::string large = folder.File("large.avi");
   {
@@ -184,7 +185,8 @@ TEST_F(TranscodeLoop, AFailedWriteOrTrailerFailsTheJobWithTheReason) {
   }
   ASSERT_TRUE(job.opened) << job.error;
   EXPECT_FALSE(job.finished);
-  EXPECT_EQ(job.message, "av_interleaved_write_frame(): Error while writing '" + large + "': File too large");
+  EXPECT_EQ(job.message,
+            "av_interleaved_write_frame(): Error while writing '" + large + "': File too large");
 }
 
 TEST_F(TranscodeLoop, StopDuringAJobStillWritesTheTrailer) {

@@ -154,7 +154,8 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
       videoLeft = ++video.nextPts < clipSpec.frames;
     } else {
       PaintSound(audio.frame.get(), audio.nextPts, clipSpec.clickTrack);
-      if (clipSpec.audioShiftSeconds != 0 && audio.nextPts >= clipSpec.audioShiftAt * clipSpec.sampleRate)
+      if (clipSpec.audioShiftSeconds != 0 &&
+          audio.nextPts >= clipSpec.audioShiftAt * clipSpec.sampleRate)
         audio.frame->pts += std::llround(clipSpec.audioShiftSeconds * clipSpec.sampleRate);
       if (audio.nextPts / audio.frame->nb_samples % 2)
         audio.frame->pts += std::llround(clipSpec.audioStampJitterSeconds * clipSpec.sampleRate);
@@ -196,11 +197,16 @@ double SampleLevel(const AVFrame* frame, int i) {
   const int step = lib::av_sample_fmt_is_planar(format) ? 1 : frame->ch_layout.nb_channels;
   const std::uint8_t* data = frame->extended_data[0];
   switch (lib::av_get_packed_sample_fmt(format)) {
-    case AV_SAMPLE_FMT_S16: return reinterpret_cast<const std::int16_t*>(data)[i * step] / 32768.0;
-    case AV_SAMPLE_FMT_S32: return reinterpret_cast<const std::int32_t*>(data)[i * step] / 2147483648.0;
-    case AV_SAMPLE_FMT_FLT: return reinterpret_cast<const float*>(data)[i * step];
-    case AV_SAMPLE_FMT_DBL: return reinterpret_cast<const double*>(data)[i * step];
-    default: return (data[i * step] - 128) / 128.0;
+    case AV_SAMPLE_FMT_S16:
+      return reinterpret_cast<const std::int16_t*>(data)[i * step] / 32768.0;
+    case AV_SAMPLE_FMT_S32:
+      return reinterpret_cast<const std::int32_t*>(data)[i * step] / 2147483648.0;
+    case AV_SAMPLE_FMT_FLT:
+      return reinterpret_cast<const float*>(data)[i * step];
+    case AV_SAMPLE_FMT_DBL:
+      return reinterpret_cast<const double*>(data)[i * step];
+    default:
+      return (data[i * step] - 128) / 128.0;
   }
 }
 
@@ -252,7 +258,8 @@ TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFr
       } else {
         entry.decodedSamples += frame->nb_samples;
         for (int i = 0; i < frame->nb_samples; ++i) {
-          silentRun[index] = std::fabs(SampleLevel(frame.get(), i)) < 1e-3 ? silentRun[index] + 1 : 0;
+          silentRun[index] =
+              std::fabs(SampleLevel(frame.get(), i)) < 1e-3 ? silentRun[index] + 1 : 0;
           entry.longestSilence = std::max(entry.longestSilence, silentRun[index]);
         }
       }
