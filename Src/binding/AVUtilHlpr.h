@@ -73,6 +73,7 @@ extern "C" {
   X(av_frame_move_ref) \
   X(av_frame_is_writable) \
   X(av_image_alloc) \
+  X(av_image_check_size) \
   X(av_image_fill_arrays) \
   X(av_image_fill_linesizes) \
   X(av_image_get_buffer_size) \

@@ -82,6 +82,7 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
   const int fifoSamples = lib::av_audio_fifo_size(Output.Fifo.get());
   int skip = 0;
   std::int64_t silence = 0;
+  bool stillStarting = false;  // the start's correction goes on into the next block
 
   if (S.AudioSyncMethod != 0) {
     const double delta = SyncInputTime(Input) * encoderRate - static_cast<double>(Output.SyncOpts) - fifoSamples;
@@ -93,15 +94,14 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
           if (S.Verbosity > 2 && E.Logging())
             E.Log(1, StringFormat("discarding %d audio samples", static_cast<int>(-delta)));
           if (skip >= Samples->nb_samples) return;
-          Input.IsStart = false;
         } else {
           const int channels = std::max(1, Samples->ch_layout.nb_channels);
           const std::int64_t room = kLargestSilenceBytes / (2 * channels) - Samples->nb_samples;
           std::int64_t inserted = static_cast<std::int64_t>(inputDelta);
-          if (inserted > room)
+          if (inserted > room) {
             inserted = std::max<std::int64_t>(room, 0);
-          else
-            Input.IsStart = false;
+            stillStarting = true;
+          }
           silence = inserted * encoderRate / std::max(1, decoderRate);
           if (S.Verbosity > 2 && E.Logging())
             E.Log(1, StringFormat("adding %d audio samples of silence", static_cast<int>(delta)));
@@ -111,11 +111,24 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
         if (S.Verbosity > 2 && E.Logging())
           E.Log(1, StringFormat("compensating audio timestamp drift:%f compensation:%d in:%d", delta,
                                 compensation, encoderRate));
-        lib::swr_set_compensation(Output.Resampler.get(), compensation, encoderRate);
+        if (const int result =
+                lib::swr_set_compensation(Output.Resampler.get(), compensation, encoderRate);
+            result < 0)
+          E.Log(0, "compensating audio timestamp drift failed: " + ErrorReason(result));
       }
     }
+    // Past its first block a stream is no longer at its start, on time or not: later drift
+    // within the threshold is left to the compensation.
+    if (!stillStarting) Input.IsStart = false;
   } else {
-    Output.SyncOpts = std::llround(SyncInputTime(Input) * encoderRate) - fifoSamples;
+    // Packet times follow the samples actually encoded. Stamps that disagree with the sample
+    // count (rounded to milliseconds, or send times) would give two packets one time; only
+    // a gap longer than the drift threshold moves the clock on.
+    const std::int64_t expected = std::llround(SyncInputTime(Input) * encoderRate) - fifoSamples;
+    if (!Output.AudioClockStarted ||
+        static_cast<double>(expected - Output.SyncOpts) > S.AudioDriftThreshold * encoderRate)
+      Output.SyncOpts = expected;
+    Output.AudioClockStarted = true;
   }
 
   if (silence > 0) {
@@ -147,6 +160,24 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
   }
   if (written < 0) throw FFMpegException("av_fifo_realloc2() failed");
   EncodeAudioFromFifo(Output, false);
+}
+
+// The resampler keeps the last samples for its filter; at the end of the stream they go to
+// the FIFO too.
+void TTranscoder::DrainResampler(TOutputStream& Output) {
+  if (!Output.Resampler) return;
+  const int room = lib::swr_get_out_samples(Output.Resampler.get(), 0);
+  if (room <= 0) return;
+  AVFrame* tail = ReusableAudioFrame(Output.ConvertFrame, Output.Encoder(), room);
+  const int got = lib::swr_convert(Output.Resampler.get(), tail->extended_data, room, nullptr, 0);
+  if (got < 0) {
+    if (S.ExitOnError) throw FFMpegException("av_audio_convert() failed");
+    E.Log(0, "av_audio_convert() failed: " + ErrorReason(got));
+    return;
+  }
+  if (got > 0 && lib::av_audio_fifo_write(Output.Fifo.get(),
+                                          reinterpret_cast<void**>(tail->extended_data), got) < 0)
+    throw FFMpegException("av_fifo_realloc2() failed");
 }
 
 // Whole encoder frames leave the FIFO; at the end the rest goes too, padded with silence

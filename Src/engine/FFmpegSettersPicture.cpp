@@ -74,7 +74,10 @@ void TCustomFFmpeg::SetFrameRate(const std::string& Text) {
 
 void TCustomFFmpeg::SetFrameSize(const std::string& Text) {
   if (Text.empty()) return;
-  if (lib::av_parse_video_size(&FSettings.FrameWidth, &FSettings.FrameHeight, Text.c_str()) < 0)
+  // A size whose pictures the libraries cannot hold (their byte count past int) is none.
+  if (lib::av_parse_video_size(&FSettings.FrameWidth, &FSettings.FrameHeight, Text.c_str()) < 0 ||
+      lib::av_image_check_size(static_cast<unsigned>(FSettings.FrameWidth),
+                               static_cast<unsigned>(FSettings.FrameHeight), 0, nullptr) < 0)
     throw FFMpegException("Incorrect frame size");
   if (FSettings.FrameWidth % 2 != 0 || FSettings.FrameHeight % 2 != 0)
     throw FFMpegException("Frame size must be a multiple of 2");

@@ -144,12 +144,17 @@ void TCustomFFmpeg::AddMetaDataMap(const std::string& Text) {
   FMetaDataMaps[FNbMetaDataMaps++] = map;
 }
 
+constexpr double kMaxInputTimeScale = 1000;
+
 void TCustomFFmpeg::SetInputTimeScale(const std::string& Text) {
   TNumberReader numbers(Text);
   const int stream = numbers.NextInt();
   const double scale = numbers.NextDouble();
   if (stream < 0 || stream >= kMaxStreams)
     throw FFMpegException(StringFormat("stream index over MAX_STREAMS(%d)", kMaxStreams));
+  // Time runs forwards, and a stamp times the scale must stay a stamp (0 leaves them as read).
+  if (!(scale >= 0 && scale <= kMaxInputTimeScale))
+    throw FFMpegException(StringFormat("itsscale must be >= 0.0 and <= %g", kMaxInputTimeScale));
   // The scale belongs to the input opened next; after the last one there is none.
   if (FNbInputFiles >= kMaxFiles)
     throw FFMpegException(StringFormat(

@@ -127,8 +127,9 @@ TFramePtr TTranscoder::MatchFilterSource(TOutputStream& Output, const AVFrame* P
   matched->height = Output.FilterHeight;
   if (lib::av_frame_get_buffer(matched.get(), 0) < 0 || lib::av_frame_copy_props(matched.get(), Picture) < 0)
     return nullptr;
-  lib::sws_scale(Output.FilterInputScaler.get(), Picture->data, Picture->linesize, 0, Picture->height,
-                 matched->data, matched->linesize);
+  if (lib::sws_scale(Output.FilterInputScaler.get(), Picture->data, Picture->linesize, 0,
+                     Picture->height, matched->data, matched->linesize) < 0)
+    return nullptr;
   return matched;
 }
 

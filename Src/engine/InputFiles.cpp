@@ -175,7 +175,9 @@ void TCustomFFmpeg::TakeOverInputStream(AVFormatContext* Context, unsigned Strea
   const AVCodec* decoder = lib::avcodec_find_decoder(stream->codecpar->codec_id);
   TCodecContextPtr codec(lib::avcodec_alloc_context3(decoder));
   if (!codec) throw FFMpegException(OpenErrorText(FileName, AVERROR(ENOMEM)));
-  lib::avcodec_parameters_to_context(codec.get(), stream->codecpar);
+  if (const int result = lib::avcodec_parameters_to_context(codec.get(), stream->codecpar);
+      result < 0)
+    throw FFMpegException(OpenErrorText(FileName, result));
   codec->pkt_timebase = stream->time_base;
   codec->thread_count = FSettings.ThreadCount;
 
@@ -195,7 +197,7 @@ void TCustomFFmpeg::TakeOverInputStream(AVFormatContext* Context, unsigned Strea
       FSettings.FrameHeight = codec->height;
       double aspect = stream->sample_aspect_ratio.num ? AspectOf(stream->sample_aspect_ratio)
                                                       : AspectOf(codec->sample_aspect_ratio);
-      if (codec->width * codec->height != 0)
+      if (codec->width != 0 && codec->height != 0)
         aspect = aspect != 0 ? aspect * codec->width / codec->height
                              : static_cast<double>(codec->width) / codec->height;
       else if (aspect == 0)

@@ -100,7 +100,7 @@ void SetLanguage(AVStream* stream, const std::string& language) {
 }
 
 AVRational SampleAspectFor(float frameAspect, int width, int height) {
-  if (width * height == 0) return RationalFromDouble(frameAspect * 3.0 / 4.0, 255);
+  if (width == 0 || height == 0) return RationalFromDouble(frameAspect * 3.0 / 4.0, 255);
   return RationalFromDouble(static_cast<double>(frameAspect) * height / width, 255);
 }
 

@@ -78,13 +78,19 @@ void TTranscoder::CopyPacket(TInputStream& Input, TOutputStream& Output, const A
   copy->pts = Packet->pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : lib::av_rescale_q(Packet->pts, from, to);
   copy->dts = Packet->dts == AV_NOPTS_VALUE ? lib::av_rescale_q(Input.Pts, kMicrosecondTimeBase, to)
                                             : lib::av_rescale_q(Packet->dts, from, to);
-  copy->duration = lib::av_rescale_q(Packet->duration, from, to);
+  // A packet without a duration lasts until the next one, as the input stream's clock says;
+  // some formats hide a last picture of duration 0.
+  copy->duration = Packet->duration > 0 ? lib::av_rescale_q(Packet->duration, from, to)
+                   : Input.NextPts > Input.Pts
+                       ? lib::av_rescale_q(Input.NextPts - Input.Pts, kMicrosecondTimeBase, to)
+                       : 0;
   WritePacket(Output, copy, nullptr);
   ++Output.FrameNumber;
 }
 
 int TTranscoder::DecodeAudioOrVideo(int InputIndex, AVPacket* Packet) {
   TInputStream& input = InputStreams[InputIndex];
+  if (Packet) ++input.PacketsDecoded;
   int result = lib::avcodec_send_packet(input.Decoder, Packet);
   if (result < 0 && result != AVERROR_EOF) return -1;
   for (;;) {
@@ -115,6 +121,7 @@ void TTranscoder::HandleDecodedFrame(int InputIndex, AVFrame* Frame) {
       duration = lib::av_rescale_q(1, av_inv_q(input.Stream->r_frame_rate), kMicrosecondTimeBase);
     input.NextPts = input.Pts + duration;
     input.Quality = static_cast<float>(Frame->quality);
+    ++input.PicturesDecoded;
     PreProcessVideoFrame(input, Frame);
   }
   if (input.RateEmulation) EmulateRate(input);
@@ -146,11 +153,12 @@ int TTranscoder::DecodeSubtitle(int InputIndex, AVPacket* Packet) {
   int gotSubtitle = 0;
   if (lib::avcodec_decode_subtitle2(input.Decoder, &subtitle, &gotSubtitle, Packet) < 0) return -1;
   if (!gotSubtitle) return 0;
+  // Freed however the outputs end, a failing write included.
+  const std::unique_ptr<AVSubtitle, void (*)(AVSubtitle*)> owner(&subtitle, lib::avsubtitle_free);
   if (S.StartTime == 0 || input.Pts >= S.StartTime)
     for (const auto& output : OutputStreams)
       if (output->SourceIndex == InputIndex && output->EncodingNeeded)
         DoSubtitleOut(*output, input, subtitle, Packet->pts);
-  lib::avsubtitle_free(&subtitle);
   return 0;
 }
 
@@ -208,6 +216,7 @@ void TTranscoder::FlushEncoders(int InputIndex) {
     if (output->SourceIndex != InputIndex || !output->EncodingNeeded) continue;
     switch (output->Encoder()->codec_type) {
       case AVMEDIA_TYPE_AUDIO:
+        DrainResampler(*output);
         EncodeAudioFromFifo(*output, true);
         EncodeAndWrite(*output, nullptr);
         break;
@@ -256,7 +265,7 @@ void TTranscoder::WriteEncodedPacket(TOutputStream& Output, AVPacket* Packet) {
         stats && statsSize >= 5) {
       Output.LastQuality = static_cast<float>(stats[0] | stats[1] << 8 | stats[2] << 16 | stats[3] << 24);
       Output.LastPictureType = lib::av_get_picture_type_char(static_cast<AVPictureType>(stats[4]));
-      const int errorCount = stats[5];
+      const int errorCount = statsSize > 5 ? stats[5] : 0;
       for (int i = 0; i < 3 && i < errorCount && 8 + 8 * i + 8 <= static_cast<int>(statsSize); ++i) {
         std::int64_t error = 0;
         for (int b = 7; b >= 0; --b) error = error << 8 | stats[8 + 8 * i + b];
@@ -269,6 +278,11 @@ void TTranscoder::WriteEncodedPacket(TOutputStream& Output, AVPacket* Packet) {
   } else {
     E.FAudioSize += Packet->size;
   }
+  // Every packet lasts: a video packet one picture of the encoder's clock, an audio one its
+  // frame. Without it the last picture of MP4 and MOV outputs is never shown.
+  if (Packet->duration <= 0)
+    Packet->duration =
+        encoder->codec_type == AVMEDIA_TYPE_VIDEO ? 1 : std::max(encoder->frame_size, 0);
   Packet->stream_index = Output.Stream->index;
   lib::av_packet_rescale_ts(Packet, encoder->time_base, Output.Stream->time_base);
   WritePacket(Output, Packet, encoder);

@@ -74,8 +74,11 @@ void TCustomFFmpeg::WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APac
                                         AVCodecContext* ACodec) {
   if (AFirst == AChain.size()) {
     const int result = lib::av_interleaved_write_frame(AOutput, APacket);
+    // Not the open-error table: that reads a muxer's refusal (EINVAL) as a header fault.
     if (result < 0)
-      throw FFMpegException(OpenErrorText("av_interleaved_write_frame()", result));
+      throw FFMpegException(
+          StringFormat("av_interleaved_write_frame(): Error while writing '%s': %s",
+                       AOutput->url ? AOutput->url : "", ErrorReason(result).c_str()));
     return;
   }
   AVBSFContext* filter = AChain[AFirst].get();

@@ -183,8 +183,12 @@ bool TTranscoder::ConvertForHook(AVFrame* Working, AVFrame* Rgb) {
     E.Log(0, "Cannot initialize the toRGB conversion context");
     return false;
   }
-  lib::sws_scale(Hooks.ToRgb.get(), Working->data, Working->linesize, 0, height, Rgb->data,
-                 Rgb->linesize);
+  if (const int result = lib::sws_scale(Hooks.ToRgb.get(), Working->data, Working->linesize, 0,
+                                        height, Rgb->data, Rgb->linesize);
+      result < 0) {
+    E.Log(0, "Cannot convert the picture to RGB: " + ErrorReason(result));
+    return false;
+  }
   return true;
 }
 
@@ -198,8 +202,12 @@ bool TTranscoder::ConvertFromHook(AVFrame* Rgb, AVFrame* Working) {
     E.Log(0, "Cannot initialize the fromRGB conversion context");
     return false;
   }
-  lib::sws_scale(Hooks.FromRgb.get(), Rgb->data, Rgb->linesize, 0, height, Working->data,
-                 Working->linesize);
+  if (const int result = lib::sws_scale(Hooks.FromRgb.get(), Rgb->data, Rgb->linesize, 0, height,
+                                        Working->data, Working->linesize);
+      result < 0) {
+    E.Log(0, "Cannot convert the picture from RGB: " + ErrorReason(result));
+    return false;
+  }
   return true;
 }
 

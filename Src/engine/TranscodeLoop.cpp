@@ -5,6 +5,19 @@
 #include "MyUtils.h"
 #include "Transcoder.h"
 
+namespace {
+
+// A stamp times the scale; one that no longer fits in 64 bits (a damaged stamp) is dropped
+// as missing, which the loop knows how to carry on from.
+std::int64_t ScaledTimestamp(std::int64_t stamp, double scale) {
+  if (stamp == AV_NOPTS_VALUE) return stamp;
+  const double scaled = std::nearbyint(static_cast<double>(stamp) * scale);
+  constexpr double kLimit = 9.2e18;  // just inside the 64-bit range
+  return std::fabs(scaled) < kLimit ? static_cast<std::int64_t>(scaled) : AV_NOPTS_VALUE;
+}
+
+}  // namespace
+
 double TTranscoder::SyncInputTime(const TInputStream& Input) const {
   return static_cast<double>(Input.Pts - S.StartTime) / AV_TIME_BASE;
 }
@@ -45,8 +58,8 @@ void TTranscoder::CorrectTimestamps(TInputStream& Input, AVPacket* Packet) {
 
   const double scale = E.FInputFilesTsScale[Input.FileIndex][Input.StreamIndex];
   if (scale != 0) {
-    if (Packet->pts != AV_NOPTS_VALUE) Packet->pts = std::llround(Packet->pts * scale);
-    if (Packet->dts != AV_NOPTS_VALUE) Packet->dts = std::llround(Packet->dts * scale);
+    Packet->pts = ScaledTimestamp(Packet->pts, scale);
+    Packet->dts = ScaledTimestamp(Packet->dts, scale);
   }
 
   if (Packet->dts == AV_NOPTS_VALUE || Input.NextPts == kNoTimestamp || S.CopyTimestamps) return;
@@ -116,6 +129,12 @@ void TTranscoder::Loop() {
 void TTranscoder::Finish() {
   for (std::size_t i = 0; i < InputStreams.size(); ++i)
     if (InputStreams[i].DecodingNeeded) OutputPacket(static_cast<int>(i), nullptr);
+  // A video stream that took packets and gave no picture cannot make its output.
+  for (const TInputStream& input : InputStreams)
+    if (input.DecodingNeeded && input.Decoder->codec_type == AVMEDIA_TYPE_VIDEO &&
+        input.PacketsDecoded > 0 && input.PicturesDecoded == 0 && !E.FStopRequest)
+      throw FFMpegException(StringFormat("no picture could be decoded from stream #%d:%d",
+                                         input.FileIndex, input.StreamIndex));
   if (const std::string failure = WriteTrailers(); !failure.empty()) throw FFMpegException(failure);
   for (int i = 0; i < E.FNbOutputFiles; ++i)
     if (E.FOutputWithoutData[i] && !E.FStopRequest)
@@ -142,9 +161,11 @@ std::string TTranscoder::WriteTrailers() {
   for (std::size_t i = 0; i < TrailerPending.size(); ++i) {
     if (!TrailerPending[i]) continue;
     TrailerPending[i] = false;
-    const int result = lib::av_write_trailer(E.FOutputFiles[static_cast<int>(i)].get());
-    if (result < 0 && failure.empty())
-      failure = StringFormat("Could not write trailer for output file #%d: %s", static_cast<int>(i),
+    AVFormatContext* file = E.FOutputFiles[static_cast<int>(i)].get();
+    // The trailer holds the index of many formats: without it the file is not finished.
+    if (const int result = lib::av_write_trailer(file); result < 0 && failure.empty())
+      failure = StringFormat("Could not write the trailer of output file #%d '%s': %s",
+                             static_cast<int>(i), file->url ? file->url : "",
                              ErrorReason(result).c_str());
     bool withoutData = true;
     for (const auto& output : OutputStreams)

@@ -11,6 +11,19 @@ namespace {
 
 bool Lower(AVRational a, AVRational b) { return RationalToDouble(a) < RationalToDouble(b); }
 
+// Parameter copies only fail for want of memory; the stream is named all the same.
+void CheckParameterCopy(int result, const char* what, int file, int stream) {
+  if (result < 0)
+    throw FFMpegException(StringFormat("Could not copy the %s parameters of stream #%d.%d: %s",
+                                       what, file, stream, ErrorReason(result).c_str()));
+}
+
+// What the decoder learnt of its pictures while the file was probed: a stream that gave no
+// picture then has no size or no pixel format.
+bool KnowsItsPictures(const AVCodecContext* decoder) {
+  return decoder->width > 0 && decoder->height > 0 && decoder->pix_fmt != AV_PIX_FMT_NONE;
+}
+
 std::string StreamLanguage(const AVStream* stream) {
   const AVDictionaryEntry* entry = lib::av_dict_get(stream->metadata, "language", nullptr, 0);
   return entry ? entry->value : "";
@@ -153,7 +166,8 @@ void TTranscoder::PrepareStreamCopy(TOutputStream& Output, TInputStream& Input) 
   const AVCodecParameters* source = Input.Stream->codecpar;
   const std::uint32_t forcedTag = Output.Encoder()->codec_tag;
   const AVRational aspect = Output.Stream->sample_aspect_ratio;
-  lib::avcodec_parameters_copy(parameters, source);
+  CheckParameterCopy(lib::avcodec_parameters_copy(parameters, source), "copied", Output.FileIndex,
+                     Output.StreamIndex);
   // Keep the source's tag only where the output format agrees with it.
   const AVCodecTag* const* tags = Output.File->oformat->codec_tag;
   if (forcedTag) {
@@ -197,6 +211,13 @@ void TTranscoder::PrepareStreamCopy(TOutputStream& Output, TInputStream& Input) 
 void TTranscoder::PrepareVideoEncoding(TOutputStream& Output, TInputStream& Input) {
   const AVCodecContext* decoder = Input.Decoder;
   AVCodecContext* encoder = Output.Encoder();
+  // A size or format of none would reach the encoder or the filters; the scaler instead is
+  // made for the first picture that decodes.
+  const bool knowsPictures = KnowsItsPictures(decoder);
+  if (encoder->width <= 0 || encoder->height <= 0 || encoder->pix_fmt == AV_PIX_FMT_NONE ||
+      (!knowsPictures && S.UseFilterGraph))
+    throw FFMpegException(StringFormat("no picture could be decoded from stream #%d:%d",
+                                       Input.FileIndex, Input.StreamIndex));
   Output.VideoCrop = S.CropTop || S.CropBottom || S.CropLeft || S.CropRight;
   Output.VideoPad = S.PadTop || S.PadBottom || S.PadLeft || S.PadRight;
   Output.CropTop = S.CropTop;
@@ -227,7 +248,7 @@ void TTranscoder::PrepareVideoEncoding(TOutputStream& Output, TInputStream& Inpu
       throw FFMpegException(Output.VideoResample ? "Cannot allocate temp picture, check pix fmt"
                                                  : "avpicture_alloc fail");
   }
-  if (Output.VideoResample) {
+  if (Output.VideoResample && knowsPictures) {
     std::int64_t flags = S.ScalerFlags;
     if (E.FScalerOptionContext)
       lib::av_opt_get_int(E.FScalerOptionContext.get(), "sws_flags", 0, &flags);
@@ -315,7 +336,8 @@ void TTranscoder::OpenEncoders() {
           "as bit_rate, rate, width or height",
           output->FileIndex, output->StreamIndex));
     E.FExtraSize += encoder->extradata_size;
-    lib::avcodec_parameters_from_context(output->Stream->codecpar, encoder);
+    CheckParameterCopy(lib::avcodec_parameters_from_context(output->Stream->codecpar, encoder),
+                       "encoder", output->FileIndex, output->StreamIndex);
     output->Stream->time_base = encoder->time_base;
     if (encoder->codec_type == AVMEDIA_TYPE_AUDIO) {
       output->Fifo.reset(lib::av_audio_fifo_alloc(encoder->sample_fmt,
@@ -345,7 +367,8 @@ void TTranscoder::InitBitstreamFilters(TOutputStream& Output) {
   AVRational timeBase = Output.EncodingNeeded ? Output.Encoder()->time_base
                                               : InputStreams[Output.SourceIndex].Stream->time_base;
   for (TBsfContextPtr& filter : Output.Setup->Filters) {
-    lib::avcodec_parameters_copy(filter->par_in, parameters);
+    CheckParameterCopy(lib::avcodec_parameters_copy(filter->par_in, parameters), "filter",
+                       Output.FileIndex, Output.StreamIndex);
     filter->time_base_in = timeBase;
     if (lib::av_bsf_init(filter.get()) < 0)
       throw FFMpegException(OpenErrorText(filter->filter->name, AVERROR(EINVAL)));
@@ -353,7 +376,8 @@ void TTranscoder::InitBitstreamFilters(TOutputStream& Output) {
     timeBase = filter->time_base_out;
   }
   if (parameters != Output.Stream->codecpar)
-    lib::avcodec_parameters_copy(Output.Stream->codecpar, parameters);
+    CheckParameterCopy(lib::avcodec_parameters_copy(Output.Stream->codecpar, parameters),
+                       "filtered", Output.FileIndex, Output.StreamIndex);
 }
 
 void TTranscoder::CopyMetaDataMaps() {
@@ -452,6 +476,7 @@ void TTranscoder::Run() {
     Finish();
   } catch (...) {
     // A failed job still closes what it began: the part converted so far stays playable.
+    // Its own failure is the one reported.
     WriteTrailers();
     throw;
   }

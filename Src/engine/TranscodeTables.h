@@ -37,6 +37,8 @@ struct TInputStream {
   // The size of the pictures that leave the pre-processing.
   int UprightWidth() const { return TurnsOnSide(Rotation) ? Decoder->height : Decoder->width; }
   int UprightHeight() const { return TurnsOnSide(Rotation) ? Decoder->width : Decoder->height; }
+  std::int64_t PacketsDecoded = 0;  // handed to the decoder
+  std::int64_t PicturesDecoded = 0;
 };
 
 struct TOutputStream {
@@ -69,6 +71,7 @@ struct TOutputStream {
 
   // Audio: converter (channels, rate, sample format, drift compensation) and FIFO.
   bool AudioResample = false;
+  bool AudioClockStarted = false;  // sync opts follow the samples from the first block on
   TSwrContextPtr Resampler;
   TAudioFifoPtr Fifo;
 

@@ -37,7 +37,7 @@ class TTranscoder {
   // Raises when an input's start time lies at or past its end.
   void RefuseStartPastEnd() const;
   void WriteHeaders();
-  // The text of the first failure, empty when every trailer was written.
+  // Writes every trailer still due; returns the first failure's message, empty when none.
   std::string WriteTrailers();
 
   // Loop (TranscodeLoop.cpp).
@@ -70,6 +70,7 @@ class TTranscoder {
   // Audio (AudioOutput.cpp).
   void DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame* Samples);
   void EncodeAudioFromFifo(TOutputStream& Output, bool Flush);
+  void DrainResampler(TOutputStream& Output);
   void EnsureResampler(TOutputStream& Output, const AVFrame* Samples);
 
   // Picture pre-processing and hooks (PreProcessing.cpp).

@@ -97,7 +97,8 @@ AVFrame* TTranscoder::PrepareVideoPicture(TOutputStream& Output, AVFrame* Pictur
   AVFrame* working = Picture;
   if (!S.UseFilterGraph && Output.VideoCrop) {
     lib::av_frame_unref(WorkFrame.get());
-    lib::av_frame_ref(WorkFrame.get(), Picture);
+    if (const int result = lib::av_frame_ref(WorkFrame.get(), Picture); result < 0)
+      throw FFMpegException("Video encoding failed: " + ErrorReason(result));
     working = WorkFrame.get();
     if (!CropView(working, Output.CropTop, Output.CropLeft)) {
       if (S.ExitOnError) throw FFMpegException("error cropping picture");
@@ -122,8 +123,11 @@ AVFrame* TTranscoder::PrepareVideoPicture(TOutputStream& Output, AVFrame* Pictur
       return nullptr;
     }
     std::copy(padView.data, padView.data + 4, target);
-    lib::sws_scale(Output.Scaler.get(), working->data, working->linesize, 0,
-                   std::min(Output.OriginalHeight, working->height), target, final->linesize);
+    if (const int result = lib::sws_scale(Output.Scaler.get(), working->data, working->linesize, 0,
+                                          std::min(Output.OriginalHeight, working->height), target,
+                                          final->linesize);
+        result < 0)
+      throw FFMpegException("Video scaling failed: " + ErrorReason(result));
   }
   if (Output.VideoPad) {
     const int colour[3] = {S.PadColorY, S.PadColorU, S.PadColorV};
@@ -158,10 +162,13 @@ void TTranscoder::DoVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame
   const double syncInput = SyncInputTime(Input) - Output.SkippedJumps * timeBase;
   if (S.VideoSyncMethod > 0 || (S.VideoSyncMethod != 0 && timeBase > 0.001)) {
     const double delta = syncInput / timeBase - static_cast<double>(Output.SyncOpts);
-    if (delta < -1.1)
+    const std::int64_t due = std::llround(syncInput / timeBase);
+    // Method 2 never duplicates; a picture due at a time already written is dropped, as an
+    // output rate below the input's makes some.
+    if (delta < -1.1 || (S.VideoSyncMethod == 2 && due < Output.SyncOpts))
       frames = 0;
     else if (S.VideoSyncMethod == 2)
-      Output.SyncOpts = std::llround(syncInput / timeBase);
+      Output.SyncOpts = due;
     else if (delta > 1.1)
       frames = std::llround(delta);
     if (frames == 0) {

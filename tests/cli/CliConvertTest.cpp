@@ -35,6 +35,10 @@ class CliConvertTest : public TMediaTest {
     TMediaTest::SetUpTestSuite();
     MakeClip(Clip("clip.avi"), ClipSpec(kClipFrames));
     MakeClip(Clip("long.avi"), ClipSpec(kLongClipFrames));
+    TClipSpec lost = ClipSpec(kClipFrames);  // H.264 that lost its decoder set-up
+    lost.videoCodec = AV_CODEC_ID_H264;
+    lost.undecodableVideo = true;
+    MakeClip(Clip("lost.ts"), lost);
   }
   void SetUp() override {
     TMediaTest::SetUp();
@@ -142,6 +146,21 @@ TEST_F(CliConvertTest, FilesThatCannotBeConvertedFailAloneAndExitWithOne) {
   EXPECT_FALSE(fs::exists(output + "missing.avi"));
   EXPECT_FALSE(fs::exists(output + "notes.avi"));
   EXPECT_TRUE(ReadMediaInfo(output + "clip.avi").opened);
+}
+
+TEST_F(CliConvertTest, AFirstFileWhoseVideoNeverDecodesFailsAloneAndTheRestConverts) {
+  for (const char* group : {"AVI", "MP4"}) {
+    const TCliResult result =
+        home.Run({"convert", "-g", group, "-o", output, Clip("lost.ts"), Clip("clip.avi")});
+    EXPECT_EQ(result.exitCode, 1) << group << result.out << result.err;
+    EXPECT_NE(result.err.find("no picture could be decoded from stream #0:0"), std::string::npos)
+        << group << result.err;
+    EXPECT_NE(result.out.find("2 files: 1 completed, 1 failed"), std::string::npos)
+        << group << result.out;
+    const TMediaInfo info = DecodeMediaInfo(output + (group[0] == 'A' ? "clip.avi" : "clip.mp4"));
+    ASSERT_NE(info.FirstOfType(AVMEDIA_TYPE_VIDEO), nullptr) << group;
+    EXPECT_EQ(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames, kClipFrames) << group;
+  }
 }
 
 TEST_F(CliConvertTest, AFileThatOpensButDecodesToNothingFailsAndLeavesNoOutput) {

@@ -42,6 +42,8 @@ TEST_F(SettersTest, FrameSizeAndCropsWorkOnTheSizeKnownSoFar) {
   EXPECT_RAISES(engine->SetOption("s", "351x288"), FFMpegException,
                 "Frame size must be a multiple of 2");
   EXPECT_RAISES(engine->SetOption("s", "wide"), FFMpegException, "Incorrect frame size");
+  // Pictures of this size cannot be held: their byte count overflows.
+  EXPECT_RAISES(engine->SetOption("s", "65536x65536"), FFMpegException, "Incorrect frame size");
 
   engine->SetOption("s", "352x288");
   EXPECT_RAISES(engine->SetOption("croptop", "3"), FFMpegException,
@@ -199,6 +201,9 @@ TEST_F(SettersTest, InputTimeScaleNamesAStreamOfTheNextInput) {
                 "stream index over MAX_STREAMS(20)");
   EXPECT_RAISES(engine->SetOption("itsscale", "-1:2"), FFMpegException,
                 "stream index over MAX_STREAMS(20)");
+  for (const char* scale : {"0:-1", "0:1e300", "0:nan"})
+    EXPECT_RAISES(engine->SetOption("itsscale", scale), FFMpegException,
+                  "itsscale must be >= 0.0 and <= 1000");
   engine->SetOption("itsscale", "1:0.5");
   EXPECT_EQ(engine->FInputFilesTsScale[0][1], 0.5);
   // Text that ends after the index is read up to its end and no further.

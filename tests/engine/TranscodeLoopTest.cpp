@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <random>
 #include <thread>
+
+#include <sys/resource.h>
 
 #include "JobRunner.h"
 #include "MyUtils.h"
@@ -132,6 +135,58 @@ TEST_F(TranscodeLoop, AJobFailingMidWayStillClosesItsOutput) {
   const TMediaInfo info = ReadMediaInfo(output);  // an mp4 opens only with its trailer
   ASSERT_TRUE(info.opened);
   EXPECT_GT(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->packets, 20);
+}
+
+namespace {
+
+// Files of this process may grow to limit bytes while it lives; a write beyond fails with
+// EFBIG instead of a signal, as a full disk fails one.
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(rlim_t limit) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = limit;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+  }
+  ~TFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previousHandler_);
+  }
+  TFileSizeLimit(const TFileSizeLimit&) = delete;
+  TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*previousHandler_)(int) = SIG_DFL;
+};
+
+}  // namespace
+
+TEST_F(TranscodeLoop, AFailedWriteOrTrailerFailsTheJobWithTheReason) {
+  // Two pictures fit the muxer's buffer: only the trailer's flush meets the limit.
+  const std::string small = folder.File("small.avi");
+  TJobResult job;
+  {
+    const TFileSizeLimit limit(1000);
+    job = RunJob({Clip("part.ts")}, {small}, {"vframes=2", "an"});
+  }
+  ASSERT_TRUE(job.opened) << job.error;
+  EXPECT_FALSE(job.finished);
+  EXPECT_TRUE(job.exception);
+  EXPECT_EQ(job.message,
+            "Could not write the trailer of output file #0 '" + small + "': File too large");
+
+  const std::string large = folder.File("large.avi");
+  {
+    const TFileSizeLimit limit(40000);
+    job = RunJob({Clip("long.avi")}, {large}, {});
+  }
+  ASSERT_TRUE(job.opened) << job.error;
+  EXPECT_FALSE(job.finished);
+  EXPECT_EQ(job.message,
+            "av_interleaved_write_frame(): Error while writing '" + large + "': File too large");
 }
 
 TEST_F(TranscodeLoop, StopDuringAJobStillWritesTheTrailer) {

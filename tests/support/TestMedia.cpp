@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "MediaPointers.h"
@@ -40,6 +41,11 @@ void OpenStream(AVFormatContext* output, TEncodedStream& encoded) {
   encoded.frame.reset(lib::av_frame_alloc());
 }
 
+void DropDecoderSetup(AVStream* stream) {
+  lib::av_freep(&stream->codecpar->extradata);
+  stream->codecpar->extradata_size = 0;
+}
+
 void MakeVideo(AVFormatContext* output, const TClipSpec& clipSpec, TEncodedStream& video) {
   const AVCodec* codec = lib::avcodec_find_encoder(clipSpec.videoCodec);
   ASSERT_NE(codec, nullptr);
@@ -52,6 +58,8 @@ void MakeVideo(AVFormatContext* output, const TClipSpec& clipSpec, TEncodedStrea
   video.codec->sample_aspect_ratio = clipSpec.sampleAspect;
   video.codec->gop_size = 12;
   video.codec->bit_rate = 400000;
+  // Without a global header the decoder set-up travels in the pictures themselves.
+  if (clipSpec.undecodableVideo) video.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   OpenStream(output, video);
   if (clipSpec.rotation != 0) {
     auto* matrix = reinterpret_cast<std::int32_t*>(lib::av_stream_new_side_data(
@@ -60,6 +68,7 @@ void MakeVideo(AVFormatContext* output, const TClipSpec& clipSpec, TEncodedStrea
     lib::av_display_rotation_set(matrix, clipSpec.rotation);
   }
   if (clipSpec.videoTimeBase.num) video.stream->time_base = clipSpec.videoTimeBase;
+  if (clipSpec.undecodableVideo && video.stream) DropDecoderSetup(video.stream);
   AVFrame* frame = video.frame.get();
   frame->format = clipSpec.pixelFormat;
   frame->width = clipSpec.width;
@@ -115,14 +124,16 @@ void PaintPicture(AVFrame* frame, std::int64_t index) {
   frame->pts = index;
 }
 
-// A 440 Hz tone in any sample format the encoder asks for.
-void PaintSound(AVFrame* frame, std::int64_t firstSample) {
+// A 440 Hz tone, or clicks of 8 samples every 512, in any sample format the encoder asks for.
+void PaintSound(AVFrame* frame, std::int64_t firstSample, bool clicks) {
   lib::av_frame_make_writable(frame);
   const auto format = static_cast<AVSampleFormat>(frame->format);
   const bool planar = lib::av_sample_fmt_is_planar(format);
   const int channels = frame->ch_layout.nb_channels;
   for (int i = 0; i < frame->nb_samples; ++i) {
-    const double value = 0.3 * std::sin(2 * M_PI * 440 * (firstSample + i) / frame->sample_rate);
+    const std::int64_t sample = firstSample + i;
+    const double value = clicks ? (sample % 512 < 8 ? 0.9 : 0.0)
+                                : 0.3 * std::sin(2 * M_PI * 440 * sample / frame->sample_rate);
     for (int c = 0; c < channels; ++c) {
       const int index = planar ? i : i * channels + c;
       std::uint8_t* data = frame->data[planar ? c : 0];
@@ -178,7 +189,12 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
       Encode(output.get(), video, video.frame.get(), packet.get());
       videoLeft = ++video.nextPts < clipSpec.frames;
     } else {
-      PaintSound(audio.frame.get(), audio.nextPts);
+      PaintSound(audio.frame.get(), audio.nextPts, clipSpec.clickTrack);
+      if (clipSpec.audioShiftSeconds != 0 &&
+          audio.nextPts >= clipSpec.audioShiftAt * clipSpec.sampleRate)
+        audio.frame->pts += std::llround(clipSpec.audioShiftSeconds * clipSpec.sampleRate);
+      if (audio.nextPts / audio.frame->nb_samples % 2)
+        audio.frame->pts += std::llround(clipSpec.audioStampJitterSeconds * clipSpec.sampleRate);
       Encode(output.get(), audio, audio.frame.get(), packet.get());
       audio.nextPts += audio.frame->nb_samples;
       audioLeft = audio.nextPts < audioSamples;
@@ -233,6 +249,25 @@ void CornerLuma(const AVFrame* frame, int (&corners)[4]) {
   }
 }
 
+// Level of sample i of the first channel, full scale 1.
+double SampleLevel(const AVFrame* frame, int i) {
+  const auto format = static_cast<AVSampleFormat>(frame->format);
+  const int step = lib::av_sample_fmt_is_planar(format) ? 1 : frame->ch_layout.nb_channels;
+  const std::uint8_t* data = frame->extended_data[0];
+  switch (lib::av_get_packed_sample_fmt(format)) {
+    case AV_SAMPLE_FMT_S16:
+      return reinterpret_cast<const std::int16_t*>(data)[i * step] / 32768.0;
+    case AV_SAMPLE_FMT_S32:
+      return reinterpret_cast<const std::int32_t*>(data)[i * step] / 2147483648.0;
+    case AV_SAMPLE_FMT_FLT:
+      return reinterpret_cast<const float*>(data)[i * step];
+    case AV_SAMPLE_FMT_DBL:
+      return reinterpret_cast<const double*>(data)[i * step];
+    default:
+      return (data[i * step] - 128) / 128.0;
+  }
+}
+
 TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFrame) {
   TMediaInfo info;
   AVFormatContext* raw = nullptr;
@@ -275,6 +310,8 @@ TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFr
     }
   TPacketPtr packet(lib::av_packet_alloc());
   TFramePtr frame(lib::av_frame_alloc());
+  std::vector<std::int64_t> silentRun(input->nb_streams, 0);
+  std::vector<std::int64_t> lastDts(input->nb_streams, AV_NOPTS_VALUE);
   const auto drain = [&](unsigned index) {
     TStreamInfo& entry = info.streams[index];
     while (lib::avcodec_receive_frame(decoders[index].get(), frame.get()) >= 0) {
@@ -287,6 +324,11 @@ TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFr
         ++entry.decodedFrames;
       } else {
         entry.decodedSamples += frame->nb_samples;
+        for (int i = 0; i < frame->nb_samples; ++i) {
+          silentRun[index] =
+              std::fabs(SampleLevel(frame.get(), i)) < 1e-3 ? silentRun[index] + 1 : 0;
+          entry.longestSilence = std::max(entry.longestSilence, silentRun[index]);
+        }
       }
       lib::av_frame_unref(frame.get());
     }
@@ -296,6 +338,11 @@ TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFr
     if (index < info.streams.size()) {
       if (info.streams[index].packets++ == 0)
         info.streams[index].firstPacketKey = packet->flags & AV_PKT_FLAG_KEY;
+      if (packet->dts != AV_NOPTS_VALUE) {
+        if (lastDts[index] != AV_NOPTS_VALUE && packet->dts <= lastDts[index])
+          info.streams[index].dtsIncreasing = false;
+        lastDts[index] = packet->dts;
+      }
       if (decoders[index] && lib::avcodec_send_packet(decoders[index].get(), packet.get()) >= 0)
         drain(index);
     }

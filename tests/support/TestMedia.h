@@ -40,6 +40,19 @@ struct TClipSpec {
   int defaultAudioTrack = -1;
   // Added to every time stamp written (two recordings joined show a jump between them).
   double startSeconds = 0;
+  // Short clicks instead of a tone: Vorbis encoders answer them with short blocks, one
+  // 128-sample packet after the other, as in sound themes.
+  bool clickTrack = false;
+  // From audioShiftAt seconds on, the audio's time stamps lie audioShiftSeconds later than
+  // its samples: a drift that only the time stamps show.
+  double audioShiftAt = 0;
+  double audioShiftSeconds = 0;
+  // Every other audio packet is stamped this much later than its samples lie, as muxers
+  // that stamp a payload with its send time do: the stamps disagree with the sample count.
+  double audioStampJitterSeconds = 0;
+  // The video's decoder set-up (its global header) is left out of the file, as a stream
+  // copy that lost it does: the stream is listed but no picture of it ever decodes.
+  bool undecodableVideo = false;
 };
 
 // Writes a clip of moving pictures and a tone; fails the calling test on any error.
@@ -57,6 +70,7 @@ struct TStreamInfo {
   int packets = 0;
   bool firstPacketKey = false;
   double startSeconds = 0;  // first time stamp
+  bool dtsIncreasing = true;  // every packet's dts lies after the one before
   // Filled by DecodeMediaInfo only:
   int decodedFrames = 0;
   std::int64_t decodedSamples = 0;
@@ -68,6 +82,7 @@ struct TStreamInfo {
   // Degrees clockwise the stream asks its pictures be shown turned (its display matrix).
   int rotation = 0;
   bool markedDefault = false;
+  std::int64_t longestSilence = 0;  // samples in a row of the first channel within 1/1000 of 0
 };
 
 struct TMediaInfo {
