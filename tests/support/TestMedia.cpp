@@ -206,7 +206,7 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
   // The interleaver holds the packets written so far until the later tracks catch up.
   for (TEncodedStream& track : moreAudio) {
     for (std::int64_t sample = 0; sample < audioSamples / 2; sample += track.frame->nb_samples) {
-      PaintSound(track.frame.get(), sample);
+      PaintSound(track.frame.get(), sample, false);
       ASSERT_NO_FATAL_FAILURE(Encode(output.get(), track, track.frame.get(), packet.get()));
     }
     ASSERT_NO_FATAL_FAILURE(Encode(output.get(), track, nullptr, packet.get()));
