@@ -79,6 +79,7 @@ TFileIdentity IdentityOf(int descriptor) {
 
 bool NameStandsFor(const std::string& path, const TFileIdentity& identity) {
   struct stat info {};
-  return identity.Known() && ::lstat(path.c_str(), &info) == 0 &&
+  // Only a regular file is ours to remove: a device or pipe named as the output is not.
+  return identity.Known() && ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
          IdentityOfStat(info).SameFileAs(identity);
 }

@@ -45,5 +45,6 @@ int OpenReservedFile(const std::string& path, const TFileIdentity& identity);
 bool RemoveEmptyReservation(const std::string& path, const TFileIdentity& identity);
 // The identity of an open file; unknown when it cannot be read.
 TFileIdentity IdentityOf(int descriptor);
-// True when the name (not followed when it is a link) stands for the same file (SameFileAs).
+// True when the name (not followed when it is a link) stands for the same regular file
+// (SameFileAs).
 bool NameStandsFor(const std::string& path, const TFileIdentity& identity);

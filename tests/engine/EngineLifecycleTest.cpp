@@ -1,5 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <atomic>
 #include <chrono>
@@ -299,6 +301,16 @@ TEST_F(EngineLifecycle, CleanupDeletesAnEmptyOutputAndKeepsOneWithData) {
   WriteTextFile(empty, "");
   engine->Cleanup();
   EXPECT_EQ(FileSizeOf(empty), 0);
+
+  // A device named as the output is never removed, however little it received.
+  const std::string device = folder.File("null-device");
+  if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) return;  // not root
+  engine->Reset();
+  engine->AddOutput(device);
+  engine->Cleanup();
+  struct stat info {};
+  ASSERT_EQ(::lstat(device.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISCHR(info.st_mode));
 }
 
 TEST(OpenErrorText, FormatsByErrorCode) {
