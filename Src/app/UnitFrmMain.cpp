@@ -415,6 +415,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   VornC.OnLog = nullptr;
   VornC.OnProgress = nullptr;
   VornC.OnTerminate = nullptr;
+  VornC.OnSetupFailure = nullptr;
   running_ = false;
   if (CboProfiles->currentText() != kCustomProfile) {
     TAppOptions options;

@@ -22,26 +22,31 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
   TInputOptions input;
   VornC.InitInputOptions(input);
   input.FileName = file;
+  const QString notSupported = "Convertion of file \"" + path + "\" is not supported.";
 
+  // On adding, the file is checked at once; in a run its task opens it when its turn
+  // comes, and the row keeps the duration it got when it was added.
   std::string durationText;
-  if (VornC.Probe->Open(file, "")) {
-    TAVFileInfo info;
-    VornC.Probe->GetInfo(info);
-    durationText = FormatDuration(info.Duration);
-    VornC.Probe->Close();
-  }
-
-  const int task = VornC.AddInputFile(file, &input);
-  if (task < 0) {
-    ShowError("Error", "Convertion of file \"" + path + "\" is not supported.");
-    return -1;
+  int task = -1;
+  if (addRow) {
+    if (VornC.Probe->Open(file, "")) {
+      TAVFileInfo info;
+      VornC.Probe->GetInfo(info);
+      durationText = FormatDuration(info.Duration);
+      VornC.Probe->Close();
+    }
+    task = VornC.AddInputFile(file, &input);
+    if (task < 0) {
+      ShowError("Error", notSupported);
+      return -1;
+    }
   }
 
   TOutputOptions output;
   VornC.InitOutputOptions(output);
   const auto refuse = [&](const std::string& reason) {
     ShowError("Error", QString::fromStdString("Cannot convert: " + reason));
-    VornC.RemoveTask(task);
+    if (task >= 0) VornC.RemoveTask(task);
     return -1;
   };
   try {
@@ -54,7 +59,17 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
       ChooseOutputName(folder, FileBaseName(file), output.FileExt, taken);
   const std::string outputPath = folder + outputName + output.FileExt;
   output.FileName = outputPath;
-  if (!VornC.SetOutputFile(task, outputPath, &output)) return refuse(VornC.LastErrorMessage);
+  if (addRow) {
+    if (!VornC.SetOutputFile(task, outputPath, &output)) return refuse(VornC.LastErrorMessage);
+    // Checked: the task goes at once, so that adding many files holds none of them open.
+    VornC.RemoveTask(task);
+  } else {
+    task = VornC.ListFile(input, output);
+    if (task < 0) {
+      ShowError("Error", notSupported);
+      return -1;
+    }
+  }
   taken.insert(outputPath);
 
   if (addRow) {
@@ -109,6 +124,7 @@ void TForm1::StartRun() {
   ++runSerial_;
 
   taskRows_.clear();
+  setupFailedTasks_.clear();
   endedTasks_ = 0;
   TTakenOutputs taken;
   for (int row = 0; row < Lvw->rowCount(); ++row) {
@@ -168,6 +184,9 @@ void TForm1::ConnectComponentEvents() {
                              const std::string& AMessage) {
     PostTerminate(AIndex, AFinished, AException, AMessage);
   };
+  VornC.OnSetupFailure = [this](int AIndex, TTaskSetupStep AStep, const std::string& AReason) {
+    PostSetupFailure(AIndex, AStep, AReason);
+  };
 }
 
 void TForm1::PostProgress(int taskIndex, int frameNumber, int fps, int currentDuration,
@@ -188,6 +207,14 @@ void TForm1::PostTerminate(int taskIndex, bool finished, bool exception,
   QMetaObject::invokeMethod(
       this, [=, this] { VornCTerminate(run, taskIndex, finished, exception, text); },
       Qt::QueuedConnection);
+}
+
+void TForm1::PostSetupFailure(int taskIndex, TTaskSetupStep step, const std::string& reason) {
+  if (detached_) return;
+  const int run = runSerial_;
+  const QString text = QString::fromStdString(reason);
+  QMetaObject::invokeMethod(
+      this, [=, this] { VornCSetupFailure(run, taskIndex, step, text); }, Qt::QueuedConnection);
 }
 
 void TForm1::VornCProgress(int run, int taskIndex, int frameNumber, int fps,
@@ -218,5 +245,21 @@ void TForm1::VornCTerminate(int run, int taskIndex, bool finished, bool exceptio
       }
     }
   }
-  if (exception) QMessageBox::warning(this, kApplicationTitle, message);
+  // A file that could not be set up has had its own box.
+  if (exception && setupFailedTasks_.count(taskIndex) == 0)
+    QMessageBox::warning(this, kApplicationTitle, message);
+}
+
+// The texts the list shows for a file that cannot be set up, now that its turn came.
+void TForm1::VornCSetupFailure(int run, int taskIndex, TTaskSetupStep step,
+                               const QString& reason) {
+  if (!running_ || run != runSerial_) return;
+  // Marked before the box: its end may arrive while the box is open.
+  setupFailedTasks_.insert(taskIndex);
+  const int row = RowOfTask(taskIndex);
+  if (step == tsInput && row >= 0) {
+    ShowError("Error", "Convertion of file \"" + RowText(row, lcPath) + "\" is not supported.");
+  } else {
+    ShowError("Error", "Cannot convert: " + reason);
+  }
 }

@@ -10,7 +10,6 @@
 
 #include "CliSettings.h"
 #include "IniFile.h"
-#include "MyUtils.h"
 #include "OutputNaming.h"
 #include "ProfileOutput.h"
 #include "ProgressDisplay.h"
@@ -51,39 +50,26 @@ TOutputOptions ProfileRecord(const TChosenProfile& profile, const std::string& e
   return output;
 }
 
-// The window's PrepareFile without the probe: a task for the input, the output record from
-// the profile, the first free output name, the task's output.
+// The window's PrepareFile without the probe: the output record from the profile and the
+// first free output name, listed as a task that is set up (input opened, output created)
+// only when its turn comes, so that a long list holds no open file.
 void PrepareFile(TVornConverter& converter, TRunSetup& setup, TRunMonitor& monitor, int file,
                  const std::string& path) {
   TInputOptions input;
   TVornConverter::InitInputOptions(input);
   input.FileName = path;
-  const int task = converter.AddInputFile(path, &input);
-  if (task < 0) {
-    monitor.Reject(file, "not supported: " + converter.LastErrorMessage);
-    return;
-  }
   TOutputOptions output = setup.Record;
   const std::string name =
       ChooseOutputName(setup.OutputFolder, FileBaseName(path), output.FileExt, setup.Taken);
   const std::string outputPath = setup.OutputFolder + name + output.FileExt;
   output.FileName = outputPath;
-  if (!converter.SetOutputFile(task, outputPath, &output)) {
-    const std::string reason = converter.LastErrorMessage;
-    converter.RemoveTask(task);
-    monitor.Reject(file, "cannot convert: " + reason);
+  const int task = converter.ListFile(input, output);
+  if (task < 0) {
+    monitor.Reject(file, "not supported: " + converter.LastErrorMessage);
     return;
   }
   setup.Taken.insert(outputPath);
   monitor.SetTask(file, task, outputPath);
-}
-
-// Outputs that were created at set-up but never received anything hold no media: they go.
-void RemoveEmptyOutputs(const std::vector<TFileRecord>& files) {
-  for (const TFileRecord& file : files) {
-    if (file.Output.empty() || file.State == TFileState::Completed) continue;
-    if (FileSizeOf(file.Output) == 0) std::remove(file.Output.c_str());
-  }
 }
 
 int JobCount(int requested) {
@@ -110,6 +96,10 @@ class TEventConnection {
       // Tasks start in list order; those below the next index were picked to start.
       monitor.Ended(AIndex, AFinished, AException, AMessage, AIndex < converter.NextTaskIndex());
     };
+    converter.OnSetupFailure = [&monitor](int AIndex, TTaskSetupStep AStep,
+                                          const std::string& AReason) {
+      monitor.SetupFailed(AIndex, (AStep == tsInput ? "not supported: " : "cannot convert: ") + AReason);
+    };
     if (verbose) {
       converter.OnLog = [&monitor](int AIndex, TLogLevel, const std::string& AMsg) {
         if (!AMsg.empty()) monitor.Log(AIndex, AMsg);
@@ -121,6 +111,7 @@ class TEventConnection {
     converter_.ClearTasks();
     converter_.OnProgress = nullptr;
     converter_.OnTerminate = nullptr;
+    converter_.OnSetupFailure = nullptr;
     converter_.OnLog = nullptr;
   }
   TEventConnection(const TEventConnection&) = delete;
@@ -189,7 +180,6 @@ int RunConvert(const TCliArguments& arguments, TVornConverter& converter) {
   converter.ClearTasks();
   monitor.MarkUnstartedAsNotStarted();
   const std::vector<TFileRecord> files = monitor.Files();
-  RemoveEmptyOutputs(files);
   display.Close(monitor.TakeLines());
 
   std::fputs(("\n" + SummaryTable(files)).c_str(), stdout);

@@ -132,8 +132,8 @@ void TRunMonitor::Ended(int task, bool finished, bool exception, const std::stri
   const std::string took = " (" + ClockText(SecondsBetween(record.Started, now)) + ")";
   if (exception) {
     record.State = TFileState::Failed;
-    record.Message = message;
-    lines_.push_back({"tovrena-cli: " + record.Input + ": " + message, true});
+    if (!record.SetupFailed) record.Message = message;
+    lines_.push_back({"tovrena-cli: " + record.Input + ": " + record.Message, true});
     lines_.push_back({Tag(file) + Padded("failed") + record.Input + took});
   } else if (finished) {
     record.State = TFileState::Completed;
@@ -146,6 +146,16 @@ void TRunMonitor::Ended(int task, bool finished, bool exception, const std::stri
     lines_.push_back({Tag(file) + Padded("not started") + record.Input});
   }
   changed_.notify_all();
+}
+
+void TRunMonitor::SetupFailed(int task, const std::string& reason) {
+  std::lock_guard lock(mutex_);
+  const int file = FileOfTask(task);
+  if (file < 0) return;
+  files_[file].SetupFailed = true;
+  files_[file].Message = reason;
+  // Nothing was written: the file counts as one that got no output.
+  files_[file].Output.clear();
 }
 
 void TRunMonitor::RunEnded() {

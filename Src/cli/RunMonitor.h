@@ -18,6 +18,7 @@ struct TFileRecord {
   std::string Output;  // empty when the file got no task
   TFileState State = TFileState::Waiting;
   std::string Message;  // why it failed
+  bool SetupFailed = false;  // its input or output could not be set up when its turn came
   bool HasStarted = false;
   TCliClock::time_point Started{};
   TCliClock::time_point Ended{};
@@ -51,6 +52,8 @@ class TRunMonitor {
   void Progress(int task, int frame, int fps, int currentMs, int totalMs);
   // started: the component had picked the task to start.
   void Ended(int task, bool finished, bool exception, const std::string& message, bool started);
+  // Comes just before the task's end: the reason it then fails with, as a rejection reads.
+  void SetupFailed(int task, const std::string& reason);
   void RunEnded();
   void Log(int task, const std::string& line);
   // A line of the main thread's own.

@@ -182,6 +182,8 @@ void TCustomVornConverter::DoTerminate(TCustomFFmpeg* Sender) {
     task->ThreadID = 0;
     // The job's clean-up has closed the input the probe looked at.
     if (task->InputFileCount() == 0) task->Probe.Close();
+    if (task->FSetupFailure != tsNone && OnSetupFailure)
+      OnSetupFailure(task->Index, task->FSetupFailure, task->ExceptionMessage());
     if (OnTerminate)
       OnTerminate(task->Index, task->Finished(), task->ExceptionRaised(),
                   task->ExceptionMessage());

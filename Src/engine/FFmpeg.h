@@ -248,6 +248,13 @@ class TCustomFFmpeg {
   // that override Transcode call it from their own destructor.
   void WaitForJobEnd();
 
+  // Reset without the job-control state, for a job that sets itself up on its own thread
+  // (a stop asked for meanwhile must survive it).
+  void ResetSettings();
+  // True for a job that opens its files at the start of its Transcode: Start then does not
+  // ask for files up front.
+  virtual bool OpensFilesInJob() const { return false; }
+
   bool Logging() const { return static_cast<bool>(OnLog); }
   void Log(int Level, const std::string& Msg);
 

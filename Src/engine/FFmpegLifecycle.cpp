@@ -45,6 +45,16 @@ void TCustomFFmpeg::AllocateOptionContexts() {
 
 void TCustomFFmpeg::Reset() {
   if (!MediaLibrariesLoaded()) return;
+  ResetSettings();
+  FRunning = false;
+  FStopRequest = false;
+  FFinished = false;
+  FTerminated = false;
+  FExceptionRaised = false;
+}
+
+void TCustomFFmpeg::ResetSettings() {
+  if (!MediaLibrariesLoaded()) return;
   Cleanup();
   FSettings = TEngineSettings{};
   FInputFilesTsOffset.fill(0);
@@ -56,11 +66,6 @@ void TCustomFFmpeg::Reset() {
   FFramesDuplicated = FFramesDropped = 0;
   FTimerStart = 0;
   FErrorText.clear();
-  FRunning = false;
-  FStopRequest = false;
-  FFinished = false;
-  FTerminated = false;
-  FExceptionRaised = false;
   AllocateOptionContexts();
 }
 
@@ -109,11 +114,12 @@ void TCustomFFmpeg::Cleanup() {
 TFFmpegThread* TCustomFFmpeg::Start(bool InThread, TConvertPriority Priority) {
   if (FRunning || FTerminated || FTerminatePending) return nullptr;
   try {
-    if (FNbOutputFiles == 0) {
+    // A job that opens its files on its own thread is checked there.
+    if (!OpensFilesInJob() && FNbOutputFiles == 0) {
       Cleanup();
       throw FFMpegException("Must supply at least one output file");
     }
-    if (FNbInputFiles == 0) {
+    if (!OpensFilesInJob() && FNbInputFiles == 0) {
       Cleanup();
       throw FFMpegException("Must supply at least one input file");
     }
