@@ -264,7 +264,9 @@ class TCustomFFmpeg {
   // Job tables.
   std::array<TInputFormatContextPtr, kMaxFiles> FInputFiles;
   std::array<std::int64_t, kMaxFiles> FInputFilesTsOffset{};
-  std::array<std::array<double, kMaxStreams>, kMaxFiles> FInputFilesTsScale{};
+  // Grown as files and maps are given (up to kMaxFiles and kMaxStreamMaps): an engine that
+  // waits in a long list stays small.
+  std::vector<std::array<double, kMaxStreams>> FInputFilesTsScale;
   int FNbInputFiles = 0;
   std::array<TOutputFormatContextPtr, kMaxFiles> FOutputFiles;
   // Set by a job whose output received no packet: such a file holds nothing to play and is
@@ -276,7 +278,7 @@ class TCustomFFmpeg {
   // What each stream of each output file was created with, by stream index.
   std::array<std::vector<TOutputStreamSetup>, kMaxFiles> FOutputStreams;
   int FNbOutputFiles = 0;
-  std::array<TStreamMap, kMaxStreamMaps> FStreamMaps{};
+  std::vector<TStreamMap> FStreamMaps;
   int FNbStreamMaps = 0;
   std::array<TMetaDataMap, kMaxMetaDataMaps> FMetaDataMaps{};
   int FNbMetaDataMaps = 0;

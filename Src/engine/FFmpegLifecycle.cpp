@@ -58,7 +58,8 @@ void TCustomFFmpeg::ResetSettings() {
   Cleanup();
   FSettings = TEngineSettings{};
   FInputFilesTsOffset.fill(0);
-  for (auto& scales : FInputFilesTsScale) scales.fill(0);
+  FInputFilesTsScale.clear();
+  FStreamMaps.clear();
   FNbStreamMaps = 0;
   FNbMetaDataMaps = 0;
   for (auto& chain : FPendingBitstreamFilters) chain.clear();
