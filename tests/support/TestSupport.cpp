@@ -1,8 +1,12 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <dirent.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 
@@ -29,4 +33,33 @@ TTempFolder::~TTempFolder() {
 
 void WriteTextFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+TOpenFileLimit::TOpenFileLimit(unsigned long limit) {
+  rlimit current{};
+  if (::getrlimit(RLIMIT_NOFILE, &current) != 0) return;
+  saved_ = current.rlim_cur;
+  current.rlim_cur = limit;
+  applied_ = ::setrlimit(RLIMIT_NOFILE, &current) == 0;
+}
+
+TOpenFileLimit::~TOpenFileLimit() {
+  if (!applied_) return;
+  rlimit current{};
+  ::getrlimit(RLIMIT_NOFILE, &current);
+  current.rlim_cur = saved_;
+  ::setrlimit(RLIMIT_NOFILE, &current);
+}
+
+int HighestOpenDescriptor() {
+  int highest = -1;
+  DIR* folder = ::opendir("/proc/self/fd");
+  if (folder == nullptr) return highest;
+  const int own = ::dirfd(folder);
+  while (const dirent* entry = ::readdir(folder)) {
+    const int descriptor = std::atoi(entry->d_name);
+    if (entry->d_name[0] != '.' && descriptor != own) highest = std::max(highest, descriptor);
+  }
+  ::closedir(folder);
+  return highest;
 }
