@@ -179,6 +179,8 @@ class TCustomVornConverter {
   int FProgressInterval = 500;
   // Tasks taken out of the list whose job or end may still be under way.
   std::vector<TTaskPtr> FRetired;
+  // The task whose end was delivered last; its threads are joined at the next end.
+  TFFmpeg* FLastEnded = nullptr;
   std::condition_variable_any FEndDelivered;
   TMainThreadPoster FMainThreadPoster;
   std::unique_ptr<TDelayedCalls> FDelayedCalls;

@@ -78,6 +78,9 @@ class TCustomFFmpeg {
   TFFmpegThread* Start(bool InThread, TConvertPriority Priority = tpNormal);
   void Stop();
   void Terminate();
+  // Joins the threads of a job whose end has been delivered, which frees their stacks (on
+  // one of those threads it lets that thread finish alone). Nothing while a job runs.
+  void ReleaseEndedThreads();
 
   // Writes one packet through the chain's bitstream filters and the interleaving muxer.
   void WriteFrame(AVFormatContext* AOutput, AVPacket* APacket, TBitstreamFilterChain& AChain,

@@ -143,6 +143,12 @@ TFFmpegThread* TCustomFFmpeg::Start(bool InThread, TConvertPriority Priority) {
   return FWorker.get();
 }
 
+void TCustomFFmpeg::ReleaseEndedThreads() {
+  if (FRunning || FTerminatePending || FThread.load() != nullptr) return;
+  FWorker.reset();
+  FTerminateThread.reset();
+}
+
 void TCustomFFmpeg::Stop() {
   FStopRequest = true;
   if (TFFmpegThread* thread = FThread.load(); thread && thread->Suspended()) thread->Resume();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "ComponentTestSupport.h"
@@ -21,6 +22,14 @@ int OpenDescriptorCount() {
     ::closedir(folder);
   }
   return count - 3;  // ".", ".." and the listing's own descriptor
+}
+
+int MappingCount() {
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  int count = 0;
+  while (std::getline(maps, line)) ++count;
+  return count;
 }
 
 struct TSetupFailure {
@@ -100,6 +109,17 @@ TEST_F(ListedTask, HoldsNoFileUntilItsTurnAndReleasesItsFilesWhenItEnds) {
     EXPECT_EQ(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->packets, TComponentClips::kFrames);
     EXPECT_NE(info.FirstOfType(AVMEDIA_TYPE_AUDIO), nullptr);
   }
+}
+
+TEST_F(ListedTask, EndedTasksKeepNoThreadStackWhileTheListGoesOn) {
+  constexpr int kTasks = 60;
+  for (int i = 0; i < kTasks; ++i) ASSERT_EQ(List(clips.Tone(), folder.File("out" + std::to_string(i) + ".wav")), i);
+  const int before = MappingCount();
+  converter.StartConvert(1);
+  ASSERT_TRUE(recorder.WaitForRunEnd());
+  recorder.ExpectOneEndEachThenRunEnd(kTasks);
+  // A stack kept per ended task would add two mappings each (stack and guard page).
+  EXPECT_LT(MappingCount() - before, kTasks / 2);
 }
 
 TEST_F(ListedTask, ASetUpThatFailsAtItsTurnEndsThatTaskWithTheReasonAndTheRunGoesOn) {
