@@ -242,10 +242,13 @@ bool TCustomVornConverter::SetOutputFile(int Index, const std::string& FileName,
   {
     std::lock_guard lock(ComponentLock);
     task = Tasks.Shared(Index);
-    // A running job reads its settings: they are not changed under it. A listed task is
-    // given its output when it starts.
-    if (task->FRun.Started || task->Running() || task->Terminated() || task->FSetUp) {
+    // A running job reads its settings: they are not changed under it.
+    if (task->FRun.Started || task->Running() || task->Terminated()) {
       LastErrorMessage = "Task " + std::to_string(Index) + " has already been started.";
+      return false;
+    }
+    if (task->FSetUp) {
+      LastErrorMessage = "Task " + std::to_string(Index) + " is given its output when it starts.";
       return false;
     }
   }
@@ -305,6 +308,8 @@ bool TCustomVornConverter::SetUpListedTask(TFFmpeg& Task, int Threads) {
     reason = failure.what();
   }
   if (reason.empty()) return true;
+  // An open cut short by a stop is a stopped file, not a failed one.
+  if (Task.StopRequested()) return false;
   Task.FSetupFailure = step;
   throw FFMpegException(reason);
 }
