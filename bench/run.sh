@@ -6,11 +6,13 @@
 # ${TOVRENA_BUILD_DIR:-build} (build type ${TOVRENA_BUILD_TYPE:-RelWithDebInfo}), makes its own
 # inputs through the libraries, runs every job BENCH_RUNS times (default 3) on both sides and
 # reports medians of wall time, CPU time (user + system) and peak resident memory. One line
-# per job, then one line "bench: single=R1 threads=R2 batch=R3 memory=M":
+# per job, then one line "bench: single=R1 threads=R2 batch=R3 memory=M listed=L":
 #   R1  worst wall-time ratio Tovrena/peer of the one-thread single-file jobs
 #   R2  wall-time ratio of the H.264 job with the libraries' thread choice on both sides
 #   R3  throughput of the batch with --jobs 2 over the peer converting file after file
 #   M   worst extra peak memory per running file in MB (Tovrena minus peer)
+#   L   resident memory per listed, not yet running file in kB (a list of 2,000 small
+#       files against a list of 10, both measured while their first file converts)
 # Exit status 1 when an output of the two sides differs in codecs or length.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -216,6 +218,60 @@ done
 report batch-j1
 report batch-j2 2 " | $(ratio "${wall[batch-j1.t]}" "${wall[batch-j2.t]}")x the throughput of batch-j1"
 
+# ---- listed files ------------------------------------------------------------------------
+
+# A long list waits behind its first file: what each waiting file costs is measured while
+# that first file converts, in resident memory and open files of the process.
+listed_counts=(10 2000)
+mkdir -p "$work/in/listed"
+"$bin/tovrena-bench-clip" "$work/in/listed/small0.avi" 1 160x120
+for ((i = 1; i < ${listed_counts[-1]}; i++)); do
+  cp "$work/in/listed/small0.avi" "$work/in/listed/small$i.avi"
+done
+
+# listed_sample COUNT: one run with the 720p clip first and COUNT small files behind it;
+# "rss_kB open_files" of tovrena-cli a second after the first output appeared.
+listed_sample() {
+  local count="$1" out="$work/out/listed" pid sample="" waited
+  local -a small=()
+  for ((i = 0; i < count; i++)); do small+=("$work/in/listed/small$i.avi"); done
+  rm -rf "$out" && mkdir -p "$out"
+  "${cli[@]}" "${batch_profile[@]}" -j 1 -o "$out" "$clip" "${small[@]}" >/dev/null 2>&1 &
+  pid=$!
+  for ((waited = 0; waited < 600; waited++)); do
+    [[ -e "$out/clip720.mp4" ]] && break
+    sleep 0.1
+  done
+  sleep 1
+  if [[ -e "$out/clip720.mp4" && -r "/proc/$pid/status" ]]; then
+    sample="$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status") $(ls "/proc/$pid/fd" | wc -l)"
+  fi
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  if [[ -z "$sample" ]]; then
+    echo "bench: listed-$count: the first file did not start converting" >&2
+    exit 1
+  fi
+  echo "$sample"
+}
+
+declare -A listed_rss listed_files
+for ((run = 1; run <= runs; run++)); do
+  for count in "${listed_counts[@]}"; do listed_sample "$count" >>"$work/samples.listed-$count"; done
+done
+for count in "${listed_counts[@]}"; do
+  listed_rss[$count]=$(awk '{print $1}' "$work/samples.listed-$count" | median)
+  listed_files[$count]=$(awk '{print $2}' "$work/samples.listed-$count" | median)
+done
+few=${listed_counts[0]} many=${listed_counts[-1]}
+listed_kb=$(awk -v a="${listed_rss[$many]}" -v b="${listed_rss[$few]}" -v n="$((many - few))" 'BEGIN {printf "%.1f", (a - b) / n}')
+for count in "${listed_counts[@]}"; do
+  printf '%-13s tovrena %6.1f MB %4d open files while the first file converts | %s open files per listed file\n' \
+    "listed-$count" "$(awk -v k="${listed_rss[$count]}" 'BEGIN {print k / 1024}')" "${listed_files[$count]}" \
+    "$(awk -v a="${listed_files[$count]}" -v b="${listed_files[$few]}" -v n="$((count - few))" 'BEGIN {printf "%.3f", (n > 0 ? (a - b) / n : 0)}')"
+done
+echo "listed        $listed_kb kB of resident memory per listed, not yet running file"
+
 # ---- the summary -------------------------------------------------------------------------
 
 single=0
@@ -227,7 +283,7 @@ for job in "${!extra[@]}"; do
   memory=$(awk -v a="$memory" -v b="${extra[$job]}" 'BEGIN {print ((b > a) ? b : a)}')
 done
 [[ $unfair -eq 0 ]] || echo "bench: some outputs differ; the comparison is not fair" >&2
-printf 'bench: single=%.2f threads=%.2f batch=%.2f memory=%.0f\n' "$single" \
+printf 'bench: single=%.2f threads=%.2f batch=%.2f memory=%.0f listed=%.1f\n' "$single" \
   "$(ratio "${wall[mp4-h264-t0.t]}" "${wall[mp4-h264-t0.f]}")" \
-  "$(ratio "${wall[batch.f]}" "${wall[batch-j2.t]}")" "$memory"
+  "$(ratio "${wall[batch.f]}" "${wall[batch-j2.t]}")" "$memory" "$listed_kb"
 exit $unfair

@@ -435,9 +435,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
   detached_ = true;
   VornC.StopAll();
   VornC.UnloadLibraries();  // waits for the stopped tasks before the libraries go
+  ReleaseRunReservations();
   VornC.OnLog = nullptr;
   VornC.OnProgress = nullptr;
   VornC.OnTerminate = nullptr;
+  VornC.OnSetupFailure = nullptr;
   running_ = false;
   if (CboProfiles->currentText() != kCustomProfile) {
     TAppOptions options;

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <atomic>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -104,9 +105,10 @@ class TForm1 : public QWidget {
   QString RowText(int row, TListColumn column) const;
   void ShowError(const QString& caption, const QString& text);
 
-  // Validates a file and sets up its task: on adding (addRow) the file gets a new row and
-  // its task is dropped later; in a run the task stays and the row's output name is
-  // updated. taken collects the output paths given so far. The task index, or -1.
+  // On adding (addRow) checks a file by setting up a task for it, which is dropped again at
+  // once, and gives it a new row; in a run lists the file's task, which is set up when its
+  // turn comes, and updates the row's output name. taken collects the output paths given
+  // so far. The task index, or -1.
   int PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs& taken);
   // Makes the output folder when missing; false, with the reason shown, when no output
   // can be created in it.
@@ -118,6 +120,8 @@ class TForm1 : public QWidget {
   void StopRun();
   void SetRunControlsEnabled(bool enabled);
   void EndRun();
+  // Gives back the run's reserved output names whose files never received anything.
+  void ReleaseRunReservations();
   // The row of a task of the current run, or -1.
   int RowOfTask(int taskIndex) const;
 
@@ -125,11 +129,13 @@ class TForm1 : public QWidget {
   void PostProgress(int taskIndex, int frameNumber, int fps, int currentDuration,
                     int totalDuration);
   void PostTerminate(int taskIndex, bool finished, bool exception, const std::string& message);
+  void PostSetupFailure(int taskIndex, TTaskSetupStep step, const std::string& reason);
   // The same on the window's thread, for the run they were raised in.
   void VornCProgress(int run, int taskIndex, int frameNumber, int fps, int currentDuration,
                      int totalDuration);
   void VornCTerminate(int run, int taskIndex, bool finished, bool exception,
                       const QString& message);
+  void VornCSetupFailure(int run, int taskIndex, TTaskSetupStep step, const QString& reason);
 
   const std::string libraryFolder_;
   TVornConverter VornC;
@@ -150,6 +156,10 @@ class TForm1 : public QWidget {
   std::string profileReadError_;
   // The row of each task of the run, by task index.
   std::vector<int> taskRows_;
+  // The output names reserved for the run's files, given back when the run ends.
+  std::vector<TOutputReservation> runReservations_;
+  // Tasks of the run whose set-up failed: their error box has been shown.
+  std::set<int> setupFailedTasks_;
   // Tasks of the run whose end has arrived; the next one is the one converting.
   int endedTasks_ = 0;
 };

@@ -20,20 +20,24 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
   TInputOptions input;
   VornC.InitInputOptions(input);
   input.FileName = file;
+  const QString notSupported = "Convertion of file \"" + path + "\" is not supported.";
 
+  // On adding, the file is checked at once; in a run its task opens it when its turn
+  // comes, and the row keeps the duration it got when it was added.
   std::string durationText;
-  if (VornC.Probe->Open(file, "")) {
-    TAVFileInfo info;
-    VornC.Probe->GetInfo(info);
-    durationText = FormatDuration(info.Duration);
-    VornC.Probe->Close();
-  }
-
-  const int task = VornC.AddInputFile(file, &input);
-  if (task < 0) {
-    ShowError("Error", "Convertion of file \"" + path + "\" is not supported. " +
-                           QString::fromStdString(VornC.LastErrorMessage));
-    return -1;
+  int task = -1;
+  if (addRow) {
+    if (VornC.Probe->Open(file, "")) {
+      TAVFileInfo info;
+      VornC.Probe->GetInfo(info);
+      durationText = FormatDuration(info.Duration);
+      VornC.Probe->Close();
+    }
+    task = VornC.AddInputFile(file, &input);
+    if (task < 0) {
+      ShowError("Error", notSupported + " " + QString::fromStdString(VornC.LastErrorMessage));
+      return -1;
+    }
   }
 
   TOutputOptions output;
@@ -41,7 +45,7 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
   TOutputReservation reservation;
   const auto refuse = [&](const std::string& reason) {
     ShowError("Error", QString::fromStdString("Cannot convert: " + reason));
-    VornC.RemoveTask(task);
+    if (task >= 0) VornC.RemoveTask(task);
     ReleaseOutputName(reservation);
     return -1;
   };
@@ -58,10 +62,24 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
   const std::string& outputName = reservation.Name;
   output.FileName = reservation.Path;
   output.ReservedFile = reservation.Identity;
-  if (!VornC.SetOutputFile(task, reservation.Path, &output)) return refuse(VornC.LastErrorMessage);
+  if (addRow) {
+    if (!VornC.SetOutputFile(task, reservation.Path, &output)) return refuse(VornC.LastErrorMessage);
+    // Checked: the task goes at once (and its still empty output with it), so that adding
+    // many files holds none of them open.
+    VornC.RemoveTask(task);
+  } else {
+    task = VornC.ListFile(input, output);
+    if (task < 0) {
+      ReleaseOutputName(reservation);
+      ShowError("Error", notSupported + " " + QString::fromStdString(VornC.LastErrorMessage));
+      return -1;
+    }
+    // A run's outputs wait on disk until their turn: the run's end or a signal removes
+    // those that never received anything.
+    RegisterReservedOutput(reservation);
+    runReservations_.push_back(reservation);
+  }
   taken.insert(reservation.Path);
-  // A run's outputs wait on disk until their turn; adding drops its tasks at once.
-  if (!addRow) RegisterReservedOutput(reservation);
 
   if (addRow) {
     row = Lvw->rowCount();
@@ -118,6 +136,7 @@ void TForm1::StartRun() {
   ++runSerial_;
 
   taskRows_.clear();
+  setupFailedTasks_.clear();
   endedTasks_ = 0;
   TTakenOutputs taken;
   for (int row = 0; row < Lvw->rowCount(); ++row) {
@@ -133,6 +152,7 @@ void TForm1::StopRun() {
   running_ = false;
   VornC.StopAll();
   VornC.ClearTasks();
+  ReleaseRunReservations();
   SetRunControlsEnabled(true);
   LblProgress->hide();
   // The tasks run in list order, so the first one without an end is the one converting.
@@ -159,6 +179,13 @@ void TForm1::EndRun() {
   LblProgress->hide();
   VornC.StopAll();
   VornC.ClearTasks();
+  ReleaseRunReservations();
+}
+
+void TForm1::ReleaseRunReservations() {
+  // Only the names still holding the empty file reserved go: every task has ended.
+  for (const TOutputReservation& reservation : runReservations_) ReleaseOutputName(reservation);
+  runReservations_.clear();
 }
 
 int TForm1::RowOfTask(int taskIndex) const {
@@ -176,6 +203,9 @@ void TForm1::ConnectComponentEvents() {
   VornC.OnTerminate = [this](int AIndex, bool AFinished, bool AException,
                              const std::string& AMessage) {
     PostTerminate(AIndex, AFinished, AException, AMessage);
+  };
+  VornC.OnSetupFailure = [this](int AIndex, TTaskSetupStep AStep, const std::string& AReason) {
+    PostSetupFailure(AIndex, AStep, AReason);
   };
 }
 
@@ -197,6 +227,14 @@ void TForm1::PostTerminate(int taskIndex, bool finished, bool exception,
   QMetaObject::invokeMethod(
       this, [=, this] { VornCTerminate(run, taskIndex, finished, exception, text); },
       Qt::QueuedConnection);
+}
+
+void TForm1::PostSetupFailure(int taskIndex, TTaskSetupStep step, const std::string& reason) {
+  if (detached_) return;
+  const int run = runSerial_;
+  const QString text = QString::fromStdString(reason);
+  QMetaObject::invokeMethod(
+      this, [=, this] { VornCSetupFailure(run, taskIndex, step, text); }, Qt::QueuedConnection);
 }
 
 void TForm1::VornCProgress(int run, int taskIndex, int frameNumber, int fps,
@@ -227,5 +265,22 @@ void TForm1::VornCTerminate(int run, int taskIndex, bool finished, bool exceptio
       }
     }
   }
-  if (exception) QMessageBox::warning(this, kApplicationTitle, message);
+  // A file that could not be set up has had its own box.
+  if (exception && setupFailedTasks_.count(taskIndex) == 0)
+    QMessageBox::warning(this, kApplicationTitle, message);
+}
+
+// The texts the list shows for a file that cannot be set up, now that its turn came.
+void TForm1::VornCSetupFailure(int run, int taskIndex, TTaskSetupStep step,
+                               const QString& reason) {
+  if (!running_ || run != runSerial_) return;
+  // Marked before the box: its end may arrive while the box is open.
+  setupFailedTasks_.insert(taskIndex);
+  const int row = RowOfTask(taskIndex);
+  if (step == tsInput && row >= 0) {
+    ShowError("Error", "Convertion of file \"" + RowText(row, lcPath) + "\" is not supported. " +
+                           reason);
+  } else {
+    ShowError("Error", "Cannot convert: " + reason);
+  }
 }

@@ -28,6 +28,9 @@ struct TRunSetup {
   // Why no file can be converted with the profile (its codec is not in the catalogue).
   std::string ProfileFailure;
   TTakenOutputs Taken;
+  // Every output name reserved for a listed file; those that never received anything are
+  // given back when the run ends.
+  std::vector<TOutputReservation> Reservations;
 };
 
 std::string JoinedLines(const std::vector<std::string>& lines) {
@@ -52,8 +55,9 @@ TOutputOptions ProfileRecord(const TChosenProfile& profile, const std::string& e
   return output;
 }
 
-// The window's PrepareFile without the probe: a task for the input, the output record from
-// the profile, the first free output name, the task's output.
+// The window's PrepareFile without the probe: the output record from the profile and the
+// first free output name, listed as a task that is set up (input opened, output created)
+// only when its turn comes, so that a long list holds no open file.
 void PrepareFile(TVornConverter& converter, TRunSetup& setup, TRunMonitor& monitor, int file,
                  const std::string& path) {
   if (!setup.ProfileFailure.empty()) {
@@ -63,27 +67,25 @@ void PrepareFile(TVornConverter& converter, TRunSetup& setup, TRunMonitor& monit
   TInputOptions input;
   TVornConverter::InitInputOptions(input);
   input.FileName = path;
-  const int task = converter.AddInputFile(path, &input);
-  if (task < 0) {
-    monitor.Reject(file, "not supported: " + converter.LastErrorMessage);
-    return;
-  }
   TOutputOptions output = setup.Record;
   const TOutputReservation reservation =
       ReserveOutputName(setup.OutputFolder, FileBaseName(path), output.FileExt, setup.Taken);
-  const auto refuse = [&](const std::string& reason) {
-    converter.RemoveTask(task);
-    ReleaseOutputName(reservation);
-    monitor.Reject(file, "cannot convert: " + reason);
-  };
-  if (!reservation.Reserved()) return refuse(reservation.Error);
+  if (!reservation.Reserved()) {
+    monitor.Reject(file, "cannot convert: " + reservation.Error);
+    return;
+  }
   output.FileName = reservation.Path;
   output.ReservedFile = reservation.Identity;
-  if (!converter.SetOutputFile(task, reservation.Path, &output))
-    return refuse(converter.LastErrorMessage);
+  const int task = converter.ListFile(input, output);
+  if (task < 0) {
+    ReleaseOutputName(reservation);
+    monitor.Reject(file, "not supported: " + converter.LastErrorMessage);
+    return;
+  }
   setup.Taken.insert(reservation.Path);
   RegisterReservedOutput(reservation);
-  monitor.SetTask(file, task, reservation.Path, reservation.Identity);
+  setup.Reservations.push_back(reservation);
+  monitor.SetTask(file, task, reservation.Path);
 }
 
 // The name as a message shows it: a long one cut short.
@@ -101,15 +103,6 @@ void CheckEngineOptions(const TVornConverter& converter, const std::vector<std::
       throw EUsageError("--option: unknown option '" + ShownName(name) +
                         "' (neither the engine nor the media libraries know it)");
     }
-  }
-}
-
-// Outputs that were reserved but never received anything hold no media: they go, unless
-// another run has since reserved the name for itself.
-void RemoveEmptyOutputs(const std::vector<TFileRecord>& files) {
-  for (const TFileRecord& file : files) {
-    if (file.Output.empty() || file.State == TFileState::Completed) continue;
-    RemoveEmptyReservation(file.Output, file.OutputIdentity);
   }
 }
 
@@ -137,6 +130,10 @@ class TEventConnection {
       // Tasks start in list order; those below the next index were picked to start.
       monitor.Ended(AIndex, AFinished, AException, AMessage, AIndex < converter.NextTaskIndex());
     };
+    converter.OnSetupFailure = [&monitor](int AIndex, TTaskSetupStep AStep,
+                                          const std::string& AReason) {
+      monitor.SetupFailed(AIndex, (AStep == tsInput ? "not supported: " : "cannot convert: ") + AReason);
+    };
     if (verbose) {
       converter.OnLog = [&monitor](int AIndex, TLogLevel, const std::string& AMsg) {
         if (!AMsg.empty()) monitor.Log(AIndex, AMsg);
@@ -148,6 +145,7 @@ class TEventConnection {
     converter_.ClearTasks();
     converter_.OnProgress = nullptr;
     converter_.OnTerminate = nullptr;
+    converter_.OnSetupFailure = nullptr;
     converter_.OnLog = nullptr;
   }
   TEventConnection(const TEventConnection&) = delete;
@@ -224,7 +222,8 @@ int RunConvert(const TCliArguments& arguments, TVornConverter& converter) {
   converter.ClearTasks();
   monitor.MarkUnstartedAsNotStarted();
   const std::vector<TFileRecord> files = monitor.Files();
-  RemoveEmptyOutputs(files);
+  // Every task has ended: a name still holding the empty file reserved was never written.
+  for (const TOutputReservation& reservation : setup.Reservations) ReleaseOutputName(reservation);
   display.Close(monitor.TakeLines());
 
   std::fputs(("\n" + SummaryTable(files)).c_str(), stdout);

@@ -96,13 +96,11 @@ int TRunMonitor::AddFile(const std::string& input) {
   return static_cast<int>(files_.size()) - 1;
 }
 
-void TRunMonitor::SetTask(int file, int task, const std::string& output,
-                          const TFileIdentity& identity) {
+void TRunMonitor::SetTask(int file, int task, const std::string& output) {
   std::lock_guard lock(mutex_);
   if (static_cast<int>(fileOfTask_.size()) <= task) fileOfTask_.resize(task + 1, -1);
   fileOfTask_[task] = file;
   files_[file].Output = output;
-  files_[file].OutputIdentity = identity;
 }
 
 void TRunMonitor::Reject(int file, const std::string& reason) {
@@ -172,8 +170,8 @@ void TRunMonitor::Ended(int task, bool finished, bool exception, const std::stri
   const std::string took = " (" + ClockText(SecondsBetween(record.Started, now)) + ")";
   if (exception) {
     record.State = TFileState::Failed;
-    record.Message = message;
-    lines_.push_back({"tovrena-cli: " + record.Input + ": " + message, true});
+    if (!record.SetupFailed) record.Message = message;
+    lines_.push_back({"tovrena-cli: " + record.Input + ": " + record.Message, true});
     lines_.push_back({Tag(file) + Padded("failed") + record.Input + took});
   } else if (finished) {
     record.State = TFileState::Completed;
@@ -186,6 +184,16 @@ void TRunMonitor::Ended(int task, bool finished, bool exception, const std::stri
     lines_.push_back({Tag(file) + Padded("not started") + record.Input});
   }
   changed_.notify_all();
+}
+
+void TRunMonitor::SetupFailed(int task, const std::string& reason) {
+  std::lock_guard lock(mutex_);
+  const int file = FileOfTask(task);
+  if (file < 0) return;
+  files_[file].SetupFailed = true;
+  files_[file].Message = reason;
+  // Nothing was written: the file counts as one that got no output.
+  files_[file].Output.clear();
 }
 
 void TRunMonitor::RunEnded() {

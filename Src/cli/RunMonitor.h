@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "LocalFiles.h"
-
 using TCliClock = std::chrono::steady_clock;
 
 enum class TFileState { Waiting, Running, Completed, Stopped, Failed, NotStarted };
@@ -18,9 +16,9 @@ enum class TFileState { Waiting, Running, Completed, Stopped, Failed, NotStarted
 struct TFileRecord {
   std::string Input;   // as given on the command line
   std::string Output;  // empty when the file got no task
-  TFileIdentity OutputIdentity;  // of the file reserved for the output
   TFileState State = TFileState::Waiting;
   std::string Message;  // why it failed
+  bool SetupFailed = false;  // its input or output could not be set up when its turn came
   bool HasStarted = false;
   TCliClock::time_point Started{};
   TCliClock::time_point Ended{};
@@ -45,7 +43,7 @@ class TRunMonitor {
 
   // Files in command-line order; a file's task index is set when it gets one.
   int AddFile(const std::string& input);
-  void SetTask(int file, int task, const std::string& output, const TFileIdentity& identity);
+  void SetTask(int file, int task, const std::string& output);
   void Reject(int file, const std::string& reason);
 
   // Called by the main thread when the component has picked tasks below nextTaskIndex.
@@ -54,6 +52,8 @@ class TRunMonitor {
   void Progress(int task, int frame, int fps, int currentMs, int totalMs);
   // started: the component had picked the task to start.
   void Ended(int task, bool finished, bool exception, const std::string& message, bool started);
+  // Comes just before the task's end: the reason it then fails with, as a rejection reads.
+  void SetupFailed(int task, const std::string& reason);
   void RunEnded();
   void Log(int task, const std::string& line);
   // A line of the main thread's own.

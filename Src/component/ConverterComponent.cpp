@@ -42,6 +42,7 @@ TCustomVornConverter::~TCustomVornConverter() {
     for (TTaskPtr& task : Tasks.ExtractAll()) tasks.push_back(std::move(task));
     for (TTaskPtr& task : FRetired) tasks.push_back(std::move(task));
     FRetired.clear();
+    FLastEnded = nullptr;
   }
   // The last references go here, outside the lock: freeing a task joins its threads.
   tasks.clear();
@@ -142,6 +143,8 @@ void TCustomVornConverter::FreeRetired() {
     });
     std::move(busy, FRetired.end(), std::back_inserter(idle));
     FRetired.erase(busy, FRetired.end());
+    for (const TTaskPtr& task : idle)
+      if (task.get() == FLastEnded) FLastEnded = nullptr;
   }
   // Freed outside the lock: a task's destruction joins its threads.
 }

@@ -178,10 +178,16 @@ void TCustomVornConverter::DoTerminate(TCustomFFmpeg* Sender) {
   TFFmpeg::TRunState& run = task->FRun;
   if (!run.EndDelivered) {
     run.EndDelivered = true;
+    // The thread that delivered the previous end has nothing left to do: joined, its stack
+    // goes, so that a long list does not keep one per ended file.
+    if (FLastEnded && FLastEnded != task) FLastEnded->ReleaseEndedThreads();
+    FLastEnded = task;
     // Its thread identifier may be reused by any thread from now on.
     task->ThreadID = 0;
     // The job's clean-up has closed the input the probe looked at.
     if (task->InputFileCount() == 0) task->Probe.Close();
+    if (task->FSetupFailure != tsNone && OnSetupFailure)
+      OnSetupFailure(task->Index, task->FSetupFailure, task->ExceptionMessage());
     if (OnTerminate)
       OnTerminate(task->Index, task->Finished(), task->ExceptionRaised(),
                   task->ExceptionMessage());

@@ -12,6 +12,7 @@ void TFFmpeg::Transcode() {
   // Library log lines of this thread belong to this task from now on.
   ThreadID = CurrentThreadIdentifier();
   if (FStopOnStart) Stop();
+  if (FSetUp && !FSetUp(*this)) return;
   TCustomFFmpeg::Transcode();
 }
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,9 @@
 
 // The calling thread's identifier (never 0).
 std::uint32_t CurrentThreadIdentifier();
+
+// The part of a listed task's set-up that failed when its turn came.
+enum TTaskSetupStep : std::int32_t { tsNone, tsInput, tsOutput };
 
 class TFFmpeg : public TCustomFFmpeg {
  public:
@@ -43,9 +47,16 @@ class TFFmpeg : public TCustomFFmpeg {
 
  protected:
   void Transcode() override;
+  bool OpensFilesInJob() const override { return static_cast<bool>(FSetUp); }
 
  private:
   friend class TCustomVornConverter;
+
+  // A listed task's set-up (input opened, output created), run on the job's own thread
+  // when it starts; it throws with the reason when a step fails and answers false when a
+  // stop came first. Empty for a task that was set up when it was added.
+  std::function<bool(TFFmpeg&)> FSetUp;
+  TTaskSetupStep FSetupFailure = tsNone;
 
   // The component's bookkeeping of this task's run, kept under its ComponentLock.
   struct TRunState {

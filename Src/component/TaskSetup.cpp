@@ -185,6 +185,49 @@ void TFFmpeg::ApplyTimeRanges(const std::string& Text) {
   SetTimeRanges(ranges);
 }
 
+std::string TCustomVornConverter::SetUpInput(TFFmpeg& Task, const std::string& FileName,
+                                             TInputOptions* Options) {
+  if (Options) {
+    if (Options->FileName.empty()) Options->FileName = FileName;
+    Task.InputOptions = *Options;
+    Task.ApplyOptionText(Options->ExtOptions);
+    Task.ApplyInputOptions(*Options);
+  }
+  if (!Task.OpenInput(FileName)) return Task.ErrorText();
+  Task.Probe.Attach(Task.InputFile(Task.InputFileCount() - 1));
+  return std::string();
+}
+
+std::string TCustomVornConverter::SetUpOutput(TFFmpeg& Task, const std::string& FileName,
+                                              TOutputOptions* Options) {
+  if (Options) {
+    if (Options->FileName.empty()) Options->FileName = FileName;
+    Task.OutputOptions = *Options;
+    Task.ApplyOptionText(Options->ExtOptions);
+    Task.ApplyOutputOptions(*Options);
+    Task.ApplyTargetOptions(*Options);
+    if (Options->PickAudioTrack) Task.PickAudioTrack();
+    if (Options->CustomHook) {
+      Task.OnCustomHook = [this](TCustomFFmpeg* Sender, TBitmap& ABitmap, int AFrameNumber,
+                                 std::int64_t APTS, bool& AUpdate, bool& AStopHook) {
+        DoCustomHook(Sender, ABitmap, AFrameNumber, APTS, AUpdate, AStopHook);
+      };
+    } else if (Options->BeforeHook) {
+      Task.OnBeforeHook = [this](TCustomFFmpeg* Sender, std::int64_t APTS,
+                                 THookAction& AHookAction) {
+        DoBeforeHook(Sender, APTS, AHookAction);
+      };
+    } else {
+      Task.ApplyTimeRanges(Options->HookTimeRanges);
+    }
+  } else {
+    Task.OutputOptions = TOutputOptions{};
+  }
+  Task.SetReservedOutput(Options ? Options->ReservedFile : TFileIdentity{});
+  if (Task.OpenOutput(FileName)) return std::string();
+  return Task.ErrorText();
+}
+
 int TCustomVornConverter::AddInputFile(const std::string& FileName, TInputOptions* Options) {
   FreeRetired();
   auto task = std::make_shared<TFFmpeg>();
@@ -194,18 +237,11 @@ int TCustomVornConverter::AddInputFile(const std::string& FileName, TInputOption
     task->Reset();
     task->FSettings.ThreadCount = std::max(ThreadCount, 0);
     task->SetVerbosity(LogLevel() - 1);
-    if (Options) {
-      if (Options->FileName.empty()) Options->FileName = FileName;
-      task->InputOptions = *Options;
-      task->ApplyOptionText(Options->ExtOptions);
-      task->ApplyInputOptions(*Options);
-    }
-    if (!task->OpenInput(FileName)) {
+    if (std::string reason = SetUpInput(*task, FileName, Options); !reason.empty()) {
       task->OnLog = nullptr;
-      LastErrorMessage = task->ErrorText();
+      LastErrorMessage = std::move(reason);
       return -1;
     }
-    task->Probe.Attach(task->InputFile(task->InputFileCount() - 1));
     ConnectEvents(*task, true);
     std::lock_guard lock(ComponentLock);
     return Tasks.Add(std::move(task));
@@ -234,37 +270,69 @@ bool TCustomVornConverter::SetOutputFile(int Index, const std::string& FileName,
       LastErrorMessage = "Task " + std::to_string(Index) + " has already been started.";
       return false;
     }
+    if (task->FSetUp) {
+      LastErrorMessage = "Task " + std::to_string(Index) + " is given its output when it starts.";
+      return false;
+    }
   }
   try {
-    if (Options) {
-      if (Options->FileName.empty()) Options->FileName = FileName;
-      task->OutputOptions = *Options;
-      task->ApplyOptionText(Options->ExtOptions);
-      task->ApplyOutputOptions(*Options);
-      task->ApplyTargetOptions(*Options);
-      if (Options->PickAudioTrack) task->PickAudioTrack();
-      if (Options->CustomHook) {
-        task->OnCustomHook = [this](TCustomFFmpeg* Sender, TBitmap& ABitmap, int AFrameNumber,
-                                    std::int64_t APTS, bool& AUpdate, bool& AStopHook) {
-          DoCustomHook(Sender, ABitmap, AFrameNumber, APTS, AUpdate, AStopHook);
-        };
-      } else if (Options->BeforeHook) {
-        task->OnBeforeHook = [this](TCustomFFmpeg* Sender, std::int64_t APTS,
-                                    THookAction& AHookAction) {
-          DoBeforeHook(Sender, APTS, AHookAction);
-        };
-      } else {
-        task->ApplyTimeRanges(Options->HookTimeRanges);
-      }
-    } else {
-      task->OutputOptions = TOutputOptions{};
-    }
-    task->SetReservedOutput(Options ? Options->ReservedFile : TFileIdentity{});
-    if (task->OpenOutput(FileName)) return true;
-    LastErrorMessage = task->ErrorText();
+    std::string reason = SetUpOutput(*task, FileName, Options);
+    if (reason.empty()) return true;
+    LastErrorMessage = std::move(reason);
     return false;
   } catch (const std::exception& failure) {
     LastErrorMessage = failure.what();
     return false;
   }
+}
+
+int TCustomVornConverter::ListFile(const TInputOptions& Input, const TOutputOptions& Output) {
+  FreeRetired();
+  try {
+    TAVProbe::CheckLibrariesLoaded();
+  } catch (const std::exception& failure) {
+    LastErrorMessage = failure.what();
+    return -1;
+  }
+  // No reset here: the engine's option contexts and files come with the set-up.
+  auto task = std::make_shared<TFFmpeg>();
+  task->InputOptions = Input;
+  task->OutputOptions = Output;
+  const int threads = std::max(ThreadCount, 0);
+  task->FSetUp = [this, threads](TFFmpeg& Task) { return SetUpListedTask(Task, threads); };
+  ConnectEvents(*task, false);
+  ConnectEvents(*task, true);
+  std::lock_guard lock(ComponentLock);
+  return Tasks.Add(std::move(task));
+}
+
+// On the job's thread, without the component's lock: opening files may take long and logs
+// through the libraries, whose log relay takes the locks in the other order.
+bool TCustomVornConverter::SetUpListedTask(TFFmpeg& Task, int Threads) {
+  TTaskSetupStep step = tsInput;
+  std::string reason;
+  try {
+    // The verbosity that the start gave the task.
+    const int verbosity = Task.Settings().Verbosity;
+    Task.ResetSettings();
+    Task.FSettings.ThreadCount = Threads;
+    Task.SetVerbosity(verbosity);
+    if (Task.StopRequested()) return false;
+    TInputOptions input = Task.InputOptions;
+    reason = SetUpInput(Task, input.FileName, &input);
+    if (reason.empty()) {
+      // A stop during the input's open leaves no output behind.
+      if (Task.StopRequested()) return false;
+      step = tsOutput;
+      TOutputOptions output = Task.OutputOptions;
+      reason = SetUpOutput(Task, output.FileName, &output);
+    }
+  } catch (const std::exception& failure) {
+    reason = failure.what();
+  }
+  if (reason.empty()) return true;
+  // An open cut short by a stop is a stopped file, not a failed one.
+  if (Task.StopRequested()) return false;
+  Task.FSetupFailure = step;
+  throw FFMpegException(reason);
 }

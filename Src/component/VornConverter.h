@@ -47,6 +47,11 @@ class TCustomVornConverter {
                          int ATotalOutputDuration)>;
   using TTerminateEvent = std::function<void(int AIndex, bool AFinished, bool AException,
                                              const std::string& AMessage)>;
+  // A listed task whose set-up failed when its turn came: the step and the reason that
+  // AddInputFile or SetOutputFile would have left in LastErrorMessage. Raised just before
+  // that task's OnTerminate (AFinished false, AException true, AMessage the reason).
+  using TSetupFailureEvent =
+      std::function<void(int AIndex, TTaskSetupStep AStep, const std::string& AReason)>;
 
   // The front end's one-shot timer on its main thread: it must run Call once, on the
   // thread that makes the component's calls, DelayMs milliseconds later, and it must not
@@ -72,6 +77,12 @@ class TCustomVornConverter {
   // Gives the task its output; false with LastErrorMessage set, the task then stays in the
   // list for the caller to remove. Throws std::out_of_range for an index not in the list.
   bool SetOutputFile(int Index, const std::string& FileName, TOutputOptions* Options);
+  // A task that is set up only when its turn comes in a run, on its own thread: until then
+  // it holds the two records and no open file, and after its end nothing but them. Both
+  // records name their files (FileName). Set-up does what AddInputFile and SetOutputFile
+  // do; a failure reaches OnSetupFailure and OnTerminate instead of LastErrorMessage. The
+  // task index, or -1 with LastErrorMessage set when the libraries are not bound.
+  int ListFile(const TInputOptions& Input, const TOutputOptions& Output);
   // Throws std::out_of_range for an index not in the list.
   void RemoveTask(int Index);
   // Frees every task, empties LastErrorMessage, sets ParallelCount to 0.
@@ -119,6 +130,7 @@ class TCustomVornConverter {
   TLogEvent OnLog;
   TProgressEvent OnProgress;
   TTerminateEvent OnTerminate;
+  TSetupFailureEvent OnSetupFailure;
   // For the front end's use, on the main thread.
   const std::unique_ptr<TAVProbe> Probe = std::make_unique<TAVProbe>();
 
@@ -141,6 +153,12 @@ class TCustomVornConverter {
 
  private:
   void ConnectEvents(TFFmpeg& Task, bool Progress);
+  // The steps of AddInputFile after the engine's reset, and of SetOutputFile: the reason of
+  // a failure, empty on success. Exceptions of the options are the caller's.
+  std::string SetUpInput(TFFmpeg& Task, const std::string& FileName, TInputOptions* Options);
+  std::string SetUpOutput(TFFmpeg& Task, const std::string& FileName, TOutputOptions* Options);
+  // A listed task's set-up on its job's thread (see TFFmpeg::FSetUp).
+  bool SetUpListedTask(TFFmpeg& Task, int ThreadCount);
   void StartNext();
   void StartTask(const TTaskPtr& Task);
   void StartTaskInline(const TTaskPtr& Task);
@@ -167,6 +185,8 @@ class TCustomVornConverter {
   int FProgressInterval = 500;
   // Tasks taken out of the list whose job or end may still be under way.
   std::vector<TTaskPtr> FRetired;
+  // The task whose end was delivered last; its threads are joined at the next end.
+  TFFmpeg* FLastEnded = nullptr;
   std::condition_variable_any FEndDelivered;
   TMainThreadPoster FMainThreadPoster;
   std::unique_ptr<TDelayedCalls> FDelayedCalls;

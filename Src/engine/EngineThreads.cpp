@@ -33,10 +33,10 @@ TFFmpegThread::~TFFmpegThread() {
 }
 
 void TFFmpegThread::Resume() {
-  {
-    std::lock_guard lock(mutex_);
-    resumed_ = true;
-  }
+  // Notified under the lock: the body may free this object as soon as it runs, and it
+  // cannot start before the notification is over.
+  std::lock_guard lock(mutex_);
+  resumed_ = true;
   wake_.notify_all();
 }
 

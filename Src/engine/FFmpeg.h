@@ -83,6 +83,9 @@ class TCustomFFmpeg {
   TFFmpegThread* Start(bool InThread, TConvertPriority Priority = tpNormal);
   void Stop();
   void Terminate();
+  // Joins the threads of a job whose end has been delivered, which frees their stacks (on
+  // one of those threads it lets that thread finish alone). Nothing while a job runs.
+  void ReleaseEndedThreads();
 
   // Writes one packet through the chain's bitstream filters and the interleaving muxer.
   void WriteFrame(AVFormatContext* AOutput, AVPacket* APacket, TBitstreamFilterChain& AChain,
@@ -270,6 +273,13 @@ class TCustomFFmpeg {
   // that override Transcode call it from their own destructor.
   void WaitForJobEnd();
 
+  // Reset without the job-control state, for a job that sets itself up on its own thread
+  // (a stop asked for meanwhile must survive it).
+  void ResetSettings();
+  // True for a job that opens its files at the start of its Transcode: Start then does not
+  // ask for files up front.
+  virtual bool OpensFilesInJob() const { return false; }
+
   bool Logging() const { return static_cast<bool>(OnLog); }
   void Log(int Level, const std::string& Msg);
 
@@ -279,7 +289,9 @@ class TCustomFFmpeg {
   // Job tables.
   std::array<TInputFormatContextPtr, kMaxFiles> FInputFiles;
   std::array<std::int64_t, kMaxFiles> FInputFilesTsOffset{};
-  std::array<std::array<double, kMaxStreams>, kMaxFiles> FInputFilesTsScale{};
+  // Grown as files and maps are given (up to kMaxFiles and kMaxStreamMaps): an engine that
+  // waits in a long list stays small.
+  std::vector<std::array<double, kMaxStreams>> FInputFilesTsScale;
   int FNbInputFiles = 0;
   std::array<TOutputFormatContextPtr, kMaxFiles> FOutputFiles;
   // The byte streams of the output files on the local file system (URLs have none).
@@ -295,7 +307,7 @@ class TCustomFFmpeg {
   // What each stream of each output file was created with, by stream index.
   std::array<std::vector<TOutputStreamSetup>, kMaxFiles> FOutputStreams;
   int FNbOutputFiles = 0;
-  std::array<TStreamMap, kMaxStreamMaps> FStreamMaps{};
+  std::vector<TStreamMap> FStreamMaps;
   int FNbStreamMaps = 0;
   std::array<TMetaDataMap, kMaxMetaDataMaps> FMetaDataMaps{};
   int FNbMetaDataMaps = 0;

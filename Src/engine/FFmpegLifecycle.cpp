@@ -45,11 +45,22 @@ void TCustomFFmpeg::AllocateOptionContexts() {
 
 void TCustomFFmpeg::Reset() {
   if (!MediaLibrariesLoaded()) return;
+  ResetSettings();
+  FRunning = false;
+  FStopRequest = false;
+  FFinished = false;
+  FTerminated = false;
+  FExceptionRaised = false;
+}
+
+void TCustomFFmpeg::ResetSettings() {
+  if (!MediaLibrariesLoaded()) return;
   Cleanup();
   FSettings = TEngineSettings{};
   FInputFilesTsOffset.fill(0);
   FInputFilesStartTime.fill(0);
-  for (auto& scales : FInputFilesTsScale) scales.fill(0);
+  FInputFilesTsScale.clear();
+  FStreamMaps.clear();
   FNbStreamMaps = 0;
   FNbMetaDataMaps = 0;
   for (auto& chain : FPendingBitstreamFilters) chain.clear();
@@ -57,11 +68,6 @@ void TCustomFFmpeg::Reset() {
   FFramesDuplicated = FFramesDropped = 0;
   FTimerStart = 0;
   FErrorText.clear();
-  FRunning = false;
-  FStopRequest = false;
-  FFinished = false;
-  FTerminated = false;
-  FExceptionRaised = false;
   AllocateOptionContexts();
 }
 
@@ -125,11 +131,12 @@ void TCustomFFmpeg::Cleanup() {
 TFFmpegThread* TCustomFFmpeg::Start(bool InThread, TConvertPriority Priority) {
   if (FRunning || FTerminated || FTerminatePending) return nullptr;
   try {
-    if (FNbOutputFiles == 0) {
+    // A job that opens its files on its own thread is checked there.
+    if (!OpensFilesInJob() && FNbOutputFiles == 0) {
       Cleanup();
       throw FFMpegException("Must supply at least one output file");
     }
-    if (FNbInputFiles == 0) {
+    if (!OpensFilesInJob() && FNbInputFiles == 0) {
       Cleanup();
       throw FFMpegException("Must supply at least one input file");
     }
@@ -150,6 +157,12 @@ TFFmpegThread* TCustomFFmpeg::Start(bool InThread, TConvertPriority Priority) {
   FWorker = std::make_unique<TFFmpegThread>([this] { RunJob(); }, Priority);
   FThread = FWorker.get();
   return FWorker.get();
+}
+
+void TCustomFFmpeg::ReleaseEndedThreads() {
+  if (FRunning || FTerminatePending || FThread.load() != nullptr) return;
+  FWorker.reset();
+  FTerminateThread.reset();
 }
 
 void TCustomFFmpeg::Stop() {

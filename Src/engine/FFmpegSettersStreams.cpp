@@ -130,6 +130,7 @@ void TCustomFFmpeg::AddStreamMap(const std::string& Text) {
     map.SyncFileIndex = map.FileIndex;
     map.SyncStreamIndex = map.StreamIndex;
   }
+  FStreamMaps.resize(FNbStreamMaps + 1);
   FStreamMaps[FNbStreamMaps++] = map;
 }
 
@@ -160,6 +161,8 @@ void TCustomFFmpeg::SetInputTimeScale(const std::string& Text) {
     throw FFMpegException(StringFormat(
         "Input time stamp scale given after the last input file: at most %d can be opened",
         kMaxFiles));
+  if (static_cast<int>(FInputFilesTsScale.size()) <= FNbInputFiles)
+    FInputFilesTsScale.resize(FNbInputFiles + 1, {});
   FInputFilesTsScale[FNbInputFiles][stream] = scale;
 }
 

@@ -164,6 +164,7 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
   FInputFilesStartTime[index] = startTime;
   if (FSettings.Verbosity >= 0) lib::av_dump_format(input.get(), index, FileName.c_str(), 0);
   FInputFiles[index] = std::move(input);
+  if (static_cast<int>(FInputFilesTsScale.size()) <= index) FInputFilesTsScale.resize(index + 1, {});
   ++FNbInputFiles;
   ClearPendingFileSettings();
   return true;

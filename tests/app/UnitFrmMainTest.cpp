@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
@@ -18,6 +20,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -424,10 +427,69 @@ TEST_F(UnitFrmMainTest, AFileThatFailsAtStartKeepsItsRowAndTheOthersAreMarkedRig
   EXPECT_EQ(form.Lvw->rowCount(), 2);
   EXPECT_EQ(Text(form, 0, lcStatus), " ");
   EXPECT_EQ(Text(form, 1, lcStatus), "Completed");
-  ASSERT_FALSE(boxes_.Boxes().empty());
+  // The file's own box, and no second one for its end.
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].caption, "Error");
   EXPECT_EQ(boxes_.Boxes()[0].text, "Convertion of file \"" + gone + "\" is not supported. " +
                                         gone + ": no such file or directory");
   EXPECT_TRUE(form.BtnAdd->isEnabled());
+}
+
+TEST_F(UnitFrmMainTest, AnOutputFolderThatBecameAFileSinceAddingRefusesTheRun) {
+  const std::string a = Clip("a.avi");
+  const std::string b = Clip("b.avi");
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  form.AddFiles(Files({a, b}));
+  ASSERT_EQ(form.Lvw->rowCount(), 2);
+  const std::string folder = output_.substr(0, output_.size() - 1);
+  fs::remove_all(folder);
+  WriteTextFile(folder, "x");
+  form.BtnStartClick();
+  ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }));
+  // One box with the reason, before any file is touched.
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].caption, "Error");
+  EXPECT_EQ(boxes_.Boxes()[0].text,
+            "Cannot write into the output folder \"" + output_ + "\": Not a directory");
+  for (int row = 0; row < 2; ++row) EXPECT_EQ(Text(form, row, lcStatus), "");
+  EXPECT_TRUE(form.BtnAdd->isEnabled());
+  EXPECT_EQ(ReadTextFile(folder), "x");
+}
+
+TEST_F(UnitFrmMainTest, ARunOfManyRowsConvertsEveryOneWithFewOpenFilesAllowed) {
+  constexpr int kRows = 120;
+  const std::string tiny = Clip("tiny.avi", 5);
+  QStringList files;
+  for (int i = 0; i < kRows; ++i) {
+    const std::string copy = media_.File("in" + std::to_string(i) + ".avi");
+    fs::copy_file(tiny, copy);
+    files << QString::fromStdString(copy);
+  }
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  {
+    // Far fewer than two per row: adding and converting must not keep rows' files open.
+    TOpenFileLimit limit(static_cast<unsigned long>(HighestOpenDescriptor()) + 48);
+    ASSERT_TRUE(limit.Applied());
+    form.AddFiles(files);
+    ASSERT_EQ(form.Lvw->rowCount(), kRows);
+    EXPECT_TRUE(boxes_.Boxes().empty()) << boxes_.Boxes().front().text;
+    form.BtnStartClick();
+    ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }, 120000));
+  }
+  for (int row = 0; row < kRows; ++row) EXPECT_EQ(Text(form, row, lcStatus), "Completed") << row;
+  ASSERT_TRUE(WaitUntil([&] { return !boxes_.Boxes().empty(); }));
+  EXPECT_EQ(boxes_.Boxes().back().text, "File conversion process finished.");
+  EXPECT_EQ(boxes_.Boxes().size(), 1u);
+  BindMediaLibrariesForTest();
+  for (int i : {0, kRows - 1}) {
+    const std::string output = output_ + "in" + std::to_string(i) + ".mp4";
+    const TMediaInfo info = DecodeMediaInfo(output);
+    ASSERT_TRUE(info.opened) << output;
+    ASSERT_NE(info.FirstOfType(AVMEDIA_TYPE_VIDEO), nullptr) << output;
+    EXPECT_NEAR(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames, 5, 1) << output;
+  }
 }
 
 TEST_F(UnitFrmMainTest, StopEndsTheRunAndLeavesAPlayablePartialFile) {

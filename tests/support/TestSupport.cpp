@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <dirent.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <random>
@@ -48,4 +52,33 @@ TTmpfsMount::TTmpfsMount(const std::string& size, bool readOnly) {
 
 TTmpfsMount::~TTmpfsMount() {
   if (mounted_) ::umount2(Path().c_str(), MNT_DETACH);
+}
+
+TOpenFileLimit::TOpenFileLimit(unsigned long limit) {
+  rlimit current{};
+  if (::getrlimit(RLIMIT_NOFILE, &current) != 0) return;
+  saved_ = current.rlim_cur;
+  current.rlim_cur = limit;
+  applied_ = ::setrlimit(RLIMIT_NOFILE, &current) == 0;
+}
+
+TOpenFileLimit::~TOpenFileLimit() {
+  if (!applied_) return;
+  rlimit current{};
+  ::getrlimit(RLIMIT_NOFILE, &current);
+  current.rlim_cur = saved_;
+  ::setrlimit(RLIMIT_NOFILE, &current);
+}
+
+int HighestOpenDescriptor() {
+  int highest = -1;
+  DIR* folder = ::opendir("/proc/self/fd");
+  if (folder == nullptr) return highest;
+  const int own = ::dirfd(folder);
+  while (const dirent* entry = ::readdir(folder)) {
+    const int descriptor = std::atoi(entry->d_name);
+    if (entry->d_name[0] != '.' && descriptor != own) highest = std::max(highest, descriptor);
+  }
+  ::closedir(folder);
+  return highest;
 }

@@ -1,5 +1,5 @@
 // Helpers every test uses: the media libraries bound from the build's LibAV folder, and
-// temporary folders that clean up after themselves.
+// temporary folders that clean up after themselves, and a lowered open-file limit.
 #pragma once
 
 #include <filesystem>
@@ -55,3 +55,21 @@ class TReadOnlyMount : public TTmpfsMount {
  public:
   TReadOnlyMount() : TTmpfsMount("64k", true) {}
 };
+
+// Lowers this process's soft limit of open files (inherited by the programs it starts) for
+// the life of the object.
+class TOpenFileLimit {
+ public:
+  explicit TOpenFileLimit(unsigned long limit);
+  ~TOpenFileLimit();
+  TOpenFileLimit(const TOpenFileLimit&) = delete;
+  TOpenFileLimit& operator=(const TOpenFileLimit&) = delete;
+  bool Applied() const { return applied_; }
+
+ private:
+  unsigned long saved_ = 0;
+  bool applied_ = false;
+};
+
+// The highest file descriptor this process has open (-1 for none).
+int HighestOpenDescriptor();

@@ -1,0 +1,77 @@
+// tovrena-cli over a list of thousands of files with few open files allowed: a file waiting
+// for its turn holds none.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "CliTestSupport.h"
+#include "MediaTest.h"
+#include "TestMedia.h"
+
+extern "C" {
+#include <libavutil/avutil.h>
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kFrames = 5;
+
+class CliLongListTest : public TMediaTest {
+ protected:
+  static void SetUpTestSuite() {
+    TMediaTest::SetUpTestSuite();
+    TClipSpec clipSpec;
+    clipSpec.frames = kFrames;
+    clipSpec.audioSeconds = kFrames / 25.0;
+    MakeClip(Clip("tiny.avi"), clipSpec);
+  }
+  void SetUp() override {
+    TMediaTest::SetUp();
+    home.WriteTestProfiles();
+  }
+
+  TCliHome home;
+};
+
+TEST_F(CliLongListTest, TwoThousandFilesConvertWithOnly128OpenFilesAllowed) {
+  constexpr int kFiles = 2000;
+  const fs::path inputs = folder.Path() / "in";
+  fs::create_directories(inputs);
+  std::vector<std::string> arguments = {
+      "convert", "-g", "AVI", "-s", "VideoCodec=Auto", "-s", "AudioCodec=Auto",
+      "-s", "VideoSizeOption=Original", "-s", "VideoFrameRateOption=Original",
+      "--option", "vcodec=copy", "--option", "acodec=copy", "-o", folder.File("out")};
+  for (int i = 0; i < kFiles; ++i) {
+    const fs::path input = inputs / ("clip" + std::to_string(i) + ".avi");
+    fs::copy_file(Clip("tiny.avi"), input);
+    arguments.push_back(input.string());
+  }
+  TCliResult result;
+  {
+    TOpenFileLimit limit(128);
+    ASSERT_TRUE(limit.Applied());
+    result = home.Run(arguments);
+  }
+  ASSERT_EQ(result.exitCode, 0) << result.err.substr(0, 2000);
+  EXPECT_NE(result.out.find("2000 files: 2000 completed"), std::string::npos)
+      << result.out.substr(result.out.size() > 2000 ? result.out.size() - 2000 : 0);
+  int outputs = 0;
+  for (const auto& entry : fs::directory_iterator(folder.File("out"))) {
+    outputs += entry.is_regular_file() && entry.file_size() > 0;
+  }
+  EXPECT_EQ(outputs, kFiles);
+  // The first, one in the middle and the last: each holds the whole clip.
+  for (int i : {0, kFiles / 2, kFiles - 1}) {
+    const std::string output = folder.File("out/clip" + std::to_string(i) + ".avi");
+    const TMediaInfo info = DecodeMediaInfo(output);
+    ASSERT_TRUE(info.opened) << output;
+    ASSERT_NE(info.FirstOfType(AVMEDIA_TYPE_VIDEO), nullptr) << output;
+    EXPECT_EQ(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames, kFrames) << output;
+    ASSERT_NE(info.FirstOfType(AVMEDIA_TYPE_AUDIO), nullptr) << output;
+    EXPECT_GT(info.FirstOfType(AVMEDIA_TYPE_AUDIO)->decodedSamples, 0) << output;
+  }
+}
+
+}  // namespace
