@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "CliMediaTest.h"
 #include "CliTestSupport.h"
 #include "MediaTest.h"
 #include "TestMedia.h"
@@ -29,10 +30,10 @@ TClipSpec ClipSpec(int frames) {
   return clipSpec;
 }
 
-class CliConvertTest : public TMediaTest {
+class CliConvertTest : public TCliMediaTest {
  protected:
   static void SetUpTestSuite() {
-    TMediaTest::SetUpTestSuite();
+    TCliMediaTest::SetUpTestSuite();
     MakeClip(Clip("clip.avi"), ClipSpec(kClipFrames));
     MakeClip(Clip("long.avi"), ClipSpec(kLongClipFrames));
     TClipSpec lost = ClipSpec(kClipFrames);  // H.264 that lost its decoder set-up
@@ -40,22 +41,6 @@ class CliConvertTest : public TMediaTest {
     lost.undecodableVideo = true;
     MakeClip(Clip("lost.ts"), lost);
   }
-  void SetUp() override {
-    TMediaTest::SetUp();
-    home.WriteTestProfiles();
-    output = folder.File("out") + "/";
-  }
-
-  // A copy of the short clip at folder/name.
-  std::string CopyOfClip(const std::string& name) const {
-    const fs::path path = folder.Path() / name;
-    fs::create_directories(path.parent_path());
-    fs::copy_file(Clip("clip.avi"), path);
-    return path.string();
-  }
-
-  TCliHome home;
-  std::string output;
 };
 
 TEST_F(CliConvertTest, GroupAndProfileDefaultToTheWindowsLastChoice) {

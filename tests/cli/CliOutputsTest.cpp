@@ -14,6 +14,7 @@
 #include <set>
 #include <thread>
 
+#include "CliMediaTest.h"
 #include "CliTestSupport.h"
 #include "MediaTest.h"
 #include "OutputNaming.h"
@@ -57,29 +58,13 @@ void ExpectWholeClip(const std::string& path) {
   EXPECT_EQ(video->decodedFrames, kClipFrames) << path;
 }
 
-class CliOutputsTest : public TMediaTest {
+class CliOutputsTest : public TCliMediaTest {
  protected:
   static void SetUpTestSuite() {
-    TMediaTest::SetUpTestSuite();
+    TCliMediaTest::SetUpTestSuite();
     MakeClip(Clip("clip.avi"), ClipSpec(kClipFrames));
     MakeClip(Clip("long.avi"), ClipSpec(kLongClipFrames));
   }
-  void SetUp() override {
-    TMediaTest::SetUp();
-    home.WriteTestProfiles();
-    output = folder.File("out") + "/";
-  }
-
-  // A copy of the short clip at folder/name.
-  std::string CopyOfClip(const std::string& name) const {
-    const fs::path path = folder.Path() / name;
-    fs::create_directories(path.parent_path());
-    fs::copy_file(Clip("clip.avi"), path);
-    return path.string();
-  }
-
-  TCliHome home;
-  std::string output;
 };
 
 TEST_F(CliOutputsTest, FourWorkersSharingOneFolderNeitherLoseNorShareAnOutput) {
@@ -226,7 +211,7 @@ TEST_F(CliOutputsTest, InsistingOnAStopQuitsAtOnceAndLeavesNoEmptyOutput) {
 class ComponentOutputTest : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
-    TMediaTest::SetUpTestSuite();
+    TCliMediaTest::SetUpTestSuite();
     MakeClip(Clip("clip.avi"), ClipSpec(kClipFrames));
   }
   // Sets up a task; false with the reason when the output is refused.

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "CliMediaTest.h"
 #include "CliTestSupport.h"
 #include "MediaTest.h"
 #include "TestMedia.h"
@@ -18,19 +19,14 @@ namespace fs = std::filesystem;
 
 constexpr int kClipFrames = 25;
 
-class CliRefusalTest : public TMediaTest {
+class CliRefusalTest : public TCliMediaTest {
  protected:
   static void SetUpTestSuite() {
-    TMediaTest::SetUpTestSuite();
+    TCliMediaTest::SetUpTestSuite();
     TClipSpec clipSpec;
     clipSpec.frames = kClipFrames;
     clipSpec.audioSeconds = 1;
     MakeClip(Clip("clip.avi"), clipSpec);
-  }
-  void SetUp() override {
-    TMediaTest::SetUp();
-    home.WriteTestProfiles();
-    output = folder.File("out") + "/";
   }
 
   // convert of the clip with the AVI group's first profile ("Small MPEG-4") and more.
@@ -43,8 +39,6 @@ class CliRefusalTest : public TMediaTest {
 
   bool NoOutput() const { return !fs::exists(output) || fs::is_empty(output); }
 
-  TCliHome home;
-  std::string output;
 };
 
 TEST_F(CliRefusalTest, OptionNamesNoOneKnowsAreRefusedBeforeAnyFileIsTouched) {
