@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "DemoClip.h"
+#include "cli/DemoClip.h"
 
 namespace {
 

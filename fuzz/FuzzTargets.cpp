@@ -1,7 +1,7 @@
 #include "FuzzTargets.h"
 
-#include "MediaLibraries.h"
-#include "AVUtilHlpr.h"
+#include "engine/MediaLibraries.h"
+#include "binding/AVUtilHlpr.h"
 
 void FuzzExpect(bool condition, const std::string& what) {
   if (!condition) throw TFuzzFinding(what);

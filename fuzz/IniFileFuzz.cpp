@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "FuzzTargets.h"
-#include "IniFile.h"
+#include "frontend/IniFile.h"
 
 namespace {
 

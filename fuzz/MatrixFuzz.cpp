@@ -1,4 +1,4 @@
-#include "FFmpeg.h"
+#include "engine/FFmpeg.h"
 #include "FuzzTargets.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "FFmpeg.h"
+#include "engine/FFmpeg.h"
 #include "FuzzTargets.h"
 
 void FuzzPictureSetters(std::string_view data) {

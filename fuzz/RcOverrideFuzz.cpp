@@ -1,6 +1,6 @@
-#include "EngineTypes.h"
+#include "engine/EngineTypes.h"
 #include "FuzzTargets.h"
-#include "RcOverride.h"
+#include "engine/RcOverride.h"
 
 void FuzzRcOverride(std::string_view data) {
   std::vector<RcOverride> entries;

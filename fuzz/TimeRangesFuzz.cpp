@@ -1,5 +1,5 @@
 #include "FuzzTargets.h"
-#include "TaskList.h"
+#include "component/TaskList.h"
 
 void FuzzTimeRanges(std::string_view data) {
   TFFmpeg task;

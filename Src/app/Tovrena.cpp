@@ -6,10 +6,10 @@
 
 #include <csignal>
 
-#include "AppErrorHandler.h"
-#include "MyUtils.h"
-#include "OutputNaming.h"
-#include "UnitFrmMain.h"
+#include "ui/AppErrorHandler.h"
+#include "binding/MyUtils.h"
+#include "frontend/OutputNaming.h"
+#include "app/UnitFrmMain.h"
 
 namespace {
 

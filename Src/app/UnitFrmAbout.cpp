@@ -1,4 +1,4 @@
-#include "UnitFrmAbout.h"
+#include "app/UnitFrmAbout.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "UnitFrmMain.h"
+#include "app/UnitFrmMain.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -24,11 +24,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "AppErrorHandler.h"
-#include "IniFile.h"
-#include "MyUtils.h"
-#include "UnitFrmAbout.h"
-#include "UnitFrmSettings.h"
+#include "ui/AppErrorHandler.h"
+#include "frontend/IniFile.h"
+#include "binding/MyUtils.h"
+#include "app/UnitFrmAbout.h"
+#include "app/UnitFrmSettings.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "OutputNaming.h"
-#include "UnitGeneral.h"
-#include "VornConverter.h"
-#include "frmMessage.h"
+#include "frontend/OutputNaming.h"
+#include "app/UnitGeneral.h"
+#include "component/VornConverter.h"
+#include "app/frmMessage.h"
 
 class QButtonGroup;
 class QComboBox;

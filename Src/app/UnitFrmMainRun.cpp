@@ -8,12 +8,12 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "AVProbe.h"
-#include "AppErrorHandler.h"
-#include "IniFile.h"
-#include "ProfileOutput.h"
-#include "RunTexts.h"
-#include "UnitFrmMain.h"
+#include "component/AVProbe.h"
+#include "ui/AppErrorHandler.h"
+#include "frontend/IniFile.h"
+#include "frontend/ProfileOutput.h"
+#include "frontend/RunTexts.h"
+#include "app/UnitFrmMain.h"
 
 int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs& taken) {
   const std::string file = path.toStdString();

@@ -1,4 +1,4 @@
-#include "UnitFrmNewProfile.h"
+#include "app/UnitFrmNewProfile.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "DialogButtons.h"
-#include "ProfileLimits.h"
-#include "UnitFrmSettings.h"
+#include "ui/DialogButtons.h"
+#include "frontend/ProfileLimits.h"
+#include "app/UnitFrmSettings.h"
 
 namespace {
 

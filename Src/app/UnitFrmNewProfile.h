@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "frmMessage.h"
+#include "app/frmMessage.h"
 
 class QLineEdit;
 class QPushButton;

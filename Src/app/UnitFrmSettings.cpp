@@ -1,4 +1,4 @@
-#include "UnitFrmSettings.h"
+#include "app/UnitFrmSettings.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -13,9 +13,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "DialogButtons.h"
-#include "ProfileLimits.h"
-#include "UnitFrmNewProfile.h"
+#include "ui/DialogButtons.h"
+#include "frontend/ProfileLimits.h"
+#include "app/UnitFrmNewProfile.h"
 
 namespace {
 

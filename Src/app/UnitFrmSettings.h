@@ -9,8 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "UnitGeneral.h"
-#include "frmMessage.h"
+#include "app/UnitGeneral.h"
+#include "app/frmMessage.h"
 
 class QComboBox;
 class QGroupBox;

@@ -1,4 +1,4 @@
-#include "UnitGeneral.h"
+#include "app/UnitGeneral.h"
 
 #include <pwd.h>
 #include <unistd.h>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "IniFile.h"
+#include "frontend/IniFile.h"
 
 // The output groups in the order the main window offers them; the options file stores
 // the index.

@@ -1,4 +1,4 @@
-#include "frmMessage.h"
+#include "app/frmMessage.h"
 
 #include <QApplication>
 #include <QClipboard>

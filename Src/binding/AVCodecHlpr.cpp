@@ -1,6 +1,6 @@
-#include "AVCodecHlpr.h"
+#include "binding/AVCodecHlpr.h"
 
-#include "MediaVersions.h"
+#include "binding/MediaVersions.h"
 
 namespace lib {
 TOVRENA_AVCODEC_ENTRIES(TOVRENA_DEFINE_ENTRY)

@@ -8,7 +8,7 @@ extern "C" {
 #include <libavcodec/bsf.h>
 }
 
-#include "LibraryBinding.h"
+#include "binding/LibraryBinding.h"
 
 // Every libavcodec function the system calls; the binding resolves all or nothing.
 #define TOVRENA_AVCODEC_ENTRIES(X) \

@@ -1,6 +1,6 @@
-#include "AVFilterHlpr.h"
+#include "binding/AVFilterHlpr.h"
 
-#include "MediaVersions.h"
+#include "binding/MediaVersions.h"
 
 namespace lib {
 TOVRENA_AVFILTER_ENTRIES(TOVRENA_DEFINE_ENTRY)

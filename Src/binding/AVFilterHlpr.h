@@ -9,7 +9,7 @@ extern "C" {
 #include <libavfilter/buffersrc.h>
 }
 
-#include "LibraryBinding.h"
+#include "binding/LibraryBinding.h"
 
 // Every libavfilter function the system calls; the binding resolves all or nothing.
 #define TOVRENA_AVFILTER_ENTRIES(X) \

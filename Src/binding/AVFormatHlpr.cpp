@@ -1,6 +1,6 @@
-#include "AVFormatHlpr.h"
+#include "binding/AVFormatHlpr.h"
 
-#include "MediaVersions.h"
+#include "binding/MediaVersions.h"
 
 namespace lib {
 TOVRENA_AVFORMAT_ENTRIES(TOVRENA_DEFINE_ENTRY)

@@ -8,7 +8,7 @@ extern "C" {
 #include <libavformat/avio.h>
 }
 
-#include "LibraryBinding.h"
+#include "binding/LibraryBinding.h"
 
 // Every libavformat function the system calls; the binding resolves all or nothing.
 #define TOVRENA_AVFORMAT_ENTRIES(X) \

@@ -1,6 +1,6 @@
-#include "AVUtilHlpr.h"
+#include "binding/AVUtilHlpr.h"
 
-#include "MediaVersions.h"
+#include "binding/MediaVersions.h"
 
 namespace lib {
 TOVRENA_AVUTIL_ENTRIES(TOVRENA_DEFINE_ENTRY)

@@ -22,7 +22,7 @@ extern "C" {
 #include <libavutil/time.h>
 }
 
-#include "LibraryBinding.h"
+#include "binding/LibraryBinding.h"
 
 // Every libavutil function the system calls; the binding resolves all or nothing.
 #define TOVRENA_AVUTIL_ENTRIES(X) \

@@ -1,4 +1,4 @@
-#include "FrameHook.h"
+#include "binding/FrameHook.h"
 
 #include <dlfcn.h>
 
@@ -7,8 +7,8 @@
 #include <memory>
 #include <new>
 
-#include "AVUtilHlpr.h"
-#include "LibraryBinding.h"
+#include "binding/AVUtilHlpr.h"
+#include "binding/LibraryBinding.h"
 
 namespace {
 

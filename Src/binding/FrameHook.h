@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "FrameHookModule.h"
+#include "binding/FrameHookModule.h"
 
 // One configured hook. The entry keeps its own copy of the arguments, since a module may
 // hold on to the texts Configure was given.

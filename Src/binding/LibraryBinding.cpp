@@ -1,4 +1,4 @@
-#include "LibraryBinding.h"
+#include "binding/LibraryBinding.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

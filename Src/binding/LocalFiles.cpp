@@ -1,4 +1,4 @@
-#include "LocalFiles.h"
+#include "binding/LocalFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

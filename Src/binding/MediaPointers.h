@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "AVCodecHlpr.h"
-#include "AVFilterHlpr.h"
-#include "AVFormatHlpr.h"
-#include "AVUtilHlpr.h"
-#include "MyUtilHlpr.h"
-#include "SwResampleHlpr.h"
-#include "SwScaleHlpr.h"
+#include "binding/AVCodecHlpr.h"
+#include "binding/AVFilterHlpr.h"
+#include "binding/AVFormatHlpr.h"
+#include "binding/AVUtilHlpr.h"
+#include "binding/MyUtilHlpr.h"
+#include "binding/SwResampleHlpr.h"
+#include "binding/SwScaleHlpr.h"
 
 struct TCodecContextDeleter {
   void operator()(AVCodecContext* context) const { lib::avcodec_free_context(&context); }

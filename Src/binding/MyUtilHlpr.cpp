@@ -1,4 +1,4 @@
-#include "MyUtilHlpr.h"
+#include "binding/MyUtilHlpr.h"
 
 namespace lib {
 TOVRENA_MYUTIL_ENTRIES(TOVRENA_DEFINE_ENTRY)

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "myutil/myutil.h"
+#include "binding/myutil/myutil.h"
 
-#include "LibraryBinding.h"
+#include "binding/LibraryBinding.h"
 
 // Every libmyutil function the system calls; the binding resolves all or nothing.
 #define TOVRENA_MYUTIL_ENTRIES(X) \

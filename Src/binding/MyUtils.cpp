@@ -1,4 +1,4 @@
-#include "MyUtils.h"
+#include "binding/MyUtils.h"
 
 #include <sys/stat.h>
 
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "AVUtilHlpr.h"
+#include "binding/AVUtilHlpr.h"
 
 void SplitFirst(std::string& source, const std::string& separator, bool remove, std::string& head) {
   const std::size_t at = separator.empty() ? std::string::npos : source.find(separator);

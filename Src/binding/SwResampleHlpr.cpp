@@ -1,6 +1,6 @@
-#include "SwResampleHlpr.h"
+#include "binding/SwResampleHlpr.h"
 
-#include "MediaVersions.h"
+#include "binding/MediaVersions.h"
 
 namespace lib {
 TOVRENA_SWRESAMPLE_ENTRIES(TOVRENA_DEFINE_ENTRY)

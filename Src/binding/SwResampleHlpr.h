@@ -7,7 +7,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include "LibraryBinding.h"
+#include "binding/LibraryBinding.h"
 
 // Every libswresample function the system calls; the binding resolves all or nothing.
 #define TOVRENA_SWRESAMPLE_ENTRIES(X) \

@@ -1,6 +1,6 @@
-#include "SwScaleHlpr.h"
+#include "binding/SwScaleHlpr.h"
 
-#include "MediaVersions.h"
+#include "binding/MediaVersions.h"
 
 namespace lib {
 TOVRENA_SWSCALE_ENTRIES(TOVRENA_DEFINE_ENTRY)

@@ -7,7 +7,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "LibraryBinding.h"
+#include "binding/LibraryBinding.h"
 
 // Every libswscale function the system calls; the binding resolves all or nothing.
 #define TOVRENA_SWSCALE_ENTRIES(X) \

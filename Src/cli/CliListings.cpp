@@ -1,12 +1,12 @@
-#include "CliListings.h"
+#include "cli/CliListings.h"
 
-#include "AVCodecHlpr.h"
-#include "AVFormatHlpr.h"
-#include "AVUtilHlpr.h"
-#include "CliSettings.h"
-#include "MyUtils.h"
-#include "RunTexts.h"
-#include "UnitGeneral.h"
+#include "binding/AVCodecHlpr.h"
+#include "binding/AVFormatHlpr.h"
+#include "binding/AVUtilHlpr.h"
+#include "cli/CliSettings.h"
+#include "binding/MyUtils.h"
+#include "frontend/RunTexts.h"
+#include "app/UnitGeneral.h"
 
 namespace {
 

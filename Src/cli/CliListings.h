@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "AVProbe.h"
+#include "component/AVProbe.h"
 
 // The output groups, one per line, in the window's order.
 void ListGroups(std::ostream& out);

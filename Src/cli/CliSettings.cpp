@@ -1,4 +1,4 @@
-#include "CliSettings.h"
+#include "cli/CliSettings.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "CliArguments.h"
-#include "IniFile.h"
+#include "cli/CliArguments.h"
+#include "frontend/IniFile.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ConvertCommand.h"
+#include "cli/ConvertCommand.h"
 
 #include <unistd.h>
 
@@ -6,14 +6,14 @@
 #include <cstdlib>
 #include <thread>
 
-#include "CliSettings.h"
-#include "IniFile.h"
-#include "OutputNaming.h"
-#include "ProfileOutput.h"
-#include "ProgressDisplay.h"
-#include "RunMonitor.h"
-#include "RunSummary.h"
-#include "StopSignals.h"
+#include "cli/CliSettings.h"
+#include "frontend/IniFile.h"
+#include "frontend/OutputNaming.h"
+#include "frontend/ProfileOutput.h"
+#include "cli/ProgressDisplay.h"
+#include "cli/RunMonitor.h"
+#include "cli/RunSummary.h"
+#include "cli/StopSignals.h"
 
 namespace {
 

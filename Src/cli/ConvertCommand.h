@@ -2,8 +2,8 @@
 // its live display and clean stop on Ctrl+C, then the summary table.
 #pragma once
 
-#include "CliArguments.h"
-#include "VornConverter.h"
+#include "cli/CliArguments.h"
+#include "component/VornConverter.h"
 
 // The libraries must be bound. Returns the exit status: 0 every file completed, 1 some
 // failed, was stopped or never started, 128 + the signal after a stop by Ctrl+C or

@@ -1,12 +1,12 @@
-#include "DemoClip.h"
+#include "cli/DemoClip.h"
 
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
 
-#include "MediaLibraries.h"
-#include "MediaPointers.h"
-#include "MyUtils.h"
+#include "engine/MediaLibraries.h"
+#include "binding/MediaPointers.h"
+#include "binding/MyUtils.h"
 
 namespace {
 

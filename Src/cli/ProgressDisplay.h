@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "RunMonitor.h"
+#include "cli/RunMonitor.h"
 
 class TProgressDisplay {
  public:

@@ -1,9 +1,9 @@
-#include "RunMonitor.h"
+#include "cli/RunMonitor.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "RunTexts.h"
+#include "frontend/RunTexts.h"
 
 namespace {
 

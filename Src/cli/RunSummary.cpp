@@ -1,4 +1,4 @@
-#include "RunSummary.h"
+#include "cli/RunSummary.h"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "RunMonitor.h"
+#include "cli/RunMonitor.h"
 
 // "completed", "stopped", "failed", "not started" (or "waiting").
 std::string StateText(TFileState state);

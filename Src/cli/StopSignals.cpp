@@ -1,9 +1,9 @@
-#include "StopSignals.h"
+#include "cli/StopSignals.h"
 
 #include <cerrno>
 #include <csignal>
 
-#include "OutputNaming.h"
+#include "frontend/OutputNaming.h"
 
 namespace {
 

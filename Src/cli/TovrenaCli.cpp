@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <iostream>
 
-#include "CliArguments.h"
-#include "CliListings.h"
-#include "ConvertCommand.h"
-#include "IniFile.h"
-#include "MyUtils.h"
-#include "VornConverter.h"
+#include "cli/CliArguments.h"
+#include "cli/CliListings.h"
+#include "cli/ConvertCommand.h"
+#include "frontend/IniFile.h"
+#include "binding/MyUtils.h"
+#include "component/VornConverter.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "AVProbe.h"
+#include "component/AVProbe.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <stdexcept>
 
-#include "FFmpeg.h"
-#include "OptionRecords.h"
-#include "PictureRotation.h"
+#include "engine/FFmpeg.h"
+#include "component/OptionRecords.h"
+#include "engine/PictureRotation.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "MediaPointers.h"
+#include "binding/MediaPointers.h"
 
 struct TAVFileInfo {
   std::int64_t StartTime = -1;  // microseconds, or the library's no-value marker

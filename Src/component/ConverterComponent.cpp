@@ -2,10 +2,10 @@
 // the relays of the engines' log, progress and hook events.
 #include <algorithm>
 
-#include "EventScope.h"
-#include "LogRelay.h"
-#include "MediaLibraries.h"
-#include "VornConverter.h"
+#include "component/EventScope.h"
+#include "component/LogRelay.h"
+#include "engine/MediaLibraries.h"
+#include "component/VornConverter.h"
 
 namespace {
 

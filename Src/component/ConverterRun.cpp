@@ -2,9 +2,9 @@
 // stopping them, and relaying each end, then the run's own end with index -1.
 #include <utility>
 
-#include "EventScope.h"
-#include "LogRelay.h"
-#include "VornConverter.h"
+#include "component/EventScope.h"
+#include "component/LogRelay.h"
+#include "component/VornConverter.h"
 
 void TCustomVornConverter::StartConvert(int Count) {
   FreeRetired();

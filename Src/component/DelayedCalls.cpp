@@ -1,4 +1,4 @@
-#include "DelayedCalls.h"
+#include "component/DelayedCalls.h"
 
 #include <chrono>
 

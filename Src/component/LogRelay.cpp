@@ -1,4 +1,4 @@
-#include "LogRelay.h"
+#include "component/LogRelay.h"
 
 #include <cinttypes>
 #include <condition_variable>
@@ -8,10 +8,10 @@
 #include <mutex>
 #include <vector>
 
-#include "AVUtilHlpr.h"
-#include "MediaLibraries.h"
-#include "TaskList.h"
-#include "VornConverter.h"
+#include "binding/AVUtilHlpr.h"
+#include "engine/MediaLibraries.h"
+#include "component/TaskList.h"
+#include "component/VornConverter.h"
 
 namespace {
 

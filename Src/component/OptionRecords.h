@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "LocalFiles.h"
+#include "binding/LocalFiles.h"
 
 enum TTargetType : std::int32_t { ttNone, ttVCD, ttSVCD, ttDVD };
 enum TNormType : std::int32_t { ntAuto, ntPAL, ntNTSC };

@@ -1,4 +1,4 @@
-#include "TaskList.h"
+#include "component/TaskList.h"
 
 #include <unistd.h>
 

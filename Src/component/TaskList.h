@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "AVProbe.h"
-#include "FFmpeg.h"
-#include "OptionRecords.h"
+#include "component/AVProbe.h"
+#include "engine/FFmpeg.h"
+#include "component/OptionRecords.h"
 
 // The calling thread's identifier (never 0).
 std::uint32_t CurrentThreadIdentifier();

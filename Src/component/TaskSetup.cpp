@@ -7,8 +7,8 @@
 #include <limits>
 #include <stdexcept>
 
-#include "MyUtils.h"
-#include "VornConverter.h"
+#include "binding/MyUtils.h"
+#include "component/VornConverter.h"
 
 namespace {
 

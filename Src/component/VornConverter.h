@@ -26,10 +26,10 @@
 #include <string>
 #include <vector>
 
-#include "AVProbe.h"
-#include "DelayedCalls.h"
-#include "OptionRecords.h"
-#include "TaskList.h"
+#include "component/AVProbe.h"
+#include "component/DelayedCalls.h"
+#include "component/OptionRecords.h"
+#include "component/TaskList.h"
 
 enum TLogLevel : std::int32_t { llQuiet, llError, llInfo, llDebug, llAll };
 

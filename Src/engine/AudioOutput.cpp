@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "MyUtils.h"
-#include "Transcoder.h"
+#include "binding/MyUtils.h"
+#include "engine/Transcoder.h"
 
 namespace {
 

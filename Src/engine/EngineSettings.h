@@ -13,8 +13,8 @@ extern "C" {
 #include <libavutil/rational.h>
 }
 
-#include "EngineTypes.h"
-#include "LocalFiles.h"
+#include "engine/EngineTypes.h"
+#include "binding/LocalFiles.h"
 
 struct AVInputFormat;
 struct AVOutputFormat;

@@ -1,4 +1,4 @@
-#include "EngineThreads.h"
+#include "engine/EngineThreads.h"
 
 #include <pthread.h>
 #include <sched.h>

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "EngineTypes.h"
+#include "engine/EngineTypes.h"
 
 class TFFmpegThread {
  public:

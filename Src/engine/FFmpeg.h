@@ -14,13 +14,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Bitmap.h"
-#include "EngineSettings.h"
-#include "EngineThreads.h"
-#include "EngineTypes.h"
-#include "FrameHook.h"
-#include "MediaPointers.h"
-#include "OutputByteStream.h"
+#include "engine/Bitmap.h"
+#include "engine/EngineSettings.h"
+#include "engine/EngineThreads.h"
+#include "engine/EngineTypes.h"
+#include "binding/FrameHook.h"
+#include "binding/MediaPointers.h"
+#include "engine/OutputByteStream.h"
 
 class TCustomFFmpeg;
 

@@ -2,7 +2,7 @@
 // the end of a job walks to close what an error left open.
 #include <algorithm>
 
-#include "FFmpeg.h"
+#include "engine/FFmpeg.h"
 
 std::mutex& CodecLock() {
   static std::mutex lock;

@@ -2,9 +2,9 @@
 // verbosity.
 #include <cinttypes>
 
-#include "FFmpeg.h"
-#include "MediaLibraries.h"
-#include "MyUtils.h"
+#include "engine/FFmpeg.h"
+#include "engine/MediaLibraries.h"
+#include "binding/MyUtils.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <thread>
 
-#include "FFmpeg.h"
-#include "MediaLibraries.h"
-#include "MyUtils.h"
+#include "engine/FFmpeg.h"
+#include "engine/MediaLibraries.h"
+#include "binding/MyUtils.h"
 
 TCustomFFmpeg::TCustomFFmpeg() = default;
 

@@ -1,6 +1,6 @@
 // Generic options recorded by name are copied from the option contexts into every real
 // context the job creates.
-#include "FFmpeg.h"
+#include "engine/FFmpeg.h"
 
 void TCustomFFmpeg::ApplyRecordedOptions(void* Target, void* Source, int Flags) {
   for (const std::string& name : FGenericOptionNames) {

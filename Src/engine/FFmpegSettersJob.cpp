@@ -5,8 +5,8 @@
 #include <cmath>
 #include <ctime>
 
-#include "FFmpeg.h"
-#include "MyUtils.h"
+#include "engine/FFmpeg.h"
+#include "binding/MyUtils.h"
 
 std::int64_t TCustomFFmpeg::ParseTime(const std::string& Name, const std::string& Text,
                                       bool IsDuration) {

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "FFmpeg.h"
-#include "MyUtils.h"
-#include "ValueConversion.h"
+#include "engine/FFmpeg.h"
+#include "binding/MyUtils.h"
+#include "engine/ValueConversion.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <climits>
 #include <cstring>
 
-#include "FFmpeg.h"
-#include "MyUtils.h"
-#include "ValueConversion.h"
+#include "engine/FFmpeg.h"
+#include "binding/MyUtils.h"
+#include "engine/ValueConversion.h"
 
 namespace {
 

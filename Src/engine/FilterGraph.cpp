@@ -1,8 +1,8 @@
 // The video filter graph of an encoded output stream: decoded pictures enter at the buffer
 // source "src", pass a "scale" filter when the size must change and the user's chain, and
 // leave at the buffer sink "out" in the encoder's pixel format.
-#include "MyUtils.h"
-#include "Transcoder.h"
+#include "binding/MyUtils.h"
+#include "engine/Transcoder.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <filesystem>
 
-#include "FFmpeg.h"
-#include "MyUtils.h"
-#include "PictureRotation.h"
+#include "engine/FFmpeg.h"
+#include "binding/MyUtils.h"
+#include "engine/PictureRotation.h"
 
 namespace {
 

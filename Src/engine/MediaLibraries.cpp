@@ -1,4 +1,4 @@
-#include "MediaLibraries.h"
+#include "engine/MediaLibraries.h"
 
 #include <atomic>
 
@@ -6,13 +6,13 @@
 #include <fpu_control.h>
 #endif
 
-#include "AVCodecHlpr.h"
-#include "AVFilterHlpr.h"
-#include "AVFormatHlpr.h"
-#include "AVUtilHlpr.h"
-#include "MyUtilHlpr.h"
-#include "SwResampleHlpr.h"
-#include "SwScaleHlpr.h"
+#include "binding/AVCodecHlpr.h"
+#include "binding/AVFilterHlpr.h"
+#include "binding/AVFormatHlpr.h"
+#include "binding/AVUtilHlpr.h"
+#include "binding/MyUtilHlpr.h"
+#include "binding/SwResampleHlpr.h"
+#include "binding/SwScaleHlpr.h"
 
 namespace {
 

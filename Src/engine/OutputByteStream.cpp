@@ -1,4 +1,4 @@
-#include "OutputByteStream.h"
+#include "engine/OutputByteStream.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "MediaPointers.h"
+#include "binding/MediaPointers.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "LocalFiles.h"
+#include "binding/LocalFiles.h"
 
 struct AVIOContext;
 

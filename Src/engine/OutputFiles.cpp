@@ -6,8 +6,8 @@
 #include <ctime>
 #include <filesystem>
 
-#include "FFmpeg.h"
-#include "MyUtils.h"
+#include "engine/FFmpeg.h"
+#include "binding/MyUtils.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "FFmpeg.h"
-#include "MyUtils.h"
-#include "PictureRotation.h"
-#include "RcOverride.h"
+#include "engine/FFmpeg.h"
+#include "binding/MyUtils.h"
+#include "engine/PictureRotation.h"
+#include "engine/RcOverride.h"
 
 namespace {
 

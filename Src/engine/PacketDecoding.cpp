@@ -4,8 +4,8 @@
 #include <chrono>
 #include <thread>
 
-#include "MyUtils.h"
-#include "Transcoder.h"
+#include "binding/MyUtils.h"
+#include "engine/Transcoder.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // messages for negative library results.
 #include <cerrno>
 
-#include "FFmpeg.h"
-#include "MyUtils.h"
+#include "engine/FFmpeg.h"
+#include "binding/MyUtils.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "PictureRotation.h"
+#include "engine/PictureRotation.h"
 
 #include <cmath>
 #include <cstdint>
@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "FFmpeg.h"
-#include "MyUtils.h"
+#include "engine/FFmpeg.h"
+#include "binding/MyUtils.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // encoders and containers can carry the request on.
 #pragma once
 
-#include "MediaPointers.h"
+#include "binding/MediaPointers.h"
 
 // Degrees clockwise (0, 90, 180 or 270) that the stream's pictures must be turned to stand
 // upright; 0 when the stream asks nothing, or for an angle that is no quarter turn.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Transcoder.h"
+#include "engine/Transcoder.h"
 
 namespace {
 

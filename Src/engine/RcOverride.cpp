@@ -1,11 +1,11 @@
-#include "RcOverride.h"
+#include "engine/RcOverride.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
-#include "EngineTypes.h"
+#include "engine/EngineTypes.h"
 
 std::vector<RcOverride> ParseRcOverride(const std::string& text) {
   std::vector<RcOverride> entries;

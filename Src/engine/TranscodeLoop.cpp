@@ -2,8 +2,8 @@
 // request, and the end of the job with its flush, trailers and final report.
 #include <cmath>
 
-#include "MyUtils.h"
-#include "Transcoder.h"
+#include "binding/MyUtils.h"
+#include "engine/Transcoder.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "EngineTypes.h"
-#include "FFmpeg.h"
-#include "MediaPointers.h"
-#include "PictureRotation.h"
+#include "engine/EngineTypes.h"
+#include "engine/FFmpeg.h"
+#include "binding/MediaPointers.h"
+#include "engine/PictureRotation.h"
 
 struct TInputFile {
   bool EofReached = false;

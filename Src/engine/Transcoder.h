@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "FFmpeg.h"
-#include "TranscodeTables.h"
+#include "engine/FFmpeg.h"
+#include "engine/TranscodeTables.h"
 
 class TTranscoder {
  public:

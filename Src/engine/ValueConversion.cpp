@@ -1,4 +1,4 @@
-#include "ValueConversion.h"
+#include "engine/ValueConversion.h"
 
 #include <charconv>
 #include <cmath>

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "EngineTypes.h"
+#include "engine/EngineTypes.h"
 
 // A check that the option vocabulary makes in assertion style ("... must be 4 chars").
 class EAssertionFailed : public std::logic_error {

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "MyUtils.h"
-#include "Transcoder.h"
+#include "binding/MyUtils.h"
+#include "engine/Transcoder.h"
 
 namespace {
 

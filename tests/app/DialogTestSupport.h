@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
-#include "UnitFrmSettings.h"
-#include "UnitGeneral.h"
-#include "frmMessage.h"
+#include "app/UnitFrmSettings.h"
+#include "app/UnitGeneral.h"
+#include "app/frmMessage.h"
 
 // Test messages show texts as texts.
 inline void PrintTo(const QString& text, std::ostream* out) {

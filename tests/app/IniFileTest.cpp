@@ -1,4 +1,4 @@
-#include "IniFile.h"
+#include "frontend/IniFile.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

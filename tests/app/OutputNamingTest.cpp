@@ -1,11 +1,11 @@
-#include "OutputNaming.h"
+#include "frontend/OutputNaming.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <filesystem>
 
-#include "MyUtils.h"
+#include "binding/MyUtils.h"
 #include "TestSupport.h"
 
 namespace {

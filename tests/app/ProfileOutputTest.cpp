@@ -1,9 +1,9 @@
-#include "ProfileOutput.h"
+#include "frontend/ProfileOutput.h"
 
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
-#include "EngineTypes.h"
+#include "engine/EngineTypes.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "RunTexts.h"
+#include "frontend/RunTexts.h"
 
 #include <gtest/gtest.h>
 

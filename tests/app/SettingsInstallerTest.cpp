@@ -1,4 +1,4 @@
-#include "SettingsInstaller.h"
+#include "frontend/SettingsInstaller.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <set>
 
 #include "AppTestSupport.h"
-#include "LibraryEncoders.h"
-#include "MediaPointers.h"
-#include "UnitGeneral.h"
+#include "frontend/LibraryEncoders.h"
+#include "binding/MediaPointers.h"
+#include "app/UnitGeneral.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "UnitFrmAbout.h"
+#include "app/UnitFrmAbout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "UnitFrmMain.h"
+#include "app/UnitFrmMain.h"
 
 #include <gtest/gtest.h>
 
@@ -25,10 +25,10 @@
 #include <string>
 #include <vector>
 
-#include "AppErrorHandler.h"
+#include "ui/AppErrorHandler.h"
 #include "AppTestSupport.h"
-#include "EngineTypes.h"
-#include "MediaLibraries.h"
+#include "engine/EngineTypes.h"
+#include "engine/MediaLibraries.h"
 #include "TestMedia.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "UnitFrmNewProfile.h"
+#include "app/UnitFrmNewProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include "AppTestSupport.h"
 #include "DialogTestSupport.h"
 #include "TestMedia.h"
-#include "UnitFrmMain.h"
-#include "UnitFrmSettings.h"
+#include "app/UnitFrmMain.h"
+#include "app/UnitFrmSettings.h"
 
 namespace {
 

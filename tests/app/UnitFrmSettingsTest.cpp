@@ -1,4 +1,4 @@
-#include "UnitFrmSettings.h"
+#include "app/UnitFrmSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 #include "AppTestSupport.h"
 #include "DialogTestSupport.h"
-#include "UnitFrmNewProfile.h"
+#include "app/UnitFrmNewProfile.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "AVCodecHlpr.h"
-#include "AVFilterHlpr.h"
-#include "AVFormatHlpr.h"
-#include "AVUtilHlpr.h"
-#include "MediaLibraries.h"
-#include "MyUtilHlpr.h"
+#include "binding/AVCodecHlpr.h"
+#include "binding/AVFilterHlpr.h"
+#include "binding/AVFormatHlpr.h"
+#include "binding/AVUtilHlpr.h"
+#include "engine/MediaLibraries.h"
+#include "binding/MyUtilHlpr.h"
 #include "TestSupport.h"
 
 using ::testing::HasSubstr;

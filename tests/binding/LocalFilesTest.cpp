@@ -1,4 +1,4 @@
-#include "LocalFiles.h"
+#include "binding/LocalFiles.h"
 
 #include <gtest/gtest.h>
 

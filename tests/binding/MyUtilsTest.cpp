@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "MyUtils.h"
+#include "binding/MyUtils.h"
 #include "TestSupport.h"
 
 TEST(SplitFirst, CutsAtTheFirstSeparatorAndOptionallyRemovesIt) {

@@ -2,8 +2,8 @@
 // summary table.
 #include <gtest/gtest.h>
 
-#include "ProgressDisplay.h"
-#include "RunSummary.h"
+#include "cli/ProgressDisplay.h"
+#include "cli/RunSummary.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include "CliMediaTest.h"
 #include "CliTestSupport.h"
 #include "MediaTest.h"
-#include "OutputNaming.h"
+#include "frontend/OutputNaming.h"
 #include "TestMedia.h"
-#include "VornConverter.h"
+#include "component/VornConverter.h"
 
 extern "C" {
 #include <libavutil/avutil.h>

@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "CliTestSupport.h"
-#include "IniFile.h"
-#include "LibraryEncoders.h"
+#include "frontend/IniFile.h"
+#include "frontend/LibraryEncoders.h"
 #include "MediaTest.h"
-#include "SettingsInstaller.h"
+#include "frontend/SettingsInstaller.h"
 #include "TestMedia.h"
-#include "UnitGeneral.h"
+#include "app/UnitGeneral.h"
 
 extern "C" {
 #include <libavutil/pixfmt.h>

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "DemoClip.h"
+#include "cli/DemoClip.h"
 #include "TestMedia.h"
 #include "TestSupport.h"
 

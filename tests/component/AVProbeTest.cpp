@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "AVProbe.h"
+#include "component/AVProbe.h"
 #include "ComponentTestSupport.h"
 
 namespace {

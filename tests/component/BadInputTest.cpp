@@ -10,7 +10,7 @@
 #include <fstream>
 #include <random>
 
-#include "AVProbe.h"
+#include "component/AVProbe.h"
 #include "BadInputCorpus.h"
 #include "ComponentTestSupport.h"
 

@@ -13,7 +13,7 @@
 
 #include "TestMedia.h"
 #include "TestSupport.h"
-#include "VornConverter.h"
+#include "component/VornConverter.h"
 
 class TTestConverter : public TVornConverter {
  public:

@@ -3,7 +3,7 @@
 #include <deque>
 #include <functional>
 
-#include "AVProbe.h"
+#include "component/AVProbe.h"
 #include "ComponentTestSupport.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <mutex>
 #include <thread>
 
-#include "AVUtilHlpr.h"
+#include "binding/AVUtilHlpr.h"
 #include "ComponentTestSupport.h"
-#include "LogRelay.h"
+#include "component/LogRelay.h"
 
 namespace {
 

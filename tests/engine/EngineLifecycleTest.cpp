@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "FFmpeg.h"
-#include "MyUtils.h"
+#include "engine/FFmpeg.h"
+#include "binding/MyUtils.h"
 #include "TestMedia.h"
 #include "TestSupport.h"
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "FrameHook.h"
+#include "binding/FrameHook.h"
 #include "OptionTestEngine.h"
 #include "TestSupport.h"
 

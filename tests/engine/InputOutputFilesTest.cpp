@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "FFmpeg.h"
-#include "MyUtils.h"
+#include "engine/FFmpeg.h"
+#include "binding/MyUtils.h"
 #include "JobRunner.h"
 #include "MediaTest.h"
 #include "TestMedia.h"

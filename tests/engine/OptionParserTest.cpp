@@ -3,10 +3,10 @@
 
 #include <memory>
 
-#include "MediaLibraries.h"
+#include "engine/MediaLibraries.h"
 #include "OptionTestEngine.h"
 #include "TestSupport.h"
-#include "ValueConversion.h"
+#include "engine/ValueConversion.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;

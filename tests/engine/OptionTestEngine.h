@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "FFmpeg.h"
+#include "engine/FFmpeg.h"
 
 class TOptionTestEngine : public TCustomFFmpeg {
  public:

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "JobRunner.h"
-#include "MyUtils.h"
+#include "binding/MyUtils.h"
 #include "TestMedia.h"
 #include "MediaTest.h"
 #include "TestSupport.h"

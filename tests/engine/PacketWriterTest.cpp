@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "FFmpeg.h"
+#include "engine/FFmpeg.h"
 #include "OptionTestEngine.h"
 #include "TestSupport.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "JobRunner.h"
-#include "MediaPointers.h"
+#include "binding/MediaPointers.h"
 
 // A raw 8-bit picture file: 4:2:0 planes, or one plane of two-byte samples when wide.
 struct TRawClip {

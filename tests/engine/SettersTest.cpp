@@ -5,10 +5,10 @@
 #include <memory>
 #include <regex>
 
-#include "MyUtils.h"
+#include "binding/MyUtils.h"
 #include "OptionTestEngine.h"
 #include "TestSupport.h"
-#include "ValueConversion.h"
+#include "engine/ValueConversion.h"
 
 using ::testing::StartsWith;
 

@@ -12,7 +12,7 @@
 #include <sys/resource.h>
 
 #include "JobRunner.h"
-#include "MyUtils.h"
+#include "binding/MyUtils.h"
 #include "TestMedia.h"
 #include "MediaTest.h"
 #include "TestSupport.h"

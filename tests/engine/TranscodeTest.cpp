@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "JobRunner.h"
-#include "MyUtils.h"
+#include "binding/MyUtils.h"
 #include "TestMedia.h"
 #include "MediaTest.h"
 #include "TestSupport.h"

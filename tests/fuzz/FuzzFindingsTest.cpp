@@ -3,9 +3,9 @@
 
 #include <memory>
 
-#include "FFmpeg.h"
+#include "engine/FFmpeg.h"
 #include "FuzzTargets.h"
-#include "IniFile.h"
+#include "frontend/IniFile.h"
 #include "TestSupport.h"
 
 namespace {

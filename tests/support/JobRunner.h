@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "FFmpeg.h"
+#include "engine/FFmpeg.h"
 
 struct TJobResult {
   bool opened = false;       // every input and output was accepted

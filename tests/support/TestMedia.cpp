@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "MediaPointers.h"
+#include "binding/MediaPointers.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <random>
 
-#include "MediaLibraries.h"
+#include "engine/MediaLibraries.h"
 
 std::string LibAVFolder() { return TOVRENA_LIBAV_DIR; }
 

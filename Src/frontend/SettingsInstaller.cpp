@@ -1,10 +1,10 @@
-#include "SettingsInstaller.h"
+#include "frontend/SettingsInstaller.h"
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 
-#include "UnitGeneral.h"
+#include "app/UnitGeneral.h"
 
 namespace fs = std::filesystem;
 

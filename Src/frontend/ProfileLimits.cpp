@@ -1,4 +1,4 @@
-#include "ProfileLimits.h"
+#include "frontend/ProfileLimits.h"
 
 #include <charconv>
 #include <cmath>

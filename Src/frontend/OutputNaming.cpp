@@ -1,4 +1,4 @@
-#include "OutputNaming.h"
+#include "frontend/OutputNaming.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

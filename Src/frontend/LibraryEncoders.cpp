@@ -1,7 +1,7 @@
-#include "LibraryEncoders.h"
+#include "frontend/LibraryEncoders.h"
 
-#include "AVCodecHlpr.h"
-#include "AVFormatHlpr.h"
+#include "binding/AVCodecHlpr.h"
+#include "binding/AVFormatHlpr.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "AppErrorHandler.h"
+#include "ui/AppErrorHandler.h"
 
 #include <QMessageBox>
 #include <stdexcept>
 
-#include "EngineTypes.h"
-#include "RunTexts.h"
+#include "engine/EngineTypes.h"
+#include "frontend/RunTexts.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(kApplicationTitle);

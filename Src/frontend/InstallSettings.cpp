@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <string>
 
-#include "LibraryEncoders.h"
-#include "MediaLibraries.h"
-#include "MyUtils.h"
-#include "SettingsInstaller.h"
-#include "UnitGeneral.h"
+#include "frontend/LibraryEncoders.h"
+#include "engine/MediaLibraries.h"
+#include "binding/MyUtils.h"
+#include "frontend/SettingsInstaller.h"
+#include "app/UnitGeneral.h"
 
 int main(int argc, char** argv) {
   if (argc < 2 || argc > 3) {

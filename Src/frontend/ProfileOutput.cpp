@@ -1,4 +1,4 @@
-#include "ProfileOutput.h"
+#include "frontend/ProfileOutput.h"
 
 #include <cctype>
 #include <cerrno>
@@ -6,8 +6,8 @@
 #include <cstring>
 #include <limits>
 
-#include "ProfileLimits.h"
-#include "ValueConversion.h"
+#include "frontend/ProfileLimits.h"
+#include "engine/ValueConversion.h"
 
 namespace {
 

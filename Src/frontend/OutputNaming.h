@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "LocalFiles.h"
+#include "binding/LocalFiles.h"
 
 // The file name without its folder and extension; the extension starts at the last "."
 // of the name.

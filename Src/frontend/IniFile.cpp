@@ -1,4 +1,4 @@
-#include "IniFile.h"
+#include "frontend/IniFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
