@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "binding/AVCodecHlpr.h"
+#include "binding/AVFilterHlpr.h"
 #include "binding/AVUtilHlpr.h"
 #include "binding/MediaPointers.h"
 #include "ComponentTestSupport.h"
@@ -212,12 +213,19 @@ AVClass MakeChildClass() {
 }
 const AVClass kChildClass = MakeChildClass();
 
-TEST_F(LogRelay, ChildObjectsAreTracedToTheEngineOfTheirParentContext) {
+TEST_F(LogRelay, ChildObjectsAndFiltersAreTracedToTheEngineOfTheirContext) {
   TTempFolder folder;
   ASSERT_EQ(AddConversion(converter, TComponentClips::Get().Clip(0), folder.File("out.avi")), 0);
+  void* const engine = static_cast<TCustomFFmpeg*>(&converter.Tasks.Items(0));
   TCodecContextPtr codec(lib::avcodec_alloc_context3(nullptr));
-  ASSERT_TRUE(codec);
-  codec->opaque = static_cast<TCustomFFmpeg*>(&converter.Tasks.Items(0));
+  TFilterGraphPtr graph(lib::avfilter_graph_alloc());
+  ASSERT_TRUE(codec && graph);
+  codec->opaque = engine;
+  graph->opaque = engine;
+  AVFilterContext* filter = nullptr;
+  ASSERT_GE(lib::avfilter_graph_create_filter(&filter, lib::avfilter_get_by_name("null"), "pass",
+                                              nullptr, nullptr, graph.get()),
+            0);
   TChildSource child{&kChildClass, codec.get()};
   TChildSource grandChild{&kChildClass, &child};
   // A chain that comes back to itself ends the search instead of looping.
@@ -228,11 +236,13 @@ TEST_F(LogRelay, ChildObjectsAreTracedToTheEngineOfTheirParentContext) {
     lines.clear();
   }
   lib::av_log(&grandChild, AV_LOG_WARNING, "from a child\n");
+  lib::av_log(filter, AV_LOG_WARNING, "from a filter\n");
   lib::av_log(&loop, AV_LOG_WARNING, "from a loop\n");
   const std::vector<TLine> got = Lines();
-  ASSERT_EQ(got.size(), 2u);
+  ASSERT_EQ(got.size(), 3u);
   EXPECT_EQ(got[0].index, 0);
-  EXPECT_EQ(got[1].index, -1);
+  EXPECT_EQ(got[1].index, 0);
+  EXPECT_EQ(got[2].index, -1);
 }
 
 TEST(ComponentSettings, ProgressIntervalHasAFloorAndDefaultsHold) {
