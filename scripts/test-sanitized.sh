@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the binding, engine and component tests with a sanitizer preset (asan by default:
 # AddressSanitizer + UndefinedBehaviorSanitizer; or tsan) and runs them; any report fails.
+# Under tsan the preset ignores what interceptors see when the uninstrumented media libraries
+# call them: their codec threads hand buffers on through atomics that TSan cannot see.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 preset="${1:-asan}"

@@ -214,10 +214,12 @@ void TCustomVornConverter::ConnectEvents(TFFmpeg& Task, bool Progress) {
   Task.OnTerminate = [this](TCustomFFmpeg* Sender) { DoTerminate(Sender); };
 }
 
-void TCustomVornConverter::RaiseLibraryLine(int Level, const std::string& Line) {
+void TCustomVornConverter::RaiseLibraryLine(int Level, const std::string& Line, const void* Owner) {
   TEventScope scope;
   std::lock_guard lock(ComponentLock);
-  DoLog(Tasks.FindByThreadID(CurrentThreadIdentifier()), Level, Line);
+  TFFmpeg* task = Tasks.FindByThreadID(CurrentThreadIdentifier());
+  if (!task && Owner) task = Tasks.FindByEngine(Owner);
+  DoLog(task, Level, Line);
 }
 
 void TCustomVornConverter::DoLog(TCustomFFmpeg* Sender, int Level, const std::string& Msg) {

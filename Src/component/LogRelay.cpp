@@ -4,10 +4,14 @@
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <list>
 #include <mutex>
 #include <vector>
 
+#include "binding/AVCodecHlpr.h"
+#include "binding/AVFilterHlpr.h"
+#include "binding/AVFormatHlpr.h"
 #include "binding/AVUtilHlpr.h"
 #include "engine/MediaLibraries.h"
 #include "component/TaskList.h"
@@ -37,6 +41,31 @@ TComponentRegistry& Registry() {
 }
 
 constexpr std::size_t kLineBufferSize = 2048;
+
+// The engine that a log source belongs to, as its contexts carry it in their opaque field;
+// nullptr when the source is not one of an engine's. Child objects that name their parent
+// for logging are followed up to it; filters lead to their graph.
+const void* LogOwnerOf(void* source) {
+  constexpr int kMaxParents = 8;  // against a chain that loops
+  for (int parents = 0; source && parents <= kMaxParents; ++parents) {
+    const AVClass* descriptor = *static_cast<const AVClass* const*>(source);
+    if (!descriptor || !descriptor->class_name) return nullptr;
+    const char* name = descriptor->class_name;
+    if (std::strcmp(name, "AVCodecContext") == 0)
+      return static_cast<AVCodecContext*>(source)->opaque;
+    if (std::strcmp(name, "AVFormatContext") == 0)
+      return static_cast<AVFormatContext*>(source)->opaque;
+    if (std::strcmp(name, "AVFilterGraph") == 0) return static_cast<AVFilterGraph*>(source)->opaque;
+    if (std::strcmp(name, "AVFilter") == 0) {
+      const AVFilterGraph* graph = static_cast<AVFilterContext*>(source)->graph;
+      return graph ? graph->opaque : nullptr;
+    }
+    if (descriptor->parent_log_context_offset <= 0) return nullptr;
+    source = *reinterpret_cast<void**>(static_cast<char*>(source) +
+                                       descriptor->parent_log_context_offset);
+  }
+  return nullptr;
+}
 
 // Fills the zeroed buffer with the thread's unfinished text (or, at the start of a line, the
 // source's "[name @ ADDRESS]") and the formatted message. True when the text had to be cut
@@ -87,8 +116,10 @@ void LibraryLogCallback(void* source, int level, const char* format, va_list arg
       targets.push_back(&entry);
     }
   }
+  const void* owner = LogOwnerOf(source);
   for (const std::string& line : lines)
-    for (TRegistryEntry* entry : targets) entry->Component->RaiseLibraryLine(engineLevel, line);
+    for (TRegistryEntry* entry : targets)
+      entry->Component->RaiseLibraryLine(engineLevel, line, owner);
   std::lock_guard lock(registry.Lock);
   for (TRegistryEntry* entry : targets) --entry->Deliveries;
   registry.Delivered.notify_all();

@@ -46,3 +46,10 @@ TFFmpeg* TFFmpegList::FindByThreadID(std::uint32_t ThreadID) const {
     if (task->ThreadID == ThreadID) return task.get();
   return nullptr;
 }
+
+TFFmpeg* TFFmpegList::FindByEngine(const void* Engine) const {
+  for (const TTaskPtr& task : FItems)
+    if (static_cast<const void*>(static_cast<const TCustomFFmpeg*>(task.get())) == Engine)
+      return task.get();
+  return nullptr;
+}

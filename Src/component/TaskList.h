@@ -89,6 +89,9 @@ class TFFmpegList {
   std::vector<TTaskPtr> ExtractAll();
   // The first task, in list order, run by that thread; nullptr when there is none.
   TFFmpeg* FindByThreadID(std::uint32_t ThreadID) const;
+  // The task whose engine is at that address (compared, never dereferenced); nullptr when
+  // none is listed.
+  TFFmpeg* FindByEngine(const void* Engine) const;
   const std::vector<TTaskPtr>& All() const { return FItems; }
 
  private:

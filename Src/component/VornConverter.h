@@ -116,8 +116,9 @@ class TCustomVornConverter {
   int TaskCount() const;
 
   // Raises one library log line on this component, with the task that the calling
-  // thread runs (index -1 when none).
-  void RaiseLibraryLine(int Level, const std::string& Line);
+  // thread runs, else the task whose engine Owner is (the engine whose context logged it,
+  // for the libraries' own codec threads), else index -1.
+  void RaiseLibraryLine(int Level, const std::string& Line, const void* Owner);
 
   std::string About;
   std::string LastErrorMessage;

@@ -96,6 +96,10 @@ class TCustomFFmpeg {
   int OpenDecoder(AVCodecContext* AContext, const AVCodec* ACodec, AVDictionary** AOptions);
   void CloseEncoder(AVCodecContext* AContext);
   void CloseDecoder(AVCodecContext* AContext);
+  // The job's codec and format contexts and filter graphs carry the engine (as a
+  // TCustomFFmpeg*) in their opaque field, so that a library log line from a thread of the
+  // library's own can be traced to the engine through the context that logged it.
+  void MarkLogOwner(void*& Opaque) { Opaque = this; }
 
   // Input and output files. Both return false with ErrorText() set when the file cannot
   // be used; the pending settings they consume are cleared either way.

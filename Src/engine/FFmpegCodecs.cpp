@@ -34,11 +34,13 @@ void CloseCodec(std::list<AVCodecContext*>& opened, AVCodecContext* context) {
 
 int TCustomFFmpeg::OpenEncoder(AVCodecContext* AContext, const AVCodec* ACodec,
                                AVDictionary** AOptions) {
+  MarkLogOwner(AContext->opaque);
   return OpenCodec(OpenedEncoders, AContext, ACodec, AOptions);
 }
 
 int TCustomFFmpeg::OpenDecoder(AVCodecContext* AContext, const AVCodec* ACodec,
                                AVDictionary** AOptions) {
+  MarkLogOwner(AContext->opaque);
   return OpenCodec(OpenedDecoders, AContext, ACodec, AOptions);
 }
 

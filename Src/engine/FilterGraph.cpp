@@ -50,6 +50,7 @@ int TTranscoder::ConfigureFilters(TInputStream& Input, TOutputStream& Output) {
   if (!FilteredFrame) FilteredFrame.reset(lib::av_frame_alloc());
   TFilterGraphPtr graph(lib::avfilter_graph_alloc());
   if (!FilteredFrame || !graph) return -1;
+  E.MarkLogOwner(graph->opaque);
 
   // Pictures enter upright, with the input stream's time in microseconds.
   const int sourceWidth = Input.UprightWidth();

@@ -108,6 +108,7 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
   }
   ApplyRecordedOptions(context, FFormatOptionContext.get(), AV_OPT_FLAG_DECODING_PARAM);
   context->interrupt_callback = {StopRequestedCallback, this};
+  MarkLogOwner(context->opaque);
   context->video_codec_id = videoId;
   context->audio_codec_id = audioId;
   context->subtitle_codec_id = subtitleId;

@@ -98,6 +98,7 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
   if (!raw)
     return fail(StringFormat("Unable to find a suitable output format for '%s'", FileName.c_str()));
   TOutputFormatContextPtr output(raw);
+  MarkLogOwner(raw->opaque);
   const int row = FNbOutputFiles;
   FOutputStreams[row].clear();
   const auto failAndForget = [&](const std::string& text) {

@@ -43,6 +43,7 @@ int UprightRotation(const AVStream* Stream) {
 int TPictureTurner::Configure(const AVFrame* Picture) {
   graph_.reset(lib::avfilter_graph_alloc());
   if (!graph_) return AVERROR(ENOMEM);
+  graph_->opaque = logOwner_;
   const AVRational aspect =
       Picture->sample_aspect_ratio.num > 0 ? Picture->sample_aspect_ratio : AVRational{0, 1};
   const std::string arguments =

@@ -16,7 +16,8 @@ inline bool TurnsOnSide(int Rotation) { return Rotation == 90 || Rotation == 270
 // the pictures' size or pixel format changes.
 class TPictureTurner {
  public:
-  explicit TPictureTurner(int Rotation) : rotation_(Rotation) {}
+  // LogOwner goes into the graph's opaque field (see TCustomFFmpeg::MarkLogOwner).
+  TPictureTurner(int Rotation, void* LogOwner) : rotation_(Rotation), logOwner_(LogOwner) {}
 
   // Replaces the picture by its upright form, keeping its properties. Raises FFMpegException
   // with the libraries' reason when the graph cannot be made or does not answer.
@@ -26,6 +27,7 @@ class TPictureTurner {
   int Configure(const AVFrame* Picture);
 
   int rotation_;
+  void* logOwner_;
   TFilterGraphPtr graph_;
   AVFilterContext* source_ = nullptr;
   AVFilterContext* sink_ = nullptr;

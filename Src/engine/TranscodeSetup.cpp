@@ -59,7 +59,7 @@ void TTranscoder::BuildInputTables() {
       if (input.RateEmulation) input.Start = lib::av_gettime();
       if (input.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
         input.Rotation = UprightRotation(input.Stream);
-        if (input.Rotation) input.Turner = std::make_unique<TPictureTurner>(input.Rotation);
+        if (input.Rotation) input.Turner = std::make_unique<TPictureTurner>(input.Rotation, &E);
       }
       InputStreams.push_back(std::move(input));
     }

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cinttypes>
+#include <cstddef>
 #include <cstdio>
 #include <latch>
 #include <mutex>
 #include <thread>
 
+#include "binding/AVCodecHlpr.h"
+#include "binding/AVFilterHlpr.h"
 #include "binding/AVUtilHlpr.h"
+#include "binding/MediaPointers.h"
 #include "ComponentTestSupport.h"
 #include "component/LogRelay.h"
 
@@ -149,6 +153,96 @@ TEST_F(LogRelay, OverlongTextIsCutAtTheBufferAndTheThreadGoesOn) {
   EXPECT_EQ(got[0].text.size(), 2047u);
   EXPECT_EQ(got[0].text.substr(0, Prefix().size()), Prefix());
   EXPECT_EQ(got[1].text, "after");
+}
+
+// With codec threads, the libraries log from threads of their own; such lines belong to
+// the task whose context logged them, not to no task.
+TEST_F(LogRelay, LinesFromCodecThreadsCarryTheirTask) {
+  struct TThreadLine {
+    int index;
+    std::uint32_t thread;
+    std::string text;
+  };
+  std::vector<TThreadLine> threadLines;
+  converter.OnLog = [&](int AIndex, TLogLevel, const std::string& AMsg) {
+    std::lock_guard lock(mutex);
+    threadLines.push_back({AIndex, CurrentThreadIdentifier(), AMsg});
+  };
+  std::uint32_t jobThread = 0;
+  TTerminateRecorder ends;
+  ends.Attach(converter);
+  const auto recordEnd = converter.OnTerminate;
+  converter.OnTerminate = [&](int AIndex, bool AFinished, bool AException,
+                              const std::string& AMsg) {
+    if (AIndex == 0) jobThread = CurrentThreadIdentifier();
+    recordEnd(AIndex, AFinished, AException, AMsg);
+  };
+  converter.ThreadCount = 2;
+  converter.SetLogLevel(llAll);
+  TTempFolder folder;
+  ASSERT_EQ(AddConversion(converter, TComponentClips::Get().Clip(0), folder.File("out.avi")), 0);
+  converter.StartConvert(1);
+  ASSERT_TRUE(ends.WaitForRunEnd());
+  converter.SetLogLevel(llInfo);
+  ends.ExpectOneEndEachThenRunEnd(1);
+  ASSERT_NE(jobThread, 0u);
+
+  // The test's own thread probed the input; the decoder's frame thread logs the format it
+  // chose for its first picture.
+  const std::uint32_t testThread = CurrentThreadIdentifier();
+  std::lock_guard lock(mutex);
+  int fromCodecThreads = 0;
+  for (const TThreadLine& line : threadLines) {
+    if (line.thread == jobThread || line.thread == testThread) continue;
+    EXPECT_EQ(line.index, 0) << line.text;
+    ++fromCodecThreads;
+  }
+  EXPECT_GT(fromCodecThreads, 0);
+}
+
+// A library object that names its parent for logging, as the libraries' child objects do.
+struct TChildSource {
+  const AVClass* descriptor;
+  void* parent;
+};
+AVClass MakeChildClass() {
+  AVClass descriptor = MakeTesterClass();
+  descriptor.class_name = "Child";
+  descriptor.parent_log_context_offset = offsetof(TChildSource, parent);
+  return descriptor;
+}
+const AVClass kChildClass = MakeChildClass();
+
+TEST_F(LogRelay, ChildObjectsAndFiltersAreTracedToTheEngineOfTheirContext) {
+  TTempFolder folder;
+  ASSERT_EQ(AddConversion(converter, TComponentClips::Get().Clip(0), folder.File("out.avi")), 0);
+  void* const engine = static_cast<TCustomFFmpeg*>(&converter.Tasks.Items(0));
+  TCodecContextPtr codec(lib::avcodec_alloc_context3(nullptr));
+  TFilterGraphPtr graph(lib::avfilter_graph_alloc());
+  ASSERT_TRUE(codec && graph);
+  codec->opaque = engine;
+  graph->opaque = engine;
+  AVFilterContext* filter = nullptr;
+  ASSERT_GE(lib::avfilter_graph_create_filter(&filter, lib::avfilter_get_by_name("null"), "pass",
+                                              nullptr, nullptr, graph.get()),
+            0);
+  TChildSource child{&kChildClass, codec.get()};
+  TChildSource grandChild{&kChildClass, &child};
+  // A chain that comes back to itself ends the search instead of looping.
+  TChildSource loop{&kChildClass, nullptr};
+  loop.parent = &loop;
+  {
+    std::lock_guard lock(mutex);
+    lines.clear();
+  }
+  lib::av_log(&grandChild, AV_LOG_WARNING, "from a child\n");
+  lib::av_log(filter, AV_LOG_WARNING, "from a filter\n");
+  lib::av_log(&loop, AV_LOG_WARNING, "from a loop\n");
+  const std::vector<TLine> got = Lines();
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0].index, 0);
+  EXPECT_EQ(got[1].index, 0);
+  EXPECT_EQ(got[2].index, -1);
 }
 
 TEST(ComponentSettings, ProgressIntervalHasAFloorAndDefaultsHold) {
