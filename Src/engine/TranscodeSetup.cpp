@@ -261,10 +261,7 @@ void TTranscoder::PrepareVideoEncoding(TOutputStream& Output, TInputStream& Inpu
     if (!Output.Scaler) throw FFMpegException("Cannot get resampling context");
     Output.OriginalHeight = S.UseFilterGraph ? sourceHeight : sourceHeight - S.CropTop - S.CropBottom;
   }
-  E.FErrorText.clear();
-  if (S.UseFilterGraph && ConfigureFilters(Input, Output) < 0)
-    throw FFMpegException(E.FErrorText.empty() ? "Error opening filters!"
-                                               : "Error opening filters: " + E.FErrorText);
+  if (S.UseFilterGraph) ConfigureFilters(Input, Output);
 }
 
 void TTranscoder::PrepareEncoding(TOutputStream& Output, TInputStream& Input) {

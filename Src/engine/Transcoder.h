@@ -83,8 +83,9 @@ class TTranscoder {
   void RunFrameHooks(AVFrame* Working, std::int64_t Pts);
   void HandBackWorkingPicture(AVFrame* Picture, AVFrame* Working);
 
-  // Video filter graph (FilterGraph.cpp).
-  int ConfigureFilters(TInputStream& Input, TOutputStream& Output);
+  // Video filter graph (FilterGraph.cpp). A failure raises "Error opening filters: " with the
+  // step that failed and the library's reason.
+  void ConfigureFilters(TInputStream& Input, TOutputStream& Output);
   void FilterVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame* Picture);
   TFramePtr MatchFilterSource(TOutputStream& Output, const AVFrame* Picture);
   void DrainFilterGraph(TOutputStream& Output, TInputStream& Input);
