@@ -46,7 +46,8 @@ class TTranscoder {
   void CorrectTimestamps(TInputStream& Input, AVPacket* Packet);
   void Finish();
 
-  // Decoding and stream copy (PacketDecoding.cpp).
+  // Decoding and stream copy (PacketDecoding.cpp). The decoding steps return 0, or the
+  // library's negative result for a packet that could not be decoded.
   int OutputPacket(int InputIndex, AVPacket* Packet);
   void CopyPacket(TInputStream& Input, TOutputStream& Output, const AVPacket* Packet);
   int DecodeAudioOrVideo(int InputIndex, AVPacket* Packet);
