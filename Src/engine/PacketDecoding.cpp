@@ -243,15 +243,16 @@ void TTranscoder::EncodeAndWrite(TOutputStream& Output, AVFrame* Frame) {
   AVCodecContext* encoder = Output.Encoder();
   const int result = lib::avcodec_send_frame(encoder, Frame);
   if (result == AVERROR_EOF) return;  // already flushed
-  if (result < 0)
-    throw FFMpegException(encoder->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed"
-                                                                     : "Audio encoding failed");
+  const auto fail = [encoder](int code) {
+    throw FFMpegException(std::string(encoder->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed: "
+                                                                                : "Audio encoding failed: ") +
+                          ErrorReason(code));
+  };
+  if (result < 0) fail(result);
   for (;;) {
     const int received = lib::avcodec_receive_packet(encoder, WorkPacket.get());
     if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return;
-    if (received < 0)
-      throw FFMpegException(encoder->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed"
-                                                                       : "Audio encoding failed");
+    if (received < 0) fail(received);
     WriteEncodedPacket(Output, WorkPacket.get());
   }
 }
