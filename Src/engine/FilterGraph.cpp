@@ -40,7 +40,8 @@ void Link(AVFilterContext* from, AVFilterContext* to) {
 TFilterInOutPtr OpenEnd(const char* name, AVFilterContext* filter) {
   TFilterInOutPtr end(lib::avfilter_inout_alloc());
   if (end) end->name = lib::av_strdup(name);
-  if (!end || !end->name) FailStep("could not prepare the filter description's ends", AVERROR(ENOMEM));
+  if (!end || !end->name)
+    FailStep("could not prepare the filter description's ends", AVERROR(ENOMEM));
   end->filter_ctx = filter;
   end->pad_idx = 0;
   end->next = nullptr;
@@ -65,7 +66,8 @@ void ParseChain(AVFilterGraph* graph, const std::string& chain, AVFilterContext*
 
 void TTranscoder::ConfigureFilters(TInputStream& Input, TOutputStream& Output) {
   if (S.CropTop || S.CropBottom || S.CropLeft || S.CropRight)
-    throw FFMpegException("Error opening filters: Cannot enable crop options and filters at the same time.");
+    throw FFMpegException(
+        "Error opening filters: Cannot enable crop options and filters at the same time.");
   const AVCodecContext* decoder = Input.Decoder;
   AVCodecContext* encoder = Output.Encoder();
   if (!FilteredFrame) FilteredFrame.reset(lib::av_frame_alloc());
@@ -76,13 +78,15 @@ void TTranscoder::ConfigureFilters(TInputStream& Input, TOutputStream& Output) {
   // Pictures enter upright, with the input stream's time in microseconds.
   const int sourceWidth = Input.UprightWidth();
   const int sourceHeight = Input.UprightHeight();
-  AVRational aspect = decoder->sample_aspect_ratio.num ? decoder->sample_aspect_ratio : AVRational{0, 1};
+  AVRational aspect =
+      decoder->sample_aspect_ratio.num ? decoder->sample_aspect_ratio : AVRational{0, 1};
   if (aspect.num && TurnsOnSide(Input.Rotation)) aspect = av_inv_q(aspect);
-  std::string sourceArguments =
-      StringFormat("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", sourceWidth,
-                   sourceHeight, static_cast<int>(decoder->pix_fmt), AV_TIME_BASE, aspect.num, aspect.den);
+  std::string sourceArguments = StringFormat(
+      "video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", sourceWidth, sourceHeight,
+      static_cast<int>(decoder->pix_fmt), AV_TIME_BASE, aspect.num, aspect.den);
   const AVRational rate = Input.Stream->r_frame_rate;
-  if (rate.num > 0 && rate.den > 0) sourceArguments += StringFormat(":frame_rate=%d/%d", rate.num, rate.den);
+  if (rate.num > 0 && rate.den > 0)
+    sourceArguments += StringFormat(":frame_rate=%d/%d", rate.num, rate.den);
   AVFilterContext* source = CreateFilter(graph.get(), "buffer", "src", sourceArguments.c_str());
   AVFilterContext* sink = CreateFilter(graph.get(), "buffersink", "out", nullptr);
   const AVPixelFormat accepted = encoder->pix_fmt;
@@ -95,7 +99,8 @@ void TTranscoder::ConfigureFilters(TInputStream& Input, TOutputStream& Output) {
   const int padHeight = S.PadTop + S.PadBottom;
   if (sourceWidth + padWidth != encoder->width || sourceHeight + padHeight != encoder->height) {
     const std::string size =
-        StringFormat("%d:%d", encoder->width - padWidth, encoder->height - padHeight).substr(0, 255);
+        StringFormat("%d:%d", encoder->width - padWidth, encoder->height - padHeight)
+            .substr(0, 255);
     AVFilterContext* scale = CreateFilter(graph.get(), "scale", "scale", size.c_str());
     Link(last, scale);
     last = scale;
@@ -110,8 +115,8 @@ void TTranscoder::ConfigureFilters(TInputStream& Input, TOutputStream& Output) {
   const int height = lib::av_buffersink_get_h(sink);
   if (Output.VideoPad && (width != S.FrameWidth || height != S.FrameHeight))
     throw FFMpegException(
-        "Error opening filters: Cannot enable pad options and the filters which resize frame at the same "
-        "time. (crop, rotate, scale, transpose, etc.)");
+        "Error opening filters: Cannot enable pad options and the filters which resize frame "
+        "at the same time. (crop, rotate, scale, transpose, etc.)");
   encoder->width = width + padWidth;
   encoder->height = height + padHeight;
   Output.FilterGraph = std::move(graph);
@@ -135,7 +140,8 @@ TFramePtr TTranscoder::MatchFilterSource(TOutputStream& Output, const AVFrame* P
   matched->format = format;
   matched->width = Output.FilterWidth;
   matched->height = Output.FilterHeight;
-  if (lib::av_frame_get_buffer(matched.get(), 0) < 0 || lib::av_frame_copy_props(matched.get(), Picture) < 0)
+  if (lib::av_frame_get_buffer(matched.get(), 0) < 0 ||
+      lib::av_frame_copy_props(matched.get(), Picture) < 0)
     return nullptr;
   if (lib::sws_scale(Output.FilterInputScaler.get(), Picture->data, Picture->linesize, 0,
                      Picture->height, matched->data, matched->linesize) < 0)
@@ -151,11 +157,17 @@ void TTranscoder::FilterVideoOut(TOutputStream& Output, TInputStream& Input, AVF
     matched = MatchFilterSource(Output, Picture);
     picture = matched.get();
   }
-  if (picture) picture->pts = Input.Pts;
-  if (!picture ||
-      lib::av_buffersrc_add_frame_flags(Output.FilterSource, picture, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) {
-    if (S.ExitOnError) throw FFMpegException("error filtering picture");
-    E.Log(0, "error filtering picture");
+  // A picture that could not be matched to the source has no library result of its own.
+  int result = AVERROR(EINVAL);
+  if (picture) {
+    picture->pts = Input.Pts;
+    result =
+        lib::av_buffersrc_add_frame_flags(Output.FilterSource, picture, AV_BUFFERSRC_FLAG_KEEP_REF);
+  }
+  if (result < 0) {
+    const std::string message = "error filtering picture: " + ErrorReason(result);
+    if (S.ExitOnError) throw FFMpegException(message);
+    E.Log(0, message);
     return;
   }
   DrainFilterGraph(Output, Input);
@@ -168,9 +180,11 @@ void TTranscoder::DrainFilterGraph(TOutputStream& Output, TInputStream& Input) {
   const AVRational timeBase = lib::av_buffersink_get_time_base(Output.FilterSink);
   AVFrame* filtered = FilteredFrame.get();
   while (lib::av_buffersink_get_frame(Output.FilterSink, filtered) >= 0) {
-    if (filtered->pts != AV_NOPTS_VALUE) Input.Pts = lib::av_rescale_q(filtered->pts, timeBase, kMicrosecondTimeBase);
+    if (filtered->pts != AV_NOPTS_VALUE)
+      Input.Pts = lib::av_rescale_q(filtered->pts, timeBase, kMicrosecondTimeBase);
     DoVideoOut(Output, Input, filtered);
-    if (!S.VStatsFileName.empty() && Output.LastPacketSize > 0) DoVideoStats(Output, Output.LastPacketSize);
+    if (!S.VStatsFileName.empty() && Output.LastPacketSize > 0)
+      DoVideoStats(Output, Output.LastPacketSize);
     lib::av_frame_unref(filtered);
   }
   Input.Pts = decodedPts;
