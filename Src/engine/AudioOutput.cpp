@@ -19,6 +19,11 @@ int AudioFrameCapacity(const AVFrame* frame) {
   return bytes > 0 ? frame->linesize[0] / bytes : 0;
 }
 
+// The FIFO grows with what is written into it; a write it cannot take ends the job.
+void CheckFifoWrite(int result) {
+  if (result < 0) throw FFMpegException("av_fifo_realloc2() failed: " + ErrorReason(result));
+}
+
 // A writable frame of samples samples in the encoder's format, kept in slot and reused: a
 // new buffer only when it must grow or the encoder still holds the old one. The resampler
 // asks for a slightly different count from block to block, so the capacity counts, not
@@ -37,7 +42,8 @@ AVFrame* ReusableAudioFrame(TFramePtr& slot, const AVCodecContext* encoder, int 
   frame->sample_rate = encoder->sample_rate;
   frame->nb_samples = samples;
   lib::av_channel_layout_copy(&frame->ch_layout, &encoder->ch_layout);
-  if (lib::av_frame_get_buffer(frame, 0) < 0) throw FFMpegException("av_malloc failed");
+  if (const int result = lib::av_frame_get_buffer(frame, 0); result < 0)
+    throw FFMpegException("av_malloc failed: " + ErrorReason(result));
   return frame;
 }
 
@@ -135,9 +141,8 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
     AVFrame* quiet = ReusableAudioFrame(Output.ConvertFrame, encoder, static_cast<int>(silence));
     lib::av_samples_set_silence(quiet->extended_data, 0, quiet->nb_samples,
                                 quiet->ch_layout.nb_channels, encoder->sample_fmt);
-    if (lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(quiet->extended_data),
-                                 quiet->nb_samples) < 0)
-      throw FFMpegException("av_fifo_realloc2() failed");
+    CheckFifoWrite(lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(quiet->extended_data),
+                                            quiet->nb_samples));
   }
 
   const std::uint8_t* input[AV_NUM_DATA_POINTERS] = {};
@@ -149,8 +154,8 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
     AVFrame* converted = ReusableAudioFrame(Output.ConvertFrame, encoder, std::max(room, 1));
     const int got = lib::swr_convert(Output.Resampler.get(), converted->extended_data, room, input, inputCount);
     if (got < 0) {
-      if (S.ExitOnError) throw FFMpegException("av_audio_convert() failed");
-      E.Log(0, "av_audio_convert() failed");
+      if (S.ExitOnError) throw FFMpegException("av_audio_convert() failed: " + ErrorReason(got));
+      E.Log(0, "av_audio_convert() failed: " + ErrorReason(got));
       return;
     }
     written = lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(converted->extended_data), got);
@@ -158,7 +163,7 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
     written = lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(const_cast<std::uint8_t**>(input)),
                                        inputCount);
   }
-  if (written < 0) throw FFMpegException("av_fifo_realloc2() failed");
+  CheckFifoWrite(written);
   EncodeAudioFromFifo(Output, false);
 }
 
@@ -171,13 +176,12 @@ void TTranscoder::DrainResampler(TOutputStream& Output) {
   AVFrame* tail = ReusableAudioFrame(Output.ConvertFrame, Output.Encoder(), room);
   const int got = lib::swr_convert(Output.Resampler.get(), tail->extended_data, room, nullptr, 0);
   if (got < 0) {
-    if (S.ExitOnError) throw FFMpegException("av_audio_convert() failed");
+    if (S.ExitOnError) throw FFMpegException("av_audio_convert() failed: " + ErrorReason(got));
     E.Log(0, "av_audio_convert() failed: " + ErrorReason(got));
     return;
   }
-  if (got > 0 && lib::av_audio_fifo_write(Output.Fifo.get(),
-                                          reinterpret_cast<void**>(tail->extended_data), got) < 0)
-    throw FFMpegException("av_fifo_realloc2() failed");
+  if (got > 0)
+    CheckFifoWrite(lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(tail->extended_data), got));
 }
 
 // Whole encoder frames leave the FIFO; at the end the rest goes too, padded with silence

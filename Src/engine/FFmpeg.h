@@ -374,6 +374,11 @@ class TCustomFFmpeg {
                            const std::string& FileName);
   bool NamesAnInput(const std::string& FileName) const;
   void CheckInputStreamTypes(bool& HasVideo, bool& HasAudio, bool& HasSubtitle) const;
+  // The body of OpenOutput: raises FFMpegException with the text OpenOutput reports.
+  void CreateOutputFile(const std::string& FileName);
+  TInputFormatContextPtr OpenInputContext(const std::string& FileName);
+  // FindCodec's lookup, raising FFMpegException with its text.
+  AVCodecID CodecIdByName(const std::string& Name, AVMediaType CodecType, bool Encoder);
   void WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APacket,
                            TBitstreamFilterChain& AChain, std::size_t AFirst,
                            AVCodecContext* ACodec);

@@ -31,23 +31,26 @@ std::string BlockingInputText(const std::string& FileName) {
   return FileName + ": Error while opening file (a named pipe cannot be converted)";
 }
 
-bool TCustomFFmpeg::FindCodec(const std::string& Name, AVMediaType CodecType, bool Encoder,
-                              AVCodecID& CodecId) {
-  CodecId = AV_CODEC_ID_NONE;
-  if (Name.empty()) return true;
+AVCodecID TCustomFFmpeg::CodecIdByName(const std::string& Name, AVMediaType CodecType, bool Encoder) {
+  if (Name.empty()) return AV_CODEC_ID_NONE;
   const AVCodec* codec = Encoder ? lib::avcodec_find_encoder_by_name(Name.c_str())
                                  : lib::avcodec_find_decoder_by_name(Name.c_str());
   const char* role = Encoder ? "encoder" : "decoder";
-  if (!codec) {
-    FErrorText = StringFormat("Unknown %s '%s'", role, Name.c_str());
+  if (!codec) throw FFMpegException(StringFormat("Unknown %s '%s'", role, Name.c_str()));
+  if (codec->type != CodecType) throw FFMpegException(StringFormat("Invalid %s type '%s'", role, Name.c_str()));
+  return codec->id;
+}
+
+bool TCustomFFmpeg::FindCodec(const std::string& Name, AVMediaType CodecType, bool Encoder,
+                              AVCodecID& CodecId) {
+  CodecId = AV_CODEC_ID_NONE;
+  try {
+    CodecId = CodecIdByName(Name, CodecType, Encoder);
+    return true;
+  } catch (const FFMpegException& failure) {
+    FErrorText = failure.what();
     return false;
   }
-  if (codec->type != CodecType) {
-    FErrorText = StringFormat("Invalid %s type '%s'", role, Name.c_str());
-    return false;
-  }
-  CodecId = codec->id;
-  return true;
 }
 
 // Settings that apply to the next file only.
@@ -61,24 +64,14 @@ void TCustomFFmpeg::ClearPendingFileSettings() {
   FSettings.SubtitleCodecName.clear();
 }
 
-bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
-  if (FNbInputFiles >= kMaxFiles) {
-    FErrorText = StringFormat("Too many input files: at most %d can be opened", kMaxFiles);
-    ClearPendingFileSettings();
-    return false;
-  }
-  if (std::string refusal = BlockingInputText(FileName); !refusal.empty()) {
-    FErrorText = std::move(refusal);
-    ClearPendingFileSettings();
-    return false;
-  }
-  AVCodecID videoId, audioId, subtitleId;
-  if (!FindCodec(FSettings.VideoCodecName, AVMEDIA_TYPE_VIDEO, false, videoId) ||
-      !FindCodec(FSettings.AudioCodecName, AVMEDIA_TYPE_AUDIO, false, audioId) ||
-      !FindCodec(FSettings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, false, subtitleId)) {
-    ClearPendingFileSettings();
-    return false;
-  }
+// The opened and probed demuxer of an input, or FFMpegException with the text OpenInput reports.
+TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileName) {
+  if (FNbInputFiles >= kMaxFiles)
+    throw FFMpegException(StringFormat("Too many input files: at most %d can be opened", kMaxFiles));
+  if (std::string refusal = BlockingInputText(FileName); !refusal.empty()) throw FFMpegException(refusal);
+  AVCodecID videoId = CodecIdByName(FSettings.VideoCodecName, AVMEDIA_TYPE_VIDEO, false);
+  const AVCodecID audioId = CodecIdByName(FSettings.AudioCodecName, AVMEDIA_TYPE_AUDIO, false);
+  const AVCodecID subtitleId = CodecIdByName(FSettings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, false);
   if (FSettings.PgmyuvCompatibility) videoId = AV_CODEC_ID_PGMYUV;
 
   // What raw and device demuxers need to know; the others ignore these.
@@ -101,11 +94,7 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
   TDictionaryPtr parameterOwner(parameters);
 
   AVFormatContext* context = lib::avformat_alloc_context();
-  if (!context) {
-    FErrorText = OpenErrorText(FileName, AVERROR(ENOMEM));
-    ClearPendingFileSettings();
-    return false;
-  }
+  if (!context) throw FFMpegException(OpenErrorText(FileName, AVERROR(ENOMEM)));
   ApplyRecordedOptions(context, FFormatOptionContext.get(), AV_OPT_FLAG_DECODING_PARAM);
   context->interrupt_callback = {StopRequestedCallback, this};
   MarkLogOwner(context->opaque);
@@ -117,11 +106,7 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
   int result = lib::avformat_open_input(&context, LibraryUrlOf(FileName).c_str(),
                                         FSettings.ForcedInputFormat, &parameters);
   parameterOwner.reset(parameters);
-  if (result < 0) {
-    FErrorText = OpenErrorText(FileName, result);
-    ClearPendingFileSettings();
-    return false;
-  }
+  if (result < 0) throw FFMpegException(OpenErrorText(FileName, result));
   TInputFormatContextPtr input(context);
   // The file is known by the name it was given, as every message and check names it.
   lib::av_free(input->url);
@@ -135,9 +120,23 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
     std::lock_guard lock(CodecLock());
     result = lib::avformat_find_stream_info(input.get(), nullptr);
   }
-  if (result < 0 && FSettings.Verbosity >= 0) {
-    FErrorText = StringFormat("%s: could not find codec parameters", FileName.c_str());
-    ClearPendingFileSettings();
+  if (result < 0 && FSettings.Verbosity >= 0)
+    throw FFMpegException(
+        StringFormat("%s: could not find codec parameters: %s", FileName.c_str(), ErrorReason(result).c_str()));
+  return input;
+}
+
+bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
+  // The settings for the next file are used up however the opening ends, raising included.
+  struct TPendingSettingsClearer {
+    TCustomFFmpeg& engine;
+    ~TPendingSettingsClearer() { engine.ClearPendingFileSettings(); }
+  } clearPending{*this};
+  TInputFormatContextPtr input;
+  try {
+    input = OpenInputContext(FileName);
+  } catch (const FFMpegException& refusal) {
+    FErrorText = refusal.what();
     return false;
   }
 
@@ -167,7 +166,6 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
   FInputFiles[index] = std::move(input);
   if (static_cast<int>(FInputFilesTsScale.size()) <= index) FInputFilesTsScale.resize(index + 1, {});
   ++FNbInputFiles;
-  ClearPendingFileSettings();
   return true;
 }
 

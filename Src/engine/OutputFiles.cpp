@@ -73,38 +73,43 @@ void TCustomFFmpeg::CheckInputStreamTypes(bool& HasVideo, bool& HasAudio,
 }
 
 bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
-  const auto fail = [this](const std::string& text) {
-    FErrorText = text;
-    FSettings.ForcedOutputFormat = nullptr;
-    FSettings.ForcedInputFormat = nullptr;
-    FSettings.ReservedOutput = {};
-    return false;
-  };
+  bool opened = false;
+  try {
+    CreateOutputFile(FileName);
+    opened = true;
+  } catch (const FFMpegException& failure) {
+    FErrorText = failure.what();
+    // The streams prepared for the refused file go with it.
+    if (FNbOutputFiles < kMaxFiles) FOutputStreams[FNbOutputFiles].clear();
+  }
+  FSettings.ForcedOutputFormat = nullptr;
+  FSettings.ForcedInputFormat = nullptr;
+  FSettings.ReservedOutput = {};
+  return opened;
+}
+
+void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
   const TEngineSettings& s = FSettings;
   if (!s.VideoFilters.empty() && s.CropTop + s.CropBottom + s.CropLeft + s.CropRight != 0)
-    return fail("Cannot enable crop options and filters at the same time.");
+    throw FFMpegException("Cannot enable crop options and filters at the same time.");
   if (NamesResizingFilter(s.VideoFilters) && s.PadTop + s.PadBottom + s.PadLeft + s.PadRight != 0)
-    return fail("Cannot enable pad options and the filters which resize frame at the same time. "
-                "(crop, rotate, scale, transpose, etc.)");
+    throw FFMpegException("Cannot enable pad options and the filters which resize frame at the same time. "
+                          "(crop, rotate, scale, transpose, etc.)");
   if (FNbOutputFiles >= kMaxFiles)
-    return fail(StringFormat("Too many output files: at most %d can be created", kMaxFiles));
+    throw FFMpegException(StringFormat("Too many output files: at most %d can be created", kMaxFiles));
   // An input is never overwritten, whatever name or link leads to it.
   if (NamesAnInput(FileName))
-    return fail(StringFormat("Output file '%s' is also an input file", FileName.c_str()));
+    throw FFMpegException(StringFormat("Output file '%s' is also an input file", FileName.c_str()));
   FSettings.UseFilterGraph = !s.VideoFilters.empty();
 
   AVFormatContext* raw = nullptr;
   lib::avformat_alloc_output_context2(&raw, s.ForcedOutputFormat, nullptr, FileName.c_str());
   if (!raw)
-    return fail(StringFormat("Unable to find a suitable output format for '%s'", FileName.c_str()));
+    throw FFMpegException(StringFormat("Unable to find a suitable output format for '%s'", FileName.c_str()));
   TOutputFormatContextPtr output(raw);
   MarkLogOwner(raw->opaque);
   const int row = FNbOutputFiles;
   FOutputStreams[row].clear();
-  const auto failAndForget = [&](const std::string& text) {
-    FOutputStreams[row].clear();
-    return fail(text);
-  };
 
   const AVOutputFormat* format = output->oformat;
   bool useVideo = format->video_codec != AV_CODEC_ID_NONE || s.VideoStreamCopy || !s.VideoCodecName.empty();
@@ -117,7 +122,7 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
     try {
       CheckInputStreamTypes(inputVideo, inputAudio, inputSubtitle);
     } catch (const std::exception& failure) {
-      return failAndForget(StringFormat("check_audio_video_sub_inputs fail: %s", failure.what()));
+      throw FFMpegException(StringFormat("check_audio_video_sub_inputs fail: %s", failure.what()));
     }
     soundMissing = useAudio && !s.AudioDisable && !inputAudio;
     useVideo &= inputVideo;
@@ -131,7 +136,7 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
   // without any stream: said now, before the file is made.
   if (soundMissing && !useVideo && !useAudio && !useSubtitle) {
     FSettings.VideoDisable = FSettings.AudioDisable = FSettings.SubtitleDisable = false;
-    return failAndForget(StringFormat("%s: the input has no sound", FInputFiles[0]->url));
+    throw FFMpegException(StringFormat("%s: the input has no sound", FInputFiles[0]->url));
   }
   // The disable flags speak for this file only, also where they dropped a stream type.
   FSettings.VideoDisable = FSettings.AudioDisable = FSettings.SubtitleDisable = false;
@@ -148,7 +153,7 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
     try {
       (this->*creator.create)(output.get());
     } catch (const std::exception& failure) {
-      return failAndForget(StringFormat(creator.failure, failure.what()));
+      throw FFMpegException(StringFormat(creator.failure, failure.what()));
     }
   }
 
@@ -171,9 +176,9 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
   SetMetadata(metadata, "genre", s.Genre, 32);
 
   if ((format->flags & AVFMT_NEEDNUMBER) && !lib::av_filename_number_test(FileName.c_str()))
-    return failAndForget(OpenErrorText(FileName, AVERROR(EDOM)));
+    throw FFMpegException(OpenErrorText(FileName, AVERROR(EDOM)));
   const auto openFailure = [&](const std::string& reason) {
-    return failAndForget(StringFormat("Could not open '%s': %s", FileName.c_str(), reason.c_str()));
+    throw FFMpegException(StringFormat("Could not open '%s': %s", FileName.c_str(), reason.c_str()));
   };
   std::unique_ptr<TOutputByteStream> byteStream;
   if (format->flags & AVFMT_NOFILE) {
@@ -184,12 +189,12 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
     }
   } else if (IsUrl(FileName)) {
     if (const int result = lib::avio_open(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE); result < 0)
-      return openFailure(ErrorReason(result));
+      openFailure(ErrorReason(result));
   } else {
     int errorNumber = 0;
     byteStream = TOutputByteStream::Open(FileName, s.ReservedOutput, errorNumber);
     if (!byteStream)
-      return openFailure(errorNumber == EEXIST && s.ReservedOutput.Known()
+      openFailure(errorNumber == EEXIST && s.ReservedOutput.Known()
                              ? "another file has taken its name"
                              : SystemReason(errorNumber));
     output->pb = byteStream->Context();
@@ -207,8 +212,4 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
   FOutputFiles[row] = std::move(output);
   FOutputByteStreams[row] = std::move(byteStream);
   ++FNbOutputFiles;
-  FSettings.ForcedOutputFormat = nullptr;
-  FSettings.ForcedInputFormat = nullptr;
-  FSettings.ReservedOutput = {};
-  return true;
 }

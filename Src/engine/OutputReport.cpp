@@ -28,7 +28,7 @@ void TTranscoder::DoSubtitleOut(TOutputStream& Output, TInputStream& Input, AVSu
   const bool dvb = encoder->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
   for (int i = 0; i < (dvb ? 2 : 1); ++i) {
     const int size = lib::avcodec_encode_subtitle(encoder, SubtitleBuffer.data(), kSubtitleBufferSize, &Subtitle);
-    if (size < 0) throw FFMpegException("Subtitle encoding failed");
+    if (size < 0) throw FFMpegException("Subtitle encoding failed: " + ErrorReason(size));
     TPacketPtr packet(lib::av_packet_alloc());
     if (!packet || lib::av_new_packet(packet.get(), size) < 0) throw FFMpegException("av_malloc failed");
     std::memcpy(packet->data, SubtitleBuffer.data(), size);

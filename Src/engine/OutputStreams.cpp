@@ -161,8 +161,8 @@ void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
   AVCodecID id;
   if (s.VideoCodecName.empty())
     id = lib::av_guess_codec(Context->oformat, nullptr, Context->url, nullptr, AVMEDIA_TYPE_VIDEO);
-  else if (!FindCodec(s.VideoCodecName, AVMEDIA_TYPE_VIDEO, true, id))
-    throw FFMpegException(FErrorText);
+  else
+    id = CodecIdByName(s.VideoCodecName, AVMEDIA_TYPE_VIDEO, true);
   const AVCodec* encoder = lib::avcodec_find_encoder(id);
   setup.Codec.reset(lib::avcodec_alloc_context3(encoder));
   AVCodecContext* codec = setup.Codec.get();
@@ -237,8 +237,7 @@ void TCustomFFmpeg::new_audio_stream(AVFormatContext* Context) {
   const AVCodec* encoder = nullptr;
   if (!s.AudioStreamCopy) {
     id = lib::av_guess_codec(Context->oformat, nullptr, Context->url, nullptr, AVMEDIA_TYPE_AUDIO);
-    if (!s.AudioCodecName.empty() && !FindCodec(s.AudioCodecName, AVMEDIA_TYPE_AUDIO, true, id))
-      throw FFMpegException(FErrorText);
+    if (!s.AudioCodecName.empty()) id = CodecIdByName(s.AudioCodecName, AVMEDIA_TYPE_AUDIO, true);
     encoder = lib::avcodec_find_encoder(id);
   }
   setup.Codec.reset(lib::avcodec_alloc_context3(encoder));
@@ -289,8 +288,8 @@ void TCustomFFmpeg::new_subtitle_stream(AVFormatContext* Context) {
     if (s.SubtitleCodecName.empty())
       id = lib::av_guess_codec(Context->oformat, nullptr, Context->url, nullptr,
                                AVMEDIA_TYPE_SUBTITLE);
-    else if (!FindCodec(s.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true, id))
-      throw FFMpegException(FErrorText);
+    else
+      id = CodecIdByName(s.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true);
   }
   setup.Codec.reset(lib::avcodec_alloc_context3(id ? lib::avcodec_find_encoder(id) : nullptr));
   AVCodecContext* codec = setup.Codec.get();

@@ -52,7 +52,7 @@ int TTranscoder::OutputPacket(int InputIndex, AVPacket* Packet) {
       result = Packet ? DecodeSubtitle(InputIndex, Packet) : 0;
       break;
     default:
-      return -1;
+      return AVERROR(EINVAL);
   }
   if (!Packet && S.UseFilterGraph) FlushFilterGraphs(InputIndex);
   if (!Packet) FlushEncoders(InputIndex);
@@ -92,11 +92,11 @@ int TTranscoder::DecodeAudioOrVideo(int InputIndex, AVPacket* Packet) {
   TInputStream& input = InputStreams[InputIndex];
   if (Packet) ++input.PacketsDecoded;
   int result = lib::avcodec_send_packet(input.Decoder, Packet);
-  if (result < 0 && result != AVERROR_EOF) return -1;
+  if (result < 0 && result != AVERROR_EOF) return result;
   for (;;) {
     result = lib::avcodec_receive_frame(input.Decoder, DecodedFrame.get());
     if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return 0;
-    if (result < 0) return -1;
+    if (result < 0) return result;
     HandleDecodedFrame(InputIndex, DecodedFrame.get());
     lib::av_frame_unref(DecodedFrame.get());
     if (E.FStopRequest && Packet) return 0;
@@ -151,7 +151,9 @@ int TTranscoder::DecodeSubtitle(int InputIndex, AVPacket* Packet) {
   TInputStream& input = InputStreams[InputIndex];
   AVSubtitle subtitle{};
   int gotSubtitle = 0;
-  if (lib::avcodec_decode_subtitle2(input.Decoder, &subtitle, &gotSubtitle, Packet) < 0) return -1;
+  if (const int result = lib::avcodec_decode_subtitle2(input.Decoder, &subtitle, &gotSubtitle, Packet);
+      result < 0)
+    return result;
   if (!gotSubtitle) return 0;
   // Freed however the outputs end, a failing write included.
   const std::unique_ptr<AVSubtitle, void (*)(AVSubtitle*)> owner(&subtitle, lib::avsubtitle_free);
@@ -241,15 +243,16 @@ void TTranscoder::EncodeAndWrite(TOutputStream& Output, AVFrame* Frame) {
   AVCodecContext* encoder = Output.Encoder();
   const int result = lib::avcodec_send_frame(encoder, Frame);
   if (result == AVERROR_EOF) return;  // already flushed
-  if (result < 0)
-    throw FFMpegException(encoder->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed"
-                                                                     : "Audio encoding failed");
+  const auto fail = [encoder](int code) {
+    throw FFMpegException(std::string(encoder->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed: "
+                                                                                : "Audio encoding failed: ") +
+                          ErrorReason(code));
+  };
+  if (result < 0) fail(result);
   for (;;) {
     const int received = lib::avcodec_receive_packet(encoder, WorkPacket.get());
     if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return;
-    if (received < 0)
-      throw FFMpegException(encoder->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed"
-                                                                       : "Audio encoding failed");
+    if (received < 0) fail(received);
     WriteEncodedPacket(Output, WorkPacket.get());
   }
 }

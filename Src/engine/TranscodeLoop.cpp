@@ -107,9 +107,9 @@ void TTranscoder::Loop() {
       TInputStream& input = InputStreams[inputIndex];
       if (!input.Discard) {
         CorrectTimestamps(input, packet.get());
-        if (OutputPacket(inputIndex, packet.get()) < 0) {
-          const std::string message = StringFormat("Error while decoding stream #%d.%d",
-                                                   input.FileIndex, input.StreamIndex);
+        if (const int result = OutputPacket(inputIndex, packet.get()); result < 0) {
+          const std::string message = StringFormat("Error while decoding stream #%d.%d: %s", input.FileIndex,
+                                                   input.StreamIndex, ErrorReason(result).c_str());
           if (S.ExitOnError) throw FFMpegException(message);
           if (S.Verbosity >= 0 && E.Logging()) E.Log(1, message);
           lib::av_packet_unref(packet.get());

@@ -261,10 +261,7 @@ void TTranscoder::PrepareVideoEncoding(TOutputStream& Output, TInputStream& Inpu
     if (!Output.Scaler) throw FFMpegException("Cannot get resampling context");
     Output.OriginalHeight = S.UseFilterGraph ? sourceHeight : sourceHeight - S.CropTop - S.CropBottom;
   }
-  E.FErrorText.clear();
-  if (S.UseFilterGraph && ConfigureFilters(Input, Output) < 0)
-    throw FFMpegException(E.FErrorText.empty() ? "Error opening filters!"
-                                               : "Error opening filters: " + E.FErrorText);
+  if (S.UseFilterGraph) ConfigureFilters(Input, Output);
 }
 
 void TTranscoder::PrepareEncoding(TOutputStream& Output, TInputStream& Input) {
@@ -355,9 +352,9 @@ void TTranscoder::OpenDecoders() {
       throw FFMpegException(StringFormat("Unsupported codec (id=%d) for input stream #%d.%d",
                                          static_cast<int>(input.Decoder->codec_id),
                                          input.FileIndex, input.StreamIndex));
-    if (E.OpenDecoder(input.Decoder, codec, nullptr) < 0)
-      throw FFMpegException(StringFormat("Error while opening codec for input stream #%d.%d",
-                                         input.FileIndex, input.StreamIndex));
+    if (const int result = E.OpenDecoder(input.Decoder, codec, nullptr); result < 0)
+      throw FFMpegException(StringFormat("Error while opening codec for input stream #%d.%d: %s",
+                                         input.FileIndex, input.StreamIndex, ErrorReason(result).c_str()));
   }
 }
 

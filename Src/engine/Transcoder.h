@@ -46,7 +46,8 @@ class TTranscoder {
   void CorrectTimestamps(TInputStream& Input, AVPacket* Packet);
   void Finish();
 
-  // Decoding and stream copy (PacketDecoding.cpp).
+  // Decoding and stream copy (PacketDecoding.cpp). The decoding steps return 0, or the
+  // library's negative result for a packet that could not be decoded.
   int OutputPacket(int InputIndex, AVPacket* Packet);
   void CopyPacket(TInputStream& Input, TOutputStream& Output, const AVPacket* Packet);
   int DecodeAudioOrVideo(int InputIndex, AVPacket* Packet);
@@ -83,8 +84,9 @@ class TTranscoder {
   void RunFrameHooks(AVFrame* Working, std::int64_t Pts);
   void HandBackWorkingPicture(AVFrame* Picture, AVFrame* Working);
 
-  // Video filter graph (FilterGraph.cpp).
-  int ConfigureFilters(TInputStream& Input, TOutputStream& Output);
+  // Video filter graph (FilterGraph.cpp). A failure raises "Error opening filters: " with the
+  // step that failed and the library's reason.
+  void ConfigureFilters(TInputStream& Input, TOutputStream& Output);
   void FilterVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame* Picture);
   TFramePtr MatchFilterSource(TOutputStream& Output, const AVFrame* Picture);
   void DrainFilterGraph(TOutputStream& Output, TInputStream& Input);

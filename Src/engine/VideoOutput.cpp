@@ -113,7 +113,8 @@ AVFrame* TTranscoder::PrepareVideoPicture(TOutputStream& Output, AVFrame* Pictur
 
   // The encoder may still hold the last picture: write into a buffer of our own.
   AVFrame* final = Output.TempPicture.get();
-  if (lib::av_frame_make_writable(final) < 0) throw FFMpegException("Video encoding failed");
+  if (const int result = lib::av_frame_make_writable(final); result < 0)
+    throw FFMpegException("Video encoding failed: " + ErrorReason(result));
   if (scale) {
     std::uint8_t* target[4] = {};
     AVFrame padView = *final;

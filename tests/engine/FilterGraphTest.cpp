@@ -88,9 +88,23 @@ TEST_F(FilterGraph, SetUpRefusesCropAndBrokenChains) {
   EXPECT_EQ(job.message, "Error opening filters: Cannot enable crop options and filters at the same time.");
   EXPECT_FALSE(std::filesystem::exists(output) && std::filesystem::file_size(output) > 0);
 
+  // Each broken chain says which step of the set-up failed, with the library's reason.
   Run({"vfilters=nosuchfilter"});
   EXPECT_TRUE(job.exception);
-  EXPECT_EQ(job.message, "Error opening filters!");
+  EXPECT_EQ(job.message,
+            "Error opening filters: could not parse the filter description 'nosuchfilter': Invalid argument");
+
+  Run({"vfilters=crop=w=200:h=200"});
+  EXPECT_TRUE(job.exception);
+  EXPECT_EQ(job.message.rfind("Error opening filters: could not configure the filter graph: ", 0), 0u)
+      << job.message;
+
+  Run({"vfilters=hflip,scale=nosuchoption=1"});
+  EXPECT_TRUE(job.exception);
+  EXPECT_EQ(job.message,
+            "Error opening filters: could not parse the filter description 'hflip,scale=nosuchoption=1': "
+            "Option not found");
+  EXPECT_FALSE(std::filesystem::exists(output) && std::filesystem::file_size(output) > 0);
 }
 
 TEST_F(FilterGraph, PicturesTheFiltersHoldComeOutAtTheEnd) {

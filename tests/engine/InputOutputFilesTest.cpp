@@ -231,6 +231,25 @@ TEST_F(InputOutputFiles, OutputRefusals) {
   EXPECT_EQ(engine.OutputFileCount(), 1);
 }
 
+// A refusal after some streams were prepared leaves nothing behind: no file, no stream that
+// the next output would inherit, no forced format for it.
+TEST_F(InputOutputFiles, AnOutputRefusedHalfwayLeavesNothingForTheNext) {
+  ASSERT_TRUE(engine.OpenInput(Clip("av.avi")));
+  const std::string refused = folder.File("refused.avi");
+  engine.SetOutputFormat("avi");
+  engine.FSettings.AudioCodecName = "nosuch";
+  EXPECT_FALSE(engine.OpenOutput(refused));
+  EXPECT_EQ(engine.ErrorText(), "new_audio_stream fail: Unknown encoder 'nosuch'");
+  EXPECT_FALSE(std::filesystem::exists(refused));
+  EXPECT_EQ(engine.FSettings.ForcedOutputFormat, nullptr);
+  EXPECT_EQ(engine.OutputFileCount(), 0);
+
+  engine.FSettings.AudioDisable = true;
+  ASSERT_TRUE(engine.OpenOutput(folder.File("next.avi"))) << engine.ErrorText();
+  EXPECT_EQ(engine.OutputFile(0)->nb_streams, 1u);
+  EXPECT_EQ(engine.FOutputStreams[0].size(), 1u);
+}
+
 TEST_F(InputOutputFiles, AnInputIsNeverOverwritten) {
   const std::string input = folder.File("input.avi");
   std::filesystem::copy_file(Clip("av.avi"), input);
