@@ -9,6 +9,7 @@
 
 #include "binding/AVUtilHlpr.h"
 #include "binding/LibraryBinding.h"
+#include "binding/MyUtils.h"
 
 namespace {
 
@@ -24,25 +25,6 @@ void* FindLoadedModule(const std::string& FileName) {
     if (module.FileName == FileName) return module.Handle;
   return nullptr;
 }
-
-// Makes a folder the current directory and returns to the previous one when it goes.
-class TDirectoryScope {
- public:
-  explicit TDirectoryScope(const std::filesystem::path& Folder) {
-    std::error_code ignored;
-    previous_ = std::filesystem::current_path(ignored);
-    std::filesystem::current_path(Folder, ignored);
-  }
-  ~TDirectoryScope() {
-    std::error_code ignored;
-    if (!previous_.empty()) std::filesystem::current_path(previous_, ignored);
-  }
-  TDirectoryScope(const TDirectoryScope&) = delete;
-  TDirectoryScope& operator=(const TDirectoryScope&) = delete;
-
- private:
-  std::filesystem::path previous_;
-};
 
 template <typename TEntry>
 TEntry Resolve(void* Handle, const char* Name) {
@@ -100,8 +82,8 @@ int FrameHookAdd(TFrameHookEntry** List, int Argc, char* Argv[]) {
   const std::filesystem::path folderPart = std::filesystem::path(fileName).parent_path();
   const std::filesystem::path folder =
       folderPart.empty() ? folderPart : std::filesystem::absolute(folderPart, ignored);
-  std::unique_ptr<TDirectoryScope> directory;
-  if (!folder.empty()) directory = std::make_unique<TDirectoryScope>(folder);
+  std::unique_ptr<TCurrentDirectoryScope> directory;
+  if (!folder.empty()) directory = std::make_unique<TCurrentDirectoryScope>(folder);
 
   void* handle = LoadModule(fileName, folder);
   if (!handle) return -1;

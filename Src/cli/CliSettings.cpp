@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
 
+#include "binding/MyUtils.h"
 #include "cli/CliArguments.h"
 #include "frontend/IniFile.h"
 
@@ -24,13 +24,6 @@ constexpr const char* kYesNoKeys[] = {"VideoDisabled", "AudioDisabled"};
 
 // The section that carries the overrides of "[Custom]", which never reads a stored one.
 constexpr const char* kOverrideSection = "Custom";
-
-bool SameText(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
 
 std::string JoinedGroups() {
   std::string names;
