@@ -32,13 +32,11 @@ std::string JoinedGroups() {
 }
 
 bool IsDecimalInteger(const std::string& text) {
-  std::size_t first = text.find_first_not_of(' ');
-  const std::size_t last = text.find_last_not_of(' ');
-  if (first == std::string::npos) return false;
-  if (text[first] == '+') ++first;
+  const std::string digits = Trim(text, " ");
+  const char* begin = digits.starts_with('+') ? digits.data() + 1 : digits.data();
+  const char* end = digits.data() + digits.size();
   int value = 0;
-  const char* end = text.data() + last + 1;
-  const auto [stop, error] = std::from_chars(text.data() + first, end, value);
+  const auto [stop, error] = std::from_chars(begin, end, value);
   return error == std::errc() && stop == end;
 }
 
