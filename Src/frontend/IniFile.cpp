@@ -60,8 +60,8 @@ std::string DecodeValue(const std::string& rawValue) {
 
 std::string EncodeValue(const std::string& value) {
   if (value.empty()) return value;
-  const bool blankAtEdge = kBlanks.find(value.front()) != std::string::npos ||
-                           kBlanks.find(value.back()) != std::string::npos;
+  const bool blankAtEdge = kBlanks.find(value.front()) != std::string_view::npos ||
+                           kBlanks.find(value.back()) != std::string_view::npos;
   const bool looksQuoted =
       value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
   return blankAtEdge || looksQuoted ? '"' + value + '"' : value;
