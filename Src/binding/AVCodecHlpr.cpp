@@ -10,11 +10,3 @@ TLibraryBinding& LibAVCodecBinding() {
   static TLibraryBinding binding({"avcodec", LIBAVCODEC_VERSION_MAJOR}, {{"avutil", LIBAVUTIL_VERSION_MAJOR}, {"swresample", LIBSWRESAMPLE_VERSION_MAJOR}}, {TOVRENA_AVCODEC_ENTRIES(TOVRENA_LIST_ENTRY)});
   return binding;
 }
-
-bool LoadLibAVCodec(std::string& error, const std::string& folder, bool versioned) {
-  return LibAVCodecBinding().Load(error, folder, versioned);
-}
-
-void FreeLibAVCodec() { LibAVCodecBinding().Free(); }
-
-bool LibAVCodecLoaded() { return LibAVCodecBinding().EntriesLoaded(); }

@@ -59,7 +59,7 @@ namespace lib {
 TOVRENA_AVCODEC_ENTRIES(TOVRENA_DECLARE_ENTRY)
 }  // namespace lib
 
-bool LoadLibAVCodec(std::string& error, const std::string& folder, bool versioned);
-void FreeLibAVCodec();
-bool LibAVCodecLoaded();
 TLibraryBinding& LibAVCodecBinding();
+inline constexpr auto LoadLibAVCodec = LoadBinding<LibAVCodecBinding>;
+inline constexpr auto FreeLibAVCodec = FreeBinding<LibAVCodecBinding>;
+inline constexpr auto LibAVCodecLoaded = BindingLoaded<LibAVCodecBinding>;

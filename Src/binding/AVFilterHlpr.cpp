@@ -10,11 +10,3 @@ TLibraryBinding& LibAVFilterBinding() {
   static TLibraryBinding binding({"avfilter", LIBAVFILTER_VERSION_MAJOR}, {{"avutil", LIBAVUTIL_VERSION_MAJOR}, {"swresample", LIBSWRESAMPLE_VERSION_MAJOR}, {"swscale", LIBSWSCALE_VERSION_MAJOR}, {"avcodec", LIBAVCODEC_VERSION_MAJOR}, {"avformat", LIBAVFORMAT_VERSION_MAJOR}}, {TOVRENA_AVFILTER_ENTRIES(TOVRENA_LIST_ENTRY)});
   return binding;
 }
-
-bool LoadLibAVFilter(std::string& error, const std::string& folder, bool versioned) {
-  return LibAVFilterBinding().Load(error, folder, versioned);
-}
-
-void FreeLibAVFilter() { LibAVFilterBinding().Free(); }
-
-bool LibAVFilterLoaded() { return LibAVFilterBinding().EntriesLoaded(); }

@@ -33,7 +33,7 @@ namespace lib {
 TOVRENA_AVFILTER_ENTRIES(TOVRENA_DECLARE_ENTRY)
 }  // namespace lib
 
-bool LoadLibAVFilter(std::string& error, const std::string& folder, bool versioned);
-void FreeLibAVFilter();
-bool LibAVFilterLoaded();
 TLibraryBinding& LibAVFilterBinding();
+inline constexpr auto LoadLibAVFilter = LoadBinding<LibAVFilterBinding>;
+inline constexpr auto FreeLibAVFilter = FreeBinding<LibAVFilterBinding>;
+inline constexpr auto LibAVFilterLoaded = BindingLoaded<LibAVFilterBinding>;

@@ -10,11 +10,3 @@ TLibraryBinding& LibAVFormatBinding() {
   static TLibraryBinding binding({"avformat", LIBAVFORMAT_VERSION_MAJOR}, {{"avutil", LIBAVUTIL_VERSION_MAJOR}, {"swresample", LIBSWRESAMPLE_VERSION_MAJOR}, {"avcodec", LIBAVCODEC_VERSION_MAJOR}}, {TOVRENA_AVFORMAT_ENTRIES(TOVRENA_LIST_ENTRY)});
   return binding;
 }
-
-bool LoadLibAVFormat(std::string& error, const std::string& folder, bool versioned) {
-  return LibAVFormatBinding().Load(error, folder, versioned);
-}
-
-void FreeLibAVFormat() { LibAVFormatBinding().Free(); }
-
-bool LibAVFormatLoaded() { return LibAVFormatBinding().EntriesLoaded(); }

@@ -55,7 +55,7 @@ namespace lib {
 TOVRENA_AVFORMAT_ENTRIES(TOVRENA_DECLARE_ENTRY)
 }  // namespace lib
 
-bool LoadLibAVFormat(std::string& error, const std::string& folder, bool versioned);
-void FreeLibAVFormat();
-bool LibAVFormatLoaded();
 TLibraryBinding& LibAVFormatBinding();
+inline constexpr auto LoadLibAVFormat = LoadBinding<LibAVFormatBinding>;
+inline constexpr auto FreeLibAVFormat = FreeBinding<LibAVFormatBinding>;
+inline constexpr auto LibAVFormatLoaded = BindingLoaded<LibAVFormatBinding>;

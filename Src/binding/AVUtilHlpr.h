@@ -111,7 +111,7 @@ namespace lib {
 TOVRENA_AVUTIL_ENTRIES(TOVRENA_DECLARE_ENTRY)
 }  // namespace lib
 
-bool LoadLibAVUtil(std::string& error, const std::string& folder, bool versioned);
-void FreeLibAVUtil();
-bool LibAVUtilLoaded();
 TLibraryBinding& LibAVUtilBinding();
+inline constexpr auto LoadLibAVUtil = LoadBinding<LibAVUtilBinding>;
+inline constexpr auto FreeLibAVUtil = FreeBinding<LibAVUtilBinding>;
+inline constexpr auto LibAVUtilLoaded = BindingLoaded<LibAVUtilBinding>;

@@ -6,9 +6,11 @@
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "binding/AVUtilHlpr.h"
 #include "binding/LibraryBinding.h"
+#include "binding/MyUtils.h"
 
 namespace {
 
@@ -24,25 +26,6 @@ void* FindLoadedModule(const std::string& FileName) {
     if (module.FileName == FileName) return module.Handle;
   return nullptr;
 }
-
-// Makes a folder the current directory and returns to the previous one when it goes.
-class TDirectoryScope {
- public:
-  explicit TDirectoryScope(const std::filesystem::path& Folder) {
-    std::error_code ignored;
-    previous_ = std::filesystem::current_path(ignored);
-    std::filesystem::current_path(Folder, ignored);
-  }
-  ~TDirectoryScope() {
-    std::error_code ignored;
-    if (!previous_.empty()) std::filesystem::current_path(previous_, ignored);
-  }
-  TDirectoryScope(const TDirectoryScope&) = delete;
-  TDirectoryScope& operator=(const TDirectoryScope&) = delete;
-
- private:
-  std::filesystem::path previous_;
-};
 
 template <typename TEntry>
 TEntry Resolve(void* Handle, const char* Name) {
@@ -92,7 +75,7 @@ const std::vector<TLoadedHookModule>& LoadedHookModules() {
   return Modules();
 }
 
-int FrameHookAdd(TFrameHookEntry** List, int Argc, char* Argv[]) {
+int FrameHookAdd(TFrameHookEntries& List, int Argc, char* Argv[]) {
   if (Argc < 1 || !Argv || std::find(Argv, Argv + Argc, nullptr) != Argv + Argc) return -2;
   const std::string fileName = Argv[0];
 
@@ -100,12 +83,18 @@ int FrameHookAdd(TFrameHookEntry** List, int Argc, char* Argv[]) {
   const std::filesystem::path folderPart = std::filesystem::path(fileName).parent_path();
   const std::filesystem::path folder =
       folderPart.empty() ? folderPart : std::filesystem::absolute(folderPart, ignored);
-  std::unique_ptr<TDirectoryScope> directory;
-  if (!folder.empty()) directory = std::make_unique<TDirectoryScope>(folder);
+  std::unique_ptr<TCurrentDirectoryScope> directory;
+  if (!folder.empty()) directory = std::make_unique<TCurrentDirectoryScope>(folder);
 
   void* handle = LoadModule(fileName, folder);
   if (!handle) return -1;
 
+  // A configured entry must reach the list, where its Release will be called.
+  try {
+    List.reserve(List.size() + 1);
+  } catch (const std::bad_alloc&) {
+    return -12;
+  }
   std::unique_ptr<TFrameHookEntry> entry = MakeEntry(handle, Argc, Argv);
   if (!entry) return -12;
   if (!entry->Process) {
@@ -122,25 +111,18 @@ int FrameHookAdd(TFrameHookEntry** List, int Argc, char* Argv[]) {
     return -22;
   }
 
-  TFrameHookEntry** last = List;
-  while (*last) last = &(*last)->Next;
-  *last = entry.release();
+  List.push_back(std::move(entry));  // room was made before Configure: cannot fail
   return 0;
 }
 
-void FrameHookProcess(TFrameHookEntry* First, TFrameHookPicture* Picture, int PixelFormat,
+void FrameHookProcess(const TFrameHookEntries& List, TFrameHookPicture* Picture, int PixelFormat,
                       int Width, int Height, std::int64_t Pts) {
-  for (TFrameHookEntry* entry = First; entry; entry = entry->Next)
+  for (const std::unique_ptr<TFrameHookEntry>& entry : List)
     entry->Process(entry->Context, Picture, PixelFormat, Width, Height, Pts);
 }
 
-void FrameHookRelease(TFrameHookEntry** List) {
-  TFrameHookEntry* entry = *List;
-  while (entry) {
-    TFrameHookEntry* next = entry->Next;
+void FrameHookRelease(TFrameHookEntries& List) {
+  for (const std::unique_ptr<TFrameHookEntry>& entry : List)
     if (entry->Release) entry->Release(entry->Context);
-    delete entry;
-    entry = next;
-  }
-  *List = nullptr;
+  List.clear();
 }

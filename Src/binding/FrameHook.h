@@ -3,15 +3,16 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "binding/FrameHookModule.h"
 
 // One configured hook. The entry keeps its own copy of the arguments, since a module may
-// hold on to the texts Configure was given.
+// hold on to the texts Configure was given; the list holds it by pointer so that neither
+// moves while the hook lives.
 struct TFrameHookEntry {
-  TFrameHookEntry* Next = nullptr;
   TFrameHookConfigure Configure = nullptr;
   TFrameHookProcess Process = nullptr;
   TFrameHookRelease Release = nullptr;
@@ -19,6 +20,9 @@ struct TFrameHookEntry {
   std::vector<std::string> Arguments;
   std::vector<char*> ArgumentPointers;
 };
+
+// A list of configured hooks, in the order they were added.
+using TFrameHookEntries = std::vector<std::unique_ptr<TFrameHookEntry>>;
 
 // A loaded module: the file name exactly as it was given, and its handle.
 struct TLoadedHookModule {
@@ -36,15 +40,15 @@ const std::vector<TLoadedHookModule>& LoadedHookModules();
 // -12 (no memory) or -22 (Configure failed); the reason is logged through the libraries.
 // A file name with a folder part makes that folder the current directory while the module
 // is loaded and configured, and puts it in front of "PATH" when it is not there yet.
-int FrameHookAdd(TFrameHookEntry** List, int Argc, char* Argv[]);
+int FrameHookAdd(TFrameHookEntries& List, int Argc, char* Argv[]);
 
 // Hands the picture to every hook of the list, in the order they were added.
-void FrameHookProcess(TFrameHookEntry* First, TFrameHookPicture* Picture, int PixelFormat,
+void FrameHookProcess(const TFrameHookEntries& List, TFrameHookPicture* Picture, int PixelFormat,
                       int Width, int Height, std::int64_t Pts);
 
 // Releases every hook of the list (its module's Release, then the entry) and empties the
 // list. The modules stay loaded.
-void FrameHookRelease(TFrameHookEntry** List);
+void FrameHookRelease(TFrameHookEntries& List);
 
 // An engine's list of hooks; whatever it holds is released when it goes.
 class TFrameHookList {
@@ -54,15 +58,15 @@ class TFrameHookList {
   TFrameHookList(const TFrameHookList&) = delete;
   TFrameHookList& operator=(const TFrameHookList&) = delete;
 
-  int Add(int Argc, char* Argv[]) { return FrameHookAdd(&first_, Argc, Argv); }
+  int Add(int Argc, char* Argv[]) { return FrameHookAdd(entries_, Argc, Argv); }
   void Process(TFrameHookPicture* Picture, int PixelFormat, int Width, int Height,
                std::int64_t Pts) {
-    FrameHookProcess(first_, Picture, PixelFormat, Width, Height, Pts);
+    FrameHookProcess(entries_, Picture, PixelFormat, Width, Height, Pts);
   }
-  void Release() { FrameHookRelease(&first_); }
-  TFrameHookEntry* First() const { return first_; }
-  bool Empty() const { return first_ == nullptr; }
+  void Release() { FrameHookRelease(entries_); }
+  const TFrameHookEntries& Entries() const { return entries_; }
+  bool Empty() const { return entries_.empty(); }
 
  private:
-  TFrameHookEntry* first_ = nullptr;
+  TFrameHookEntries entries_;
 };

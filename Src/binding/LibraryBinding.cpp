@@ -3,12 +3,12 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <utility>
+
+#include "binding/MyUtils.h"
 
 namespace {
 
@@ -27,36 +27,11 @@ void RememberLoadError() {
   lastLoadError = text ? text : "unknown error";
 }
 
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
-// Makes a folder the current directory and returns to the previous one when it goes.
-class TCurrentDirectoryScope {
- public:
-  explicit TCurrentDirectoryScope(const std::string& folder) {
-    std::error_code ignored;
-    previous_ = std::filesystem::current_path(ignored);
-    std::filesystem::current_path(folder, ignored);
-  }
-  ~TCurrentDirectoryScope() {
-    std::error_code ignored;
-    if (!previous_.empty()) std::filesystem::current_path(previous_, ignored);
-  }
-  TCurrentDirectoryScope(const TCurrentDirectoryScope&) = delete;
-  TCurrentDirectoryScope& operator=(const TCurrentDirectoryScope&) = delete;
-
- private:
-  std::filesystem::path previous_;
-};
-
 // The folder goes in front of PATH unless PATH already names it (compared without case).
 void PutFolderInPath(const std::string& folder) {
   const char* current = std::getenv("PATH");
   const std::string oldValue = current ? current : "";
-  if (Upper(oldValue).find(Upper(folder)) != std::string::npos) return;
+  if (UpperCase(oldValue).find(UpperCase(folder)) != std::string::npos) return;
   const std::string newValue = oldValue.empty() ? folder : folder + ":" + oldValue;
   setenv("PATH", newValue.c_str(), 1);
 }

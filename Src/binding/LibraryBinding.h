@@ -55,6 +55,23 @@ class TLibraryBinding {
   std::string errorText_;
 };
 
+// The operations every library unit offers, made from the unit's accessor of its binding;
+// a unit states only what is its own: the library's name, dependencies and entries.
+template <TLibraryBinding& (*Binding)()>
+bool LoadBinding(std::string& error, const std::string& folder, bool versioned) {
+  return Binding().Load(error, folder, versioned);
+}
+
+template <TLibraryBinding& (*Binding)()>
+void FreeBinding() {
+  Binding().Free();
+}
+
+template <TLibraryBinding& (*Binding)()>
+bool BindingLoaded() {
+  return Binding().EntriesLoaded();
+}
+
 // Loads fileName from folder: the folder becomes the current directory while loading (and
 // is left again on every way out), is put in front of "PATH" unless already there, and the
 // named dependencies found in the folder are loaded first so that the library's own

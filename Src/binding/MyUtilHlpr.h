@@ -26,7 +26,7 @@ namespace lib {
 TOVRENA_MYUTIL_ENTRIES(TOVRENA_DECLARE_ENTRY)
 }  // namespace lib
 
-bool LoadMyUtil(std::string& error, const std::string& folder, bool versioned);
-void FreeMyUtil();
-bool MyUtilLoaded();
 TLibraryBinding& MyUtilBinding();
+inline constexpr auto LoadMyUtil = LoadBinding<MyUtilBinding>;
+inline constexpr auto FreeMyUtil = FreeBinding<MyUtilBinding>;
+inline constexpr auto MyUtilLoaded = BindingLoaded<MyUtilBinding>;

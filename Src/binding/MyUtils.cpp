@@ -2,12 +2,67 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 
 #include "binding/AVUtilHlpr.h"
+
+namespace {
+
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+char UpperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+std::string TrimLeft(std::string_view text, std::string_view bytes) {
+  const std::size_t first = text.find_first_not_of(bytes);
+  return first == std::string_view::npos ? std::string() : std::string(text.substr(first));
+}
+
+std::string TrimRight(std::string_view text, std::string_view bytes) {
+  const std::size_t last = text.find_last_not_of(bytes);
+  return last == std::string_view::npos ? std::string() : std::string(text.substr(0, last + 1));
+}
+
+std::string Trim(std::string_view text, std::string_view bytes) {
+  const std::size_t first = text.find_first_not_of(bytes);
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(bytes) - first + 1));
+}
+
+std::string LowerCase(std::string text) {
+  for (char& c : text) c = LowerAscii(c);
+  return text;
+}
+
+std::string UpperCase(std::string text) {
+  for (char& c : text) c = UpperAscii(c);
+  return text;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return LowerAscii(x) == LowerAscii(y);
+         });
+}
+
+TCurrentDirectoryScope::TCurrentDirectoryScope(const std::filesystem::path& folder) {
+  std::error_code ignored;
+  previous_ = std::filesystem::current_path(ignored);
+  std::filesystem::current_path(folder, ignored);
+}
+
+TCurrentDirectoryScope::~TCurrentDirectoryScope() {
+  std::error_code ignored;
+  if (!previous_.empty()) std::filesystem::current_path(previous_, ignored);
+}
 
 void SplitFirst(std::string& source, const std::string& separator, bool remove, std::string& head) {
   const std::size_t at = separator.empty() ? std::string::npos : source.find(separator);
@@ -40,17 +95,22 @@ int CompareRationals(AVRational a, AVRational b) {
   return (difference > 0) - (difference < 0);
 }
 
-double RationalToDouble(AVRational a) { return a.num / static_cast<double>(a.den); }
+double RationalToDouble(AVRational a) {
+  return a.num / static_cast<double>(a.den);
+}
 
 AVRational SubtractRationals(AVRational b, AVRational c) {
   AVRational result{};
-  lib::av_reduce(&result.num, &result.den,
-                 static_cast<std::int64_t>(b.num) * c.den - static_cast<std::int64_t>(c.num) * b.den,
-                 static_cast<std::int64_t>(b.den) * c.den, INT_MAX);
+  lib::av_reduce(
+      &result.num, &result.den,
+      static_cast<std::int64_t>(b.num) * c.den - static_cast<std::int64_t>(c.num) * b.den,
+      static_cast<std::int64_t>(b.den) * c.den, INT_MAX);
   return result;
 }
 
-AVRational RationalFromDouble(double d, int max) { return lib::av_d2q(d, max); }
+AVRational RationalFromDouble(double d, int max) {
+  return lib::av_d2q(d, max);
+}
 
 std::string StringFormat(const char* format, ...) {
   va_list args;

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <string_view>
 
 extern "C" {
 #include <libavutil/rational.h>
@@ -11,6 +13,41 @@ extern "C" {
 // Cuts the text before the first separator off source into head. With remove set, source
 // keeps only what follows the separator (all of it is used up when there is none).
 void SplitFirst(std::string& source, const std::string& separator, bool remove, std::string& head);
+
+// Which bytes trimming removes. Bytes from 0x80 up are never among them: they belong to
+// UTF-8 text.
+inline constexpr std::string_view kBlanks = " \t";
+inline constexpr std::string_view kBlanksAndLineBreaks = " \t\r\n";
+inline constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
+inline constexpr std::string_view kControlsAndSpace{
+    "\0\x01\x02\x03\x04\x05\x06\x07\x08\t\n\v\f\r\x0e\x0f"
+    "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f ",
+    33};
+
+// text without the given bytes at its start, its end, or both.
+std::string TrimLeft(std::string_view text, std::string_view bytes = kBlanks);
+std::string TrimRight(std::string_view text, std::string_view bytes = kBlanks);
+std::string Trim(std::string_view text, std::string_view bytes = kBlanks);
+
+// ASCII letters changed in case; every other byte is left as it is, whatever the locale.
+std::string LowerCase(std::string text);
+std::string UpperCase(std::string text);
+
+// Equal apart from the case of ASCII letters.
+bool SameText(std::string_view a, std::string_view b);
+
+// Makes a folder the current directory and returns to the previous one when it goes. A
+// folder that cannot be entered leaves the current directory as it is.
+class TCurrentDirectoryScope {
+ public:
+  explicit TCurrentDirectoryScope(const std::filesystem::path& folder);
+  ~TCurrentDirectoryScope();
+  TCurrentDirectoryScope(const TCurrentDirectoryScope&) = delete;
+  TCurrentDirectoryScope& operator=(const TCurrentDirectoryScope&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
 
 // Size of the file in bytes, -1 when it does not exist or cannot be read.
 std::int64_t FileSizeOf(const std::string& path);

@@ -24,7 +24,7 @@ namespace lib {
 TOVRENA_SWRESAMPLE_ENTRIES(TOVRENA_DECLARE_ENTRY)
 }  // namespace lib
 
-bool LoadLibSwResample(std::string& error, const std::string& folder, bool versioned);
-void FreeLibSwResample();
-bool LibSwResampleLoaded();
 TLibraryBinding& LibSwResampleBinding();
+inline constexpr auto LoadLibSwResample = LoadBinding<LibSwResampleBinding>;
+inline constexpr auto FreeLibSwResample = FreeBinding<LibSwResampleBinding>;
+inline constexpr auto LibSwResampleLoaded = BindingLoaded<LibSwResampleBinding>;

@@ -10,11 +10,3 @@ TLibraryBinding& LibSwScaleBinding() {
   static TLibraryBinding binding({"swscale", LIBSWSCALE_VERSION_MAJOR}, {{"avutil", LIBAVUTIL_VERSION_MAJOR}}, {TOVRENA_SWSCALE_ENTRIES(TOVRENA_LIST_ENTRY)});
   return binding;
 }
-
-bool LoadLibSwScale(std::string& error, const std::string& folder, bool versioned) {
-  return LibSwScaleBinding().Load(error, folder, versioned);
-}
-
-void FreeLibSwScale() { LibSwScaleBinding().Free(); }
-
-bool LibSwScaleLoaded() { return LibSwScaleBinding().EntriesLoaded(); }

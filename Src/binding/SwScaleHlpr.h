@@ -23,7 +23,7 @@ namespace lib {
 TOVRENA_SWSCALE_ENTRIES(TOVRENA_DECLARE_ENTRY)
 }  // namespace lib
 
-bool LoadLibSwScale(std::string& error, const std::string& folder, bool versioned);
-void FreeLibSwScale();
-bool LibSwScaleLoaded();
 TLibraryBinding& LibSwScaleBinding();
+inline constexpr auto LoadLibSwScale = LoadBinding<LibSwScaleBinding>;
+inline constexpr auto FreeLibSwScale = FreeBinding<LibSwScaleBinding>;
+inline constexpr auto LibSwScaleLoaded = BindingLoaded<LibSwScaleBinding>;

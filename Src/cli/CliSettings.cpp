@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
 
+#include "binding/MyUtils.h"
 #include "cli/CliArguments.h"
 #include "frontend/IniFile.h"
 
@@ -25,13 +25,6 @@ constexpr const char* kYesNoKeys[] = {"VideoDisabled", "AudioDisabled"};
 // The section that carries the overrides of "[Custom]", which never reads a stored one.
 constexpr const char* kOverrideSection = "Custom";
 
-bool SameText(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
 std::string JoinedGroups() {
   std::string names;
   for (const char* group : kOutputGroups) names += std::string(names.empty() ? "" : ", ") + group;
@@ -39,13 +32,11 @@ std::string JoinedGroups() {
 }
 
 bool IsDecimalInteger(const std::string& text) {
-  std::size_t first = text.find_first_not_of(' ');
-  const std::size_t last = text.find_last_not_of(' ');
-  if (first == std::string::npos) return false;
-  if (text[first] == '+') ++first;
+  const std::string digits = Trim(text, " ");
+  const char* begin = digits.starts_with('+') ? digits.data() + 1 : digits.data();
+  const char* end = digits.data() + digits.size();
   int value = 0;
-  const char* end = text.data() + last + 1;
-  const auto [stop, error] = std::from_chars(text.data() + first, end, value);
+  const auto [stop, error] = std::from_chars(begin, end, value);
   return error == std::errc() && stop == end;
 }
 

@@ -12,13 +12,8 @@
 
 namespace {
 
-std::string Trimmed(const std::string& text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
-  return text.substr(first, last - first);
-}
+// Texts from callers may carry any control character around a value.
+std::string Trimmed(const std::string& text) { return Trim(text, kControlsAndSpace); }
 
 // A whole decimal number in milliseconds as microseconds; -1 when the text is not one (or
 // is too large to scale).

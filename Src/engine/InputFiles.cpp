@@ -1,7 +1,6 @@
 // Opening input files: demuxer parameters from the settings, stream information, the seek
 // to the start time, and the take-over of each stream's parameters into the settings.
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "engine/FFmpeg.h"
@@ -17,10 +16,7 @@ double AspectOf(AVRational ratio) { return ratio.num && ratio.den ? RationalToDo
 int StopRequestedCallback(void* engine) { return static_cast<TCustomFFmpeg*>(engine)->StopRequested(); }
 
 std::string LowerExtension(const std::string& fileName) {
-  std::string extension = std::filesystem::path(fileName).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
+  return LowerCase(std::filesystem::path(fileName).extension().string());
 }
 
 }  // namespace

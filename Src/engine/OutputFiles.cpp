@@ -2,7 +2,6 @@
 // types the file gets, the metadata, and the file itself.
 #include <algorithm>
 #include <cerrno>
-#include <cctype>
 #include <ctime>
 #include <filesystem>
 
@@ -11,15 +10,9 @@
 
 namespace {
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 // True when an item of the filter text is one of the filters that change the frame size.
 bool NamesResizingFilter(const std::string& filters) {
-  std::string rest = Lower(filters);
+  std::string rest = LowerCase(filters);
   while (!rest.empty()) {
     std::string item, name;
     SplitFirst(rest, ",", true, item);

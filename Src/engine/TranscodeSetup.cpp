@@ -426,9 +426,7 @@ void TTranscoder::WriteHeaders() {
     for (int i = 0; i < E.FNbOutputFiles; ++i) files.push_back(E.FOutputFiles[i].get());
     char sdp[2048] = {};
     lib::av_sdp_create(files.data(), static_cast<int>(files.size()), sdp, sizeof sdp);
-    std::string text = sdp;
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-    E.Log(1, "SDP: " + text);
+    E.Log(1, "SDP: " + TrimRight(sdp, kWhiteSpace));
   }
 }
 

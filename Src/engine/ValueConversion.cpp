@@ -6,26 +6,14 @@
 #include <optional>
 #include <string_view>
 
+#include "binding/MyUtils.h"
+
 namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view TrimLeft(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  return text;
-}
-
-std::string_view Trim(std::string_view text) {
-  text = TrimLeft(text);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 std::optional<std::int64_t> ParseInteger(const std::string& Text, std::int64_t Min,
                                          std::int64_t Max) {
-  std::string_view digits = TrimLeft(Text);
+  const std::string trimmed = TrimLeft(Text);
+  std::string_view digits = trimmed;
   bool negative = false;
   if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
     negative = digits.front() == '-';
@@ -53,7 +41,8 @@ std::optional<std::int64_t> ParseInteger(const std::string& Text, std::int64_t M
 }
 
 std::optional<double> ParseFloat(const std::string& Text) {
-  std::string_view number = Trim(Text);
+  const std::string trimmed = Trim(Text);
+  std::string_view number = trimmed;
   if (number.starts_with('+')) number.remove_prefix(1);
   if (number.empty()) return std::nullopt;
   double value = 0;
@@ -109,8 +98,4 @@ double StrToFloatDef(const std::string& Text, double Default) {
   return ParseFloat(Text).value_or(Default);
 }
 
-std::string TrimText(const std::string& Text) {
-  const std::size_t first = Text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  return Text.substr(first, Text.find_last_not_of(" \t\r\n") - first + 1);
-}
+std::string TrimText(const std::string& Text) { return Trim(Text, kBlanksAndLineBreaks); }

@@ -5,44 +5,24 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
+#include "binding/MyUtils.h"
+
 namespace {
 
-const std::string kBlanks = " \t";
 const std::string kByteOrderMark = "\xEF\xBB\xBF";
 // Settings files are a few kB; anything this large is something else.
 constexpr off_t kLargestFile = 16 * 1024 * 1024;
 
-std::string TrimLeft(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(kBlanks);
-  return first == std::string::npos ? std::string() : text.substr(first);
-}
-
-std::string TrimRight(const std::string& text) {
-  const std::size_t last = text.find_last_not_of(kBlanks);
-  return last == std::string::npos ? std::string() : text.substr(0, last + 1);
-}
-
-std::string Trim(const std::string& text) {
-  return TrimRight(TrimLeft(text));
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-    return std::tolower(x) == std::tolower(y);
-  });
-}
-
 // The section name of a "[name]" line; false for every other line. A name runs to the
 // closing bracket that ends the line, so names may hold "]" themselves.
 bool ParseSectionLine(const std::string& line, std::string& name) {
-  const std::string text = TrimRight(TrimLeft(line));
+  const std::string text = Trim(line);
   if (text.empty() || text.front() != '[') return false;
   if (text.size() >= 2 && text.back() == ']') {
     name = text.substr(1, text.size() - 2);
@@ -80,8 +60,8 @@ std::string DecodeValue(const std::string& rawValue) {
 
 std::string EncodeValue(const std::string& value) {
   if (value.empty()) return value;
-  const bool blankAtEdge = kBlanks.find(value.front()) != std::string::npos ||
-                           kBlanks.find(value.back()) != std::string::npos;
+  const bool blankAtEdge = kBlanks.find(value.front()) != std::string_view::npos ||
+                           kBlanks.find(value.back()) != std::string_view::npos;
   const bool looksQuoted =
       value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
   return blankAtEdge || looksQuoted ? '"' + value + '"' : value;
@@ -262,7 +242,7 @@ void TIniFile::CheckLines() {
 bool TIniFile::FindSection(const std::string& section, TSectionRange& range) const {
   std::string name;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    if (!ParseSectionLine(lines_[i], name) || !SameName(name, section)) continue;
+    if (!ParseSectionLine(lines_[i], name) || !SameText(name, section)) continue;
     range.header = i;
     range.end = i + 1;
     while (range.end < lines_.size() && !ParseSectionLine(lines_[range.end], name)) ++range.end;
@@ -275,7 +255,7 @@ std::size_t TIniFile::FindKey(const TSectionRange& range, const std::string& key
   std::string name;
   std::string rawValue;
   for (std::size_t i = range.header + 1; i < range.end; ++i) {
-    if (ParseKeyLine(lines_[i], name, rawValue) && SameName(name, key)) return i;
+    if (ParseKeyLine(lines_[i], name, rawValue) && SameText(name, key)) return i;
   }
   return range.end;
 }
@@ -298,7 +278,7 @@ std::vector<std::string> TIniFile::ReadSections() const {
   for (const std::string& line : lines_) {
     if (!ParseSectionLine(line, name)) continue;
     const bool seen = std::any_of(names.begin(), names.end(),
-                                  [&](const std::string& known) { return SameName(known, name); });
+                                  [&](const std::string& known) { return SameText(known, name); });
     if (!seen) names.push_back(name);
   }
   return names;

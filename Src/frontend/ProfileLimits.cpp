@@ -6,6 +6,8 @@
 #include <limits>
 #include <optional>
 
+#include "binding/MyUtils.h"
+
 namespace {
 
 // Bitrates travel to the engine in bits per second as 32-bit numbers.
@@ -18,14 +20,8 @@ constexpr int kMostChannels = 8;
 constexpr int kLeastSampleRate = 1000;
 constexpr int kMostSampleRate = 384000;
 
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 std::optional<long long> WholeNumber(const std::string& text) {
-  std::string digits = Trimmed(text);
+  std::string digits = Trim(text);
   if (!digits.empty() && digits.front() == '+') digits.erase(0, 1);
   long long value = 0;
   const char* end = digits.data() + digits.size();
@@ -35,7 +31,7 @@ std::optional<long long> WholeNumber(const std::string& text) {
 }
 
 std::optional<double> DecimalNumber(const std::string& text) {
-  const std::string digits = Trimmed(text);
+  const std::string digits = Trim(text);
   if (digits.empty() || digits.find_first_not_of("+-0123456789.") != std::string::npos) {
     return std::nullopt;
   }

@@ -1,20 +1,15 @@
 #include "frontend/ProfileOutput.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
+#include "binding/MyUtils.h"
 #include "frontend/ProfileLimits.h"
 #include "engine/ValueConversion.h"
 
 namespace {
-
-std::string LowerCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 EConvertError ProfileValueError(const char* key, const std::string& detail) {
   return EConvertError(std::string("Profile value ") + key + ": " + detail);

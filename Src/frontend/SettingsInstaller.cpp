@@ -1,20 +1,14 @@
 #include "frontend/SettingsInstaller.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "app/UnitGeneral.h"
+#include "binding/MyUtils.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string LowerCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 void FilterCatalogueSection(TIniFile& catalogue, const char* section, TEncoderKind kind,
                             const TEncoderQuery& encoders, TInstallReport& report) {

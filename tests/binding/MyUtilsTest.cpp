@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "binding/MyUtils.h"
 #include "TestSupport.h"
+#include "binding/MyUtils.h"
 
 TEST(SplitFirst, CutsAtTheFirstSeparatorAndOptionallyRemovesIt) {
   std::string source = "name=value=more";
@@ -58,4 +58,52 @@ TEST(ArithmeticHelpers, ClipCompareSubtractAndApproximate) {
   const AVRational third = RationalFromDouble(1.0 / 3.0, 1000);
   EXPECT_EQ(third.num, 1);
   EXPECT_EQ(third.den, 3);
+}
+
+TEST(TextHelpers, TrimRemovesOnlyTheGivenBytesAtTheEnds) {
+  EXPECT_EQ(Trim(""), "");
+  EXPECT_EQ(Trim(" \t \t"), "");
+  EXPECT_EQ(TrimLeft(" \t "), "");
+  EXPECT_EQ(TrimRight(" \t "), "");
+  EXPECT_EQ(Trim(" \ta b\t "), "a b");
+  EXPECT_EQ(TrimLeft("  a  "), "a  ");
+  EXPECT_EQ(TrimRight("  a  "), "  a");
+  // Blanks only by default: a line break is part of the value.
+  EXPECT_EQ(Trim(" a\r\n"), "a\r\n");
+  EXPECT_EQ(Trim(" a\r\n", kBlanksAndLineBreaks), "a");
+  EXPECT_EQ(TrimRight("v=0\r\n\v\f", kWhiteSpace), "v=0");
+  EXPECT_EQ(Trim(std::string("\x01\0 7\x1f", 5), kControlsAndSpace), "7");
+  // Bytes of UTF-8 text are never blanks, not even a no-break space (C2 A0) or 0xFF.
+  EXPECT_EQ(Trim("\xC2\xA0x\xC2\xA0", kControlsAndSpace), "\xC2\xA0x\xC2\xA0");
+  EXPECT_EQ(Trim("\xFF", kWhiteSpace), "\xFF");
+}
+
+TEST(TextHelpers, CaseChangesOnlyAsciiLetters) {
+  EXPECT_EQ(LowerCase(""), "");
+  EXPECT_EQ(UpperCase(""), "");
+  EXPECT_EQ(LowerCase("MP4 Ogg-1.AVI"), "mp4 ogg-1.avi");
+  EXPECT_EQ(UpperCase("/opt/lib:x@"), "/OPT/LIB:X@");
+  EXPECT_EQ(LowerCase("\xC3\x84\xC3\x96"), "\xC3\x84\xC3\x96");  // "ÄÖ" stays as it is
+  EXPECT_EQ(UpperCase("\xC3\xA4\xFF"), "\xC3\xA4\xFF");
+
+  EXPECT_TRUE(SameText("", ""));
+  EXPECT_TRUE(SameText("VideoCodec", "videocodec"));
+  EXPECT_FALSE(SameText("Video", "VideoCodec"));
+  EXPECT_FALSE(SameText("\xC3\xA4", "\xC3\x84"));
+  EXPECT_FALSE(SameText("[", "{"));  // 0x5B and 0x7B differ by the case bit but are no letters
+}
+
+TEST(CurrentDirectoryScope, ReturnsToThePreviousFolderAlsoWhenTheFolderIsMissing) {
+  TTempFolder folder;
+  const std::filesystem::path before = std::filesystem::current_path();
+  {
+    TCurrentDirectoryScope scope(folder.Path());
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(folder.Path()));
+  }
+  EXPECT_EQ(std::filesystem::current_path(), before);
+  {
+    TCurrentDirectoryScope scope(folder.Path() / "missing");
+    EXPECT_EQ(std::filesystem::current_path(), before);
+  }
+  EXPECT_EQ(std::filesystem::current_path(), before);
 }

@@ -56,6 +56,8 @@ TEST_F(CliUsageTest, BadCommandLinesExitWithTwoAndSayWhy) {
                    "unknown profile key 'Bitrate'");
   ExpectUsageError({"convert", "--set", "VideoBitrate", Clip("clip.avi")}, "--set needs KEY=VALUE");
   ExpectUsageError({"convert", "--set", "AudioDisabled=yes", Clip("clip.avi")}, "AudioDisabled");
+  ExpectUsageError({"convert", "--set", "AudioDisabled= + ", Clip("clip.avi")}, "AudioDisabled");
+  ExpectUsageError({"convert", "--set", "VideoDisabled=  ", Clip("clip.avi")}, "VideoDisabled");
   ExpectUsageError({"convert", "--group=AVI", "--set=VideoBitrate=fast", Clip("clip.avi")},
                    "VideoBitrate");
   ExpectUsageError({"convert", "--option", "=5", Clip("clip.avi")}, "--option needs");

@@ -108,7 +108,7 @@ TEST_F(FrameHookTest, HooksRunInTheOrderTheyWereAdded) {
 
 TEST_F(FrameHookTest, ConfigureAndReleaseAreOptional) {
   engine->AddVideoHook(kHookNoConfigure);
-  EXPECT_EQ(engine->FFrameHooks.First()->Context, nullptr);
+  EXPECT_EQ(engine->FFrameHooks.Entries().front()->Context, nullptr);
   EXPECT_RAISES(engine->AddVideoHook(kHookNoConfigure + " arg"), FFMpegException,
                 "Failed to add video hook function: " + kHookNoConfigure + " arg");
   EXPECT_THAT(libraryLog,
