@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "component/EventScope.h"
+#include "component/DelayedCalls.h"
 #include "component/LogRelay.h"
+#include "component/TaskList.h"
 #include "engine/MediaLibraries.h"
 #include "component/VornConverter.h"
 

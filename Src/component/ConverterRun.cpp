@@ -3,7 +3,9 @@
 #include <utility>
 
 #include "component/EventScope.h"
+#include "component/DelayedCalls.h"
 #include "component/LogRelay.h"
+#include "component/TaskList.h"
 #include "component/VornConverter.h"
 
 void TCustomVornConverter::StartConvert(int Count) {

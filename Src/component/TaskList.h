@@ -1,23 +1,16 @@
-// The component's conversion tasks: TFFmpeg (an engine with its index, its option records
-// and its own probe) and TFFmpegList, the ordered list that owns them.
+// The component's conversion task: TFFmpeg, an engine with its index, its option records
+// and its own probe. The list that owns the tasks is in component/TaskHandles.h.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "component/AVProbe.h"
 #include "engine/FFmpeg.h"
 #include "component/OptionRecords.h"
-
-// The calling thread's identifier (never 0).
-std::uint32_t CurrentThreadIdentifier();
-
-// The part of a listed task's set-up that failed when its turn came.
-enum TTaskSetupStep : std::int32_t { tsNone, tsInput, tsOutput };
+#include "component/TaskHandles.h"
 
 class TFFmpeg : public TCustomFFmpeg {
  public:
@@ -71,26 +64,4 @@ class TFFmpeg : public TCustomFFmpeg {
   // Set when a stop is asked for while an inline start cannot be stopped yet; the job
   // then stops itself at its first step.
   std::atomic<bool> FStopOnStart{false};
-};
-
-using TTaskPtr = std::shared_ptr<TFFmpeg>;
-
-class TFFmpegList {
- public:
-  // The task at a position; throws std::out_of_range outside the list.
-  TFFmpeg& Items(int Index) const { return *Shared(Index); }
-  const TTaskPtr& Shared(int Index) const;
-  int Count() const { return static_cast<int>(FItems.size()); }
-  // Appends the task, sets its Index and returns it.
-  int Add(TTaskPtr Task);
-  // Takes the task at a position out of the list and renumbers the ones behind it; the
-  // caller decides when the task may be freed.
-  TTaskPtr Extract(int Index);
-  std::vector<TTaskPtr> ExtractAll();
-  // The first task, in list order, run by that thread; nullptr when there is none.
-  TFFmpeg* FindByThreadID(std::uint32_t ThreadID) const;
-  const std::vector<TTaskPtr>& All() const { return FItems; }
-
- private:
-  std::vector<TTaskPtr> FItems;
 };

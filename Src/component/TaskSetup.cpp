@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "binding/MyUtils.h"
+#include "component/TaskList.h"
 #include "component/VornConverter.h"
 
 namespace {

@@ -27,9 +27,14 @@
 #include <vector>
 
 #include "component/AVProbe.h"
-#include "component/DelayedCalls.h"
 #include "component/OptionRecords.h"
-#include "component/TaskList.h"
+#include "component/TaskHandles.h"
+#include "engine/Bitmap.h"
+#include "engine/EngineTypes.h"
+
+// Behind this header, so that callers are built without the media libraries' headers.
+class TCustomFFmpeg;
+class TDelayedCalls;
 
 enum TLogLevel : std::int32_t { llQuiet, llError, llInfo, llDebug, llAll };
 
