@@ -51,14 +51,24 @@ class TFFmpeg : public TCustomFFmpeg {
   std::function<bool(TFFmpeg&)> FSetUp;
   TTaskSetupStep FSetupFailure = tsNone;
 
-  // The component's bookkeeping of this task's run, kept under its ComponentLock.
+  // The component's bookkeeping of this task's run, kept under its ComponentLock. Five
+  // facts, each with a reader that needs it (see the component's header):
   struct TRunState {
-    bool InRun = false;              // one of the tasks the open run waits for
-    bool Started = false;            // picked to start in this run
-    bool EndDelivered = false;       // its OnTerminate of this run has been raised
-    bool EndOutstanding = false;     // a job or an end delivery is under way
-    bool TerminateRequested = false; // a helper thread will deliver the end
-    bool InlineStarting = false;     // a main-thread start is between its check and its job
+    bool InRun = false;               // one of the tasks the open run waits for
+    bool EndDelivered = false;        // its OnTerminate of this run has been raised
+    // A DoTerminate for it is still to come: set when it is picked to start or a helper
+    // thread is asked to deliver its end, cleared when that DoTerminate is over.
+    bool EndOutstanding = false;
+    bool TerminateRequested = false;  // that DoTerminate comes from a helper thread
+    // A main-thread start holds it, from its check until its job has returned (which
+    // is after the job's own DoTerminate).
+    bool InlineStarting = false;
+
+    // Picked to start, running, or ending: it may be freed only when this is false.
+    bool Busy() const { return EndOutstanding || InlineStarting; }
+    // Waits for its turn in the open run. A task picked to start stays Busy until its
+    // end, and ended then, so this needs no flag of its own.
+    bool Pending() const { return InRun && !EndDelivered && !EndOutstanding; }
   };
   TRunState FRun;
   // Set when a stop is asked for while an inline start cannot be stopped yet; the job
