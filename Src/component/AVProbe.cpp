@@ -8,6 +8,7 @@
 #include "engine/FFmpeg.h"
 #include "component/OptionRecords.h"
 #include "engine/PictureRotation.h"
+#include "binding/MediaPointers.h"
 
 namespace {
 
@@ -23,6 +24,10 @@ std::int32_t LeadingNumber(const std::string& text) {
 }
 
 }  // namespace
+
+void TAVProbe::TOwnedInputCloser::operator()(AVFormatContext* Context) const {
+  TInputFormatContextDeleter()(Context);
+}
 
 void TAVProbe::CheckLibrariesLoaded() {
   if (!LibAVCodecLoaded()) throw std::runtime_error("LibAVCodec not loaded.");

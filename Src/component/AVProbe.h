@@ -3,9 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "binding/MediaPointers.h"
+struct AVFormatContext;
 
 struct TAVFileInfo {
   std::int64_t StartTime = -1;  // microseconds, or the library's no-value marker
@@ -70,8 +71,13 @@ class TAVProbe {
   int PreferredAudioStream() const;
 
  private:
+  // Closes an input the probe opened; defined beside the libraries' headers.
+  struct TOwnedInputCloser {
+    void operator()(AVFormatContext* Context) const;
+  };
+
   AVFormatContext* FContext = nullptr;
-  TInputFormatContextPtr FOwned;
+  std::unique_ptr<AVFormatContext, TOwnedInputCloser> FOwned;
   std::string FLastError;
   std::string FFormatName;
   int FStreamCount = -1;

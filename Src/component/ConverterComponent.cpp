@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "component/EventScope.h"
+#include "component/DelayedCalls.h"
 #include "component/LogRelay.h"
+#include "component/TaskList.h"
 #include "engine/MediaLibraries.h"
 #include "component/VornConverter.h"
 
@@ -81,8 +83,7 @@ void TCustomVornConverter::RemoveTask(int Index) {
   {
     std::lock_guard lock(ComponentLock);
     task = Tasks.Shared(Index);
-    const TFFmpeg::TRunState& run = task->FRun;
-    if (run.EndOutstanding || run.InlineStarting || (FRunOpen && run.InRun && !run.EndDelivered)) {
+    if (OwesEnd(*task)) {
       RequestEnd(*task);
       CountPending();
     }
@@ -128,7 +129,7 @@ void TCustomVornConverter::WaitForEnds(const std::vector<TTaskPtr>& Waited) {
   std::unique_lock lock(ComponentLock);
   FEndDelivered.wait(lock, [&] {
     return std::none_of(Waited.begin(), Waited.end(), [](const TTaskPtr& task) {
-      return task->FRun.EndOutstanding || task->FRun.InlineStarting;
+      return task->FRun.Busy();
     });
   });
 }
@@ -138,9 +139,8 @@ void TCustomVornConverter::FreeRetired() {
   std::vector<TTaskPtr> idle;
   {
     std::lock_guard lock(ComponentLock);
-    const auto busy = std::stable_partition(FRetired.begin(), FRetired.end(), [](const TTaskPtr& task) {
-      return task->FRun.EndOutstanding || task->FRun.InlineStarting;
-    });
+    const auto busy = std::stable_partition(FRetired.begin(), FRetired.end(),
+                                            [](const TTaskPtr& task) { return task->FRun.Busy(); });
     std::move(busy, FRetired.end(), std::back_inserter(idle));
     FRetired.erase(busy, FRetired.end());
     for (const TTaskPtr& task : idle)

@@ -3,7 +3,9 @@
 #include <utility>
 
 #include "component/EventScope.h"
+#include "component/DelayedCalls.h"
 #include "component/LogRelay.h"
+#include "component/TaskList.h"
 #include "component/VornConverter.h"
 
 void TCustomVornConverter::StartConvert(int Count) {
@@ -16,9 +18,9 @@ void TCustomVornConverter::StartConvert(int Count) {
   for (const TTaskPtr& task : Tasks.All()) {
     TFFmpeg::TRunState& run = task->FRun;
     run.InRun = true;
+    // A task still running from before is not started again (it is Busy): its coming
+    // end counts.
     run.EndDelivered = false;
-    // A task still running from before is not started again; its coming end counts.
-    run.Started = run.EndOutstanding;
   }
   for (const TTaskPtr& task : FRetired) task->FRun.InRun = false;
   FRunOpen = true;
@@ -32,18 +34,15 @@ void TCustomVornConverter::StartConvert(int Count) {
 
 void TCustomVornConverter::CountPending() {
   FPendingCount = 0;
-  for (const TTaskPtr& task : Tasks.All()) {
-    const TFFmpeg::TRunState& run = task->FRun;
-    if (run.InRun && !run.Started && !run.EndDelivered && !run.EndOutstanding) ++FPendingCount;
-  }
+  for (const TTaskPtr& task : Tasks.All())
+    if (task->FRun.Pending()) ++FPendingCount;
 }
 
 void TCustomVornConverter::StartNext() {
   if (FPendingCount <= 0 || FClosing) return;
   TTaskPtr next;
   for (const TTaskPtr& task : Tasks.All()) {
-    const TFFmpeg::TRunState& run = task->FRun;
-    if (run.InRun && !run.Started && !run.EndDelivered && !run.EndOutstanding) {
+    if (task->FRun.Pending()) {
       next = task;
       break;
     }
@@ -53,7 +52,6 @@ void TCustomVornConverter::StartNext() {
     return;
   }
   --FPendingCount;
-  next->FRun.Started = true;
   next->FRun.EndOutstanding = true;
   FNextTaskIndex = next->Index + 1;
   if (FParallelCount <= 0)
@@ -104,7 +102,9 @@ void TCustomVornConverter::StartTaskInline(const TTaskPtr& Task) {
   Task->Start(false, priority);
   std::lock_guard lock(ComponentLock);
   run.InlineStarting = false;
-  if (!run.EndDelivered && !run.TerminateRequested) DoTerminate(Task.get());
+  // No helper can have been asked for its end meanwhile: a stop of a task being started
+  // inline goes through FStopOnStart.
+  if (!run.EndDelivered) DoTerminate(Task.get());
   FEndDelivered.notify_all();
 }
 
@@ -128,11 +128,14 @@ void TCustomVornConverter::StopRunLocked() {
   FPendingCount = 0;
   for (const std::vector<TTaskPtr>* list : {&Tasks.All(), &std::as_const(FRetired)}) {
     for (const TTaskPtr& task : *list) {
-      const TFFmpeg::TRunState& run = task->FRun;
-      if (run.EndOutstanding || run.InlineStarting || (FRunOpen && run.InRun && !run.EndDelivered))
-        RequestEnd(*task);
+      if (OwesEnd(*task)) RequestEnd(*task);
     }
   }
+}
+
+bool TCustomVornConverter::OwesEnd(const TFFmpeg& Task) const {
+  const TFFmpeg::TRunState& run = Task.FRun;
+  return run.Busy() || (FRunOpen && run.InRun && !run.EndDelivered);
 }
 
 bool TCustomVornConverter::RequestEnd(TFFmpeg& Task) {

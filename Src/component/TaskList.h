@@ -1,23 +1,16 @@
-// The component's conversion tasks: TFFmpeg (an engine with its index, its option records
-// and its own probe) and TFFmpegList, the ordered list that owns them.
+// The component's conversion task: TFFmpeg, an engine with its index, its option records
+// and its own probe. The list that owns the tasks is in component/TaskHandles.h.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "component/AVProbe.h"
 #include "engine/FFmpeg.h"
 #include "component/OptionRecords.h"
-
-// The calling thread's identifier (never 0).
-std::uint32_t CurrentThreadIdentifier();
-
-// The part of a listed task's set-up that failed when its turn came.
-enum TTaskSetupStep : std::int32_t { tsNone, tsInput, tsOutput };
+#include "component/TaskHandles.h"
 
 class TFFmpeg : public TCustomFFmpeg {
  public:
@@ -58,42 +51,27 @@ class TFFmpeg : public TCustomFFmpeg {
   std::function<bool(TFFmpeg&)> FSetUp;
   TTaskSetupStep FSetupFailure = tsNone;
 
-  // The component's bookkeeping of this task's run, kept under its ComponentLock.
+  // The component's bookkeeping of this task's run, kept under its ComponentLock. Five
+  // facts, each with a reader that needs it (see the component's header):
   struct TRunState {
-    bool InRun = false;              // one of the tasks the open run waits for
-    bool Started = false;            // picked to start in this run
-    bool EndDelivered = false;       // its OnTerminate of this run has been raised
-    bool EndOutstanding = false;     // a job or an end delivery is under way
-    bool TerminateRequested = false; // a helper thread will deliver the end
-    bool InlineStarting = false;     // a main-thread start is between its check and its job
+    bool InRun = false;               // one of the tasks the open run waits for
+    bool EndDelivered = false;        // its OnTerminate of this run has been raised
+    // A DoTerminate for it is still to come: set when it is picked to start or a helper
+    // thread is asked to deliver its end, cleared when that DoTerminate is over.
+    bool EndOutstanding = false;
+    bool TerminateRequested = false;  // that DoTerminate comes from a helper thread
+    // A main-thread start holds it, from its check until its job has returned (which
+    // is after the job's own DoTerminate).
+    bool InlineStarting = false;
+
+    // Picked to start, running, or ending: it may be freed only when this is false.
+    bool Busy() const { return EndOutstanding || InlineStarting; }
+    // Waits for its turn in the open run. A task picked to start stays Busy until its
+    // end, and ended then, so this needs no flag of its own.
+    bool Pending() const { return InRun && !EndDelivered && !EndOutstanding; }
   };
   TRunState FRun;
   // Set when a stop is asked for while an inline start cannot be stopped yet; the job
   // then stops itself at its first step.
   std::atomic<bool> FStopOnStart{false};
-};
-
-using TTaskPtr = std::shared_ptr<TFFmpeg>;
-
-class TFFmpegList {
- public:
-  // The task at a position; throws std::out_of_range outside the list.
-  TFFmpeg& Items(int Index) const { return *Shared(Index); }
-  const TTaskPtr& Shared(int Index) const;
-  int Count() const { return static_cast<int>(FItems.size()); }
-  // Appends the task, sets its Index and returns it.
-  int Add(TTaskPtr Task);
-  // Takes the task at a position out of the list and renumbers the ones behind it; the
-  // caller decides when the task may be freed.
-  TTaskPtr Extract(int Index);
-  std::vector<TTaskPtr> ExtractAll();
-  // The first task, in list order, run by that thread; nullptr when there is none.
-  TFFmpeg* FindByThreadID(std::uint32_t ThreadID) const;
-  // The task whose engine is at that address (compared, never dereferenced); nullptr when
-  // none is listed.
-  TFFmpeg* FindByEngine(const void* Engine) const;
-  const std::vector<TTaskPtr>& All() const { return FItems; }
-
- private:
-  std::vector<TTaskPtr> FItems;
 };

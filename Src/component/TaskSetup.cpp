@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "binding/MyUtils.h"
+#include "component/TaskList.h"
 #include "component/VornConverter.h"
 
 namespace {
@@ -261,7 +262,7 @@ bool TCustomVornConverter::SetOutputFile(int Index, const std::string& FileName,
     std::lock_guard lock(ComponentLock);
     task = Tasks.Shared(Index);
     // A running job reads its settings: they are not changed under it.
-    if (task->FRun.Started || task->Running() || task->Terminated()) {
+    if (task->FRun.Busy() || task->Running() || task->Terminated()) {
       LastErrorMessage = "Task " + std::to_string(Index) + " has already been started.";
       return false;
     }

@@ -16,6 +16,26 @@
 // operation or its destruction). Every task of a run gets exactly one OnTerminate, then
 // the run exactly one with index -1. Destroying the component stops its tasks and waits
 // for their ends; it must not be destroyed from inside its own events.
+//
+// How that is kept, and why each piece stays:
+// - ComponentLock (re-entrant) is held around OnLog, OnProgress and the whole of
+//   DoTerminate, so that one component's events never overlap and a handler may call StopAll
+//   or ClearTasks on the same thread. The run's counts, the list and every task's run state
+//   are only touched under it.
+// - Each task's run state holds five facts: InRun (the open run waits for its end),
+//   EndDelivered (its OnTerminate of this run has been raised, so never a second),
+//   EndOutstanding (a DoTerminate for it is still to come), TerminateRequested (that one
+//   comes from a helper thread, so a start posted to the main thread must not run it) and
+//   InlineStarting (a main-thread start is running its job, which outlives the job's own
+//   DoTerminate). EndOutstanding or InlineStarting make the task busy: it is freed only when
+//   neither holds. A task waits for its turn when it is in the run, not ended and not busy.
+// - Freeing a task joins its threads, which no thread of its own can do: inside an event
+//   (a thread-local depth says so) a removed task goes to the retired list and is freed at
+//   the next operation outside the events; outside them the caller waits until it is idle.
+// - The task whose end was raised last keeps its ended threads until the next end, since
+//   the thread that raised it is still running then.
+// - A start posted to the main thread holds the component weakly and does nothing once it
+//   is gone.
 #pragma once
 
 #include <condition_variable>
@@ -27,9 +47,14 @@
 #include <vector>
 
 #include "component/AVProbe.h"
-#include "component/DelayedCalls.h"
 #include "component/OptionRecords.h"
-#include "component/TaskList.h"
+#include "component/TaskHandles.h"
+#include "engine/Bitmap.h"
+#include "engine/EngineTypes.h"
+
+// Behind this header, so that callers are built without the media libraries' headers.
+class TCustomFFmpeg;
+class TDelayedCalls;
 
 enum TLogLevel : std::int32_t { llQuiet, llError, llInfo, llDebug, llAll };
 
@@ -167,6 +192,9 @@ class TCustomVornConverter {
   // Makes sure the task's end comes (a stop, or a delivery from a helper thread); true when
   // one is outstanding afterwards.
   bool RequestEnd(TFFmpeg& Task);
+  // Its job or end is under way, or the open run still waits for its end: a stop or a
+  // removal must ask for that end.
+  bool OwesEnd(const TFFmpeg& Task) const;
   void StopRunLocked();
   bool RunComplete() const;
   void RaiseRunEnd();

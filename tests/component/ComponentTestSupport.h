@@ -14,6 +14,7 @@
 #include "TestMedia.h"
 #include "TestSupport.h"
 #include "component/VornConverter.h"
+#include "component/TaskList.h"
 
 class TTestConverter : public TVornConverter {
  public:

@@ -144,4 +144,37 @@ TEST_F(TaskLifetime, TasksThatNeverStartedEndOnceEachWhenStopped) {
   EXPECT_EQ(recorder.Records().size(), TComponentClips::kClipCount + 0u);
 }
 
+// A task of the last run that is still ending is not started again: its coming end counts
+// for the new run, which still closes with its -1. (The last run, left open, never
+// raises its own -1, and a task it had ended ends once more in the new one.)
+TEST_F(TaskLifetime, ANewRunRightAfterAStopTakesOverWhatIsStillEnding) {
+  for (int count : {1, 2, 0}) {
+    for (int round = 0; round < 2; ++round) {
+      TTerminateRecorder recorder;
+      auto converter = MakeConverter(recorder);
+      converter->StartConvert(count);
+      std::this_thread::sleep_for(std::chrono::milliseconds(RandomDelayMs(100)));
+      converter->StopAll();
+      converter->StartConvert(count);
+      ASSERT_TRUE(recorder.WaitForRunEnd()) << "count " << count;
+      converter->StopAll();
+      converter->ClearTasks();
+      const std::vector<TTerminateRecord> records = recorder.Records();
+      ASSERT_FALSE(records.empty());
+      EXPECT_EQ(records.back().index, -1) << "count " << count;
+      std::vector<int> ends(TComponentClips::kClipCount, 0);
+      for (const TTerminateRecord& record : records) {
+        if (record.index == -1) continue;
+        ASSERT_GE(record.index, 0);
+        ASSERT_LT(record.index, TComponentClips::kClipCount);
+        ++ends[static_cast<std::size_t>(record.index)];
+      }
+      for (int taskEnds : ends) {
+        EXPECT_GE(taskEnds, 1) << "count " << count;
+        EXPECT_LE(taskEnds, 2) << "count " << count;
+      }
+    }
+  }
+}
+
 }  // namespace
