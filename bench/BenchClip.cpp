@@ -23,9 +23,10 @@ int main(int argc, char** argv) {
   char tail = 0;
   if (argc != 4 || std::sscanf(argv[2], "%d%c", &seconds, &tail) != 1 || seconds <= 0 ||
       seconds > 3600 || !ParseSize(argv[3], width, height)) {
-    std::fprintf(stderr, "Usage: tovrena-bench-clip FILE SECONDS WIDTHxHEIGHT\n"
-                         "Writes a clip (MPEG-4 video at 25 fps, MP2 stereo sound) in the "
-                         "container FILE's extension names.\n");
+    std::fprintf(stderr,
+                 "Usage: tovrena-bench-clip FILE SECONDS WIDTHxHEIGHT\n"
+                 "Writes a clip (MPEG-4 video at 25 fps, MP2 stereo sound) in the "
+                 "container FILE's extension names.\n");
     return 2;
   }
   return WriteClipAsProgram("tovrena-bench-clip", argv[1], seconds, width, height);

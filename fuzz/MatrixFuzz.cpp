@@ -1,5 +1,5 @@
-#include "engine/FFmpeg.h"
 #include "FuzzTargets.h"
+#include "engine/FFmpeg.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <cmath>
 
-#include "engine/FFmpeg.h"
 #include "FuzzTargets.h"
+#include "engine/FFmpeg.h"
 
 void FuzzPictureSetters(std::string_view data) {
   TCustomFFmpeg engine;

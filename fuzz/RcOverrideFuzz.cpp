@@ -1,5 +1,5 @@
-#include "engine/EngineTypes.h"
 #include "FuzzTargets.h"
+#include "engine/EngineTypes.h"
 #include "engine/RcOverride.h"
 
 void FuzzRcOverride(std::string_view data) {

@@ -6,10 +6,10 @@
 
 #include <csignal>
 
-#include "ui/AppErrorHandler.h"
+#include "app/UnitFrmMain.h"
 #include "binding/MyUtils.h"
 #include "frontend/OutputNaming.h"
-#include "app/UnitFrmMain.h"
+#include "ui/AppErrorHandler.h"
 
 namespace {
 

@@ -24,11 +24,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "ui/AppErrorHandler.h"
-#include "frontend/IniFile.h"
-#include "binding/MyUtils.h"
 #include "app/UnitFrmAbout.h"
 #include "app/UnitFrmSettings.h"
+#include "binding/MyUtils.h"
+#include "frontend/IniFile.h"
+#include "ui/AppErrorHandler.h"
 
 namespace {
 
@@ -39,9 +39,9 @@ struct TColumn {
   const char* caption;
   int width;
 };
-constexpr TColumn kColumns[lcColumnCount] = {{"Input Filename", 150}, {"Duration", 80},
-                                             {"Type", 80},  {"Output Filename", 150},
-                                             {"Status", 93}, {"Path", 0}};
+constexpr TColumn kColumns[lcColumnCount] = {
+    {"Input Filename", 150},  {"Duration", 80}, {"Type", 80},
+    {"Output Filename", 150}, {"Status", 93},   {"Path", 0}};
 
 const char* const kAddTitle = "Choose Files to Convert";
 const char* const kAddFilter =

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "frontend/OutputNaming.h"
 #include "app/UnitGeneral.h"
-#include "component/VornConverter.h"
 #include "app/frmMessage.h"
+#include "component/VornConverter.h"
+#include "frontend/OutputNaming.h"
 
 class QButtonGroup;
 class QComboBox;

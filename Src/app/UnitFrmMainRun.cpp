@@ -8,12 +8,12 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "app/UnitFrmMain.h"
 #include "component/AVProbe.h"
-#include "ui/AppErrorHandler.h"
 #include "frontend/IniFile.h"
 #include "frontend/ProfileOutput.h"
 #include "frontend/RunTexts.h"
-#include "app/UnitFrmMain.h"
+#include "ui/AppErrorHandler.h"
 
 int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs& taken) {
   const std::string file = path.toStdString();
@@ -63,7 +63,8 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
   output.FileName = reservation.Path;
   output.ReservedFile = reservation.Identity;
   if (addRow) {
-    if (!VornC.SetOutputFile(task, reservation.Path, &output)) return refuse(VornC.LastErrorMessage);
+    if (!VornC.SetOutputFile(task, reservation.Path, &output))
+      return refuse(VornC.LastErrorMessage);
     // Checked: the task goes at once (and its still empty output with it), so that adding
     // many files holds none of them open.
     VornC.RemoveTask(task);
@@ -164,9 +165,9 @@ void TForm1::StopRun() {
 }
 
 void TForm1::SetRunControlsEnabled(bool enabled) {
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           BtnAdd, BtnRemove, BtnClear, BtnMoveUp, BtnMoveDown, BtnChangeOutputFolder, BtnAbout,
-           BtnHelp, GBOutput}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{BtnAdd, BtnRemove, BtnClear, BtnMoveUp, BtnMoveDown,
+                                       BtnChangeOutputFolder, BtnAbout, BtnHelp, GBOutput}) {
     control->setEnabled(enabled);
   }
 }
@@ -215,7 +216,9 @@ void TForm1::PostProgress(int taskIndex, int frameNumber, int fps, int currentDu
   const int run = runSerial_;
   QMetaObject::invokeMethod(
       this,
-      [=, this] { VornCProgress(run, taskIndex, frameNumber, fps, currentDuration, totalDuration); },
+      [=, this] {
+        VornCProgress(run, taskIndex, frameNumber, fps, currentDuration, totalDuration);
+      },
       Qt::QueuedConnection);
 }
 
@@ -237,8 +240,8 @@ void TForm1::PostSetupFailure(int taskIndex, TTaskSetupStep step, const std::str
       this, [=, this] { VornCSetupFailure(run, taskIndex, step, text); }, Qt::QueuedConnection);
 }
 
-void TForm1::VornCProgress(int run, int taskIndex, int frameNumber, int fps,
-                           int currentDuration, int totalDuration) {
+void TForm1::VornCProgress(int run, int taskIndex, int frameNumber, int fps, int currentDuration,
+                           int totalDuration) {
   if (!running_ || run != runSerial_) return;
   if (const int row = RowOfTask(taskIndex); row >= 0) {
     SetRowText(row, lcStatus,
@@ -271,15 +274,14 @@ void TForm1::VornCTerminate(int run, int taskIndex, bool finished, bool exceptio
 }
 
 // The texts the list shows for a file that cannot be set up, now that its turn came.
-void TForm1::VornCSetupFailure(int run, int taskIndex, TTaskSetupStep step,
-                               const QString& reason) {
+void TForm1::VornCSetupFailure(int run, int taskIndex, TTaskSetupStep step, const QString& reason) {
   if (!running_ || run != runSerial_) return;
   // Marked before the box: its end may arrive while the box is open.
   setupFailedTasks_.insert(taskIndex);
   const int row = RowOfTask(taskIndex);
   if (step == tsInput && row >= 0) {
-    ShowError("Error", "Convertion of file \"" + RowText(row, lcPath) + "\" is not supported. " +
-                           reason);
+    ShowError("Error",
+              "Convertion of file \"" + RowText(row, lcPath) + "\" is not supported. " + reason);
   } else {
     ShowError("Error", "Cannot convert: " + reason);
   }

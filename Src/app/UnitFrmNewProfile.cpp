@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ui/DialogButtons.h"
-#include "frontend/ProfileLimits.h"
 #include "app/UnitFrmSettings.h"
+#include "frontend/ProfileLimits.h"
+#include "ui/DialogButtons.h"
 
 namespace {
 

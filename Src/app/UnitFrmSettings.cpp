@@ -13,9 +13,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "ui/DialogButtons.h"
-#include "frontend/ProfileLimits.h"
 #include "app/UnitFrmNewProfile.h"
+#include "frontend/ProfileLimits.h"
+#include "ui/DialogButtons.h"
 
 namespace {
 

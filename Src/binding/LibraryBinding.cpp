@@ -49,7 +49,9 @@ std::string TLibraryName::FileName(bool versioned) const {
   return fileName;
 }
 
-std::string LastLoadError() { return lastLoadError; }
+std::string LastLoadError() {
+  return lastLoadError;
+}
 
 void* LoadLibraryFrom(const std::string& folder, const std::string& fileName,
                       const std::vector<std::string>& dependencies) {

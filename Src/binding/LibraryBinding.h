@@ -10,7 +10,8 @@
 #define TOVRENA_DECLARE_ENTRY(name) extern decltype(&::name) name;
 #define TOVRENA_DEFINE_ENTRY(name) decltype(&::name) name = nullptr;
 #define TOVRENA_LIST_ENTRY(name) \
-  TLibraryEntry{#name, [](void* address) { lib::name = reinterpret_cast<decltype(lib::name)>(address); }},
+  TLibraryEntry{                 \
+      #name, [](void* address) { lib::name = reinterpret_cast<decltype(lib::name)>(address); }},
 
 struct TLibraryEntry {
   const char* name;

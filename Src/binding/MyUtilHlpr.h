@@ -9,18 +9,18 @@
 
 // Every libmyutil function the system calls; the binding resolves all or nothing.
 #define TOVRENA_MYUTIL_ENTRIES(X) \
-  X(my_vsprintf) \
-  X(my_fprintf) \
-  X(my_snprintf) \
-  X(my_fopen) \
-  X(my_ftell) \
-  X(my_fread) \
-  X(my_fwrite) \
-  X(my_fseek) \
-  X(my_fclose) \
-  X(my_strtok) \
-  X(my_strtol) \
-  X(my_strtod) \
+  X(my_vsprintf)                  \
+  X(my_fprintf)                   \
+  X(my_snprintf)                  \
+  X(my_fopen)                     \
+  X(my_ftell)                     \
+  X(my_fread)                     \
+  X(my_fwrite)                    \
+  X(my_fseek)                     \
+  X(my_fclose)                    \
+  X(my_strtok)                    \
+  X(my_strtol)                    \
+  X(my_strtod)
 
 namespace lib {
 TOVRENA_MYUTIL_ENTRIES(TOVRENA_DECLARE_ENTRY)

@@ -11,14 +11,14 @@ extern "C" {
 
 // Every libswresample function the system calls; the binding resolves all or nothing.
 #define TOVRENA_SWRESAMPLE_ENTRIES(X) \
-  X(swresample_version) \
-  X(swr_alloc_set_opts2) \
-  X(swr_init) \
-  X(swr_free) \
-  X(swr_convert) \
-  X(swr_set_compensation) \
-  X(swr_get_delay) \
-  X(swr_get_out_samples) \
+  X(swresample_version)               \
+  X(swr_alloc_set_opts2)              \
+  X(swr_init)                         \
+  X(swr_free)                         \
+  X(swr_convert)                      \
+  X(swr_set_compensation)             \
+  X(swr_get_delay)                    \
+  X(swr_get_out_samples)
 
 namespace lib {
 TOVRENA_SWRESAMPLE_ENTRIES(TOVRENA_DECLARE_ENTRY)

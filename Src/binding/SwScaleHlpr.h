@@ -11,13 +11,13 @@ extern "C" {
 
 // Every libswscale function the system calls; the binding resolves all or nothing.
 #define TOVRENA_SWSCALE_ENTRIES(X) \
-  X(swscale_version) \
-  X(sws_getContext) \
-  X(sws_getCachedContext) \
-  X(sws_freeContext) \
-  X(sws_scale) \
-  X(sws_alloc_context) \
-  X(sws_init_context) \
+  X(swscale_version)               \
+  X(sws_getContext)                \
+  X(sws_getCachedContext)          \
+  X(sws_freeContext)               \
+  X(sws_scale)                     \
+  X(sws_alloc_context)             \
+  X(sws_init_context)
 
 namespace lib {
 TOVRENA_SWSCALE_ENTRIES(TOVRENA_DECLARE_ENTRY)

@@ -52,16 +52,14 @@ std::string EngineOption(const std::string& text) {
 // The option's canonical long name for its short or long spelling; empty when unknown.
 std::string LongName(const std::string& spelling) {
   static const std::pair<std::string_view, std::string_view> kShort[] = {
-      {"-g", "--group"},  {"-p", "--profile"}, {"-o", "--output-folder"},
-      {"-j", "--jobs"},   {"-t", "--threads"}, {"-s", "--set"},
-      {"-v", "--verbose"}, {"-h", "--help"}};
+      {"-g", "--group"},   {"-p", "--profile"}, {"-o", "--output-folder"}, {"-j", "--jobs"},
+      {"-t", "--threads"}, {"-s", "--set"},     {"-v", "--verbose"},       {"-h", "--help"}};
   for (const auto& [shortName, longName] : kShort) {
     if (spelling == shortName) return std::string(longName);
   }
-  static const std::string_view kLong[] = {"--group", "--profile", "--output-folder",
-                                           "--jobs",  "--threads", "--set",
-                                           "--option", "--verbose", "--help",
-                                           "--version"};
+  static const std::string_view kLong[] = {"--group",   "--profile", "--output-folder", "--jobs",
+                                           "--threads", "--set",     "--option",        "--verbose",
+                                           "--help",    "--version"};
   for (const std::string_view name : kLong) {
     if (spelling == name) return spelling;
   }
@@ -135,10 +133,9 @@ TCliArguments ParseArguments(int argc, const char* const* argv) {
       // The engine leaves its codec threads to --threads and refuses the option itself.
       if (option.substr(0, option.find('=')) == "threads") {
         const std::size_t equals = option.find('=');
-        arguments.Threads = CountValue("--option threads", equals == std::string::npos
-                                                               ? std::string()
-                                                               : option.substr(equals + 1),
-                                       kMostThreads);
+        arguments.Threads = CountValue(
+            "--option threads",
+            equals == std::string::npos ? std::string() : option.substr(equals + 1), kMostThreads);
       } else {
         arguments.EngineOptions.push_back(option);
       }

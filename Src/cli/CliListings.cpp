@@ -1,12 +1,12 @@
 #include "cli/CliListings.h"
 
+#include "app/UnitGeneral.h"
 #include "binding/AVCodecHlpr.h"
 #include "binding/AVFormatHlpr.h"
 #include "binding/AVUtilHlpr.h"
-#include "cli/CliSettings.h"
 #include "binding/MyUtils.h"
+#include "cli/CliSettings.h"
 #include "frontend/RunTexts.h"
-#include "app/UnitGeneral.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ std::string StreamLine(const TAVProbe& probe, int index) {
   const AVStream& stream = *probe.Context()->streams[index];
   const AVCodecParameters& codec = *stream.codecpar;
   const char* kind = lib::av_get_media_type_string(codec.codec_type);
-  std::string line = std::string(kind ? kind : "unknown") + ", " + lib::avcodec_get_name(codec.codec_id);
+  std::string line =
+      std::string(kind ? kind : "unknown") + ", " + lib::avcodec_get_name(codec.codec_id);
   if (codec.codec_type == AVMEDIA_TYPE_VIDEO) {
     if (codec.width > 0 && codec.height > 0) {
       line += ", " + std::to_string(codec.width) + "x" + std::to_string(codec.height);
@@ -35,14 +36,16 @@ std::string StreamLine(const TAVProbe& probe, int index) {
                                 ? stream.avg_frame_rate
                                 : stream.r_frame_rate;
     if (rate.num > 0 && rate.den > 0) line += ", " + RateText(rate) + " fps";
-    if (const int depth = probe.StreamBitDepth(index); depth > 0) line += ", " + std::to_string(depth) + "-bit";
+    if (const int depth = probe.StreamBitDepth(index); depth > 0)
+      line += ", " + std::to_string(depth) + "-bit";
     if (const int rotation = probe.StreamRotation(index); rotation != 0)
       line += ", shown turned " + std::to_string(rotation) + " degrees clockwise";
   }
   if (codec.codec_type == AVMEDIA_TYPE_AUDIO) {
     if (codec.sample_rate > 0) line += ", " + std::to_string(codec.sample_rate) + " Hz";
     const int channels = codec.ch_layout.nb_channels;
-    if (channels > 0) line += ", " + std::to_string(channels) + (channels == 1 ? " channel" : " channels");
+    if (channels > 0)
+      line += ", " + std::to_string(channels) + (channels == 1 ? " channel" : " channels");
   }
   if (codec.bit_rate > 0) line += ", " + KilobitsText(codec.bit_rate);
   return line;
@@ -67,7 +70,8 @@ void PrintFile(const std::string& file, const TAVProbe& probe, std::ostream& out
 
 std::string DurationWithMilliseconds(std::int64_t microseconds) {
   if (microseconds < 0) return "unknown";
-  return FormatDuration(microseconds) + StringFormat(".%03d", static_cast<int>(microseconds / 1000 % 1000));
+  return FormatDuration(microseconds) +
+         StringFormat(".%03d", static_cast<int>(microseconds / 1000 % 1000));
 }
 
 void ListGroups(std::ostream& out) {

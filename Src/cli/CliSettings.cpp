@@ -16,10 +16,10 @@ namespace {
 
 // The keys of a profile section, as the window reads them.
 constexpr const char* kProfileKeys[] = {
-    "TargetType",   "VideoDisabled", "VideoCodec",           "VideoSizeOption",
-    "VideoCustomWidth", "VideoCustomHeight", "VideoBitrate", "VideoFrameRateOption",
-    "AudioDisabled", "AudioCodec",   "AudioChannels",        "AudioSampleRate",
-    "AudioBitRate", "OOTargetType",  "OONormType"};
+    "TargetType",       "VideoDisabled",     "VideoCodec",    "VideoSizeOption",
+    "VideoCustomWidth", "VideoCustomHeight", "VideoBitrate",  "VideoFrameRateOption",
+    "AudioDisabled",    "AudioCodec",        "AudioChannels", "AudioSampleRate",
+    "AudioBitRate",     "OOTargetType",      "OONormType"};
 constexpr const char* kYesNoKeys[] = {"VideoDisabled", "AudioDisabled"};
 
 // The section that carries the overrides of "[Custom]", which never reads a stored one.
@@ -119,8 +119,9 @@ TChosenProfile ChooseProfile(const std::string& group, const std::optional<std::
   const std::vector<std::string> names =  // ends with "[Custom]"
       customNamed ? std::vector<std::string>{kCustomProfile} : ListProfiles(chosen.Group);
   if (profile) {
-    const auto match = std::find_if(names.begin(), names.end(),
-                                    [&](const std::string& name) { return SameText(*profile, name); });
+    const auto match = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+      return SameText(*profile, name);
+    });
     if (match == names.end()) {
       throw EUsageError("unknown profile '" + *profile + "' in group " + chosen.Group +
                         " (see: tovrena-cli profiles " + chosen.Group + ")");

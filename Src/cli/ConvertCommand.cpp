@@ -7,13 +7,13 @@
 #include <thread>
 
 #include "cli/CliSettings.h"
-#include "frontend/IniFile.h"
-#include "frontend/OutputNaming.h"
-#include "frontend/ProfileOutput.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RunMonitor.h"
 #include "cli/RunSummary.h"
 #include "cli/StopSignals.h"
+#include "frontend/IniFile.h"
+#include "frontend/OutputNaming.h"
+#include "frontend/ProfileOutput.h"
 
 namespace {
 
@@ -132,7 +132,8 @@ class TEventConnection {
     };
     converter.OnSetupFailure = [&monitor](int AIndex, TTaskSetupStep AStep,
                                           const std::string& AReason) {
-      monitor.SetupFailed(AIndex, (AStep == tsInput ? "not supported: " : "cannot convert: ") + AReason);
+      monitor.SetupFailed(AIndex,
+                          (AStep == tsInput ? "not supported: " : "cannot convert: ") + AReason);
     };
     if (verbose) {
       converter.OnLog = [&monitor](int AIndex, TLogLevel, const std::string& AMsg) {
@@ -169,19 +170,21 @@ int RunConvert(const TCliArguments& arguments, TVornConverter& converter) {
   setup.OutputFolder = ChooseOutputFolder(arguments.OutputFolder);
   if (const std::string reason = PrepareOutputFolder(setup.OutputFolder); !reason.empty()) {
     std::fputs(("tovrena-cli: cannot write into the output folder '" + setup.OutputFolder +
-                "': " + reason + "\n").c_str(),
+                "': " + reason + "\n")
+                   .c_str(),
                stderr);
     return 1;
   }
 
   const char* terminal = std::getenv("TERM");
-  const bool live = ::isatty(STDOUT_FILENO) == 1 &&
-                    !(terminal != nullptr && std::string(terminal) == "dumb");
+  const bool live =
+      ::isatty(STDOUT_FILENO) == 1 && !(terminal != nullptr && std::string(terminal) == "dumb");
   TRunMonitor monitor(!live);
   TProgressDisplay display(live, stdout, stderr);
   if (setup.Profile.GroupHasNoProfiles) {
     monitor.Print("tovrena-cli: group " + setup.Profile.Group + " has no profiles in " +
-                      SettingsFolderPath() + "; its defaults apply (install the profiles with "
+                      SettingsFolderPath() +
+                      "; its defaults apply (install the profiles with "
                       "scripts/install-settings.sh)",
                   true);
   }

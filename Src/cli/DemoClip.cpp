@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "engine/MediaLibraries.h"
 #include "binding/MediaPointers.h"
 #include "binding/MyUtils.h"
+#include "engine/MediaLibraries.h"
 
 namespace {
 
@@ -126,9 +126,9 @@ void WriteClip(AVFormatContext* output, const std::string& path, int seconds, in
   const std::int64_t samples = std::int64_t{seconds} * kSampleRate;
   while (video.NextPts < frames || audio.NextPts < samples) {
     const bool videoNext =
-        video.NextPts < frames &&
-        (audio.NextPts >= samples || lib::av_compare_ts(video.NextPts, video.Codec->time_base,
-                                                        audio.NextPts, audio.Codec->time_base) <= 0);
+        video.NextPts < frames && (audio.NextPts >= samples ||
+                                   lib::av_compare_ts(video.NextPts, video.Codec->time_base,
+                                                      audio.NextPts, audio.Codec->time_base) <= 0);
     if (videoNext) {
       PaintPicture(video.Frame.get(), video.NextPts++);
       Encode(output, video, video.Frame.get(), packet.get());

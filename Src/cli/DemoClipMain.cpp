@@ -5,8 +5,9 @@
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fprintf(stderr, "Usage: tovrena-demo-clip FILE\nWrites a 3-second clip (MPEG-4 video, MP2 sound) "
-                         "in the container FILE's extension names.\n");
+    std::fprintf(stderr,
+                 "Usage: tovrena-demo-clip FILE\nWrites a 3-second clip (MPEG-4 video, MP2 sound) "
+                 "in the container FILE's extension names.\n");
     return 2;
   }
   return WriteClipAsProgram("tovrena-demo-clip", argv[1], 3);

@@ -23,7 +23,8 @@ std::string FileLine(int position, int count, const TFileRecord& file, TCliClock
   std::string line = "[" + std::to_string(position) + "/" + std::to_string(count) + "] " +
                      OneLine(file.Input) + "  " + ProgressText(file);
   if (file.HasProgress && file.Fps >= 0) line += "  " + std::to_string(file.Fps) + " fps";
-  line += "  elapsed " + ClockText(elapsed) + "  ETA " + ClockText(RemainingSeconds(fraction, elapsed));
+  line +=
+      "  elapsed " + ClockText(elapsed) + "  ETA " + ClockText(RemainingSeconds(fraction, elapsed));
   return line;
 }
 
@@ -56,8 +57,7 @@ std::vector<std::string> LiveBlock(const std::vector<TFileRecord>& files,
 }
 
 void TProgressDisplay::Show(const std::vector<TPrintLine>& lines,
-                            const std::vector<TFileRecord>& files,
-                            TCliClock::time_point runStart) {
+                            const std::vector<TFileRecord>& files, TCliClock::time_point runStart) {
   if (!live_) {
     PrintLines(lines);
     return;

@@ -12,8 +12,7 @@
 class TProgressDisplay {
  public:
   // live: redraw a block in place (out must be a terminal).
-  TProgressDisplay(bool live, std::FILE* out, std::FILE* err)
-      : live_(live), out_(out), err_(err) {}
+  TProgressDisplay(bool live, std::FILE* out, std::FILE* err) : live_(live), out_(out), err_(err) {}
 
   // Prints the lines, then (live only) the block for the files.
   void Show(const std::vector<TPrintLine>& lines, const std::vector<TFileRecord>& files,

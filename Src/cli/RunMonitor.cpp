@@ -25,7 +25,8 @@ std::size_t Utf8SequenceLength(const std::string& text, std::size_t at) {
   if (byte >= 0xE0 && byte <= 0xEF) length = 3;
   if (byte >= 0xF0 && byte <= 0xF4) length = 4;
   for (std::size_t k = 1; k < length; ++k)
-    if (at + k >= text.size() || (static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
+    if (at + k >= text.size() || (static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80)
+      return 0;
   return length;
 }
 
@@ -152,7 +153,8 @@ void TRunMonitor::Progress(int task, int frame, int fps, int currentMs, int tota
   const double fraction = totalMs > 0 ? static_cast<double>(currentMs) / totalMs : 0;
   std::string line = Tag(file) + Padded("progress") + record.Input + " " + ProgressText(record);
   if (frame >= 0) line += " frame=" + std::to_string(frame) + " fps=" + std::to_string(fps);
-  line += " elapsed=" + ClockText(elapsed) + " eta=" + ClockText(RemainingSeconds(fraction, elapsed));
+  line +=
+      " elapsed=" + ClockText(elapsed) + " eta=" + ClockText(RemainingSeconds(fraction, elapsed));
   lines_.push_back({line});
 }
 
@@ -175,10 +177,12 @@ void TRunMonitor::Ended(int task, bool finished, bool exception, const std::stri
     lines_.push_back({Tag(file) + Padded("failed") + record.Input + took});
   } else if (finished) {
     record.State = TFileState::Completed;
-    lines_.push_back({Tag(file) + Padded("completed") + record.Input + " -> " + record.Output + took});
+    lines_.push_back(
+        {Tag(file) + Padded("completed") + record.Input + " -> " + record.Output + took});
   } else if (started) {
     record.State = TFileState::Stopped;
-    lines_.push_back({Tag(file) + Padded("stopped") + record.Input + " -> " + record.Output + took});
+    lines_.push_back(
+        {Tag(file) + Padded("stopped") + record.Input + " -> " + record.Output + took});
   } else {
     record.State = TFileState::NotStarted;
     lines_.push_back({Tag(file) + Padded("not started") + record.Input});

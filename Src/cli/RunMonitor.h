@@ -17,7 +17,7 @@ struct TFileRecord {
   std::string Input;   // as given on the command line
   std::string Output;  // empty when the file got no task
   TFileState State = TFileState::Waiting;
-  std::string Message;  // why it failed
+  std::string Message;       // why it failed
   bool SetupFailed = false;  // its input or output could not be set up when its turn came
   bool HasStarted = false;
   TCliClock::time_point Started{};

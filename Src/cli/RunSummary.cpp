@@ -47,15 +47,18 @@ std::string SummaryTable(const std::vector<TFileRecord>& files) {
     std::string line;
     for (std::size_t column = 0; column < widths.size(); ++column) {
       line += row[column];
-      if (column + 1 < widths.size()) line += std::string(widths[column] - row[column].size() + 2, ' ');
+      if (column + 1 < widths.size())
+        line += std::string(widths[column] - row[column].size() + 2, ' ');
     }
     table += line + "\n";
   }
   std::string tally;
   for (const char* state : {"completed", "stopped", "failed", "not started"}) {
-    if (counts[state] > 0) tally += (tally.empty() ? "" : ", ") + std::to_string(counts[state]) + " " + state;
+    if (counts[state] > 0)
+      tally += (tally.empty() ? "" : ", ") + std::to_string(counts[state]) + " " + state;
   }
-  table += std::to_string(files.size()) + (files.size() == 1 ? " file: " : " files: ") + tally + "\n";
+  table +=
+      std::to_string(files.size()) + (files.size() == 1 ? " file: " : " files: ") + tally + "\n";
   // The reasons last, where they are read after the run, not only in the scrolled-off log.
   for (const TFileRecord& file : files) {
     if (file.State == TFileState::Failed && !file.Message.empty()) {

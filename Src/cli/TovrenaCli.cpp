@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <iostream>
 
+#include "binding/MyUtils.h"
 #include "cli/CliArguments.h"
 #include "cli/CliListings.h"
 #include "cli/ConvertCommand.h"
-#include "frontend/IniFile.h"
-#include "binding/MyUtils.h"
 #include "component/VornConverter.h"
+#include "frontend/IniFile.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "engine/FFmpeg.h"
-#include "component/OptionRecords.h"
-#include "engine/PictureRotation.h"
 #include "binding/MediaPointers.h"
+#include "component/OptionRecords.h"
+#include "engine/FFmpeg.h"
+#include "engine/PictureRotation.h"
 
 namespace {
 
@@ -112,8 +112,8 @@ void TAVProbe::GetInfo(TAVFileInfo& Info) const {
   }
   Info.StartTime = FContext->start_time;
   Info.Duration = FContext->duration;
-  Info.BitRate = static_cast<std::int32_t>(
-      FContext->bit_rate > INT32_MAX ? INT32_MAX : FContext->bit_rate);
+  Info.BitRate =
+      static_cast<std::int32_t>(FContext->bit_rate > INT32_MAX ? INT32_MAX : FContext->bit_rate);
   // Today's libraries keep what the container says about itself as metadata.
   const AVDictionary* metadata = FContext->metadata;
   Info.Timestamp = 0;

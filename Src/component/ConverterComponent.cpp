@@ -2,12 +2,12 @@
 // the relays of the engines' log, progress and hook events.
 #include <algorithm>
 
-#include "component/EventScope.h"
 #include "component/DelayedCalls.h"
+#include "component/EventScope.h"
 #include "component/LogRelay.h"
 #include "component/TaskList.h"
-#include "engine/MediaLibraries.h"
 #include "component/VornConverter.h"
+#include "engine/MediaLibraries.h"
 
 namespace {
 
@@ -50,7 +50,9 @@ TCustomVornConverter::~TCustomVornConverter() {
   tasks.clear();
 }
 
-bool TCustomVornConverter::InsideEvent() { return eventDepth > 0; }
+bool TCustomVornConverter::InsideEvent() {
+  return eventDepth > 0;
+}
 
 bool TCustomVornConverter::LoadLibraries(const std::string& Folder, bool Versioned) {
   if (!LoadMediaLibraries(Folder, Versioned)) {
@@ -128,9 +130,8 @@ void TCustomVornConverter::ClearTasks() {
 void TCustomVornConverter::WaitForEnds(const std::vector<TTaskPtr>& Waited) {
   std::unique_lock lock(ComponentLock);
   FEndDelivered.wait(lock, [&] {
-    return std::none_of(Waited.begin(), Waited.end(), [](const TTaskPtr& task) {
-      return task->FRun.Busy();
-    });
+    return std::none_of(Waited.begin(), Waited.end(),
+                        [](const TTaskPtr& task) { return task->FRun.Busy(); });
   });
 }
 
@@ -205,9 +206,9 @@ void TCustomVornConverter::ConnectEvents(TFFmpeg& Task, bool Progress) {
     };
     return;
   }
-  Task.OnProgress = [this](TCustomFFmpeg* Sender, int AFrameNumber, int AFPS,
-                           int ACurrentDuration, float AQuality, float ABitRate,
-                           std::int64_t ACurrentSize, int ATotalOutputDuration) {
+  Task.OnProgress = [this](TCustomFFmpeg* Sender, int AFrameNumber, int AFPS, int ACurrentDuration,
+                           float AQuality, float ABitRate, std::int64_t ACurrentSize,
+                           int ATotalOutputDuration) {
     DoProgress(Sender, AFrameNumber, AFPS, ACurrentDuration, AQuality, ABitRate, ACurrentSize,
                ATotalOutputDuration);
   };
@@ -236,8 +237,8 @@ void TCustomVornConverter::DoProgress(TCustomFFmpeg* Sender, int AFrameNumber, i
   if (!OnProgress) return;
   TEventScope scope;
   std::lock_guard lock(ComponentLock);
-  OnProgress(static_cast<TFFmpeg*>(Sender)->Index, AFrameNumber, AFPS, ACurrentDuration,
-             AQuality, ABitRate, ACurrentSize, ATotalOutputDuration);
+  OnProgress(static_cast<TFFmpeg*>(Sender)->Index, AFrameNumber, AFPS, ACurrentDuration, AQuality,
+             ABitRate, ACurrentSize, ATotalOutputDuration);
 }
 
 // The hooks run without the lock (a picture hook may take long); only the index is read
@@ -254,9 +255,8 @@ void TCustomVornConverter::DoBeforeHook(TCustomFFmpeg* Sender, std::int64_t APTS
   OnBeforeHook(index, APTS, AHookAction);
 }
 
-void TCustomVornConverter::DoCustomHook(TCustomFFmpeg* Sender, TBitmap& ABitmap,
-                                        int AFrameNumber, std::int64_t APTS, bool& AUpdate,
-                                        bool& AStopHook) {
+void TCustomVornConverter::DoCustomHook(TCustomFFmpeg* Sender, TBitmap& ABitmap, int AFrameNumber,
+                                        std::int64_t APTS, bool& AUpdate, bool& AStopHook) {
   if (!OnCustomHook) return;
   TEventScope scope;
   int index = -1;

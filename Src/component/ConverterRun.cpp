@@ -2,8 +2,8 @@
 // stopping them, and relaying each end, then the run's own end with index -1.
 #include <utility>
 
-#include "component/EventScope.h"
 #include "component/DelayedCalls.h"
+#include "component/EventScope.h"
 #include "component/LogRelay.h"
 #include "component/TaskList.h"
 #include "component/VornConverter.h"
@@ -192,8 +192,7 @@ void TCustomVornConverter::DoTerminate(TCustomFFmpeg* Sender) {
     if (task->FSetupFailure != tsNone && OnSetupFailure)
       OnSetupFailure(task->Index, task->FSetupFailure, task->ExceptionMessage());
     if (OnTerminate)
-      OnTerminate(task->Index, task->Finished(), task->ExceptionRaised(),
-                  task->ExceptionMessage());
+      OnTerminate(task->Index, task->Finished(), task->ExceptionRaised(), task->ExceptionMessage());
     if (run.InRun) {
       ++FFinishedCount;
       StartNext();

@@ -31,9 +31,8 @@ void TDelayedCalls::Post(int DelayMs, std::function<void()> Call) {
     }
   }
   TCall& entry = FCalls.emplace_back();
-  entry.Thread = std::thread([this, &entry, DelayMs, Call = std::move(Call)] {
-    Wait(entry, DelayMs, Call);
-  });
+  entry.Thread =
+      std::thread([this, &entry, DelayMs, Call = std::move(Call)] { Wait(entry, DelayMs, Call); });
 }
 
 void TDelayedCalls::Wait(TCall& Entry, int DelayMs, const std::function<void()>& Call) {

@@ -13,16 +13,16 @@
 #include "binding/AVFilterHlpr.h"
 #include "binding/AVFormatHlpr.h"
 #include "binding/AVUtilHlpr.h"
-#include "engine/MediaLibraries.h"
 #include "component/TaskList.h"
 #include "component/VornConverter.h"
+#include "engine/MediaLibraries.h"
 
 namespace {
 
 struct TRegistryEntry {
   TCustomVornConverter* Component = nullptr;
-  int Deliveries = 0;      // lines being raised on it right now
-  bool Leaving = false;    // no new lines once it is set
+  int Deliveries = 0;    // lines being raised on it right now
+  bool Leaving = false;  // no new lines once it is set
 };
 
 // Every live component, and the unfinished lines of every thread. The lock serialises the
@@ -148,7 +148,9 @@ void TLogList::Clear() {
   while (FHead.Next) FHead.Next = std::move(FHead.Next->Next);
 }
 
-void InstallLibraryLogCallback() { lib::av_log_set_callback(LibraryLogCallback); }
+void InstallLibraryLogCallback() {
+  lib::av_log_set_callback(LibraryLogCallback);
+}
 
 void RegisterComponent(TCustomVornConverter* Component) {
   TComponentRegistry& registry = Registry();

@@ -13,8 +13,8 @@ enum TTargetType : std::int32_t { ttNone, ttVCD, ttSVCD, ttDVD };
 enum TNormType : std::int32_t { ntAuto, ntPAL, ntNTSC };
 
 struct TInputOptions {
-  std::string FileName;    // empty: the file name given to AddInputFile
-  std::string FileFormat;  // forced input format
+  std::string FileName;         // empty: the file name given to AddInputFile
+  std::string FileFormat;       // forced input format
   std::int32_t StartTime = -1;  // milliseconds
   std::int32_t ProgramID = -1;
   std::string ExtOptions;  // "name=value" lines

@@ -4,9 +4,13 @@
 
 #include <stdexcept>
 
-std::uint32_t CurrentThreadIdentifier() { return static_cast<std::uint32_t>(gettid()); }
+std::uint32_t CurrentThreadIdentifier() {
+  return static_cast<std::uint32_t>(gettid());
+}
 
-TFFmpeg::~TFFmpeg() { WaitForJobEnd(); }
+TFFmpeg::~TFFmpeg() {
+  WaitForJobEnd();
+}
 
 void TFFmpeg::Transcode() {
   // Library log lines of this thread belong to this task from now on.

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "component/AVProbe.h"
-#include "engine/FFmpeg.h"
 #include "component/OptionRecords.h"
 #include "component/TaskHandles.h"
+#include "engine/FFmpeg.h"
 
 class TFFmpeg : public TCustomFFmpeg {
  public:
@@ -54,8 +54,8 @@ class TFFmpeg : public TCustomFFmpeg {
   // The component's bookkeeping of this task's run, kept under its ComponentLock. Five
   // facts, each with a reader that needs it (see the component's header):
   struct TRunState {
-    bool InRun = false;               // one of the tasks the open run waits for
-    bool EndDelivered = false;        // its OnTerminate of this run has been raised
+    bool InRun = false;         // one of the tasks the open run waits for
+    bool EndDelivered = false;  // its OnTerminate of this run has been raised
     // A DoTerminate for it is still to come: set when it is picked to start or a helper
     // thread is asked to deliver its end, cleared when that DoTerminate is over.
     bool EndOutstanding = false;

@@ -14,7 +14,9 @@
 namespace {
 
 // Texts from callers may carry any control character around a value.
-std::string Trimmed(const std::string& text) { return Trim(text, kControlsAndSpace); }
+std::string Trimmed(const std::string& text) {
+  return Trim(text, kControlsAndSpace);
+}
 
 // A whole decimal number in milliseconds as microseconds; -1 when the text is not one (or
 // is too large to scale).
@@ -155,12 +157,12 @@ void TFFmpeg::PickAudioTrack() {
   const AVStream* track = Probe.Context()->streams[stream];
   SetAudioSourceStream(InputFileCount() - 1, stream);
   if (Logging())
-    Log(1, StringFormat("Audio track: stream #%d.%d of %d audio tracks (%s, %d channel%s)",
-                        InputFileCount() - 1, stream, Probe.AudioStreamCount(),
-                        (track->disposition & AV_DISPOSITION_DEFAULT) ? "marked default"
-                                                                      : "most channels",
-                        track->codecpar->ch_layout.nb_channels,
-                        track->codecpar->ch_layout.nb_channels == 1 ? "" : "s"));
+    Log(1, StringFormat(
+               "Audio track: stream #%d.%d of %d audio tracks (%s, %d channel%s)",
+               InputFileCount() - 1, stream, Probe.AudioStreamCount(),
+               (track->disposition & AV_DISPOSITION_DEFAULT) ? "marked default" : "most channels",
+               track->codecpar->ch_layout.nb_channels,
+               track->codecpar->ch_layout.nb_channels == 1 ? "" : "s"));
 }
 
 // Each piece is "start-end"; a piece whose end comes before its start, or whose end is

@@ -62,16 +62,14 @@ class TCustomVornConverter {
  public:
   using TBeforeHookEvent =
       std::function<void(int AIndex, std::int64_t APTS, THookAction& AHookAction)>;
-  using TCustomHookEvent =
-      std::function<void(int AIndex, TBitmap& ABitmap, int AFrameNumber, std::int64_t APTS,
-                         bool& AUpdate, bool& AStopHook)>;
+  using TCustomHookEvent = std::function<void(int AIndex, TBitmap& ABitmap, int AFrameNumber,
+                                              std::int64_t APTS, bool& AUpdate, bool& AStopHook)>;
   using TLogEvent = std::function<void(int AIndex, TLogLevel ALogLevel, const std::string& AMsg)>;
-  using TProgressEvent =
-      std::function<void(int AIndex, int AFrameNumber, int AFPS, int ACurrentDuration,
-                         float AQuality, float ABitRate, std::int64_t ACurrentSize,
-                         int ATotalOutputDuration)>;
-  using TTerminateEvent = std::function<void(int AIndex, bool AFinished, bool AException,
-                                             const std::string& AMessage)>;
+  using TProgressEvent = std::function<void(int AIndex, int AFrameNumber, int AFPS,
+                                            int ACurrentDuration, float AQuality, float ABitRate,
+                                            std::int64_t ACurrentSize, int ATotalOutputDuration)>;
+  using TTerminateEvent =
+      std::function<void(int AIndex, bool AFinished, bool AException, const std::string& AMessage)>;
   // A listed task whose set-up failed when its turn came: the step and the reason that
   // AddInputFile or SetOutputFile would have left in LastErrorMessage. Raised just before
   // that task's OnTerminate (AFinished false, AException true, AMessage the reason).
@@ -165,8 +163,8 @@ class TCustomVornConverter {
   // virtual: worker threads call them until the end of this class's destructor, when the
   // part of a subclass is gone already.
   void DoBeforeHook(TCustomFFmpeg* Sender, std::int64_t APTS, THookAction& AHookAction);
-  void DoCustomHook(TCustomFFmpeg* Sender, TBitmap& ABitmap, int AFrameNumber,
-                    std::int64_t APTS, bool& AUpdate, bool& AStopHook);
+  void DoCustomHook(TCustomFFmpeg* Sender, TBitmap& ABitmap, int AFrameNumber, std::int64_t APTS,
+                    bool& AUpdate, bool& AStopHook);
   void DoLog(TCustomFFmpeg* Sender, int Level, const std::string& Msg);
   void DoProgress(TCustomFFmpeg* Sender, int AFrameNumber, int AFPS, int ACurrentDuration,
                   float AQuality, float ABitRate, std::int64_t ACurrentSize,

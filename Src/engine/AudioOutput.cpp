@@ -48,14 +48,16 @@ AVFrame* ReusableAudioFrame(TFramePtr& slot, const AVCodecContext* encoder, int 
 }
 
 // The sample pointers of a frame moved on by skip samples.
-void OffsetPlanes(const AVFrame* frame, int skip, const std::uint8_t* planes[AV_NUM_DATA_POINTERS]) {
+void OffsetPlanes(const AVFrame* frame, int skip,
+                  const std::uint8_t* planes[AV_NUM_DATA_POINTERS]) {
   const auto format = static_cast<AVSampleFormat>(frame->format);
   const int bytes = lib::av_get_bytes_per_sample(format);
   const bool planar = lib::av_sample_fmt_is_planar(format);
   const int channels = frame->ch_layout.nb_channels;
   const int count = planar ? std::min(channels, AV_NUM_DATA_POINTERS) : 1;
   for (int i = 0; i < count; ++i)
-    planes[i] = frame->extended_data[i] + static_cast<std::ptrdiff_t>(skip) * bytes * (planar ? 1 : channels);
+    planes[i] = frame->extended_data[i] +
+                static_cast<std::ptrdiff_t>(skip) * bytes * (planar ? 1 : channels);
 }
 
 }  // namespace
@@ -75,9 +77,10 @@ void TTranscoder::EnsureResampler(TOutputStream& Output, const AVFrame* Samples)
       static_cast<AVSampleFormat>(Samples->format), Samples->sample_rate, 0, nullptr);
   Output.Resampler.reset(resampler);
   if (made < 0 || lib::swr_init(resampler) < 0)
-    throw FFMpegException(StringFormat("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
-                                       Samples->ch_layout.nb_channels, Samples->sample_rate,
-                                       encoder->ch_layout.nb_channels, encoder->sample_rate));
+    throw FFMpegException(
+        StringFormat("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
+                     Samples->ch_layout.nb_channels, Samples->sample_rate,
+                     encoder->ch_layout.nb_channels, encoder->sample_rate));
 }
 
 void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame* Samples) {
@@ -91,7 +94,8 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
   bool stillStarting = false;  // the start's correction goes on into the next block
 
   if (S.AudioSyncMethod != 0) {
-    const double delta = SyncInputTime(Input) * encoderRate - static_cast<double>(Output.SyncOpts) - fifoSamples;
+    const double delta =
+        SyncInputTime(Input) * encoderRate - static_cast<double>(Output.SyncOpts) - fifoSamples;
     const double inputDelta = delta * decoderRate / encoderRate;
     if (std::fabs(delta) > 50) {
       if (Input.IsStart || std::fabs(delta) > S.AudioDriftThreshold * encoderRate) {
@@ -113,10 +117,11 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
             E.Log(1, StringFormat("adding %d audio samples of silence", static_cast<int>(delta)));
         }
       } else if (S.AudioSyncMethod > 1 && Output.Resampler) {
-        const int compensation = ClipInt(static_cast<int>(delta), -S.AudioSyncMethod, S.AudioSyncMethod);
+        const int compensation =
+            ClipInt(static_cast<int>(delta), -S.AudioSyncMethod, S.AudioSyncMethod);
         if (S.Verbosity > 2 && E.Logging())
-          E.Log(1, StringFormat("compensating audio timestamp drift:%f compensation:%d in:%d", delta,
-                                compensation, encoderRate));
+          E.Log(1, StringFormat("compensating audio timestamp drift:%f compensation:%d in:%d",
+                                delta, compensation, encoderRate));
         if (const int result =
                 lib::swr_set_compensation(Output.Resampler.get(), compensation, encoderRate);
             result < 0)
@@ -141,8 +146,8 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
     AVFrame* quiet = ReusableAudioFrame(Output.ConvertFrame, encoder, static_cast<int>(silence));
     lib::av_samples_set_silence(quiet->extended_data, 0, quiet->nb_samples,
                                 quiet->ch_layout.nb_channels, encoder->sample_fmt);
-    CheckFifoWrite(lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(quiet->extended_data),
-                                            quiet->nb_samples));
+    CheckFifoWrite(lib::av_audio_fifo_write(
+        Output.Fifo.get(), reinterpret_cast<void**>(quiet->extended_data), quiet->nb_samples));
   }
 
   const std::uint8_t* input[AV_NUM_DATA_POINTERS] = {};
@@ -152,16 +157,18 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
   if (Output.Resampler) {
     const int room = lib::swr_get_out_samples(Output.Resampler.get(), inputCount);
     AVFrame* converted = ReusableAudioFrame(Output.ConvertFrame, encoder, std::max(room, 1));
-    const int got = lib::swr_convert(Output.Resampler.get(), converted->extended_data, room, input, inputCount);
+    const int got =
+        lib::swr_convert(Output.Resampler.get(), converted->extended_data, room, input, inputCount);
     if (got < 0) {
       if (S.ExitOnError) throw FFMpegException("av_audio_convert() failed: " + ErrorReason(got));
       E.Log(0, "av_audio_convert() failed: " + ErrorReason(got));
       return;
     }
-    written = lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(converted->extended_data), got);
+    written = lib::av_audio_fifo_write(Output.Fifo.get(),
+                                       reinterpret_cast<void**>(converted->extended_data), got);
   } else {
-    written = lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(const_cast<std::uint8_t**>(input)),
-                                       inputCount);
+    written = lib::av_audio_fifo_write(
+        Output.Fifo.get(), reinterpret_cast<void**>(const_cast<std::uint8_t**>(input)), inputCount);
   }
   CheckFifoWrite(written);
   EncodeAudioFromFifo(Output, false);
@@ -181,7 +188,8 @@ void TTranscoder::DrainResampler(TOutputStream& Output) {
     return;
   }
   if (got > 0)
-    CheckFifoWrite(lib::av_audio_fifo_write(Output.Fifo.get(), reinterpret_cast<void**>(tail->extended_data), got));
+    CheckFifoWrite(lib::av_audio_fifo_write(Output.Fifo.get(),
+                                            reinterpret_cast<void**>(tail->extended_data), got));
 }
 
 // Whole encoder frames leave the FIFO; at the end the rest goes too, padded with silence
@@ -190,8 +198,8 @@ void TTranscoder::EncodeAudioFromFifo(TOutputStream& Output, bool Flush) {
   AVCodecContext* encoder = Output.Encoder();
   AVAudioFifo* fifo = Output.Fifo.get();
   if (!fifo) return;
-  const bool anySize = encoder->frame_size <= 1 ||
-                       (encoder->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
+  const bool anySize =
+      encoder->frame_size <= 1 || (encoder->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
   for (;;) {
     const int available = lib::av_audio_fifo_size(fifo);
     if (available <= 0) return;

@@ -17,7 +17,9 @@ class TBitmap {
   int Width() const { return width_; }
   int Height() const { return height_; }
   int Stride() const { return stride_; }
-  std::uint8_t* ScanLine(int row) { return pixels_.data() + static_cast<std::size_t>(row) * stride_; }
+  std::uint8_t* ScanLine(int row) {
+    return pixels_.data() + static_cast<std::size_t>(row) * stride_;
+  }
   std::mutex& Canvas() { return canvas_; }
 
  private:

@@ -13,8 +13,8 @@ extern "C" {
 #include <libavutil/rational.h>
 }
 
-#include "engine/EngineTypes.h"
 #include "binding/LocalFiles.h"
+#include "engine/EngineTypes.h"
 
 struct AVInputFormat;
 struct AVOutputFormat;
@@ -79,14 +79,14 @@ struct TEngineSettings {
   int AudioChannels = 2;
   std::string AudioCodecName;  // pending
   std::uint32_t AudioCodecTag = 0;
-  std::string AudioLanguage;  // pending
+  std::string AudioLanguage;     // pending
   bool AudioStreamCopy = false;  // pending
   int AudioVolume = 256;
 
   // Subtitles.
-  bool SubtitleDisable = false;  // pending
-  std::string SubtitleCodecName;  // pending
-  std::string SubtitleLanguage;  // pending
+  bool SubtitleDisable = false;     // pending
+  std::string SubtitleCodecName;    // pending
+  std::string SubtitleLanguage;     // pending
   bool SubtitleStreamCopy = false;  // pending
 
   // Looping.

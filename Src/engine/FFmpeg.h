@@ -14,21 +14,21 @@
 #include <unordered_map>
 #include <vector>
 
+#include "binding/FrameHook.h"
+#include "binding/MediaPointers.h"
 #include "engine/Bitmap.h"
 #include "engine/EngineSettings.h"
 #include "engine/EngineThreads.h"
 #include "engine/EngineTypes.h"
-#include "binding/FrameHook.h"
-#include "binding/MediaPointers.h"
 #include "engine/OutputByteStream.h"
 
 class TCustomFFmpeg;
 
-using TBeforeHookEvent = std::function<void(TCustomFFmpeg* Sender, std::int64_t APTS,
-                                            THookAction& AHookAction)>;
+using TBeforeHookEvent =
+    std::function<void(TCustomFFmpeg* Sender, std::int64_t APTS, THookAction& AHookAction)>;
 using TCustomHookEvent =
-    std::function<void(TCustomFFmpeg* Sender, TBitmap& ABitmap, int AFrameNumber,
-                       std::int64_t APTS, bool& AUpdate, bool& AStopHook)>;
+    std::function<void(TCustomFFmpeg* Sender, TBitmap& ABitmap, int AFrameNumber, std::int64_t APTS,
+                       bool& AUpdate, bool& AStopHook)>;
 using TLogEvent = std::function<void(TCustomFFmpeg* Sender, int Level, const std::string& Msg)>;
 using TProgressEvent = std::function<void(TCustomFFmpeg* Sender, int AFrameNumber, int AFPS,
                                           int ACurrentDuration, float AQuality, float ABitRate,
@@ -121,8 +121,7 @@ class TCustomFFmpeg {
 
   // Looks a codec up by name: an empty name gives AV_CODEC_ID_NONE and true; an unknown
   // or wrongly typed one false with the error text set.
-  bool FindCodec(const std::string& Name, AVMediaType CodecType, bool Encoder,
-                 AVCodecID& CodecId);
+  bool FindCodec(const std::string& Name, AVMediaType CodecType, bool Encoder, AVCodecID& CodecId);
 
   // Copies every recorded generic option from Source into Target when the option's flags
   // hold all bits of Flags (AV_OPT_FLAG_ENCODING_PARAM, ..._VIDEO_PARAM, ...).

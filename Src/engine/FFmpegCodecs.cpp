@@ -50,7 +50,9 @@ void TCustomFFmpeg::CloseEncoder(AVCodecContext* AContext) {
   CloseCodec(OpenedEncoders, AContext);
 }
 
-void TCustomFFmpeg::CloseDecoder(AVCodecContext* AContext) { CloseCodec(OpenedDecoders, AContext); }
+void TCustomFFmpeg::CloseDecoder(AVCodecContext* AContext) {
+  CloseCodec(OpenedDecoders, AContext);
+}
 
 void TCustomFFmpeg::CloseOpenedCodecs() {
   while (!OpenedEncoders.empty()) CloseEncoder(OpenedEncoders.front());

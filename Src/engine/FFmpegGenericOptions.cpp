@@ -2,9 +2,9 @@
 // verbosity.
 #include <cinttypes>
 
+#include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
 #include "engine/MediaLibraries.h"
-#include "binding/MyUtils.h"
 
 namespace {
 

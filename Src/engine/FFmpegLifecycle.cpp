@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <thread>
 
+#include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
 #include "engine/MediaLibraries.h"
-#include "binding/MyUtils.h"
 
 TCustomFFmpeg::TCustomFFmpeg() = default;
 
@@ -81,7 +81,8 @@ void TCustomFFmpeg::CloseOutputFiles() {
     if (!output) continue;
     if (!byteStream) {
       // A URL: the libraries' own byte stream; nothing on disk to judge.
-      if (output->oformat && !(output->oformat->flags & AVFMT_NOFILE)) lib::avio_closep(&output->pb);
+      if (output->oformat && !(output->oformat->flags & AVFMT_NOFILE))
+        lib::avio_closep(&output->pb);
       output.reset();
       continue;
     }

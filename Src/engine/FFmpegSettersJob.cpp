@@ -5,16 +5,15 @@
 #include <cmath>
 #include <ctime>
 
-#include "engine/FFmpeg.h"
 #include "binding/MyUtils.h"
+#include "engine/FFmpeg.h"
 
 std::int64_t TCustomFFmpeg::ParseTime(const std::string& Name, const std::string& Text,
                                       bool IsDuration) {
   std::int64_t microseconds = 0;
   if (lib::av_parse_time(&microseconds, Text.c_str(), IsDuration ? 1 : 0) < 0)
-    throw FFMpegException(StringFormat(kInvalidTimeTextFormat,
-                                       IsDuration ? "duration" : "date", Name.c_str(),
-                                       Text.c_str()));
+    throw FFMpegException(StringFormat(kInvalidTimeTextFormat, IsDuration ? "duration" : "date",
+                                       Name.c_str(), Text.c_str()));
   return microseconds;
 }
 

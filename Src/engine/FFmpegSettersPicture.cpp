@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "engine/FFmpeg.h"
 #include "binding/MyUtils.h"
+#include "engine/FFmpeg.h"
 #include "engine/ValueConversion.h"
 
 namespace {
@@ -57,8 +57,8 @@ std::vector<std::uint16_t> ParseMatrix(const std::string& Text) {
   std::vector<std::uint16_t> matrix(64, 0);
   for (int i = 0; i < 64; ++i) {
     if (coefficients[i] < 1 || coefficients[i] > 255)
-      throw FFMpegException(StringFormat(
-          "Coefficient %d of matrix \"%s\" must be from 1 to 255", i, Text.c_str()));
+      throw FFMpegException(
+          StringFormat("Coefficient %d of matrix \"%s\" must be from 1 to 255", i, Text.c_str()));
     matrix[i] = static_cast<std::uint16_t>(coefficients[i]);
   }
   return matrix;

@@ -3,8 +3,8 @@
 #include <climits>
 #include <cstring>
 
-#include "engine/FFmpeg.h"
 #include "binding/MyUtils.h"
+#include "engine/FFmpeg.h"
 #include "engine/ValueConversion.h"
 
 namespace {

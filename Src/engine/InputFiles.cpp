@@ -3,17 +3,21 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "engine/FFmpeg.h"
 #include "binding/MyUtils.h"
+#include "engine/FFmpeg.h"
 #include "engine/PictureRotation.h"
 
 namespace {
 
-double AspectOf(AVRational ratio) { return ratio.num && ratio.den ? RationalToDouble(ratio) : 0; }
+double AspectOf(AVRational ratio) {
+  return ratio.num && ratio.den ? RationalToDouble(ratio) : 0;
+}
 
 // A stop request also ends a read that the library is blocked in (a stalled device, a long
 // stretch of garbage to resynchronise over).
-int StopRequestedCallback(void* engine) { return static_cast<TCustomFFmpeg*>(engine)->StopRequested(); }
+int StopRequestedCallback(void* engine) {
+  return static_cast<TCustomFFmpeg*>(engine)->StopRequested();
+}
 
 std::string LowerExtension(const std::string& fileName) {
   return LowerCase(std::filesystem::path(fileName).extension().string());
@@ -23,17 +27,21 @@ std::string LowerExtension(const std::string& fileName) {
 
 std::string BlockingInputText(const std::string& FileName) {
   std::error_code unknown;
-  if (IsUrl(FileName) || std::filesystem::status(FileName, unknown).type() != std::filesystem::file_type::fifo) return {};
+  if (IsUrl(FileName) ||
+      std::filesystem::status(FileName, unknown).type() != std::filesystem::file_type::fifo)
+    return {};
   return FileName + ": Error while opening file (a named pipe cannot be converted)";
 }
 
-AVCodecID TCustomFFmpeg::CodecIdByName(const std::string& Name, AVMediaType CodecType, bool Encoder) {
+AVCodecID TCustomFFmpeg::CodecIdByName(const std::string& Name, AVMediaType CodecType,
+                                       bool Encoder) {
   if (Name.empty()) return AV_CODEC_ID_NONE;
   const AVCodec* codec = Encoder ? lib::avcodec_find_encoder_by_name(Name.c_str())
                                  : lib::avcodec_find_decoder_by_name(Name.c_str());
   const char* role = Encoder ? "encoder" : "decoder";
   if (!codec) throw FFMpegException(StringFormat("Unknown %s '%s'", role, Name.c_str()));
-  if (codec->type != CodecType) throw FFMpegException(StringFormat("Invalid %s type '%s'", role, Name.c_str()));
+  if (codec->type != CodecType)
+    throw FFMpegException(StringFormat("Invalid %s type '%s'", role, Name.c_str()));
   return codec->id;
 }
 
@@ -63,28 +71,34 @@ void TCustomFFmpeg::ClearPendingFileSettings() {
 // The opened and probed demuxer of an input, or FFMpegException with the text OpenInput reports.
 TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileName) {
   if (FNbInputFiles >= kMaxFiles)
-    throw FFMpegException(StringFormat("Too many input files: at most %d can be opened", kMaxFiles));
-  if (std::string refusal = BlockingInputText(FileName); !refusal.empty()) throw FFMpegException(refusal);
+    throw FFMpegException(
+        StringFormat("Too many input files: at most %d can be opened", kMaxFiles));
+  if (std::string refusal = BlockingInputText(FileName); !refusal.empty())
+    throw FFMpegException(refusal);
   AVCodecID videoId = CodecIdByName(FSettings.VideoCodecName, AVMEDIA_TYPE_VIDEO, false);
   const AVCodecID audioId = CodecIdByName(FSettings.AudioCodecName, AVMEDIA_TYPE_AUDIO, false);
-  const AVCodecID subtitleId = CodecIdByName(FSettings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, false);
+  const AVCodecID subtitleId =
+      CodecIdByName(FSettings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, false);
   if (FSettings.PgmyuvCompatibility) videoId = AV_CODEC_ID_PGMYUV;
 
   // What raw and device demuxers need to know; the others ignore these.
   AVDictionary* parameters = nullptr;
   if (FSettings.FrameRate.num && FSettings.FrameRate.den)
-    lib::av_dict_set(&parameters, "framerate",
-                     StringFormat("%d/%d", FSettings.FrameRate.num, FSettings.FrameRate.den).c_str(), 0);
+    lib::av_dict_set(
+        &parameters, "framerate",
+        StringFormat("%d/%d", FSettings.FrameRate.num, FSettings.FrameRate.den).c_str(), 0);
   const int width = FSettings.FrameWidth + FSettings.PadLeft + FSettings.PadRight;
   const int height = FSettings.FrameHeight + FSettings.PadTop + FSettings.PadBottom;
   if (FSettings.FrameWidth > 0 && FSettings.FrameHeight > 0)
     lib::av_dict_set(&parameters, "video_size", StringFormat("%dx%d", width, height).c_str(), 0);
   if (FSettings.FramePixelFormat >= 0)
-    if (const char* name = lib::av_get_pix_fmt_name(static_cast<AVPixelFormat>(FSettings.FramePixelFormat)))
+    if (const char* name =
+            lib::av_get_pix_fmt_name(static_cast<AVPixelFormat>(FSettings.FramePixelFormat)))
       lib::av_dict_set(&parameters, "pixel_format", name, 0);
   lib::av_dict_set_int(&parameters, "sample_rate", FSettings.AudioSampleRate, 0);
   lib::av_dict_set_int(&parameters, "channels", FSettings.AudioChannels, 0);
-  if (FSettings.VideoChannel) lib::av_dict_set_int(&parameters, "channel", FSettings.VideoChannel, 0);
+  if (FSettings.VideoChannel)
+    lib::av_dict_set_int(&parameters, "channel", FSettings.VideoChannel, 0);
   if (!FSettings.VideoStandard.empty())
     lib::av_dict_set(&parameters, "standard", FSettings.VideoStandard.c_str(), 0);
   TDictionaryPtr parameterOwner(parameters);
@@ -110,15 +124,16 @@ TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileNa
 
   if (FSettings.ProgramId != 0)
     for (unsigned i = 0; i < input->nb_programs; ++i)
-      if (input->programs[i]->id != FSettings.ProgramId) input->programs[i]->discard = AVDISCARD_ALL;
+      if (input->programs[i]->id != FSettings.ProgramId)
+        input->programs[i]->discard = AVDISCARD_ALL;
 
   {
     std::lock_guard lock(CodecLock());
     result = lib::avformat_find_stream_info(input.get(), nullptr);
   }
   if (result < 0 && FSettings.Verbosity >= 0)
-    throw FFMpegException(
-        StringFormat("%s: could not find codec parameters: %s", FileName.c_str(), ErrorReason(result).c_str()));
+    throw FFMpegException(StringFormat("%s: could not find codec parameters: %s", FileName.c_str(),
+                                       ErrorReason(result).c_str()));
   return input;
 }
 
@@ -150,7 +165,8 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
   if (input->duration != AV_NOPTS_VALUE) {
     const std::int64_t durationMs = input->duration / 1000;
     if (durationMs > FSettings.ExpectedTotalDurationMs)
-      FSettings.ExpectedTotalDurationMs = static_cast<int>(std::min<std::int64_t>(durationMs, INT32_MAX));
+      FSettings.ExpectedTotalDurationMs =
+          static_cast<int>(std::min<std::int64_t>(durationMs, INT32_MAX));
   }
 
   const int index = FNbInputFiles;
@@ -160,7 +176,8 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
   FInputFilesStartTime[index] = startTime;
   if (FSettings.Verbosity >= 0) lib::av_dump_format(input.get(), index, FileName.c_str(), 0);
   FInputFiles[index] = std::move(input);
-  if (static_cast<int>(FInputFilesTsScale.size()) <= index) FInputFilesTsScale.resize(index + 1, {});
+  if (static_cast<int>(FInputFilesTsScale.size()) <= index)
+    FInputFilesTsScale.resize(index + 1, {});
   ++FNbInputFiles;
   return true;
 }

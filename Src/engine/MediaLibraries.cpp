@@ -80,7 +80,15 @@ void FreeMediaLibraries() {
   for (const TBindStep& step : bindSteps) step.free();
 }
 
-bool MediaLibrariesLoaded() { return mediaLibrariesLoaded; }
-const std::string& MediaLibrariesError() { return mediaLibrariesError; }
-int CurrentLogLevel() { return currentLogLevel; }
-void SetCurrentLogLevel(int level) { currentLogLevel = level; }
+bool MediaLibrariesLoaded() {
+  return mediaLibrariesLoaded;
+}
+const std::string& MediaLibrariesError() {
+  return mediaLibrariesError;
+}
+int CurrentLogLevel() {
+  return currentLogLevel;
+}
+void SetCurrentLogLevel(int level) {
+  currentLogLevel = level;
+}

@@ -16,7 +16,8 @@ int WritePacket(void* opaque, std::uint8_t* buffer, int size) {
   const int descriptor = *static_cast<int*>(opaque);
   int written = 0;
   while (written < size) {
-    const ssize_t result = ::write(descriptor, buffer + written, static_cast<std::size_t>(size - written));
+    const ssize_t result =
+        ::write(descriptor, buffer + written, static_cast<std::size_t>(size - written));
     if (result < 0) {
       if (errno == EINTR) continue;
       return AVERROR(errno);
@@ -65,7 +66,9 @@ std::unique_ptr<TOutputByteStream> TOutputByteStream::Open(const std::string& pa
 TOutputByteStream::TOutputByteStream(int descriptor, AVIOContext* context)
     : descriptor_(descriptor), context_(context), identity_(IdentityOf(descriptor)) {}
 
-TOutputByteStream::~TOutputByteStream() { Close(); }
+TOutputByteStream::~TOutputByteStream() {
+  Close();
+}
 
 int TOutputByteStream::Flush() {
   if (!context_) return 0;

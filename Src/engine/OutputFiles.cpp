@@ -5,8 +5,8 @@
 #include <ctime>
 #include <filesystem>
 
-#include "engine/FFmpeg.h"
 #include "binding/MyUtils.h"
+#include "engine/FFmpeg.h"
 
 namespace {
 
@@ -46,20 +46,27 @@ bool TCustomFFmpeg::NamesAnInput(const std::string& FileName) const {
   return false;
 }
 
-void TCustomFFmpeg::CheckInputStreamTypes(bool& HasVideo, bool& HasAudio,
-                                          bool& HasSubtitle) const {
+void TCustomFFmpeg::CheckInputStreamTypes(bool& HasVideo, bool& HasAudio, bool& HasSubtitle) const {
   HasVideo = HasAudio = HasSubtitle = false;
   for (int i = 0; i < FNbInputFiles; ++i) {
     const AVFormatContext* input = FInputFiles[i].get();
     for (unsigned j = 0; j < input->nb_streams; ++j) {
       switch (input->streams[j]->codecpar->codec_type) {
-        case AVMEDIA_TYPE_VIDEO: HasVideo = true; break;
-        case AVMEDIA_TYPE_AUDIO: HasAudio = true; break;
-        case AVMEDIA_TYPE_SUBTITLE: HasSubtitle = true; break;
+        case AVMEDIA_TYPE_VIDEO:
+          HasVideo = true;
+          break;
+        case AVMEDIA_TYPE_AUDIO:
+          HasAudio = true;
+          break;
+        case AVMEDIA_TYPE_SUBTITLE:
+          HasSubtitle = true;
+          break;
         case AVMEDIA_TYPE_DATA:
         case AVMEDIA_TYPE_ATTACHMENT:
-        case AVMEDIA_TYPE_UNKNOWN: break;
-        default: throw FFMpegException("invalid codec_type of input file");
+        case AVMEDIA_TYPE_UNKNOWN:
+          break;
+        default:
+          throw FFMpegException("invalid codec_type of input file");
       }
     }
   }
@@ -86,10 +93,12 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
   if (!s.VideoFilters.empty() && s.CropTop + s.CropBottom + s.CropLeft + s.CropRight != 0)
     throw FFMpegException("Cannot enable crop options and filters at the same time.");
   if (NamesResizingFilter(s.VideoFilters) && s.PadTop + s.PadBottom + s.PadLeft + s.PadRight != 0)
-    throw FFMpegException("Cannot enable pad options and the filters which resize frame at the same time. "
-                          "(crop, rotate, scale, transpose, etc.)");
+    throw FFMpegException(
+        "Cannot enable pad options and the filters which resize frame at the same time. "
+        "(crop, rotate, scale, transpose, etc.)");
   if (FNbOutputFiles >= kMaxFiles)
-    throw FFMpegException(StringFormat("Too many output files: at most %d can be created", kMaxFiles));
+    throw FFMpegException(
+        StringFormat("Too many output files: at most %d can be created", kMaxFiles));
   // An input is never overwritten, whatever name or link leads to it.
   if (NamesAnInput(FileName))
     throw FFMpegException(StringFormat("Output file '%s' is also an input file", FileName.c_str()));
@@ -98,17 +107,20 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
   AVFormatContext* raw = nullptr;
   lib::avformat_alloc_output_context2(&raw, s.ForcedOutputFormat, nullptr, FileName.c_str());
   if (!raw)
-    throw FFMpegException(StringFormat("Unable to find a suitable output format for '%s'", FileName.c_str()));
+    throw FFMpegException(
+        StringFormat("Unable to find a suitable output format for '%s'", FileName.c_str()));
   TOutputFormatContextPtr output(raw);
   MarkLogOwner(raw->opaque);
   const int row = FNbOutputFiles;
   FOutputStreams[row].clear();
 
   const AVOutputFormat* format = output->oformat;
-  bool useVideo = format->video_codec != AV_CODEC_ID_NONE || s.VideoStreamCopy || !s.VideoCodecName.empty();
-  bool useAudio = format->audio_codec != AV_CODEC_ID_NONE || s.AudioStreamCopy || !s.AudioCodecName.empty();
-  bool useSubtitle =
-      format->subtitle_codec != AV_CODEC_ID_NONE || s.SubtitleStreamCopy || !s.SubtitleCodecName.empty();
+  bool useVideo =
+      format->video_codec != AV_CODEC_ID_NONE || s.VideoStreamCopy || !s.VideoCodecName.empty();
+  bool useAudio =
+      format->audio_codec != AV_CODEC_ID_NONE || s.AudioStreamCopy || !s.AudioCodecName.empty();
+  bool useSubtitle = format->subtitle_codec != AV_CODEC_ID_NONE || s.SubtitleStreamCopy ||
+                     !s.SubtitleCodecName.empty();
   bool soundMissing = false;
   if (FNbInputFiles > 0) {
     bool inputVideo, inputAudio, inputSubtitle;
@@ -138,9 +150,10 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
     bool wanted;
     void (TCustomFFmpeg::*create)(AVFormatContext*);
     const char* failure;
-  } creators[] = {{useVideo, &TCustomFFmpeg::new_video_stream, "new_video_stream fail: %s"},
-                  {useAudio, &TCustomFFmpeg::new_audio_stream, "new_audio_stream fail: %s"},
-                  {useSubtitle, &TCustomFFmpeg::new_subtitle_stream, "new_subtitle_stream fail: %s"}};
+  } creators[] = {
+      {useVideo, &TCustomFFmpeg::new_video_stream, "new_video_stream fail: %s"},
+      {useAudio, &TCustomFFmpeg::new_audio_stream, "new_audio_stream fail: %s"},
+      {useSubtitle, &TCustomFFmpeg::new_subtitle_stream, "new_subtitle_stream fail: %s"}};
   for (const auto& creator : creators) {
     if (!creator.wanted) continue;
     try {
@@ -171,7 +184,8 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
   if ((format->flags & AVFMT_NEEDNUMBER) && !lib::av_filename_number_test(FileName.c_str()))
     throw FFMpegException(OpenErrorText(FileName, AVERROR(EDOM)));
   const auto openFailure = [&](const std::string& reason) {
-    throw FFMpegException(StringFormat("Could not open '%s': %s", FileName.c_str(), reason.c_str()));
+    throw FFMpegException(
+        StringFormat("Could not open '%s': %s", FileName.c_str(), reason.c_str()));
   };
   std::unique_ptr<TOutputByteStream> byteStream;
   if (format->flags & AVFMT_NOFILE) {
@@ -181,15 +195,16 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
       output->url = lib::av_strdup(LibraryUrlOf(FileName).c_str());
     }
   } else if (IsUrl(FileName)) {
-    if (const int result = lib::avio_open(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE); result < 0)
+    if (const int result = lib::avio_open(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE);
+        result < 0)
       openFailure(ErrorReason(result));
   } else {
     int errorNumber = 0;
     byteStream = TOutputByteStream::Open(FileName, s.ReservedOutput, errorNumber);
     if (!byteStream)
       openFailure(errorNumber == EEXIST && s.ReservedOutput.Known()
-                             ? "another file has taken its name"
-                             : SystemReason(errorNumber));
+                      ? "another file has taken its name"
+                      : SystemReason(errorNumber));
     output->pb = byteStream->Context();
     output->flags |= AVFMT_FLAG_CUSTOM_IO;
   }

@@ -12,7 +12,9 @@ namespace {
 constexpr double kLambdaPerQScale = 118;
 constexpr int kSubtitleBufferSize = 65536;
 
-double Psnr(double d) { return -10.0 * std::log10(d); }
+double Psnr(double d) {
+  return -10.0 * std::log10(d);
+}
 
 }  // namespace
 
@@ -27,15 +29,18 @@ void TTranscoder::DoSubtitleOut(TOutputStream& Output, TInputStream& Input, AVSu
   AVCodecContext* encoder = Output.Encoder();
   const bool dvb = encoder->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
   for (int i = 0; i < (dvb ? 2 : 1); ++i) {
-    const int size = lib::avcodec_encode_subtitle(encoder, SubtitleBuffer.data(), kSubtitleBufferSize, &Subtitle);
+    const int size = lib::avcodec_encode_subtitle(encoder, SubtitleBuffer.data(),
+                                                  kSubtitleBufferSize, &Subtitle);
     if (size < 0) throw FFMpegException("Subtitle encoding failed: " + ErrorReason(size));
     TPacketPtr packet(lib::av_packet_alloc());
-    if (!packet || lib::av_new_packet(packet.get(), size) < 0) throw FFMpegException("av_malloc failed");
+    if (!packet || lib::av_new_packet(packet.get(), size) < 0)
+      throw FFMpegException("av_malloc failed");
     std::memcpy(packet->data, SubtitleBuffer.data(), size);
     packet->stream_index = Output.Stream->index;
     packet->pts = lib::av_rescale_q(Pts, Input.Stream->time_base, Output.Stream->time_base);
     if (dvb) {
-      const std::int64_t displayMs = i == 0 ? Subtitle.start_display_time : Subtitle.end_display_time;
+      const std::int64_t displayMs =
+          i == 0 ? Subtitle.start_display_time : Subtitle.end_display_time;
       packet->pts += lib::av_rescale_q(90 * displayMs, {1, 90000}, Output.Stream->time_base);
     }
     packet->dts = packet->pts;
@@ -53,10 +58,12 @@ void TTranscoder::DoVideoStats(TOutputStream& Output, int FrameSize) {
   const AVCodecContext* encoder = Output.Encoder();
   if (encoder->codec_type != AVMEDIA_TYPE_VIDEO) return;
   FILE* file = E.FVStatsFile.get();
-  lib::my_fprintf(file, "frame= %5d q= %2.1f ", Output.FrameNumber, Output.LastQuality / kLambdaPerQScale);
+  lib::my_fprintf(file, "frame= %5d q= %2.1f ", Output.FrameNumber,
+                  Output.LastQuality / kLambdaPerQScale);
   if (encoder->flags & AV_CODEC_FLAG_PSNR)
-    lib::my_fprintf(file, "PSNR= %6.2f ",
-                    Psnr(Output.LastErrors[0] / (encoder->width * encoder->height * 255.0 * 255.0)));
+    lib::my_fprintf(
+        file, "PSNR= %6.2f ",
+        Psnr(Output.LastErrors[0] / (encoder->width * encoder->height * 255.0 * 255.0)));
   lib::my_fprintf(file, "f_size= %6d ", FrameSize);
   double time = Output.SyncOpts * RationalToDouble(encoder->time_base);
   if (time < 0.01) time = 0.01;
@@ -84,7 +91,8 @@ void TTranscoder::PrintReport(bool IsLast) {
     const bool video = output->Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
     const float streamQuality =
         output->EncodingNeeded ? static_cast<float>(output->LastQuality / kLambdaPerQScale) : -1.0f;
-    if (video && !firstVideo && output->EncodingNeeded) text += StringFormat("q=%2.1f ", streamQuality);
+    if (video && !firstVideo && output->EncodingNeeded)
+      text += StringFormat("q=%2.1f ", streamQuality);
     if (video && firstVideo) {
       firstVideo = false;
       const float elapsed = static_cast<float>(lib::av_gettime() - E.FTimerStart) / 1000000.0f;
@@ -105,7 +113,8 @@ void TTranscoder::PrintReport(bool IsLast) {
         double errorSum = 0, scaleSum = 0;
         static const char kPlanes[] = "YUV";
         for (int j = 0; j < 3; ++j) {
-          double error = static_cast<double>(IsLast ? output->TotalErrors[j] : output->LastErrors[j]);
+          double error =
+              static_cast<double>(IsLast ? output->TotalErrors[j] : output->LastErrors[j]);
           double scale = encoder->width * encoder->height * 255.0 * 255.0;
           if (IsLast) scale *= frameNumber;
           if (j) scale /= 4;
@@ -123,19 +132,22 @@ void TTranscoder::PrintReport(bool IsLast) {
 
   if (E.OnProgress || S.Verbosity > 0 || IsLast) {
     const double bitRate = totalSize * 8 / time / 1000.0;
-    text += StringFormat("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", totalSize / 1024.0, time, bitRate);
-    if (S.Verbosity > 1) text += StringFormat(" dup=%d drop=%d", E.FFramesDuplicated, E.FFramesDropped);
+    text += StringFormat("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", totalSize / 1024.0, time,
+                         bitRate);
+    if (S.Verbosity > 1)
+      text += StringFormat(" dup=%d drop=%d", E.FFramesDuplicated, E.FFramesDropped);
     if (E.OnProgress) {
-      E.OnProgress(&E, frameNumber, fps, static_cast<int>(std::min(time * 1000, double(INT_MAX))), quality,
-                   static_cast<float>(bitRate), totalSize, S.ExpectedTotalDurationMs);
+      E.OnProgress(&E, frameNumber, fps, static_cast<int>(std::min(time * 1000, double(INT_MAX))),
+                   quality, static_cast<float>(bitRate), totalSize, S.ExpectedTotalDurationMs);
     } else if (S.Verbosity >= 0 && E.Logging()) {
       E.Log(1, text);
     }
   }
   if (IsLast && S.Verbosity >= 0 && E.Logging()) {
     const double raw = static_cast<double>(E.FVideoSize + E.FAudioSize + E.FExtraSize);
-    E.Log(1, StringFormat("video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
-                          E.FVideoSize / 1024.0, E.FAudioSize / 1024.0, E.FExtraSize / 1024.0,
-                          raw > 0 ? (totalSize - raw) * 100 / raw : 0.0));
+    E.Log(1, StringFormat(
+                 "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
+                 E.FVideoSize / 1024.0, E.FAudioSize / 1024.0, E.FExtraSize / 1024.0,
+                 raw > 0 ? (totalSize - raw) * 100 / raw : 0.0));
   }
 }

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/FFmpeg.h"
 #include "binding/MyUtils.h"
+#include "engine/FFmpeg.h"
 #include "engine/PictureRotation.h"
 #include "engine/RcOverride.h"
 
@@ -66,12 +66,18 @@ bool Lists(const T* list, T terminator, T value) {
 // The full-range form of a limited-range YUV format, or AV_PIX_FMT_NONE.
 AVPixelFormat FullRangeFormOf(AVPixelFormat format) {
   switch (format) {
-    case AV_PIX_FMT_YUV420P: return AV_PIX_FMT_YUVJ420P;
-    case AV_PIX_FMT_YUV422P: return AV_PIX_FMT_YUVJ422P;
-    case AV_PIX_FMT_YUV444P: return AV_PIX_FMT_YUVJ444P;
-    case AV_PIX_FMT_YUV440P: return AV_PIX_FMT_YUVJ440P;
-    case AV_PIX_FMT_YUV411P: return AV_PIX_FMT_YUVJ411P;
-    default: return AV_PIX_FMT_NONE;
+    case AV_PIX_FMT_YUV420P:
+      return AV_PIX_FMT_YUVJ420P;
+    case AV_PIX_FMT_YUV422P:
+      return AV_PIX_FMT_YUVJ422P;
+    case AV_PIX_FMT_YUV444P:
+      return AV_PIX_FMT_YUVJ444P;
+    case AV_PIX_FMT_YUV440P:
+      return AV_PIX_FMT_YUVJ440P;
+    case AV_PIX_FMT_YUV411P:
+      return AV_PIX_FMT_YUVJ411P;
+    default:
+      return AV_PIX_FMT_NONE;
   }
 }
 
@@ -109,7 +115,9 @@ AVRational SampleAspectFor(float frameAspect, int width, int height) {
 // fills, keeping its shape. Sides stay even, as encoders want.
 void FitIntoBox(float aspect, int& width, int& height) {
   if (aspect <= 0 || width <= 0 || height <= 0) return;
-  const auto even = [](double side) { return std::max(2, 2 * static_cast<int>(std::lround(side / 2))); };
+  const auto even = [](double side) {
+    return std::max(2, 2 * static_cast<int>(std::lround(side / 2)));
+  };
   if (static_cast<double>(width) / height > aspect)
     width = even(height * static_cast<double>(aspect));
   else
@@ -132,7 +140,8 @@ namespace {
 
 AVStream* NewStream(AVFormatContext* context) {
   if (context->nb_streams >= static_cast<unsigned>(kMaxStreams))
-    throw FFMpegException(StringFormat("Too many streams: at most %d per output file", kMaxStreams));
+    throw FFMpegException(
+        StringFormat("Too many streams: at most %d per output file", kMaxStreams));
   AVStream* stream = lib::avformat_new_stream(context, nullptr);
   if (!stream) throw FFMpegException("Could not alloc stream");
   return stream;
@@ -188,7 +197,8 @@ void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
   codec->time_base = {rate.den, rate.num};
   codec->framerate = rate;
   int width = s.FrameWidth, height = s.FrameHeight;
-  if (TurnsOnSide(s.FrameRotation) && s.FrameSizeGiven) FitIntoBox(s.FrameAspectRatio, width, height);
+  if (TurnsOnSide(s.FrameRotation) && s.FrameSizeGiven)
+    FitIntoBox(s.FrameAspectRatio, width, height);
   codec->width = width + s.PadLeft + s.PadRight;
   codec->height = height + s.PadTop + s.PadBottom;
   codec->sample_aspect_ratio = SampleAspectFor(s.FrameAspectRatio, codec->width, codec->height);
@@ -197,7 +207,8 @@ void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
   auto pixelFormat = static_cast<AVPixelFormat>(s.FramePixelFormat);
   if (encoder && encoder->pix_fmts && !Lists(encoder->pix_fmts, AV_PIX_FMT_NONE, pixelFormat))
     pixelFormat = encoder->pix_fmts[0];
-  if (encoder && encoder->pix_fmts) pixelFormat = FullRangeFormatPreferred(encoder->pix_fmts, pixelFormat);
+  if (encoder && encoder->pix_fmts)
+    pixelFormat = FullRangeFormatPreferred(encoder->pix_fmts, pixelFormat);
   codec->pix_fmt = pixelFormat;
 
   if (s.IntraOnly) codec->gop_size = 0;

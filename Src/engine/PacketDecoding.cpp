@@ -33,7 +33,8 @@ int TTranscoder::OutputPacket(int InputIndex, AVPacket* Packet) {
                parameters->sample_rate > 0)
         input.NextPts += 1000000LL * parameters->frame_size / parameters->sample_rate;
       else if (parameters->codec_type == AVMEDIA_TYPE_VIDEO && input.Stream->r_frame_rate.num)
-        input.NextPts += lib::av_rescale_q(1, av_inv_q(input.Stream->r_frame_rate), kMicrosecondTimeBase);
+        input.NextPts +=
+            lib::av_rescale_q(1, av_inv_q(input.Stream->r_frame_rate), kMicrosecondTimeBase);
     }
     if (S.StartTime == 0 || input.Pts >= S.StartTime)
       for (const auto& output : OutputStreams)
@@ -75,7 +76,8 @@ void TTranscoder::CopyPacket(TInputStream& Input, TOutputStream& Output, const A
     ++Output.SyncOpts;
   }
   copy->stream_index = Output.Stream->index;
-  copy->pts = Packet->pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : lib::av_rescale_q(Packet->pts, from, to);
+  copy->pts =
+      Packet->pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : lib::av_rescale_q(Packet->pts, from, to);
   copy->dts = Packet->dts == AV_NOPTS_VALUE ? lib::av_rescale_q(Input.Pts, kMicrosecondTimeBase, to)
                                             : lib::av_rescale_q(Packet->dts, from, to);
   // A packet without a duration lasts until the next one, as the input stream's clock says;
@@ -111,7 +113,8 @@ void TTranscoder::HandleDecodedFrame(int InputIndex, AVFrame* Frame) {
   else
     input.Pts = input.NextPts;
   if (input.Decoder->codec_type == AVMEDIA_TYPE_AUDIO) {
-    if (Frame->sample_rate > 0) input.NextPts = input.Pts + 1000000LL * Frame->nb_samples / Frame->sample_rate;
+    if (Frame->sample_rate > 0)
+      input.NextPts = input.Pts + 1000000LL * Frame->nb_samples / Frame->sample_rate;
     if (S.AudioVolume != 256) ApplyVolume(Frame);
   } else {
     std::int64_t duration = 0;
@@ -151,7 +154,8 @@ int TTranscoder::DecodeSubtitle(int InputIndex, AVPacket* Packet) {
   TInputStream& input = InputStreams[InputIndex];
   AVSubtitle subtitle{};
   int gotSubtitle = 0;
-  if (const int result = lib::avcodec_decode_subtitle2(input.Decoder, &subtitle, &gotSubtitle, Packet);
+  if (const int result =
+          lib::avcodec_decode_subtitle2(input.Decoder, &subtitle, &gotSubtitle, Packet);
       result < 0)
     return result;
   if (!gotSubtitle) return 0;
@@ -185,7 +189,8 @@ void TTranscoder::ApplyVolume(AVFrame* Frame) {
         }
         case AV_SAMPLE_FMT_S32: {
           auto* sample = reinterpret_cast<std::int32_t*>(data) + i;
-          *sample = static_cast<std::int32_t>(std::clamp(*sample * factor, -2147483648.0, 2147483647.0));
+          *sample =
+              static_cast<std::int32_t>(std::clamp(*sample * factor, -2147483648.0, 2147483647.0));
           break;
         }
         case AV_SAMPLE_FMT_FLT:
@@ -202,12 +207,13 @@ void TTranscoder::ApplyVolume(AVFrame* Frame) {
 }
 
 void TTranscoder::EmulateRate(TInputStream& Input) {
-  const AVRational frameTime = Input.Decoder->codec_type == AVMEDIA_TYPE_VIDEO && Input.Stream->r_frame_rate.num
-                                   ? av_inv_q(Input.Stream->r_frame_rate)
-                                   : AVRational{0, 1};
-  const std::int64_t due = frameTime.num
-                               ? lib::av_rescale_q(static_cast<std::int64_t>(Input.Frame), frameTime, kMicrosecondTimeBase)
-                               : Input.Pts;
+  const AVRational frameTime =
+      Input.Decoder->codec_type == AVMEDIA_TYPE_VIDEO && Input.Stream->r_frame_rate.num
+          ? av_inv_q(Input.Stream->r_frame_rate)
+          : AVRational{0, 1};
+  const std::int64_t due = frameTime.num ? lib::av_rescale_q(static_cast<std::int64_t>(Input.Frame),
+                                                             frameTime, kMicrosecondTimeBase)
+                                         : Input.Pts;
   const std::int64_t elapsed = lib::av_gettime() - Input.Start;
   if (due - elapsed > 50000) std::this_thread::sleep_for(std::chrono::microseconds(due - elapsed));
   ++Input.Frame;
@@ -244,8 +250,9 @@ void TTranscoder::EncodeAndWrite(TOutputStream& Output, AVFrame* Frame) {
   const int result = lib::avcodec_send_frame(encoder, Frame);
   if (result == AVERROR_EOF) return;  // already flushed
   const auto fail = [encoder](int code) {
-    throw FFMpegException(std::string(encoder->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed: "
-                                                                                : "Audio encoding failed: ") +
+    throw FFMpegException(std::string(encoder->codec_type == AVMEDIA_TYPE_VIDEO
+                                          ? "Video encoding failed: "
+                                          : "Audio encoding failed: ") +
                           ErrorReason(code));
   };
   if (result < 0) fail(result);
@@ -266,10 +273,12 @@ void TTranscoder::WriteEncodedPacket(TOutputStream& Output, AVPacket* Packet) {
     if (const std::uint8_t* stats =
             lib::av_packet_get_side_data(Packet, AV_PKT_DATA_QUALITY_STATS, &statsSize);
         stats && statsSize >= 5) {
-      Output.LastQuality = static_cast<float>(stats[0] | stats[1] << 8 | stats[2] << 16 | stats[3] << 24);
+      Output.LastQuality =
+          static_cast<float>(stats[0] | stats[1] << 8 | stats[2] << 16 | stats[3] << 24);
       Output.LastPictureType = lib::av_get_picture_type_char(static_cast<AVPictureType>(stats[4]));
       const int errorCount = statsSize > 5 ? stats[5] : 0;
-      for (int i = 0; i < 3 && i < errorCount && 8 + 8 * i + 8 <= static_cast<int>(statsSize); ++i) {
+      for (int i = 0; i < 3 && i < errorCount && 8 + 8 * i + 8 <= static_cast<int>(statsSize);
+           ++i) {
         std::int64_t error = 0;
         for (int b = 7; b >= 0; --b) error = error << 8 | stats[8 + 8 * i + b];
         Output.LastErrors[i] = error;

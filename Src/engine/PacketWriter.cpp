@@ -2,8 +2,8 @@
 // messages for negative library results.
 #include <cerrno>
 
-#include "engine/FFmpeg.h"
 #include "binding/MyUtils.h"
+#include "engine/FFmpeg.h"
 
 namespace {
 
@@ -84,13 +84,13 @@ void TCustomFFmpeg::WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APac
   AVBSFContext* filter = AChain[AFirst].get();
   const auto reportFailure = [&](int result) {
     if (!Logging() && !FSettings.ExitOnError) return;
-    const char* codecName = !ACodec        ? "copy"
+    const char* codecName = !ACodec         ? "copy"
                             : ACodec->codec ? ACodec->codec->name
                                             : lib::avcodec_get_name(ACodec->codec_id);
-    const std::string message = OpenErrorText(
-        StringFormat("%s failed for stream %d, codec %s", filter->filter->name,
-                     APacket->stream_index, codecName),
-        result);
+    const std::string message =
+        OpenErrorText(StringFormat("%s failed for stream %d, codec %s", filter->filter->name,
+                                   APacket->stream_index, codecName),
+                      result);
     if (FSettings.ExitOnError) throw FFMpegException(message);
     Log(0, message);
   };

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/FFmpeg.h"
 #include "binding/MyUtils.h"
+#include "engine/FFmpeg.h"
 
 namespace {
 
@@ -49,8 +49,8 @@ int TPictureTurner::Configure(const AVFrame* Picture) {
   const std::string arguments =
       StringFormat("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", Picture->width,
                    Picture->height, Picture->format, AV_TIME_BASE, aspect.num, aspect.den);
-  int result = lib::avfilter_graph_create_filter(&source_, lib::avfilter_get_by_name("buffer"), "src",
-                                                 arguments.c_str(), nullptr, graph_.get());
+  int result = lib::avfilter_graph_create_filter(&source_, lib::avfilter_get_by_name("buffer"),
+                                                 "src", arguments.c_str(), nullptr, graph_.get());
   if (result < 0) return result;
   result = lib::avfilter_graph_create_filter(&sink_, lib::avfilter_get_by_name("buffersink"), "out",
                                              nullptr, nullptr, graph_.get());
@@ -73,9 +73,11 @@ int TPictureTurner::Configure(const AVFrame* Picture) {
 
 void TPictureTurner::Turn(AVFrame* Picture) {
   if (!turned_) turned_.reset(lib::av_frame_alloc());
-  if (!turned_) throw FFMpegException("error turning picture upright: " + LibraryReason(AVERROR(ENOMEM)));
+  if (!turned_)
+    throw FFMpegException("error turning picture upright: " + LibraryReason(AVERROR(ENOMEM)));
   int result = 0;
-  if (!graph_ || Picture->width != width_ || Picture->height != height_ || Picture->format != format_) {
+  if (!graph_ || Picture->width != width_ || Picture->height != height_ ||
+      Picture->format != format_) {
     result = Configure(Picture);
     if (result < 0) {
       graph_.reset();

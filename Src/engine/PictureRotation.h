@@ -10,7 +10,9 @@
 int UprightRotation(const AVStream* Stream);
 
 // A quarter turn swaps a picture's width and height.
-inline bool TurnsOnSide(int Rotation) { return Rotation == 90 || Rotation == 270; }
+inline bool TurnsOnSide(int Rotation) {
+  return Rotation == 90 || Rotation == 270;
+}
 
 // Turns pictures by a fixed rotation through a small filter graph, which is made again when
 // the pictures' size or pixel format changes.

@@ -29,13 +29,13 @@ AVFrame* OwnPicture(TFramePtr& holder, int format, int width, int height) {
 }
 
 // Keeps the even rows and rebuilds every odd row from its neighbours with the vertical
-// filter (-1 4 2 4 -1) / 8, centred on the row. Works on any layout whose samples are whole bytes; false for
-// others.
+// filter (-1 4 2 4 -1) / 8, centred on the row. Works on any layout whose samples are whole bytes;
+// false for others.
 bool Deinterlace(AVFrame* target, const AVFrame* source) {
   const auto format = static_cast<AVPixelFormat>(source->format);
   const AVPixFmtDescriptor* descriptor = lib::av_pix_fmt_desc_get(format);
-  if (!descriptor ||
-      (descriptor->flags & (AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_BITSTREAM)))
+  if (!descriptor || (descriptor->flags &
+                      (AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_BITSTREAM)))
     return false;
   for (int c = 0; c < descriptor->nb_components; ++c)
     if (descriptor->comp[c].depth != 8) return false;
@@ -48,7 +48,8 @@ bool Deinterlace(AVFrame* target, const AVFrame* source) {
       return source->data[plane] + static_cast<std::ptrdiff_t>(y) * source->linesize[plane];
     };
     for (int y = 0; y < height; ++y) {
-      std::uint8_t* out = target->data[plane] + static_cast<std::ptrdiff_t>(y) * target->linesize[plane];
+      std::uint8_t* out =
+          target->data[plane] + static_cast<std::ptrdiff_t>(y) * target->linesize[plane];
       if (y % 2 == 0) {
         std::memcpy(out, row(y), rowBytes[plane]);
         continue;
@@ -114,7 +115,8 @@ void TTranscoder::DecideFrameHooks(std::int64_t Pts) {
 }
 
 AVFrame* TTranscoder::MakeWorkingPicture(AVFrame* Picture) {
-  AVFrame* working = OwnPicture(Hooks.HookPicture, Picture->format, Picture->width, Picture->height);
+  AVFrame* working =
+      OwnPicture(Hooks.HookPicture, Picture->format, Picture->width, Picture->height);
   if (!working) {
     E.Log(0, "hook buf malloc error.");
     return nullptr;
@@ -148,8 +150,8 @@ void TTranscoder::RunCustomHook(AVFrame* Working, std::int64_t Pts) {
   if (!stop) {
     const auto rowBytes = static_cast<std::size_t>(width) * 3;
     for (int y = 0; y < height; ++y)
-      std::memcpy(bitmap.ScanLine(y), rgb->data[0] + static_cast<std::ptrdiff_t>(y) * rgb->linesize[0],
-                  rowBytes);
+      std::memcpy(bitmap.ScanLine(y),
+                  rgb->data[0] + static_cast<std::ptrdiff_t>(y) * rgb->linesize[0], rowBytes);
     bool update = true;
     const TCustomHookEvent handler = E.OnCustomHook;  // the handler may reassign the event
     try {
@@ -161,8 +163,8 @@ void TTranscoder::RunCustomHook(AVFrame* Working, std::int64_t Pts) {
     }
     if (update) {
       for (int y = 0; y < height; ++y)
-        std::memcpy(rgb->data[0] + static_cast<std::ptrdiff_t>(y) * rgb->linesize[0], bitmap.ScanLine(y),
-                    rowBytes);
+        std::memcpy(rgb->data[0] + static_cast<std::ptrdiff_t>(y) * rgb->linesize[0],
+                    bitmap.ScanLine(y), rowBytes);
       if (rgb != Working && !ConvertFromHook(rgb, Working)) stop = true;
     }
   }
@@ -175,10 +177,9 @@ void TTranscoder::RunCustomHook(AVFrame* Working, std::int64_t Pts) {
 
 bool TTranscoder::ConvertForHook(AVFrame* Working, AVFrame* Rgb) {
   const int width = Working->width, height = Working->height;
-  Hooks.ToRgb.reset(lib::sws_getCachedContext(Hooks.ToRgb.release(), width, height,
-                                              static_cast<AVPixelFormat>(Working->format), width,
-                                              height, kHookPixelFormat, kHookScalerFlags, nullptr,
-                                              nullptr, nullptr));
+  Hooks.ToRgb.reset(lib::sws_getCachedContext(
+      Hooks.ToRgb.release(), width, height, static_cast<AVPixelFormat>(Working->format), width,
+      height, kHookPixelFormat, kHookScalerFlags, nullptr, nullptr, nullptr));
   if (!Hooks.ToRgb) {
     E.Log(0, "Cannot initialize the toRGB conversion context");
     return false;
@@ -194,10 +195,9 @@ bool TTranscoder::ConvertForHook(AVFrame* Working, AVFrame* Rgb) {
 
 bool TTranscoder::ConvertFromHook(AVFrame* Rgb, AVFrame* Working) {
   const int width = Working->width, height = Working->height;
-  Hooks.FromRgb.reset(lib::sws_getCachedContext(Hooks.FromRgb.release(), width, height,
-                                                kHookPixelFormat, width, height,
-                                                static_cast<AVPixelFormat>(Working->format),
-                                                kHookScalerFlags, nullptr, nullptr, nullptr));
+  Hooks.FromRgb.reset(lib::sws_getCachedContext(
+      Hooks.FromRgb.release(), width, height, kHookPixelFormat, width, height,
+      static_cast<AVPixelFormat>(Working->format), kHookScalerFlags, nullptr, nullptr, nullptr));
   if (!Hooks.FromRgb) {
     E.Log(0, "Cannot initialize the fromRGB conversion context");
     return false;
@@ -225,7 +225,8 @@ void TTranscoder::RunFrameHooks(AVFrame* Working, std::int64_t Pts) {
 void TTranscoder::HandBackWorkingPicture(AVFrame* Picture, AVFrame* Working) {
   if (!Hooks.Result) Hooks.Result.reset(lib::av_frame_alloc());
   AVFrame* result = Hooks.Result.get();
-  if (!result || lib::av_frame_ref(result, Working) < 0 || lib::av_frame_copy_props(result, Picture) < 0) {
+  if (!result || lib::av_frame_ref(result, Working) < 0 ||
+      lib::av_frame_copy_props(result, Picture) < 0) {
     if (result) lib::av_frame_unref(result);
     E.Log(0, "hook buf malloc error.");
     return;

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <optional>
 
-#include "engine/FFmpeg.h"
 #include "binding/MyUtils.h"
+#include "engine/FFmpeg.h"
 #include "engine/ValueConversion.h"
 
 namespace {

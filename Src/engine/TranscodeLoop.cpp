@@ -53,8 +53,10 @@ int TTranscoder::ChooseInputFile(double& SmallestOutputTime) {
 void TTranscoder::CorrectTimestamps(TInputStream& Input, AVPacket* Packet) {
   const AVRational timeBase = Input.Stream->time_base;
   std::int64_t& offset = E.FInputFilesTsOffset[Input.FileIndex];
-  if (Packet->dts != AV_NOPTS_VALUE) Packet->dts += lib::av_rescale_q(offset, kMicrosecondTimeBase, timeBase);
-  if (Packet->pts != AV_NOPTS_VALUE) Packet->pts += lib::av_rescale_q(offset, kMicrosecondTimeBase, timeBase);
+  if (Packet->dts != AV_NOPTS_VALUE)
+    Packet->dts += lib::av_rescale_q(offset, kMicrosecondTimeBase, timeBase);
+  if (Packet->pts != AV_NOPTS_VALUE)
+    Packet->pts += lib::av_rescale_q(offset, kMicrosecondTimeBase, timeBase);
 
   const double scale = E.FInputFilesTsScale[Input.FileIndex][Input.StreamIndex];
   if (scale != 0) {
@@ -108,8 +110,9 @@ void TTranscoder::Loop() {
       if (!input.Discard) {
         CorrectTimestamps(input, packet.get());
         if (const int result = OutputPacket(inputIndex, packet.get()); result < 0) {
-          const std::string message = StringFormat("Error while decoding stream #%d.%d: %s", input.FileIndex,
-                                                   input.StreamIndex, ErrorReason(result).c_str());
+          const std::string message =
+              StringFormat("Error while decoding stream #%d.%d: %s", input.FileIndex,
+                           input.StreamIndex, ErrorReason(result).c_str());
           if (S.ExitOnError) throw FFMpegException(message);
           if (S.Verbosity >= 0 && E.Logging()) E.Log(1, message);
           lib::av_packet_unref(packet.get());
@@ -138,7 +141,8 @@ void TTranscoder::Finish() {
   if (const std::string failure = WriteTrailers(); !failure.empty()) throw FFMpegException(failure);
   for (int i = 0; i < E.FNbOutputFiles; ++i)
     if (E.FOutputWithoutData[i] && !E.FStopRequest)
-      throw FFMpegException(StringFormat("Output file #%d is empty: nothing could be converted", i));
+      throw FFMpegException(
+          StringFormat("Output file #%d is empty: nothing could be converted", i));
   PrintReport(true);
   for (const auto& output : OutputStreams)
     if (output->EncodingNeeded) E.CloseEncoder(output->Encoder());
@@ -175,4 +179,6 @@ std::string TTranscoder::WriteTrailers() {
   return failure;
 }
 
-void TCustomFFmpeg::Transcode() { TTranscoder(*this).Run(); }
+void TCustomFFmpeg::Transcode() {
+  TTranscoder(*this).Run();
+}

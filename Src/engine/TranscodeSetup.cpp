@@ -9,7 +9,9 @@
 
 namespace {
 
-bool Lower(AVRational a, AVRational b) { return RationalToDouble(a) < RationalToDouble(b); }
+bool Lower(AVRational a, AVRational b) {
+  return RationalToDouble(a) < RationalToDouble(b);
+}
 
 // Parameter copies only fail for want of memory; the stream is named all the same.
 void CheckParameterCopy(int result, const char* what, int file, int stream) {
@@ -71,7 +73,8 @@ TInputStream* TTranscoder::FindSource(const TOutputStream& Output, int MapIndex)
   const AVMediaType type = Output.Encoder()->codec_type;
   if (MapIndex >= 0) {
     const TStreamMap& map = E.FStreamMaps[MapIndex];
-    TInputStream& source = InputStreams[InputFiles[map.FileIndex].FirstStreamIndex + map.StreamIndex];
+    TInputStream& source =
+        InputStreams[InputFiles[map.FileIndex].FirstStreamIndex + map.StreamIndex];
     if (source.Decoder->codec_type != type) {
       lib::av_dump_format(Output.File, Output.FileIndex, Output.File->url, 1);
       throw FFMpegException(StringFormat("Codec type mismatch for mapping #%d.%d -> #%d.%d",
@@ -125,8 +128,8 @@ void TTranscoder::BuildOutputTables() {
              stream < static_cast<int>(E.FInputFiles[file]->nb_streams);
     };
     if (!exists(map.FileIndex, map.StreamIndex))
-      throw FFMpegException(StringFormat("Could not find input stream #%d.%d", map.FileIndex,
-                                         map.StreamIndex));
+      throw FFMpegException(
+          StringFormat("Could not find input stream #%d.%d", map.FileIndex, map.StreamIndex));
     if (!exists(map.SyncFileIndex, map.SyncStreamIndex))
       throw FFMpegException(StringFormat("Could not find sync stream #%d.%d", map.SyncFileIndex,
                                          map.SyncStreamIndex));
@@ -145,8 +148,8 @@ void TTranscoder::BuildOutputTables() {
       TInputStream* source = FindSource(*output, mapIndex);
       if (!source) {
         lib::av_dump_format(file, i, file->url, 1);
-        throw FFMpegException(StringFormat("Could not find input stream matching output stream #%d.%d", i,
-                                           static_cast<int>(j)));
+        throw FFMpegException(StringFormat(
+            "Could not find input stream matching output stream #%d.%d", i, static_cast<int>(j)));
       }
       source->Discard = false;
       output->SourceIndex = static_cast<int>(source - InputStreams.data());
@@ -179,11 +182,10 @@ void TTranscoder::PrepareStreamCopy(TOutputStream& Output, TInputStream& Input) 
     parameters->codec_tag = 0;
   }
   const AVRational decoderBase = Input.Decoder->time_base;
-  Output.Stream->time_base =
-      decoderBase.num && Lower(Input.Stream->time_base, decoderBase) &&
-              RationalToDouble(Input.Stream->time_base) < 1.0 / 1000
-          ? decoderBase
-          : Input.Stream->time_base;
+  Output.Stream->time_base = decoderBase.num && Lower(Input.Stream->time_base, decoderBase) &&
+                                     RationalToDouble(Input.Stream->time_base) < 1.0 / 1000
+                                 ? decoderBase
+                                 : Input.Stream->time_base;
   switch (source->codec_type) {
     case AVMEDIA_TYPE_AUDIO:
       if (S.AudioVolume != 256)
@@ -256,10 +258,11 @@ void TTranscoder::PrepareVideoEncoding(TOutputStream& Output, TInputStream& Inpu
     Output.Scaler.reset(lib::sws_getContext(
         sourceWidth - S.CropLeft - S.CropRight, sourceHeight - S.CropTop - S.CropBottom,
         decoder->pix_fmt, encoder->width - S.PadLeft - S.PadRight,
-        encoder->height - S.PadTop - S.PadBottom, encoder->pix_fmt, S.ScalerFlags, nullptr,
-        nullptr, nullptr));
+        encoder->height - S.PadTop - S.PadBottom, encoder->pix_fmt, S.ScalerFlags, nullptr, nullptr,
+        nullptr));
     if (!Output.Scaler) throw FFMpegException("Cannot get resampling context");
-    Output.OriginalHeight = S.UseFilterGraph ? sourceHeight : sourceHeight - S.CropTop - S.CropBottom;
+    Output.OriginalHeight =
+        S.UseFilterGraph ? sourceHeight : sourceHeight - S.CropTop - S.CropBottom;
   }
   if (S.UseFilterGraph) ConfigureFilters(Input, Output);
 }
@@ -268,7 +271,8 @@ void TTranscoder::PrepareEncoding(TOutputStream& Output, TInputStream& Input) {
   AVCodecContext* encoder = Output.Encoder();
   switch (encoder->codec_type) {
     case AVMEDIA_TYPE_AUDIO:
-      Output.AudioResample = encoder->sample_rate != Input.Decoder->sample_rate || S.AudioSyncMethod > 1;
+      Output.AudioResample =
+          encoder->sample_rate != Input.Decoder->sample_rate || S.AudioSyncMethod > 1;
       break;
     case AVMEDIA_TYPE_VIDEO:
       PrepareVideoEncoding(Output, Input);
@@ -289,7 +293,8 @@ void TTranscoder::OpenTwoPassLog(TOutputStream& Output, int Index) {
   const std::string name = (prefix + "-" + std::to_string(Index) + ".log").substr(0, 1023);
   if (encoder->flags & AV_CODEC_FLAG_PASS1) {
     Output.LogFile.reset(lib::my_fopen(name.c_str(), "w"));
-    if (!Output.LogFile) throw FFMpegException("creat file fail: " + name + ": " + SystemReason(errno));
+    if (!Output.LogFile)
+      throw FFMpegException("creat file fail: " + name + ": " + SystemReason(errno));
     return;
   }
   TCFilePtr log(lib::my_fopen(name.c_str(), "r"));
@@ -297,8 +302,8 @@ void TTranscoder::OpenTwoPassLog(TOutputStream& Output, int Index) {
   lib::my_fseek(log.get(), 0, SEEK_END);
   const long size = lib::my_ftell(log.get());
   lib::my_fseek(log.get(), 0, SEEK_SET);
-  char* text = size >= 0 ? static_cast<char*>(lib::av_malloc(static_cast<std::size_t>(size) + 1))
-                         : nullptr;
+  char* text =
+      size >= 0 ? static_cast<char*>(lib::av_malloc(static_cast<std::size_t>(size) + 1)) : nullptr;
   if (!text) throw FFMpegException("Could not allocate log buffer");
   const std::size_t read = lib::my_fread(text, 1, static_cast<std::size_t>(size), log.get());
   text[read] = '\0';
@@ -337,8 +342,8 @@ void TTranscoder::OpenEncoders() {
                        "encoder", output->FileIndex, output->StreamIndex);
     output->Stream->time_base = encoder->time_base;
     if (encoder->codec_type == AVMEDIA_TYPE_AUDIO) {
-      output->Fifo.reset(lib::av_audio_fifo_alloc(encoder->sample_fmt,
-                                                  encoder->ch_layout.nb_channels, 1024));
+      output->Fifo.reset(
+          lib::av_audio_fifo_alloc(encoder->sample_fmt, encoder->ch_layout.nb_channels, 1024));
       if (!output->Fifo) throw FFMpegException("av_fifo_init fail");
     }
   }
@@ -350,11 +355,12 @@ void TTranscoder::OpenDecoders() {
     const AVCodec* codec = lib::avcodec_find_decoder(input.Decoder->codec_id);
     if (!codec)
       throw FFMpegException(StringFormat("Unsupported codec (id=%d) for input stream #%d.%d",
-                                         static_cast<int>(input.Decoder->codec_id),
-                                         input.FileIndex, input.StreamIndex));
+                                         static_cast<int>(input.Decoder->codec_id), input.FileIndex,
+                                         input.StreamIndex));
     if (const int result = E.OpenDecoder(input.Decoder, codec, nullptr); result < 0)
       throw FFMpegException(StringFormat("Error while opening codec for input stream #%d.%d: %s",
-                                         input.FileIndex, input.StreamIndex, ErrorReason(result).c_str()));
+                                         input.FileIndex, input.StreamIndex,
+                                         ErrorReason(result).c_str()));
   }
 }
 
@@ -379,7 +385,7 @@ void TTranscoder::InitBitstreamFilters(TOutputStream& Output) {
 
 void TTranscoder::CopyMetaDataMaps() {
   static const char* const kKeys[] = {"title", "artist", "author", "copyright", "comment",
-                                      "album", "date", "track", "genre"};
+                                      "album", "date",   "track",  "genre"};
   for (int m = 0; m < E.FNbMetaDataMaps; ++m) {
     const TMetaDataMap& map = E.FMetaDataMaps[m];
     if (map.OutFile < 0 || map.OutFile >= E.FNbOutputFiles)
@@ -403,9 +409,10 @@ void TTranscoder::RefuseStartPastEnd() const {
     const std::int64_t start = E.FInputFilesStartTime[i] + std::max<std::int64_t>(S.StartTime, 0);
     if (start <= 0 || input->duration == AV_NOPTS_VALUE || start < input->duration) continue;
     // Nothing of the input would reach the output but the encoders' flush.
-    throw FFMpegException(StringFormat("Start time %.3f s is past the end of '%s' (%.3f s): nothing to convert",
-                                       static_cast<double>(start) / AV_TIME_BASE, input->url,
-                                       static_cast<double>(input->duration) / AV_TIME_BASE));
+    throw FFMpegException(
+        StringFormat("Start time %.3f s is past the end of '%s' (%.3f s): nothing to convert",
+                     static_cast<double>(start) / AV_TIME_BASE, input->url,
+                     static_cast<double>(input->duration) / AV_TIME_BASE));
   }
 }
 

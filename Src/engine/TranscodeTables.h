@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "binding/MediaPointers.h"
 #include "engine/EngineTypes.h"
 #include "engine/FFmpeg.h"
-#include "binding/MediaPointers.h"
 #include "engine/PictureRotation.h"
 
 struct TInputFile {
@@ -56,7 +56,7 @@ struct TOutputStream {
   // Video with copied time stamps: the frames of the jumps in the input's time stamps that
   // the output steps over instead of filling them with copies or dropping what follows.
   double SkippedJumps = 0;
-  double OutputTime = 0;      // seconds written so far, from the last packet's time stamp
+  double OutputTime = 0;  // seconds written so far, from the last packet's time stamp
 
   // Video: crop and pad bands, and the scaler with its source geometry.
   bool VideoCrop = false;

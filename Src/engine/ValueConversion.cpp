@@ -98,4 +98,6 @@ double StrToFloatDef(const std::string& Text, double Default) {
   return ParseFloat(Text).value_or(Default);
 }
 
-std::string TrimText(const std::string& Text) { return Trim(Text, kBlanksAndLineBreaks); }
+std::string TrimText(const std::string& Text) {
+  return Trim(Text, kBlanksAndLineBreaks);
+}

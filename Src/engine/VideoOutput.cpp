@@ -21,7 +21,8 @@ bool CropView(AVFrame* view, int top, int left) {
     const int shiftW = subsampled ? descriptor->log2_chroma_w : 0;
     const int shiftH = subsampled ? descriptor->log2_chroma_h : 0;
     int step = planar ? (descriptor->comp[0].depth + 7) / 8 : descriptor->comp[0].step;
-    if (!planar && (descriptor->log2_chroma_w || descriptor->flags & AV_PIX_FMT_FLAG_PAL)) return false;
+    if (!planar && (descriptor->log2_chroma_w || descriptor->flags & AV_PIX_FMT_FLAG_PAL))
+      return false;
     view->data[plane] += static_cast<std::ptrdiff_t>(top >> shiftH) * view->linesize[plane] +
                          static_cast<std::ptrdiff_t>(left >> shiftW) * step;
   }
@@ -46,7 +47,8 @@ void PadPicture(AVFrame* target, const AVFrame* source, int top, int bottom, int
     const int bandLeft = left >> shiftW, bandRight = right >> shiftW;
     const auto value = static_cast<std::uint8_t>(colour[plane]);
     for (int y = 0; y < height; ++y) {
-      std::uint8_t* row = target->data[plane] + static_cast<std::ptrdiff_t>(y) * target->linesize[plane];
+      std::uint8_t* row =
+          target->data[plane] + static_cast<std::ptrdiff_t>(y) * target->linesize[plane];
       if (y < bandTop || y >= height - bandBottom) {
         std::memset(row, value, width);
         continue;
@@ -55,7 +57,8 @@ void PadPicture(AVFrame* target, const AVFrame* source, int top, int bottom, int
       std::memset(row + width - bandRight, value, bandRight);
       if (source)
         std::memcpy(row + bandLeft,
-                    source->data[plane] + static_cast<std::ptrdiff_t>(y - bandTop) * source->linesize[plane],
+                    source->data[plane] +
+                        static_cast<std::ptrdiff_t>(y - bandTop) * source->linesize[plane],
                     std::max(0, width - bandLeft - bandRight));
     }
   }
@@ -86,8 +89,9 @@ void TTranscoder::EnsureScaler(TOutputStream& Output, const AVFrame* Picture) {
       throw FFMpegException("Cannot allocate temp picture, check pix fmt");
   }
   Output.Scaler.reset(lib::sws_getContext(
-      width, height, static_cast<AVPixelFormat>(Picture->format), encoder->width - S.PadLeft - S.PadRight,
-      encoder->height - S.PadTop - S.PadBottom, encoder->pix_fmt, S.ScalerFlags, nullptr, nullptr, nullptr));
+      width, height, static_cast<AVPixelFormat>(Picture->format),
+      encoder->width - S.PadLeft - S.PadRight, encoder->height - S.PadTop - S.PadBottom,
+      encoder->pix_fmt, S.ScalerFlags, nullptr, nullptr, nullptr));
   if (!Output.Scaler) throw FFMpegException("Cannot get resampling context");
   Output.OriginalHeight = height;
 }
@@ -150,8 +154,9 @@ void TTranscoder::StepOverTimestampJump(TOutputStream& Output, const TInputStrea
   if (std::fabs(delta) * TimeBase <= 1.0) return;
   Output.SkippedJumps += delta;
   if (E.Logging())
-    E.Log(0, StringFormat("Time stamp jump of %.3f s in input stream #%d.%d: stepped over, not filled",
-                          delta * TimeBase, Input.FileIndex, Input.StreamIndex));
+    E.Log(0,
+          StringFormat("Time stamp jump of %.3f s in input stream #%d.%d: stepped over, not filled",
+                       delta * TimeBase, Input.FileIndex, Input.StreamIndex));
 }
 
 void TTranscoder::DoVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame* Picture) {
@@ -159,7 +164,8 @@ void TTranscoder::DoVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame
   Output.LastPacketSize = 0;
   std::int64_t frames = 1;
   const double timeBase = RationalToDouble(encoder->time_base);
-  if (S.CopyTimestamps && timeBase > 0 && Output.FrameNumber > 0) StepOverTimestampJump(Output, Input, timeBase);
+  if (S.CopyTimestamps && timeBase > 0 && Output.FrameNumber > 0)
+    StepOverTimestampJump(Output, Input, timeBase);
   const double syncInput = SyncInputTime(Input) - Output.SkippedJumps * timeBase;
   if (S.VideoSyncMethod > 0 || (S.VideoSyncMethod != 0 && timeBase > 0.001)) {
     const double delta = syncInput / timeBase - static_cast<double>(Output.SyncOpts);
@@ -198,7 +204,8 @@ void TTranscoder::DoVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame
     final->interlaced_frame = interlaced;
     if (options && (options->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)))
       final->top_field_first = topFieldFirst;
-    final->quality = static_cast<int>(std::lround(S.SameQuality ? Input.Quality : Output.Setup->Quality));
+    final->quality =
+        static_cast<int>(std::lround(S.SameQuality ? Input.Quality : Output.Setup->Quality));
     final->pict_type = AV_PICTURE_TYPE_NONE;
     final->pts = Output.SyncOpts;
     final->sample_aspect_ratio = encoder->sample_aspect_ratio;

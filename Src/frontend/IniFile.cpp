@@ -165,8 +165,8 @@ void TIniFile::ReadFile() {
       if (count <= 0) break;
       text.append(buffer, static_cast<std::size_t>(count));
       if (text.size() > static_cast<std::size_t>(kLargestFile)) {
-        readProblem_ = "not a settings file (larger than " + std::to_string(kLargestFile) +
-                       " bytes)";
+        readProblem_ =
+            "not a settings file (larger than " + std::to_string(kLargestFile) + " bytes)";
         break;
       }
     }
@@ -377,8 +377,8 @@ std::string TIniFile::Text() const {
 void TIniFile::Save() {
   if (!modified_) return;
   if (unread_) {
-    throw EIniFileError("Unable to write to " + path_ + ": it could not be read (" +
-                        readProblem_ + ")");
+    throw EIniFileError("Unable to write to " + path_ + ": it could not be read (" + readProblem_ +
+                        ")");
   }
   SaveAs(path_);
   modified_ = false;

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <string>
 
-#include "frontend/LibraryEncoders.h"
-#include "engine/MediaLibraries.h"
-#include "binding/MyUtils.h"
-#include "frontend/SettingsInstaller.h"
 #include "app/UnitGeneral.h"
+#include "binding/MyUtils.h"
+#include "engine/MediaLibraries.h"
+#include "frontend/LibraryEncoders.h"
+#include "frontend/SettingsInstaller.h"
 
 int main(int argc, char** argv) {
   if (argc < 2 || argc > 3) {

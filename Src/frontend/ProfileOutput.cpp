@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "binding/MyUtils.h"
-#include "frontend/ProfileLimits.h"
 #include "engine/ValueConversion.h"
+#include "frontend/ProfileLimits.h"
 
 namespace {
 
@@ -69,8 +69,8 @@ std::string CodecName(const TIniFile& catalogue, const char* section,
              section + "]";
   }
   throw ECodecCatalogueError("codec '" + displayName + "' of profile '" + profileName +
-                      "' is not in the codec catalogue (" + catalogue.FileName() + ": " + reason +
-                      ")");
+                             "' is not in the codec catalogue (" + catalogue.FileName() + ": " +
+                             reason + ")");
 }
 
 std::string FrameRateText(const std::string& option) {

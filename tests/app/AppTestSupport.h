@@ -43,4 +43,3 @@ class TScopedConfigHome {
   bool hadValue_ = false;
   std::string oldValue_;
 };
-

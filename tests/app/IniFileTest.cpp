@@ -143,7 +143,8 @@ TEST(IniFileTest, WriteIntoMissingFolderIsRefusedWithThePath) {
     file.Save();
     FAIL() << "no error";
   } catch (const EIniFileError& error) {
-    EXPECT_STREQ(error.what(), ("Unable to write to " + path + ": No such file or directory").c_str());
+    EXPECT_STREQ(error.what(),
+                 ("Unable to write to " + path + ": No such file or directory").c_str());
   }
   EXPECT_FALSE(std::filesystem::exists(folder.File("no folder")));
 }
@@ -161,7 +162,8 @@ TEST(IniFileTest, RefusedWriteInReadOnlyFolderLeavesFileAsItWas) {
     try {
       file.Save();
     } catch (const EIniFileError& error) {
-      return std::string(error.what()) == "Unable to write to " + path + ": Permission denied" ? 0 : 2;
+      return std::string(error.what()) == "Unable to write to " + path + ": Permission denied" ? 0
+                                                                                               : 2;
     }
     return 1;
   });
@@ -226,8 +228,8 @@ TEST(IniFileTest, OddFilesAreUnderstoodOrReportedWithTheirLine) {
   EXPECT_EQ(bracket.ReadString("Mid]dle", "k", ""), "1");
 
   // Byte order mark with CR LF, and the CR alone of old Macintosh files.
-  for (const std::string& text : {std::string("\xEF\xBB\xBF[S]\r\nk=1\r\nempty=\r\n"),
-                                  std::string("[S]\rk=1\rempty=\r")}) {
+  for (const std::string& text :
+       {std::string("\xEF\xBB\xBF[S]\r\nk=1\r\nempty=\r\n"), std::string("[S]\rk=1\rempty=\r")}) {
     const TIniFile file = read(text);
     EXPECT_EQ(file.ReadProblem(), "");
     EXPECT_EQ(file.ReadSections(), Strings{"S"});
@@ -261,7 +263,8 @@ TEST(IniFileTest, OddFilesAreUnderstoodOrReportedWithTheirLine) {
     noise += static_cast<char>(state >> 24);
   }
   const TIniFile random = read(noise);
-  EXPECT_TRUE(random.ReadProblem().starts_with("not a settings file (line ")) << random.ReadProblem();
+  EXPECT_TRUE(random.ReadProblem().starts_with("not a settings file (line "))
+      << random.ReadProblem();
   for (const std::string& section : random.ReadSections()) {
     for (const std::string& key : random.ReadSection(section)) random.ReadString(section, key, "");
   }
@@ -296,8 +299,8 @@ TEST(IniFileTest, FilesThatCannotBeReadSayWhyAndAreNeverReplaced) {
     try {
       file.Save();
     } catch (const EIniFileError& error) {
-      return std::string(error.what()) == "Unable to write to " + locked +
-                                              ": it could not be read (Permission denied)"
+      return std::string(error.what()) ==
+                     "Unable to write to " + locked + ": it could not be read (Permission denied)"
                  ? 0
                  : 3;
     }

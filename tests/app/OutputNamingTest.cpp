@@ -5,8 +5,8 @@
 #include <climits>
 #include <filesystem>
 
-#include "binding/MyUtils.h"
 #include "TestSupport.h"
+#include "binding/MyUtils.h"
 
 namespace {
 
@@ -96,7 +96,8 @@ TEST(OutputNamingTest, ALinkAtANameIsNeverWrittenThroughDanglingOrNot) {
 TEST(OutputNamingTest, OddNamesAreUsedAsTheyAreAndALongOneIsShortenedToFit) {
   TTempFolder folder;
   const std::string out = folder.Path().string() + "/";
-  for (const std::string base : {"-i \"quoted\" 'x'", "line\nbreak", "file:x", "a:b", "\xff\xfe bytes"}) {
+  for (const std::string base :
+       {"-i \"quoted\" 'x'", "line\nbreak", "file:x", "a:b", "\xff\xfe bytes"}) {
     const TOutputReservation reservation = ReserveOutputName(out, base, ".mp4", {});
     ASSERT_TRUE(reservation.Reserved()) << reservation.Error;
     EXPECT_EQ(reservation.Name, base);

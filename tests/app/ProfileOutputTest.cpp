@@ -77,12 +77,16 @@ TEST_F(ProfileOutputTest, ACodecTheCatalogueCannotResolveFailsWithTheCatalogueAn
   TProfileSettings profile;
   profile.VideoCodec = "MPEG-4 Part 2";
   const std::string absent = folder_.File("absent.ini");
-  const std::string expected = "codec 'MPEG-4 Part 2' of profile 'Mine' is not in the codec "
-                               "catalogue (" + absent + ": No such file or directory)";
+  const std::string expected =
+      "codec 'MPEG-4 Part 2' of profile 'Mine' is not in the codec "
+      "catalogue (" +
+      absent + ": No such file or directory)";
   EXPECT_EQ(CatalogueFailure(profile, absent), expected);
 
   const std::string garbage = folder_.File("garbage.ini");
-  static const char kBinary[] = "\x7f""ELF\x02\x01\x01\0\0\0\nMPEG-4 Part 2=mpeg4\n";
+  static const char kBinary[] =
+      "\x7f"
+      "ELF\x02\x01\x01\0\0\0\nMPEG-4 Part 2=mpeg4\n";
   WriteTextFile(garbage, std::string(kBinary, sizeof kBinary - 1));
   EXPECT_EQ(CatalogueFailure(profile, garbage),
             "codec 'MPEG-4 Part 2' of profile 'Mine' is not in the codec catalogue (" + garbage +
@@ -219,11 +223,16 @@ TEST_F(ProfileOutputTest, ValuesTheEncodersCannotTakeAreRefusedWithKeyValueAndRa
   EXPECT_EQ(refusal("AudioSampleRate", "-44100"),
             "Profile value AudioSampleRate -44100: must be from 1000 to 384000 Hz");
   // Limits themselves, 0 for a rate the encoder picks, named rates and an ignored size pass.
-  for (const auto& [key, value] :
-       {std::pair{"VideoBitrate", "0"}, {"VideoBitrate", "2147483"}, {"AudioBitRate", "4.75"},
-        {"AudioBitRate", "0"}, {"VideoFrameRateOption", "1000"},
-        {"VideoFrameRateOption", "30000/1001"}, {"VideoFrameRateOption", "ntsc"},
-        {"VideoCustomWidth", "0"}, {"AudioChannels", "8"}, {"AudioSampleRate", "384000"}}) {
+  for (const auto& [key, value] : {std::pair{"VideoBitrate", "0"},
+                                   {"VideoBitrate", "2147483"},
+                                   {"AudioBitRate", "4.75"},
+                                   {"AudioBitRate", "0"},
+                                   {"VideoFrameRateOption", "1000"},
+                                   {"VideoFrameRateOption", "30000/1001"},
+                                   {"VideoFrameRateOption", "ntsc"},
+                                   {"VideoCustomWidth", "0"},
+                                   {"AudioChannels", "8"},
+                                   {"AudioSampleRate", "384000"}}) {
     EXPECT_EQ(refusal(key, value), "") << key << "=" << value;
   }
 }

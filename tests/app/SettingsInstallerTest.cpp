@@ -9,9 +9,9 @@
 #include <set>
 
 #include "AppTestSupport.h"
-#include "frontend/LibraryEncoders.h"
-#include "binding/MediaPointers.h"
 #include "app/UnitGeneral.h"
+#include "binding/MediaPointers.h"
+#include "frontend/LibraryEncoders.h"
 
 namespace {
 

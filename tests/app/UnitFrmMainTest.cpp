@@ -13,11 +13,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QUrl>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -25,11 +25,11 @@
 #include <string>
 #include <vector>
 
-#include "ui/AppErrorHandler.h"
 #include "AppTestSupport.h"
+#include "TestMedia.h"
 #include "engine/EngineTypes.h"
 #include "engine/MediaLibraries.h"
-#include "TestMedia.h"
+#include "ui/AppErrorHandler.h"
 
 namespace {
 
@@ -280,7 +280,8 @@ TEST_F(UnitFrmMainTest, AGroupFileOrCatalogueThatCannotBeReadRefusesFilesWithThe
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
   EXPECT_EQ(boxes_.Boxes()[0].text,
             "Cannot convert: codec 'MPEG-4 Part 2' of profile 'Small MPEG-4' is not in the codec "
-            "catalogue (" + CodecCatalogueFilePath() + ": No such file or directory)");
+            "catalogue (" +
+                CodecCatalogueFilePath() + ": No such file or directory)");
   EXPECT_TRUE(fs::is_empty(output_));
 }
 
@@ -499,7 +500,8 @@ TEST_F(UnitFrmMainTest, StopEndsTheRunAndLeavesAPlayablePartialFile) {
   ASSERT_TRUE(form.FormCreate());
   form.AddFiles(Files({clip}));
   form.BtnStartClick();
-  ASSERT_TRUE(WaitUntil([&] { return Text(form, 0, lcStatus).find("% Completed") != std::string::npos; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return Text(form, 0, lcStatus).find("% Completed") != std::string::npos; }));
   EXPECT_EQ(form.LblProgress->text().left(14), "Current Frame=");
   form.BtnStartClick();
   EXPECT_FALSE(form.Running());

@@ -136,7 +136,8 @@ TEST_F(UnitFrmNewProfileTest, RefusedWriteIsShownAndTheDialogStaysOpen) {
   EXPECT_TRUE(Save(options, "Lost").empty());  // shown in the application's error box
   EXPECT_TRUE(stayedOpen_);
   ASSERT_EQ(main.Errors.size(), 1u);
-  EXPECT_EQ(main.Errors[0], "Unable to write to " + settings_ + "MP4.ini: No such file or directory");
+  EXPECT_EQ(main.Errors[0],
+            "Unable to write to " + settings_ + "MP4.ini: No such file or directory");
   EXPECT_EQ(main.Profiles.count(), 2);
   EXPECT_EQ(options.CboProfiles->count(), 2);
 }

@@ -205,9 +205,9 @@ TEST(UnitGeneralTest, AGroupFileThatCannotBeReadSaysWhyAndIsLeftAsItWas) {
   const std::string damaged = std::string(kTwoProfiles) + "VideoBitrate 800\n";
   WriteTextFile(avi, damaged);
   std::filesystem::last_write_time(avi, std::filesystem::file_time_type{});
-  const std::string expected =
-      "Cannot read " + avi + ": not a settings file (line 13: neither a [section] nor a "
-      "key=value line)";
+  const std::string expected = "Cannot read " + avi +
+                               ": not a settings file (line 13: neither a [section] nor a "
+                               "key=value line)";
   EXPECT_EQ(ReadFailure([] { ListProfiles("AVI"); }), expected);
   EXPECT_EQ(ReadFailure([] { LoadProfile("AVI", "Small"); }), expected);
   // "[Custom]" stands for values set by hand and needs nothing of the file.

@@ -4,13 +4,13 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "TestSupport.h"
 #include "binding/AVCodecHlpr.h"
 #include "binding/AVFilterHlpr.h"
 #include "binding/AVFormatHlpr.h"
 #include "binding/AVUtilHlpr.h"
-#include "engine/MediaLibraries.h"
 #include "binding/MyUtilHlpr.h"
-#include "TestSupport.h"
+#include "engine/MediaLibraries.h"
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;

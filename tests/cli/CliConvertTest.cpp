@@ -65,10 +65,9 @@ TEST_F(CliConvertTest, GroupAndProfileDefaultToTheWindowsLastChoice) {
 }
 
 TEST_F(CliConvertTest, ProfileOverridesAndEngineOptionsReachTheEngine) {
-  const TCliResult result =
-      home.Run({"convert", "-g", "AVI", "-p", "small mpeg-4", "-o", output, "--set",
-                "VideoCustomWidth=128", "--set=videocustomheight=96", "--option", "an",
-                "--option=t=1", Clip("clip.avi")});
+  const TCliResult result = home.Run({"convert", "-g", "AVI", "-p", "small mpeg-4", "-o", output,
+                                      "--set", "VideoCustomWidth=128", "--set=videocustomheight=96",
+                                      "--option", "an", "--option=t=1", Clip("clip.avi")});
   ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
   const TMediaInfo info = ReadMediaInfo(output + "clip.avi");
   ASSERT_TRUE(info.opened);
@@ -89,8 +88,8 @@ TEST_F(CliConvertTest, TwoJobsConvertFourFilesEachOnceWithTheWindowsNames) {
   WriteTextFile(output + "clip(1).avi", "keep 1");
   const std::vector<std::string> inputs = {CopyOfClip("a/clip.avi"), CopyOfClip("b/clip.avi"),
                                            CopyOfClip("c/other.avi"), CopyOfClip("d/clip.AVI")};
-  std::vector<std::string> arguments = {"convert", "-g", "AVI", "-o", output, "--jobs", "2",
-                                        "--threads", "0"};
+  std::vector<std::string> arguments = {"convert", "-g", "AVI",       "-o", output,
+                                        "--jobs",  "2",  "--threads", "0"};
   arguments.insert(arguments.end(), inputs.begin(), inputs.end());
   const TCliResult result = home.Run(arguments);
   ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
@@ -161,17 +160,17 @@ TEST_F(CliConvertTest, AFileThatOpensButDecodesToNothingFailsAndLeavesNoOutput) 
 
 TEST_F(CliConvertTest, CtrlCStopsCleanlyKeepsAPlayableBeginningAndExitsWith130) {
   bool interrupted = false;
-  const TCliResult result = home.Run(
-      {"convert", "-g", "AVI", "-o", output, "--set", "VideoCustomWidth=720", "--set",
-       "VideoCustomHeight=576", Clip("long.avi"), Clip("long.avi")},
-      [&interrupted](const std::string& out, int pid) {
-        // Once pictures were written: a stop before the first one rightly leaves no file.
-        static const std::regex kConverting(R"(\[1/2\] progress .* frame=[1-9])");
-        if (!interrupted && std::regex_search(out, kConverting)) {
-          interrupted = true;
-          ::kill(pid, SIGINT);
-        }
-      });
+  const TCliResult result =
+      home.Run({"convert", "-g", "AVI", "-o", output, "--set", "VideoCustomWidth=720", "--set",
+                "VideoCustomHeight=576", Clip("long.avi"), Clip("long.avi")},
+               [&interrupted](const std::string& out, int pid) {
+                 // Once pictures were written: a stop before the first one rightly leaves no file.
+                 static const std::regex kConverting(R"(\[1/2\] progress .* frame=[1-9])");
+                 if (!interrupted && std::regex_search(out, kConverting)) {
+                   interrupted = true;
+                   ::kill(pid, SIGINT);
+                 }
+               });
   ASSERT_TRUE(interrupted) << result.out << result.err;
   EXPECT_EQ(result.exitCode, 130) << result.out << result.err;
   EXPECT_NE(result.out.find("[1/2] stopped "), std::string::npos) << result.out;

@@ -39,10 +39,9 @@ TEST(CliDisplayTest, LiveBlockShowsRunningFilesAndTheTotal) {
   unknownLength.HasStarted = unknownLength.HasProgress = true;
   unknownLength.Started = now - seconds(3);
   unknownLength.CurrentMs = 65000;
-  const std::vector<TFileRecord> files = {Record("a.avi", "/out/a.mp4", TFileState::Completed),
-                                          running, unknownLength,
-                                          Record("d.avi", "/out/d.mp4", TFileState::Waiting),
-                                          Record("e.txt", "", TFileState::Failed)};
+  const std::vector<TFileRecord> files = {
+      Record("a.avi", "/out/a.mp4", TFileState::Completed), running, unknownLength,
+      Record("d.avi", "/out/d.mp4", TFileState::Waiting), Record("e.txt", "", TFileState::Failed)};
 
   const std::vector<std::string> block = LiveBlock(files, now - seconds(20), now);
   ASSERT_EQ(block.size(), 3u);

@@ -39,10 +39,23 @@ TEST_F(CliLongListTest, TwoThousandFilesConvertWithOnly128OpenFilesAllowed) {
   constexpr int kFiles = 2000;
   const fs::path inputs = folder.Path() / "in";
   fs::create_directories(inputs);
-  std::vector<std::string> arguments = {
-      "convert", "-g", "AVI", "-s", "VideoCodec=Auto", "-s", "AudioCodec=Auto",
-      "-s", "VideoSizeOption=Original", "-s", "VideoFrameRateOption=Original",
-      "--option", "vcodec=copy", "--option", "acodec=copy", "-o", folder.File("out")};
+  std::vector<std::string> arguments = {"convert",
+                                        "-g",
+                                        "AVI",
+                                        "-s",
+                                        "VideoCodec=Auto",
+                                        "-s",
+                                        "AudioCodec=Auto",
+                                        "-s",
+                                        "VideoSizeOption=Original",
+                                        "-s",
+                                        "VideoFrameRateOption=Original",
+                                        "--option",
+                                        "vcodec=copy",
+                                        "--option",
+                                        "acodec=copy",
+                                        "-o",
+                                        folder.File("out")};
   for (int i = 0; i < kFiles; ++i) {
     const fs::path input = inputs / ("clip" + std::to_string(i) + ".avi");
     fs::copy_file(Clip("tiny.avi"), input);

@@ -17,9 +17,9 @@
 #include "CliMediaTest.h"
 #include "CliTestSupport.h"
 #include "MediaTest.h"
-#include "frontend/OutputNaming.h"
 #include "TestMedia.h"
 #include "component/VornConverter.h"
+#include "frontend/OutputNaming.h"
 
 extern "C" {
 #include <libavutil/avutil.h>
@@ -81,7 +81,8 @@ TEST_F(CliOutputsTest, FourWorkersSharingOneFolderNeitherLoseNorShareAnOutput) {
   std::vector<std::thread> workers;
   for (int worker = 0; worker < kWorkers; ++worker) {
     workers.emplace_back([&, worker] {
-      std::vector<std::string> arguments = {"convert", "-g", "AVI", "-p", "Tiny MPEG-4", "-o", output};
+      std::vector<std::string> arguments = {"convert",     "-g", "AVI", "-p",
+                                            "Tiny MPEG-4", "-o", output};
       arguments.insert(arguments.end(), slices[worker].begin(), slices[worker].end());
       results[worker] = home.Run(arguments);
     });
@@ -105,8 +106,12 @@ TEST_F(CliOutputsTest, FourWorkersSharingOneFolderNeitherLoseNorShareAnOutput) {
 TEST_F(CliOutputsTest, OddNamesAreLocalFilesConvertedUnderAFreeNameOnOneLogLineEach) {
   // Relative names with ":" are files, not library URLs: "file:x.avi" is not "x.avi".
   MakeClip(folder.File("x.avi"), ClipSpec(10, 96));
-  const std::vector<std::string> names = {"file:x.avi", "a:b.avi", "-dash.avi", "quote\"'.avi",
-                                          "new\nline.avi", "bad\xff.avi",
+  const std::vector<std::string> names = {"file:x.avi",
+                                          "a:b.avi",
+                                          "-dash.avi",
+                                          "quote\"'.avi",
+                                          "new\nline.avi",
+                                          "bad\xff.avi",
                                           std::string(250, 'n') + ".avi"};
   for (const std::string& name : names) CopyOfClip(name);
   const fs::path before = fs::current_path();
@@ -138,7 +143,8 @@ TEST_F(CliOutputsTest, AFolderThatCannotTakeOutputsIsRefusedWithTheReasonBeforeA
 
   TReadOnlyMount readOnly;
   if (!readOnly.Mounted()) GTEST_SKIP() << "a read-only file system needs root to mount";
-  const TCliResult refused = home.Run({"convert", "-g", "AVI", "-o", readOnly.Path(), Clip("clip.avi")});
+  const TCliResult refused =
+      home.Run({"convert", "-g", "AVI", "-o", readOnly.Path(), Clip("clip.avi")});
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_NE(refused.err.find(": Read-only file system"), std::string::npos) << refused.err;
 }
@@ -180,17 +186,17 @@ TEST_F(CliOutputsTest, InsistingOnAStopQuitsAtOnceAndLeavesNoEmptyOutput) {
   // Two signals of one kind sent at once may arrive as one; a SIGTERM after the Ctrl+C takes
   // the same way as a second Ctrl+C and cannot merge with it.
   bool interrupted = false;
-  const TCliResult result = home.Run(
-      {"convert", "-g", "AVI", "-o", output, "--set", "VideoCustomWidth=720", "--set",
-       "VideoCustomHeight=576", Clip("long.avi"), Clip("long.avi"), Clip("long.avi")},
-      [&interrupted](const std::string& out, int pid) {
-        static const std::regex kConverting(R"(\[1/3\] progress .* frame=[1-9])");
-        if (!interrupted && std::regex_search(out, kConverting)) {
-          interrupted = true;
-          ::kill(pid, SIGINT);
-          ::kill(pid, SIGTERM);
-        }
-      });
+  const TCliResult result =
+      home.Run({"convert", "-g", "AVI", "-o", output, "--set", "VideoCustomWidth=720", "--set",
+                "VideoCustomHeight=576", Clip("long.avi"), Clip("long.avi"), Clip("long.avi")},
+               [&interrupted](const std::string& out, int pid) {
+                 static const std::regex kConverting(R"(\[1/3\] progress .* frame=[1-9])");
+                 if (!interrupted && std::regex_search(out, kConverting)) {
+                   interrupted = true;
+                   ::kill(pid, SIGINT);
+                   ::kill(pid, SIGTERM);
+                 }
+               });
   ASSERT_TRUE(interrupted) << result.out << result.err;
   EXPECT_EQ(result.exitCode, 128 + SIGTERM) << result.out << result.err;
   EXPECT_EQ(result.out.find("3 files:"), std::string::npos) << "it did not quit at once";
@@ -201,7 +207,8 @@ TEST_F(CliOutputsTest, InsistingOnAStopQuitsAtOnceAndLeavesNoEmptyOutput) {
     EXPECT_GT(size, 0u) << name;
     EXPECT_NE(result.out.find("started   " + Clip("long.avi") + " -> " + output + name),
               std::string::npos)
-        << name << " never started:\n" << result.out;
+        << name << " never started:\n"
+        << result.out;
   }
   EXPECT_LT(files.size(), 3u) << result.out;
 }

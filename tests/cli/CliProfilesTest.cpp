@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "CliTestSupport.h"
-#include "frontend/IniFile.h"
-#include "frontend/LibraryEncoders.h"
 #include "MediaTest.h"
-#include "frontend/SettingsInstaller.h"
 #include "TestMedia.h"
 #include "app/UnitGeneral.h"
+#include "frontend/IniFile.h"
+#include "frontend/LibraryEncoders.h"
+#include "frontend/SettingsInstaller.h"
 
 extern "C" {
 #include <libavutil/pixfmt.h>
@@ -120,8 +120,8 @@ TEST_F(CliProfiles, TenBitVideoBecomesEightBitUnlessAnOptionAsksOtherwise) {
   EXPECT_EQ(video->width, 1280);
   EXPECT_EQ(video->pixelFormat, AV_PIX_FMT_YUV420P);
 
-  const TCliResult asked = Convert("MP4", "H.264 HD 720p",
-                                   {"--option", "pix_fmt=yuv422p10le", Clip("deep.mkv")});
+  const TCliResult asked =
+      Convert("MP4", "H.264 HD 720p", {"--option", "pix_fmt=yuv422p10le", Clip("deep.mkv")});
   ASSERT_EQ(asked.exitCode, 0) << asked.out << asked.err;
   const TMediaInfo keptInfo = DecodeMediaInfo(output + "deep(1).mp4");
   const TStreamInfo* kept = keptInfo.FirstOfType(AVMEDIA_TYPE_VIDEO);
@@ -148,8 +148,8 @@ TEST_F(CliProfiles, PhoneVideoComesOutUprightInsideTheProfilesSize) {
 TEST_F(CliProfiles, TheProbeShowsBitDepthAndRotation) {
   const TCliResult result = home.Run({"probe", Clip("phone.mp4"), Clip("deep.mkv")});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_NE(result.out.find("fps, 8-bit, shown turned 90 degrees clockwise"),
-            std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("fps, 8-bit, shown turned 90 degrees clockwise"), std::string::npos)
+      << result.out;
   EXPECT_NE(result.out.find("h264, 160x120, 25 fps, 10-bit"), std::string::npos) << result.out;
 }
 
@@ -158,14 +158,17 @@ TEST_F(CliProfiles, TheTrackMarkedDefaultElseTheOneWithMostChannelsIsConverted) 
   const auto secondsOfSound = [this](const std::string& name) {
     const TMediaInfo info = DecodeMediaInfo(output + name);
     const TStreamInfo* audio = info.FirstOfType(AVMEDIA_TYPE_AUDIO);
-    return audio && audio->sampleRate > 0 ? static_cast<double>(audio->decodedSamples) / audio->sampleRate : 0.0;
+    return audio && audio->sampleRate > 0
+               ? static_cast<double>(audio->decodedSamples) / audio->sampleRate
+               : 0.0;
   };
   // No track is marked: the 6-channel one, half as long as the first.
   const TCliResult most = Convert("MP4", "H.264 Web 640x360", {"-v", Clip("tracks.avi")});
   ASSERT_EQ(most.exitCode, 0) << most.out << most.err;
   EXPECT_NEAR(secondsOfSound("tracks.mp4"), 0.5, 0.1);
   EXPECT_NE(most.err.find("Audio track: stream #0.2 of 3 audio tracks (most channels, 6 channels)"),
-            std::string::npos) << most.err;
+            std::string::npos)
+      << most.err;
 
   // The first track is marked default: it wins over more channels.
   const TCliResult marked = Convert("MP4", "H.264 Web 640x360", {"-v", Clip("firstdefault.mkv")});

@@ -38,7 +38,6 @@ class CliRefusalTest : public TCliMediaTest {
   }
 
   bool NoOutput() const { return !fs::exists(output) || fs::is_empty(output); }
-
 };
 
 TEST_F(CliRefusalTest, OptionNamesNoOneKnowsAreRefusedBeforeAnyFileIsTouched) {

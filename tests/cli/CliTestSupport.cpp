@@ -17,14 +17,14 @@ namespace {
 const char* const kCodecCatalogue =
     "[Video Codec]\nMPEG-4 Part 2=mpeg4\n[Audio Codec]\nMP2=mp2\nAAC=aac\n";
 
-std::string Profile(const std::string& name, const std::string& targetType, int width,
-                    int height, const std::string& audioCodec) {
+std::string Profile(const std::string& name, const std::string& targetType, int width, int height,
+                    const std::string& audioCodec) {
   return "[" + name + "]\nTargetType=" + targetType +
          "\nVideoDisabled=0\nVideoCodec=MPEG-4 Part 2\nVideoSizeOption=Custom...\n"
-         "VideoCustomWidth=" + std::to_string(width) + "\nVideoCustomHeight=" +
-         std::to_string(height) +
-         "\nVideoBitrate=400\nVideoFrameRateOption=25\nAudioDisabled=0\nAudioCodec=" +
-         audioCodec + "\nAudioChannels=2\nAudioSampleRate=44100\nAudioBitRate=128\n\n";
+         "VideoCustomWidth=" +
+         std::to_string(width) + "\nVideoCustomHeight=" + std::to_string(height) +
+         "\nVideoBitrate=400\nVideoFrameRateOption=25\nAudioDisabled=0\nAudioCodec=" + audioCodec +
+         "\nAudioChannels=2\nAudioSampleRate=44100\nAudioBitRate=128\n\n";
 }
 
 }  // namespace
@@ -109,7 +109,8 @@ TCliResult TCliHome::Run(const std::vector<std::string>& arguments,
 
 int CountOf(const std::string& text, const std::string& needle) {
   int count = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
+  for (std::size_t at = text.find(needle); at != std::string::npos;
+       at = text.find(needle, at + 1)) {
     ++count;
   }
   return count;

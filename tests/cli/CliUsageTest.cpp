@@ -66,8 +66,8 @@ TEST_F(CliUsageTest, BadCommandLinesExitWithTwoAndSayWhy) {
 
 TEST_F(CliUsageTest, AProfileValueThatIsNoNumberTouchesNoFile) {
   const std::string output = folder.File("out");
-  const TCliResult result = home.Run({"convert", "-g", "AVI", "-s", "AudioSampleRate=high",
-                                      "-o", output, Clip("clip.avi")});
+  const TCliResult result = home.Run(
+      {"convert", "-g", "AVI", "-s", "AudioSampleRate=high", "-o", output, Clip("clip.avi")});
   EXPECT_EQ(result.exitCode, 2);
   EXPECT_NE(result.err.find("AudioSampleRate"), std::string::npos) << result.err;
   EXPECT_FALSE(std::filesystem::exists(output));

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "cli/DemoClip.h"
 #include "TestMedia.h"
 #include "TestSupport.h"
+#include "cli/DemoClip.h"
 
 extern "C" {
 #include <libavutil/avutil.h>

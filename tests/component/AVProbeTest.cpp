@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "component/AVProbe.h"
 #include "ComponentTestSupport.h"
+#include "component/AVProbe.h"
 
 namespace {
 

@@ -79,7 +79,8 @@ class TBadInputCorpus {
   }
   // Raw pictures of 16000x16000 announced, a few bytes given.
   std::string HugeFrameY4m() const {
-    return Write("huge-frame.y4m", "YUV4MPEG2 W16000 H16000 F25:1 Ip A1:1 C420jpeg\nFRAME\n" + Noise(4096, 3));
+    return Write("huge-frame.y4m",
+                 "YUV4MPEG2 W16000 H16000 F25:1 Ip A1:1 C420jpeg\nFRAME\n" + Noise(4096, 3));
   }
   // Two transport streams joined: every time stamp of the second jumps back to the start.
   std::string TimestampsJumpingBack() const {
@@ -115,7 +116,8 @@ class TBadInputCorpus {
     return bytes;
   }
   static void PutLittleEndian(std::string& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
   }
   std::string Write(const std::string& name, const std::string& bytes) const {
     const std::string path = folder_.File(name);

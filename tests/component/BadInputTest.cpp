@@ -10,9 +10,9 @@
 #include <fstream>
 #include <random>
 
-#include "component/AVProbe.h"
 #include "BadInputCorpus.h"
 #include "ComponentTestSupport.h"
+#include "component/AVProbe.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -36,7 +36,9 @@ long PeakResidentMiB() {
     if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) / 1024;
   return 0;
 }
-void ResetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void ResetPeakResident() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 struct TOutcome {
   bool refused = false;
@@ -93,7 +95,8 @@ class BadInput : public ::testing::Test {
       outputOptions.VideoCodec = "mpeg4";
       outputOptions.AudioCodec = "aac";
       outputOptions.FrameSize = "320x240";
-      EXPECT_TRUE(converter.SetOutputFile(index, output, &outputOptions)) << converter.LastErrorMessage;
+      EXPECT_TRUE(converter.SetOutputFile(index, output, &outputOptions))
+          << converter.LastErrorMessage;
       converter.StartConvert(1);
       if (!recorder.WaitForRunEnd(kRunBound)) {
         ADD_FAILURE() << input << ": no end within the bound";
@@ -106,21 +109,26 @@ class BadInput : public ::testing::Test {
         outcome.message = records.front().message;
       }
     }
-    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    outcome.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     outcome.peakMiB = PeakResidentMiB();
     outcome.outputExists = fs::exists(output);
     if (outcome.outputExists) {
       const TMediaInfo info = ReadMediaInfo(output);
       outcome.outputOpens = info.opened;
-      if (const TStreamInfo* video = info.FirstOfType(AVMEDIA_TYPE_VIDEO)) outcome.videoPackets = video->packets;
+      if (const TStreamInfo* video = info.FirstOfType(AVMEDIA_TYPE_VIDEO))
+        outcome.videoPackets = video->packets;
     }
     ExpectSound(input, outcome);
     if (regularFile) {
       EXPECT_EQ(Contents(input), before) << input << " was written";
     }
-    std::printf("[ bad input ] %-22s %-9s %6.2f s %5ld MiB  %s\n", fs::path(input).filename().c_str(),
-                outcome.refused ? "refused" : outcome.finished ? "converted" : "failed", outcome.seconds,
-                outcome.peakMiB, outcome.message.c_str());
+    std::printf("[ bad input ] %-22s %-9s %6.2f s %5ld MiB  %s\n",
+                fs::path(input).filename().c_str(),
+                outcome.refused    ? "refused"
+                : outcome.finished ? "converted"
+                                   : "failed",
+                outcome.seconds, outcome.peakMiB, outcome.message.c_str());
     return outcome;
   }
 
@@ -133,7 +141,8 @@ class BadInput : public ::testing::Test {
     }
     if (outcome.finished) {
       EXPECT_FALSE(outcome.exception) << input;
-      EXPECT_TRUE(outcome.outputOpens) << input << " called converted, but its output does not open";
+      EXPECT_TRUE(outcome.outputOpens)
+          << input << " called converted, but its output does not open";
       EXPECT_GT(outcome.videoPackets, 0) << input;
     } else {
       EXPECT_FALSE(outcome.message.empty()) << input << " failed without a reason";

@@ -33,11 +33,13 @@ class CancellationStress : public ::testing::Test {
     recorder.Attach(converter);
     std::vector<std::string> outputs;
     for (int i = 0; i < TComponentClips::kClipCount; ++i) {
-      outputs.push_back(folder.File("r" + std::to_string(round) + "-" + std::to_string(i) + ".mp4"));
+      outputs.push_back(
+          folder.File("r" + std::to_string(round) + "-" + std::to_string(i) + ".mp4"));
       ASSERT_EQ(AddConversion(converter, clips.Clip(i), outputs.back()), i);
     }
     converter.StartConvert(count);
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 250)(random)));
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 250)(random)));
     switch (end) {
       case TRoundEnd::Stop:
         converter.StopAll();

@@ -13,14 +13,14 @@
 
 #include "TestMedia.h"
 #include "TestSupport.h"
-#include "component/VornConverter.h"
 #include "component/TaskList.h"
+#include "component/VornConverter.h"
 
 class TTestConverter : public TVornConverter {
  public:
-  using TVornConverter::TVornConverter;
   using TCustomVornConverter::ComponentLock;
   using TCustomVornConverter::Tasks;
+  using TVornConverter::TVornConverter;
 };
 
 struct TTerminateRecord {
@@ -95,7 +95,9 @@ class TComponentClips {
     static const TComponentClips clips;
     return clips;
   }
-  std::string Clip(int number) const { return folder_.File("clip" + std::to_string(number) + ".avi"); }
+  std::string Clip(int number) const {
+    return folder_.File("clip" + std::to_string(number) + ".avi");
+  }
   std::string Tone() const { return folder_.File("tone.wav"); }
 
  private:

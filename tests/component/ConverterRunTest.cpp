@@ -3,8 +3,8 @@
 #include <deque>
 #include <functional>
 
-#include "component/AVProbe.h"
 #include "ComponentTestSupport.h"
+#include "component/AVProbe.h"
 
 namespace {
 

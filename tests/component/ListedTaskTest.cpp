@@ -42,7 +42,8 @@ class ListedTask : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(converter.LoadLibraries(LibAVFolder(), true));
     recorder.Attach(converter);
-    converter.OnSetupFailure = [this](int AIndex, TTaskSetupStep AStep, const std::string& AReason) {
+    converter.OnSetupFailure = [this](int AIndex, TTaskSetupStep AStep,
+                                      const std::string& AReason) {
       std::lock_guard lock(failuresMutex);
       failures[AIndex] = {AStep, AReason};
     };
@@ -78,7 +79,8 @@ class ListedTask : public ::testing::Test {
 TEST_F(ListedTask, HoldsNoFileUntilItsTurnAndReleasesItsFilesWhenItEnds) {
   constexpr int kTasks = 40;
   const int before = OpenDescriptorCount();
-  for (int i = 0; i < kTasks; ++i) ASSERT_EQ(List(clips.Clip(i % TComponentClips::kClipCount), Output(i)), i);
+  for (int i = 0; i < kTasks; ++i)
+    ASSERT_EQ(List(clips.Clip(i % TComponentClips::kClipCount), Output(i)), i);
   EXPECT_EQ(OpenDescriptorCount(), before);
   EXPECT_TRUE(fs::is_empty(folder.Path())) << "an output was created before its turn";
 
@@ -96,7 +98,8 @@ TEST_F(ListedTask, HoldsNoFileUntilItsTurnAndReleasesItsFilesWhenItEnds) {
   sampler.join();
   ASSERT_TRUE(runEnded);
   recorder.ExpectOneEndEachThenRunEnd(kTasks);
-  for (const TTerminateRecord& record : recorder.Records()) EXPECT_TRUE(record.finished) << record.message;
+  for (const TTerminateRecord& record : recorder.Records())
+    EXPECT_TRUE(record.finished) << record.message;
   // Two running tasks, each with its input and its output.
   EXPECT_GE(mostOpen.load(), before + 2);
   EXPECT_LE(mostOpen.load(), before + 4);
@@ -116,7 +119,8 @@ TEST_F(ListedTask, EndedTasksKeepNoThreadStackWhileTheListGoesOn) {
   GTEST_SKIP() << "ThreadSanitizer keeps mappings of its own for every thread";
 #endif
   constexpr int kTasks = 60;
-  for (int i = 0; i < kTasks; ++i) ASSERT_EQ(List(clips.Tone(), folder.File("out" + std::to_string(i) + ".wav")), i);
+  for (int i = 0; i < kTasks; ++i)
+    ASSERT_EQ(List(clips.Tone(), folder.File("out" + std::to_string(i) + ".wav")), i);
   const int before = MappingCount();
   converter.StartConvert(1);
   ASSERT_TRUE(recorder.WaitForRunEnd());

@@ -7,16 +7,18 @@
 #include <mutex>
 #include <thread>
 
+#include "ComponentTestSupport.h"
 #include "binding/AVCodecHlpr.h"
 #include "binding/AVFilterHlpr.h"
 #include "binding/AVUtilHlpr.h"
 #include "binding/MediaPointers.h"
-#include "ComponentTestSupport.h"
 #include "component/LogRelay.h"
 
 namespace {
 
-const char* TesterName(void*) { return "tester"; }
+const char* TesterName(void*) {
+  return "tester";
+}
 
 // A log source as the libraries see one: a struct whose first field is its class.
 AVClass MakeTesterClass() {

@@ -210,7 +210,8 @@ TEST_F(TaskSetUp, SvcdWithAutomaticNormFallsBackAsTold) {
     output.TargetType = ttSVCD;
     output.TargetNorm = ntAuto;
     output.DefaultNorm = fallback;
-    ASSERT_TRUE(converter.SetOutputFile(index, folder.File(std::to_string(index) + ".mpg"), &output))
+    ASSERT_TRUE(
+        converter.SetOutputFile(index, folder.File(std::to_string(index) + ".mpg"), &output))
         << converter.LastErrorMessage;
     const TEngineSettings& s = Task(index).Settings();
     if (fallback == ntNTSC) {

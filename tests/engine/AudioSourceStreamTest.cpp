@@ -27,7 +27,9 @@ class AudioSourceStream : public TMediaTest {
     EXPECT_TRUE(job.opened && job.finished && !job.exception) << job.error << job.message;
     const TMediaInfo info = DecodeMediaInfo(output);
     const TStreamInfo* audio = info.FirstOfType(AVMEDIA_TYPE_AUDIO);
-    return audio && audio->sampleRate ? static_cast<double>(audio->decodedSamples) / audio->sampleRate : 0;
+    return audio && audio->sampleRate
+               ? static_cast<double>(audio->decodedSamples) / audio->sampleRate
+               : 0;
   }
 };
 

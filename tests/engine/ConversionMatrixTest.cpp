@@ -19,14 +19,62 @@ struct TConversion {
 
 // The usual codecs of every output group of the application.
 const TConversion kConversions[] = {
-    {"AVI", "out.avi", {"vcodec=mpeg4", "acodec=libmp3lame", "b=2000000"}, AV_CODEC_ID_MPEG4, AV_CODEC_ID_MP3, 320, 240},
-    {"MP4", "out.mp4", {"vcodec=libx264", "acodec=aac", "b=2000000"}, AV_CODEC_ID_H264, AV_CODEC_ID_AAC, 320, 240},
-    {"MPG", "out.mpg", {"vcodec=mpeg1video", "acodec=mp2", "b=3000000"}, AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MP2, 320, 240},
-    {"WMV", "out.wmv", {"vcodec=wmv2", "acodec=wmav2", "b=2000000"}, AV_CODEC_ID_WMV2, AV_CODEC_ID_WMAV2, 320, 240},
-    {"3GP", "out.3gp", {"vcodec=h263", "acodec=aac", "s=176x144", "b=600000"}, AV_CODEC_ID_H263, AV_CODEC_ID_AAC, 176, 144},
-    {"MOV", "out.mov", {"vcodec=mpeg4", "acodec=aac", "b=2000000"}, AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC, 320, 240},
-    {"SWF", "out.swf", {"vcodec=flv", "acodec=libmp3lame", "b=2000000", "ar=44100"}, AV_CODEC_ID_FLV1, AV_CODEC_ID_MP3, 320, 240},
-    {"FLV", "out.flv", {"vcodec=flv", "acodec=libmp3lame", "b=2000000"}, AV_CODEC_ID_FLV1, AV_CODEC_ID_MP3, 320, 240},
+    {"AVI",
+     "out.avi",
+     {"vcodec=mpeg4", "acodec=libmp3lame", "b=2000000"},
+     AV_CODEC_ID_MPEG4,
+     AV_CODEC_ID_MP3,
+     320,
+     240},
+    {"MP4",
+     "out.mp4",
+     {"vcodec=libx264", "acodec=aac", "b=2000000"},
+     AV_CODEC_ID_H264,
+     AV_CODEC_ID_AAC,
+     320,
+     240},
+    {"MPG",
+     "out.mpg",
+     {"vcodec=mpeg1video", "acodec=mp2", "b=3000000"},
+     AV_CODEC_ID_MPEG1VIDEO,
+     AV_CODEC_ID_MP2,
+     320,
+     240},
+    {"WMV",
+     "out.wmv",
+     {"vcodec=wmv2", "acodec=wmav2", "b=2000000"},
+     AV_CODEC_ID_WMV2,
+     AV_CODEC_ID_WMAV2,
+     320,
+     240},
+    {"3GP",
+     "out.3gp",
+     {"vcodec=h263", "acodec=aac", "s=176x144", "b=600000"},
+     AV_CODEC_ID_H263,
+     AV_CODEC_ID_AAC,
+     176,
+     144},
+    {"MOV",
+     "out.mov",
+     {"vcodec=mpeg4", "acodec=aac", "b=2000000"},
+     AV_CODEC_ID_MPEG4,
+     AV_CODEC_ID_AAC,
+     320,
+     240},
+    {"SWF",
+     "out.swf",
+     {"vcodec=flv", "acodec=libmp3lame", "b=2000000", "ar=44100"},
+     AV_CODEC_ID_FLV1,
+     AV_CODEC_ID_MP3,
+     320,
+     240},
+    {"FLV",
+     "out.flv",
+     {"vcodec=flv", "acodec=libmp3lame", "b=2000000"},
+     AV_CODEC_ID_FLV1,
+     AV_CODEC_ID_MP3,
+     320,
+     240},
     {"MP3", "out.mp3", {"vn", "acodec=libmp3lame"}, AV_CODEC_ID_NONE, AV_CODEC_ID_MP3, 0, 0},
     {"WAV", "out.wav", {"vn"}, AV_CODEC_ID_NONE, AV_CODEC_ID_PCM_S16LE, 0, 0},
     {"OGG", "out.ogg", {"vn", "acodec=libvorbis"}, AV_CODEC_ID_NONE, AV_CODEC_ID_VORBIS, 0, 0},
@@ -43,8 +91,12 @@ struct TSource {
 const TSource kSources[] = {{"pal_stereo", {25, 1}, 125, 44100, 2},
                             {"ntsc_mono48k", {30000, 1001}, 150, 48000, 1}};
 
-void PrintTo(const TConversion& conversion, std::ostream* out) { *out << conversion.name; }
-void PrintTo(const TSource& source, std::ostream* out) { *out << source.name; }
+void PrintTo(const TConversion& conversion, std::ostream* out) {
+  *out << conversion.name;
+}
+void PrintTo(const TSource& source, std::ostream* out) {
+  *out << source.name;
+}
 
 class ConversionMatrix : public ::testing::TestWithParam<std::tuple<TConversion, TSource>> {
  protected:
@@ -61,7 +113,8 @@ class ConversionMatrix : public ::testing::TestWithParam<std::tuple<TConversion,
       clipSpec.sampleRate = source.sampleRate;
       clipSpec.channels = source.channels;
       clipSpec.audioCodec = AV_CODEC_ID_PCM_S16LE;
-      clipSpec.videoCodec = AV_CODEC_ID_RAWVIDEO;  // lossless, so the picture check sees only our loss
+      clipSpec.videoCodec =
+          AV_CODEC_ID_RAWVIDEO;  // lossless, so the picture check sees only our loss
       MakeClip(clips->File(std::string(source.name) + ".avi"), clipSpec);
     }
   }
@@ -110,7 +163,9 @@ TEST_P(ConversionMatrix, OutputOpensWithTheRequestedStreamsAndKeepsTime) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Groups, ConversionMatrix,
-                         ::testing::Combine(::testing::ValuesIn(kConversions), ::testing::ValuesIn(kSources)),
+                         ::testing::Combine(::testing::ValuesIn(kConversions),
+                                            ::testing::ValuesIn(kSources)),
                          [](const auto& info) {
-                           return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+                           return std::string(std::get<0>(info.param).name) + "_" +
+                                  std::get<1>(info.param).name;
                          });

@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "engine/FFmpeg.h"
-#include "binding/MyUtils.h"
 #include "TestMedia.h"
 #include "TestSupport.h"
+#include "binding/MyUtils.h"
+#include "engine/FFmpeg.h"
 
 using namespace std::chrono_literals;
 
@@ -325,7 +325,8 @@ TEST(OpenErrorText, FormatsByErrorCode) {
   // Any other code: the general text, then the libraries' reason.
   EXPECT_EQ(OpenErrorText("a.avi", AVERROR(EACCES)),
             "a.avi: Error while opening file: Permission denied");
-  EXPECT_EQ(OpenErrorText("a.avi", -1234), "a.avi: Error while opening file: Error number -1234 occurred");
+  EXPECT_EQ(OpenErrorText("a.avi", -1234),
+            "a.avi: Error while opening file: Error number -1234 occurred");
   EXPECT_EQ(OpenErrorText("img.jpg", AVERROR(EDOM)),
             "img.jpg: Incorrect image filename syntax.\r\nUse '%d' to specify the image "
             "number:\r\n  for img1.jpg, img2.jpg, ..., use 'img%d.jpg';\r\n  for img001.jpg, "

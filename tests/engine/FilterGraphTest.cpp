@@ -8,7 +8,9 @@
 namespace {
 
 // Luma rising by 3 from the left edge; each picture a little brighter than the one before.
-int Ramp(int frame, int x, int) { return 16 + 3 * x + frame; }
+int Ramp(int frame, int x, int) {
+  return 16 + 3 * x + frame;
+}
 
 class FilterGraph : public ::testing::Test {
  protected:
@@ -72,9 +74,10 @@ TEST_F(FilterGraph, PadsGoAroundASizeKeepingChainOnly) {
 
   Run({"vfilters=pad=80:60", "padtop=8"});
   EXPECT_TRUE(job.exception);
-  EXPECT_EQ(job.message,
-            "Error opening filters: Cannot enable pad options and the filters which resize frame at the "
-            "same time. (crop, rotate, scale, transpose, etc.)");
+  EXPECT_EQ(
+      job.message,
+      "Error opening filters: Cannot enable pad options and the filters which resize frame at the "
+      "same time. (crop, rotate, scale, transpose, etc.)");
 
   pictures = Run({"vfilters=pad=80:60"});
   ASSERT_EQ(pictures.size(), 6u) << job.message;
@@ -85,25 +88,29 @@ TEST_F(FilterGraph, PadsGoAroundASizeKeepingChainOnly) {
 TEST_F(FilterGraph, SetUpRefusesCropAndBrokenChains) {
   Run({"vfilters=hflip"}, [](TTestEngine& e) { e.SetCropTop(8); });
   EXPECT_TRUE(job.exception);
-  EXPECT_EQ(job.message, "Error opening filters: Cannot enable crop options and filters at the same time.");
+  EXPECT_EQ(job.message,
+            "Error opening filters: Cannot enable crop options and filters at the same time.");
   EXPECT_FALSE(std::filesystem::exists(output) && std::filesystem::file_size(output) > 0);
 
   // Each broken chain says which step of the set-up failed, with the library's reason.
   Run({"vfilters=nosuchfilter"});
   EXPECT_TRUE(job.exception);
   EXPECT_EQ(job.message,
-            "Error opening filters: could not parse the filter description 'nosuchfilter': Invalid argument");
+            "Error opening filters: could not parse the filter description 'nosuchfilter': Invalid "
+            "argument");
 
   Run({"vfilters=crop=w=200:h=200"});
   EXPECT_TRUE(job.exception);
-  EXPECT_EQ(job.message.rfind("Error opening filters: could not configure the filter graph: ", 0), 0u)
+  EXPECT_EQ(job.message.rfind("Error opening filters: could not configure the filter graph: ", 0),
+            0u)
       << job.message;
 
   Run({"vfilters=hflip,scale=nosuchoption=1"});
   EXPECT_TRUE(job.exception);
-  EXPECT_EQ(job.message,
-            "Error opening filters: could not parse the filter description 'hflip,scale=nosuchoption=1': "
-            "Option not found");
+  EXPECT_EQ(
+      job.message,
+      "Error opening filters: could not parse the filter description 'hflip,scale=nosuchoption=1': "
+      "Option not found");
   EXPECT_FALSE(std::filesystem::exists(output) && std::filesystem::file_size(output) > 0);
 }
 

@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "binding/FrameHook.h"
 #include "OptionTestEngine.h"
 #include "TestSupport.h"
+#include "binding/FrameHook.h"
 
 using ::testing::Contains;
 using ::testing::Each;

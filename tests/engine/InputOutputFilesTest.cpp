@@ -3,12 +3,12 @@
 
 #include <filesystem>
 
-#include "engine/FFmpeg.h"
-#include "binding/MyUtils.h"
 #include "JobRunner.h"
 #include "MediaTest.h"
 #include "TestMedia.h"
 #include "TestSupport.h"
+#include "binding/MyUtils.h"
+#include "engine/FFmpeg.h"
 
 using ::testing::HasSubstr;
 

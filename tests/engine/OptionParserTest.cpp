@@ -3,9 +3,9 @@
 
 #include <memory>
 
-#include "engine/MediaLibraries.h"
 #include "OptionTestEngine.h"
 #include "TestSupport.h"
+#include "engine/MediaLibraries.h"
 #include "engine/ValueConversion.h"
 
 using ::testing::ElementsAre;
@@ -58,8 +58,8 @@ TEST_F(OptionParserTest, ALibraryOptionsRefusedOrMissingValueFailsWithTheLibrary
 }
 
 TEST_F(OptionParserTest, KnownNamesAreTheVocabularysAndTheLibrariesTables) {
-  for (const char* name : {"vcodec", "vn", "threads", "g", "gop", "packetsize", "sws_flags",
-                           "ab", "vb", "maxrate"}) {
+  for (const char* name :
+       {"vcodec", "vn", "threads", "g", "gop", "packetsize", "sws_flags", "ab", "vb", "maxrate"}) {
     EXPECT_TRUE(engine->KnowsOption(name)) << name;
   }
   for (const std::string& name : {std::string("foo"), std::string("Vcodec"), std::string(),

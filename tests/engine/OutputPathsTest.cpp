@@ -4,10 +4,10 @@
 #include <mutex>
 
 #include "JobRunner.h"
-#include "binding/MyUtils.h"
-#include "TestMedia.h"
 #include "MediaTest.h"
+#include "TestMedia.h"
 #include "TestSupport.h"
+#include "binding/MyUtils.h"
 
 namespace {
 
@@ -26,9 +26,10 @@ class OutputPaths : public TMediaTest {
     const TJobResult job = RunJob({Clip("av.avi")}, {output}, options);
     EXPECT_TRUE(job.finished) << job.error << job.message;
     const TMediaInfo info = ReadMediaInfo(output);
-    return info.opened && info.FirstOfType(AVMEDIA_TYPE_VIDEO) ? info.FirstOfType(AVMEDIA_TYPE_VIDEO)->packets : -1;
+    return info.opened && info.FirstOfType(AVMEDIA_TYPE_VIDEO)
+               ? info.FirstOfType(AVMEDIA_TYPE_VIDEO)->packets
+               : -1;
   }
-
 };
 
 struct TProgress {
@@ -63,9 +64,9 @@ TEST_F(OutputPaths, AudioIsResampledAndRechannelled) {
 TEST_F(OutputPaths, LateAudioGetsLeadingSilenceWithAudioSync) {
   // The input's audio starts half a second late: with async it is padded to the start.
   const std::string output = folder.File("padded.wav");
-  const TJobResult job = RunJob({Clip("av.avi")}, {output}, {"vn", "async=1"}, [](TTestEngine& engine) {
-    engine.FInputFilesTsOffset[0] += 500000;
-  });
+  const TJobResult job =
+      RunJob({Clip("av.avi")}, {output}, {"vn", "async=1"},
+             [](TTestEngine& engine) { engine.FInputFilesTsOffset[0] += 500000; });
   ASSERT_TRUE(job.finished) << job.message;
   const TMediaInfo info = DecodeMediaInfo(output);
   EXPECT_NEAR(info.FirstOfType(AVMEDIA_TYPE_AUDIO)->decodedSamples / 44100.0, 2.5, 0.05);
@@ -73,15 +74,17 @@ TEST_F(OutputPaths, LateAudioGetsLeadingSilenceWithAudioSync) {
 
 TEST_F(OutputPaths, TwoPassEncodingReadsItsFirstPassLog) {
   const std::string prefix = folder.File("stats");
-  ASSERT_TRUE(RunJob({Clip("av.avi")}, {folder.File("pass1.avi")}, {"an", "pass=1", "passlogfile=" + prefix}).finished);
+  ASSERT_TRUE(RunJob({Clip("av.avi")}, {folder.File("pass1.avi")},
+                     {"an", "pass=1", "passlogfile=" + prefix})
+                  .finished);
   EXPECT_GT(FileSizeOf(prefix + "-0.log"), 0);
-  const TJobResult second =
-      RunJob({Clip("av.avi")}, {folder.File("pass2.avi")}, {"an", "pass=2", "passlogfile=" + prefix});
+  const TJobResult second = RunJob({Clip("av.avi")}, {folder.File("pass2.avi")},
+                                   {"an", "pass=2", "passlogfile=" + prefix});
   EXPECT_TRUE(second.finished) << second.message;
   EXPECT_EQ(ReadMediaInfo(folder.File("pass2.avi")).FirstOfType(AVMEDIA_TYPE_VIDEO)->packets, 50);
 
-  const TJobResult missing =
-      RunJob({Clip("av.avi")}, {folder.File("pass2b.avi")}, {"an", "pass=2", "passlogfile=" + folder.File("none")});
+  const TJobResult missing = RunJob({Clip("av.avi")}, {folder.File("pass2b.avi")},
+                                    {"an", "pass=2", "passlogfile=" + folder.File("none")});
   EXPECT_EQ(missing.message,
             "creat open fail: " + folder.File("none") + "-0.log: No such file or directory");
   // The job failed before its first byte: its output is not left behind.
@@ -122,7 +125,8 @@ TEST_F(OutputPaths, ProgressReportsCarryFramesOrMinusOneForAudio) {
 
 TEST_F(OutputPaths, VideoStatisticsFileGetsALinePerFrame) {
   const std::string stats = folder.File("vstats.log");
-  const TJobResult job = RunJob({Clip("av.avi")}, {folder.File("stats.avi")}, {"an", "psnr", "vstats_file=" + stats});
+  const TJobResult job =
+      RunJob({Clip("av.avi")}, {folder.File("stats.avi")}, {"an", "psnr", "vstats_file=" + stats});
   ASSERT_TRUE(job.finished) << job.message;
   std::ifstream in(stats);
   int lines = 0;

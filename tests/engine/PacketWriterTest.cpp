@@ -3,9 +3,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/FFmpeg.h"
 #include "OptionTestEngine.h"
 #include "TestSupport.h"
+#include "engine/FFmpeg.h"
 
 namespace {
 

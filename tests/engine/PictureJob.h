@@ -80,7 +80,8 @@ inline TPictureJob RunPictureJob(TTestEngine& engine, const TRawClip& clip,
   const auto apply = [&](const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
       const std::size_t equals = line.find('=');
-      engine.SetOption(line.substr(0, equals), equals == std::string::npos ? "" : line.substr(equals + 1));
+      engine.SetOption(line.substr(0, equals),
+                       equals == std::string::npos ? "" : line.substr(equals + 1));
     }
   };
   apply(clip.InputOptions());
@@ -138,7 +139,8 @@ inline std::vector<TLumaPicture> DecodeLumaPictures(const std::string& path) {
   const AVStream* stream = input->streams[index];
   const AVCodec* codec = lib::avcodec_find_decoder(stream->codecpar->codec_id);
   TCodecContextPtr decoder(lib::avcodec_alloc_context3(codec));
-  if (!codec || !decoder || lib::avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0 ||
+  if (!codec || !decoder ||
+      lib::avcodec_parameters_to_context(decoder.get(), stream->codecpar) < 0 ||
       lib::avcodec_open2(decoder.get(), codec, nullptr) < 0)
     return pictures;
   TPacketPtr packet(lib::av_packet_alloc());
@@ -151,7 +153,8 @@ inline std::vector<TLumaPicture> DecodeLumaPictures(const std::string& path) {
       if (frame->best_effort_timestamp != AV_NOPTS_VALUE)
         picture.seconds = frame->best_effort_timestamp * av_q2d(stream->time_base);
       for (int y = 0; y < frame->height; ++y) {
-        const std::uint8_t* row = frame->data[0] + static_cast<std::ptrdiff_t>(y) * frame->linesize[0];
+        const std::uint8_t* row =
+            frame->data[0] + static_cast<std::ptrdiff_t>(y) * frame->linesize[0];
         picture.luma.insert(picture.luma.end(), row, row + frame->width);
       }
       pictures.push_back(std::move(picture));
@@ -159,7 +162,8 @@ inline std::vector<TLumaPicture> DecodeLumaPictures(const std::string& path) {
     }
   };
   while (lib::av_read_frame(input.get(), packet.get()) >= 0) {
-    if (packet->stream_index == index && lib::avcodec_send_packet(decoder.get(), packet.get()) >= 0) drain();
+    if (packet->stream_index == index && lib::avcodec_send_packet(decoder.get(), packet.get()) >= 0)
+      drain();
     lib::av_packet_unref(packet.get());
   }
   if (lib::avcodec_send_packet(decoder.get(), nullptr) >= 0) drain();

@@ -96,8 +96,10 @@ TEST_F(PreProcessing, BeforeHookDecidesEachPictureAndItsStopOrFailureIsFinal) {
     };
   });
   ASSERT_TRUE(job.finished) << job.message;
-  EXPECT_EQ(HookedPictures(output), (std::vector<bool>{true, true, false, true, true, false, false, false}));
-  EXPECT_EQ(asked, (std::vector<std::int64_t>{0, 1'000'000, 2'000'000, 3'000'000, 4'000'000, 5'000'000}));
+  EXPECT_EQ(HookedPictures(output),
+            (std::vector<bool>{true, true, false, true, true, false, false, false}));
+  EXPECT_EQ(asked,
+            (std::vector<std::int64_t>{0, 1'000'000, 2'000'000, 3'000'000, 4'000'000, 5'000'000}));
 
   int calls = 0;
   job = RunPictureJob(engine, clip, {{output, options}}, [&](TTestEngine& e) {
@@ -107,7 +109,8 @@ TEST_F(PreProcessing, BeforeHookDecidesEachPictureAndItsStopOrFailureIsFinal) {
     };
   });
   ASSERT_TRUE(job.finished) << job.message;
-  EXPECT_EQ(HookedPictures(output), (std::vector<bool>{true, true, false, false, false, false, false, false}));
+  EXPECT_EQ(HookedPictures(output),
+            (std::vector<bool>{true, true, false, false, false, false, false, false}));
   EXPECT_EQ(calls, 3);
   EXPECT_EQ(job.LogCount("Error occurs OnBeforeHook: refused"), 1);
 }
@@ -125,9 +128,10 @@ TEST_F(PreProcessing, CustomHookSeesEachPictureAndItsDrawingIsEncoded) {
   std::vector<int> numbers;
   std::vector<std::int64_t> times;
   const TPictureJob job = RunPictureJob(
-      engine, clip, {{output, With(kRawOutput, "vhook=" + kHook + " set:200")}}, [&](TTestEngine& e) {
-        e.OnCustomHook = [&](TCustomFFmpeg*, TBitmap& bitmap, int number, std::int64_t pts, bool& update,
-                             bool& stop) {
+      engine, clip, {{output, With(kRawOutput, "vhook=" + kHook + " set:200")}},
+      [&](TTestEngine& e) {
+        e.OnCustomHook = [&](TCustomFFmpeg*, TBitmap& bitmap, int number, std::int64_t pts,
+                             bool& update, bool& stop) {
           numbers.push_back(number);
           times.push_back(pts);
           EXPECT_TRUE(update);

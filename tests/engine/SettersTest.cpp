@@ -5,9 +5,9 @@
 #include <memory>
 #include <regex>
 
-#include "binding/MyUtils.h"
 #include "OptionTestEngine.h"
 #include "TestSupport.h"
+#include "binding/MyUtils.h"
 #include "engine/ValueConversion.h"
 
 using ::testing::StartsWith;

@@ -19,7 +19,9 @@ class TTargetEngine : public TOptionTestEngine {
   using TCustomFFmpeg::FSettings;
 };
 
-bool SameRate(AVRational a, AVRational b) { return a.num == b.num && a.den == b.den; }
+bool SameRate(AVRational a, AVRational b) {
+  return a.num == b.num && a.den == b.den;
+}
 
 class TargetPresets : public ::testing::Test {
  protected:
@@ -150,8 +152,8 @@ TEST_F(TargetPresets, AutomaticNormFromTheFrameRate) {
   engine->SetFrameRate("25");
   engine->SetTarget("svcd");
   EXPECT_EQ(Settings().FrameHeight, 576);
-  EXPECT_THAT(engine->Logged, Not(Contains(Field(&TOptionTestEngine::TLogLine::Text,
-                                                 "Assuming PAL for target."))));
+  EXPECT_THAT(engine->Logged,
+              Not(Contains(Field(&TOptionTestEngine::TLogLine::Text, "Assuming PAL for target."))));
 }
 
 TEST_F(TargetPresets, FallbackNormWhenNothingMatches) {

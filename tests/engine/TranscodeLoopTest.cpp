@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <condition_variable>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -12,10 +12,10 @@
 #include <sys/resource.h>
 
 #include "JobRunner.h"
-#include "binding/MyUtils.h"
-#include "TestMedia.h"
 #include "MediaTest.h"
+#include "TestMedia.h"
 #include "TestSupport.h"
+#include "binding/MyUtils.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -56,7 +56,6 @@ class TranscodeLoop : public TMediaTest {
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
   }
-
 };
 
 }  // namespace
@@ -227,9 +226,8 @@ TEST_F(TranscodeLoop, TimeScaleOfZeroChangesNothing) {
   const std::string plain = folder.File("plain.avi");
   const std::string scaled = folder.File("scaled.avi");
   ASSERT_TRUE(RunJob({Clip("part.ts")}, {plain}).finished);
-  const TJobResult job = RunJob({Clip("part.ts")}, {scaled}, {}, [](TTestEngine& engine) {
-    engine.FInputFilesTsScale[0][0] = 0;
-  });
+  const TJobResult job = RunJob({Clip("part.ts")}, {scaled}, {},
+                                [](TTestEngine& engine) { engine.FInputFilesTsScale[0][0] = 0; });
   ASSERT_TRUE(job.finished);
   EXPECT_EQ(ReadMediaInfo(plain).FirstOfType(AVMEDIA_TYPE_VIDEO)->packets,
             ReadMediaInfo(scaled).FirstOfType(AVMEDIA_TYPE_VIDEO)->packets);

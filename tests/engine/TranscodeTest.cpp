@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "JobRunner.h"
-#include "binding/MyUtils.h"
-#include "TestMedia.h"
 #include "MediaTest.h"
+#include "TestMedia.h"
 #include "TestSupport.h"
+#include "binding/MyUtils.h"
 
 using ::testing::HasSubstr;
 
@@ -25,7 +25,6 @@ class Transcode : public TMediaTest {
     short1.audioCodec = AV_CODEC_ID_PCM_S16LE;
     MakeClip(Clip("tone1.wav"), short1);
   }
-
 };
 
 }  // namespace
@@ -41,8 +40,10 @@ TEST_F(Transcode, StreamCopyKeepsEveryPacket) {
   ASSERT_TRUE(copy.opened);
   ASSERT_TRUE(copy.FirstOfType(AVMEDIA_TYPE_VIDEO) && copy.FirstOfType(AVMEDIA_TYPE_AUDIO));
   EXPECT_EQ(copy.FirstOfType(AVMEDIA_TYPE_VIDEO)->codec, AV_CODEC_ID_MPEG4);
-  EXPECT_EQ(copy.FirstOfType(AVMEDIA_TYPE_VIDEO)->packets, source.FirstOfType(AVMEDIA_TYPE_VIDEO)->packets);
-  EXPECT_EQ(copy.FirstOfType(AVMEDIA_TYPE_AUDIO)->packets, source.FirstOfType(AVMEDIA_TYPE_AUDIO)->packets);
+  EXPECT_EQ(copy.FirstOfType(AVMEDIA_TYPE_VIDEO)->packets,
+            source.FirstOfType(AVMEDIA_TYPE_VIDEO)->packets);
+  EXPECT_EQ(copy.FirstOfType(AVMEDIA_TYPE_AUDIO)->packets,
+            source.FirstOfType(AVMEDIA_TYPE_AUDIO)->packets);
   EXPECT_NEAR(copy.durationUs / 1e6, source.durationUs / 1e6, 0.1);
 }
 
@@ -97,8 +98,8 @@ TEST_F(Transcode, FrameLimitAndRecordingTime) {
 
 TEST_F(Transcode, ShortestEndsWithTheShorterInput) {
   const std::string output = folder.File("shortest.avi");
-  const TJobResult job = RunJob({Clip("av.avi"), Clip("tone1.wav")}, {output},
-                                {"shortest", "map=0:0", "map=1:0"});
+  const TJobResult job =
+      RunJob({Clip("av.avi"), Clip("tone1.wav")}, {output}, {"shortest", "map=0:0", "map=1:0"});
   ASSERT_TRUE(job.opened) << job.error;
   EXPECT_TRUE(job.finished) << job.message;
   EXPECT_LT(ReadMediaInfo(output).durationUs / 1e6, 1.9);

@@ -21,7 +21,9 @@ constexpr TOrientation kOrientations[] = {{0, 0, 3}, {90, 1, 2}, {180, 3, 0}, {2
 constexpr int kCodedWidth = 128;
 constexpr int kCodedHeight = 72;
 
-std::string ClipName(int rotation) { return "turned" + std::to_string(rotation) + ".mp4"; }
+std::string ClipName(int rotation) {
+  return "turned" + std::to_string(rotation) + ".mp4";
+}
 
 int CornerOf(const TStreamInfo& video, bool brightest) {
   int chosen = 0;
@@ -65,7 +67,8 @@ class UprightPictures : public TMediaTest {
 TEST_F(UprightPictures, ReencodedPicturesStandUprightAtTheUprightSize) {
   for (const TOrientation& orientation : kOrientations) {
     SCOPED_TRACE("rotation " + std::to_string(orientation.rotation));
-    const std::string output = folder.File("upright" + std::to_string(orientation.rotation) + ".mp4");
+    const std::string output =
+        folder.File("upright" + std::to_string(orientation.rotation) + ".mp4");
     const TStreamInfo video = Convert(ClipName(orientation.rotation), output);
     const bool onSide = orientation.rotation % 180 != 0;
     EXPECT_EQ(video.width, onSide ? kCodedHeight : kCodedWidth);

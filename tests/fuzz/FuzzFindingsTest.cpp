@@ -3,10 +3,10 @@
 
 #include <memory>
 
-#include "engine/FFmpeg.h"
 #include "FuzzTargets.h"
-#include "frontend/IniFile.h"
 #include "TestSupport.h"
+#include "engine/FFmpeg.h"
+#include "frontend/IniFile.h"
 
 namespace {
 

@@ -11,7 +11,9 @@
 #include "TestSupport.h"
 
 // Test names and failures show the target by its name.
-void PrintTo(const TFuzzTarget& target, std::ostream* os) { *os << target.Name; }
+void PrintTo(const TFuzzTarget& target, std::ostream* os) {
+  *os << target.Name;
+}
 
 namespace {
 

@@ -29,7 +29,8 @@ TJobResult RunJob(const std::vector<std::string>& inputs, const std::vector<std:
     }
   for (const std::string& line : optionLines) {
     const std::size_t equals = line.find('=');
-    engine.SetOption(line.substr(0, equals), equals == std::string::npos ? "" : line.substr(equals + 1));
+    engine.SetOption(line.substr(0, equals),
+                     equals == std::string::npos ? "" : line.substr(equals + 1));
   }
   if (beforeOutputs) beforeOutputs(engine);
   for (const std::string& output : outputs)

@@ -7,11 +7,11 @@
 #include "engine/FFmpeg.h"
 
 struct TJobResult {
-  bool opened = false;       // every input and output was accepted
-  std::string error;         // the engine's error text when not
-  bool finished = false;     // AFinished
-  bool exception = false;    // AException
-  std::string message;       // AMessage
+  bool opened = false;     // every input and output was accepted
+  std::string error;       // the engine's error text when not
+  bool finished = false;   // AFinished
+  bool exception = false;  // AException
+  std::string message;     // AMessage
   std::vector<std::string> logs;
   int progressEvents = 0;
 };

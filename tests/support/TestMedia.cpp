@@ -101,7 +101,8 @@ void PaintDeepPicture(AVFrame* frame, std::int64_t index, int depth) {
   };
   for (int y = 0; y < frame->height; ++y)
     for (int x = 0; x < frame->width; ++x)
-      sample(0, x, y) = static_cast<std::uint16_t>(static_cast<std::uint8_t>(x + y + index * 3) << (depth - 8));
+      sample(0, x, y) =
+          static_cast<std::uint16_t>(static_cast<std::uint8_t>(x + y + index * 3) << (depth - 8));
   for (int plane = 1; plane < 3 && frame->data[plane]; ++plane)
     for (int y = 0; y < frame->height / 2; ++y)
       for (int x = 0; x < frame->width / 2; ++x)
@@ -112,15 +113,18 @@ void PaintDeepPicture(AVFrame* frame, std::int64_t index, int depth) {
 // A moving diagonal gradient, so consecutive pictures differ and scaling can be seen.
 void PaintPicture(AVFrame* frame, std::int64_t index) {
   lib::av_frame_make_writable(frame);
-  const AVPixFmtDescriptor* format = lib::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
-  if (format && format->comp[0].depth > 8) return PaintDeepPicture(frame, index, format->comp[0].depth);
+  const AVPixFmtDescriptor* format =
+      lib::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+  if (format && format->comp[0].depth > 8)
+    return PaintDeepPicture(frame, index, format->comp[0].depth);
   for (int y = 0; y < frame->height; ++y)
     for (int x = 0; x < frame->width; ++x)
       frame->data[0][y * frame->linesize[0] + x] = static_cast<std::uint8_t>(x + y + index * 3);
   for (int plane = 1; plane < 3 && frame->data[plane]; ++plane)
     for (int y = 0; y < frame->height / 2; ++y)
       for (int x = 0; x < frame->width / 2; ++x)
-        frame->data[plane][y * frame->linesize[plane] + x] = static_cast<std::uint8_t>(128 + plane * 20);
+        frame->data[plane][y * frame->linesize[plane] + x] =
+            static_cast<std::uint8_t>(128 + plane * 20);
   frame->pts = index;
 }
 
@@ -138,11 +142,22 @@ void PaintSound(AVFrame* frame, std::int64_t firstSample, bool clicks) {
       const int index = planar ? i : i * channels + c;
       std::uint8_t* data = frame->data[planar ? c : 0];
       switch (lib::av_get_packed_sample_fmt(format)) {
-        case AV_SAMPLE_FMT_S16: reinterpret_cast<std::int16_t*>(data)[index] = static_cast<std::int16_t>(value * 32767); break;
-        case AV_SAMPLE_FMT_S32: reinterpret_cast<std::int32_t*>(data)[index] = static_cast<std::int32_t>(value * 2147483647.0); break;
-        case AV_SAMPLE_FMT_FLT: reinterpret_cast<float*>(data)[index] = static_cast<float>(value); break;
-        case AV_SAMPLE_FMT_DBL: reinterpret_cast<double*>(data)[index] = value; break;
-        default: data[index] = static_cast<std::uint8_t>(128 + value * 127); break;
+        case AV_SAMPLE_FMT_S16:
+          reinterpret_cast<std::int16_t*>(data)[index] = static_cast<std::int16_t>(value * 32767);
+          break;
+        case AV_SAMPLE_FMT_S32:
+          reinterpret_cast<std::int32_t*>(data)[index] =
+              static_cast<std::int32_t>(value * 2147483647.0);
+          break;
+        case AV_SAMPLE_FMT_FLT:
+          reinterpret_cast<float*>(data)[index] = static_cast<float>(value);
+          break;
+        case AV_SAMPLE_FMT_DBL:
+          reinterpret_cast<double*>(data)[index] = value;
+          break;
+        default:
+          data[index] = static_cast<std::uint8_t>(128 + value * 127);
+          break;
       }
     }
   }
@@ -178,7 +193,8 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
   ASSERT_GE(lib::avformat_write_header(output.get(), nullptr), 0);
 
   TPacketPtr packet(lib::av_packet_alloc());
-  const std::int64_t audioSamples = static_cast<std::int64_t>(clipSpec.audioSeconds * clipSpec.sampleRate);
+  const std::int64_t audioSamples =
+      static_cast<std::int64_t>(clipSpec.audioSeconds * clipSpec.sampleRate);
   bool videoLeft = clipSpec.frames > 0, audioLeft = clipSpec.audioSeconds > 0;
   while (videoLeft || audioLeft) {
     const bool videoNext =
@@ -295,7 +311,8 @@ TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFr
     std::size_t matrixSize = 0;
     if (const auto* matrix = reinterpret_cast<const std::int32_t*>(
             lib::av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &matrixSize)))
-      entry.rotation = (static_cast<int>(std::lround(-lib::av_display_rotation_get(matrix))) + 360) % 360;
+      entry.rotation =
+          (static_cast<int>(std::lround(-lib::av_display_rotation_get(matrix))) + 360) % 360;
     entry.markedDefault = stream->disposition & AV_DISPOSITION_DEFAULT;
     info.streams.push_back(entry);
   }
@@ -320,7 +337,8 @@ TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFr
           entry.pixelFormat = frame->format;
           CornerLuma(frame.get(), entry.cornerLuma);
         }
-        if (entry.decodedFrames == patternFrame) entry.lumaPsnr = PatternPsnr(frame.get(), patternFrame);
+        if (entry.decodedFrames == patternFrame)
+          entry.lumaPsnr = PatternPsnr(frame.get(), patternFrame);
         ++entry.decodedFrames;
       } else {
         entry.decodedSamples += frame->nb_samples;
@@ -355,7 +373,9 @@ TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFr
 
 }  // namespace
 
-TMediaInfo ReadMediaInfo(const std::string& path) { return ReadMediaInfoWith(path, false, 0); }
+TMediaInfo ReadMediaInfo(const std::string& path) {
+  return ReadMediaInfoWith(path, false, 0);
+}
 
 TMediaInfo DecodeMediaInfo(const std::string& path, int patternFrame) {
   return ReadMediaInfoWith(path, true, patternFrame);

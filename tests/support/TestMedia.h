@@ -69,12 +69,12 @@ struct TStreamInfo {
   AVRational frameRate{0, 1};
   int packets = 0;
   bool firstPacketKey = false;
-  double startSeconds = 0;  // first time stamp
+  double startSeconds = 0;    // first time stamp
   bool dtsIncreasing = true;  // every packet's dts lies after the one before
   // Filled by DecodeMediaInfo only:
   int decodedFrames = 0;
   std::int64_t decodedSamples = 0;
-  double lumaPsnr = 0;  // of the middle picture against the generated pattern
+  double lumaPsnr = 0;   // of the middle picture against the generated pattern
   int pixelFormat = -1;  // of the decoded pictures
   // Mean luma of 4x4 blocks at the first picture's corners: top left, top right, bottom
   // left, bottom right (8-bit formats).

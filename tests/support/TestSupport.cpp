@@ -1,20 +1,22 @@
 #include "TestSupport.h"
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
-#include <dirent.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <random>
+#include <sstream>
 
 #include "engine/MediaLibraries.h"
 
-std::string LibAVFolder() { return TOVRENA_LIBAV_DIR; }
+std::string LibAVFolder() {
+  return TOVRENA_LIBAV_DIR;
+}
 
 void BindMediaLibrariesForTest() {
   ASSERT_TRUE(LoadMediaLibraries(LibAVFolder(), true)) << MediaLibrariesError();
@@ -47,7 +49,8 @@ std::string ReadTextFile(const std::string& path) {
 TTmpfsMount::TTmpfsMount(const std::string& size, bool readOnly) {
   if (::geteuid() != 0) return;
   const std::string options = "size=" + size + ",mode=0777";
-  mounted_ = ::mount("tmpfs", Path().c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) == 0;
+  mounted_ =
+      ::mount("tmpfs", Path().c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) == 0;
 }
 
 TTmpfsMount::~TTmpfsMount() {

@@ -3,7 +3,9 @@
 #include <stdlib.h>
 #include <string.h>
 
-int my_vsprintf(char* str, const char* format, va_list args) { return vsprintf(str, format, args); }
+int my_vsprintf(char* str, const char* format, va_list args) {
+  return vsprintf(str, format, args);
+}
 
 int my_fprintf(FILE* stream, const char* format, ...) {
   va_list args;
@@ -21,16 +23,30 @@ int my_snprintf(char* str, size_t size, const char* format, ...) {
   return written;
 }
 
-FILE* my_fopen(const char* path, const char* mode) { return fopen(path, mode); }
-long my_ftell(FILE* stream) { return ftell(stream); }
+FILE* my_fopen(const char* path, const char* mode) {
+  return fopen(path, mode);
+}
+long my_ftell(FILE* stream) {
+  return ftell(stream);
+}
 size_t my_fread(void* ptr, size_t size, size_t count, FILE* stream) {
   return fread(ptr, size, count, stream);
 }
 size_t my_fwrite(const void* ptr, size_t size, size_t count, FILE* stream) {
   return fwrite(ptr, size, count, stream);
 }
-int my_fseek(FILE* stream, long offset, int whence) { return fseek(stream, offset, whence); }
-int my_fclose(FILE* stream) { return fclose(stream); }
-char* my_strtok(char* str, const char* delimiters) { return strtok(str, delimiters); }
-long my_strtol(const char* str, char** end, int base) { return strtol(str, end, base); }
-double my_strtod(const char* str, char** end) { return strtod(str, end); }
+int my_fseek(FILE* stream, long offset, int whence) {
+  return fseek(stream, offset, whence);
+}
+int my_fclose(FILE* stream) {
+  return fclose(stream);
+}
+char* my_strtok(char* str, const char* delimiters) {
+  return strtok(str, delimiters);
+}
+long my_strtol(const char* str, char** end, int base) {
+  return strtol(str, end, base);
+}
+double my_strtod(const char* str, char** end) {
+  return strtod(str, end);
+}
