@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "AppTestSupport.h"
+#include "ConfigHomeSupport.h"
 #include "TestMedia.h"
 #include "engine/EngineTypes.h"
 #include "engine/MediaLibraries.h"

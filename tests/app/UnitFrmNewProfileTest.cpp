@@ -11,7 +11,7 @@
 #include <QSpinBox>
 #include <filesystem>
 
-#include "AppTestSupport.h"
+#include "ConfigHomeSupport.h"
 #include "DialogTestSupport.h"
 #include "TestMedia.h"
 #include "app/UnitFrmMain.h"

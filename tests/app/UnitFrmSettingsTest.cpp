@@ -9,7 +9,7 @@
 #include <QSpinBox>
 #include <optional>
 
-#include "AppTestSupport.h"
+#include "ConfigHomeSupport.h"
 #include "DialogTestSupport.h"
 #include "app/UnitFrmNewProfile.h"
 

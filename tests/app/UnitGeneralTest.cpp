@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "AppTestSupport.h"
+#include "ConfigHomeSupport.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Helpers of the application tests: a settings folder of their own and file contents.
+// Helpers of the settings and window tests: a settings folder of their own and file contents.
 #pragma once
 
 #include <cstdlib>

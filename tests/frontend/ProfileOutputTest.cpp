@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "AppTestSupport.h"
+#include "ConfigHomeSupport.h"
 #include "engine/EngineTypes.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <set>
 
-#include "AppTestSupport.h"
+#include "ConfigHomeSupport.h"
 #include "app/UnitGeneral.h"
 #include "binding/MediaPointers.h"
 #include "frontend/LibraryEncoders.h"

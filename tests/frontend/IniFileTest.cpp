@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "AppTestSupport.h"
+#include "ConfigHomeSupport.h"
 
 namespace {
 
