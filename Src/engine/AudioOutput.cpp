@@ -31,7 +31,7 @@ void CheckFifoWrite(int result) {
 AVFrame* ReusableAudioFrame(TFramePtr& slot, const AVCodecContext* encoder, int samples) {
   if (!slot) slot.reset(lib::av_frame_alloc());
   AVFrame* frame = slot.get();
-  if (!frame) throw FFMpegException("av_malloc failed");
+  if (!frame) throw FFMpegException("av_malloc failed: " + ErrorReason(AVERROR(ENOMEM)));
   if (frame->buf[0] && AudioFrameCapacity(frame) >= samples) {
     // Set first: a copy the encoder forces is made at this size.
     frame->nb_samples = samples;

@@ -66,7 +66,9 @@ void TCustomFFmpeg::CheckInputStreamTypes(bool& HasVideo, bool& HasAudio, bool& 
         case AVMEDIA_TYPE_UNKNOWN:
           break;
         default:
-          throw FFMpegException("invalid codec_type of input file");
+          throw FFMpegException(
+              StringFormat("invalid codec_type of input file '%s' (stream #%d:%u)",
+                           input->url ? input->url : "", i, j));
       }
     }
   }

@@ -34,7 +34,7 @@ void TTranscoder::DoSubtitleOut(TOutputStream& Output, TInputStream& Input, AVSu
     if (size < 0) throw FFMpegException("Subtitle encoding failed: " + ErrorReason(size));
     TPacketPtr packet(lib::av_packet_alloc());
     if (!packet || lib::av_new_packet(packet.get(), size) < 0)
-      throw FFMpegException("av_malloc failed");
+      throw FFMpegException("av_malloc failed: " + ErrorReason(AVERROR(ENOMEM)));
     std::memcpy(packet->data, SubtitleBuffer.data(), size);
     packet->stream_index = Output.Stream->index;
     packet->pts = lib::av_rescale_q(Pts, Input.Stream->time_base, Output.Stream->time_base);

@@ -66,7 +66,8 @@ void TTranscoder::CopyPacket(TInputStream& Input, TOutputStream& Output, const A
   // The work packet is blank between uses: the muxer takes what it is given.
   AVPacket* copy = WorkPacket.get();
   lib::av_packet_unref(copy);
-  if (lib::av_packet_ref(copy, Packet) < 0) throw FFMpegException("av_mallocz fail");
+  if (const int result = lib::av_packet_ref(copy, Packet); result < 0)
+    throw FFMpegException("av_mallocz fail: " + ErrorReason(result));
   const AVRational from = Input.Stream->time_base;
   const AVRational to = Output.Stream->time_base;
   if (Output.Stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {

@@ -80,7 +80,7 @@ void TTranscoder::CorrectTimestamps(TInputStream& Input, AVPacket* Packet) {
 
 void TTranscoder::Loop() {
   TPacketPtr packet(lib::av_packet_alloc());
-  if (!packet) throw FFMpegException("av_mallocz fail");
+  if (!packet) throw FFMpegException("av_mallocz fail: " + ErrorReason(AVERROR(ENOMEM)));
   while (!E.FStopRequest) {
     double smallestOutputTime = 0;
     const int fileIndex = ChooseInputFile(smallestOutputTime);

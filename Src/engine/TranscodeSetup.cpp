@@ -38,7 +38,7 @@ void CopyDisplayMatrix(const AVStream* from, AVStream* to) {
   const std::uint8_t* matrix = lib::av_stream_get_side_data(from, AV_PKT_DATA_DISPLAYMATRIX, &size);
   if (!matrix) return;
   std::uint8_t* copy = lib::av_stream_new_side_data(to, AV_PKT_DATA_DISPLAYMATRIX, size);
-  if (!copy) throw FFMpegException("av_mallocz fail");
+  if (!copy) throw FFMpegException("av_mallocz fail: " + ErrorReason(AVERROR(ENOMEM)));
   std::memcpy(copy, matrix, size);
 }
 
@@ -471,7 +471,8 @@ void TTranscoder::Run() {
     DecodedFrame.reset(lib::av_frame_alloc());
     WorkFrame.reset(lib::av_frame_alloc());
     WorkPacket.reset(lib::av_packet_alloc());
-    if (!DecodedFrame || !WorkFrame || !WorkPacket) throw FFMpegException("av_mallocz fail");
+    if (!DecodedFrame || !WorkFrame || !WorkPacket)
+      throw FFMpegException("av_mallocz fail: " + ErrorReason(AVERROR(ENOMEM)));
     E.FTimerStart = lib::av_gettime();
     LastReportTime = E.FTimerStart;
     Loop();
