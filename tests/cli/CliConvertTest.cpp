@@ -109,8 +109,8 @@ TEST_F(CliConvertTest, TwoJobsConvertFourFilesEachOnceWithTheWindowsNames) {
     EXPECT_EQ(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames, kClipFrames) << expected[i];
   }
   EXPECT_NE(result.out.find("4 files: 4 completed"), std::string::npos) << result.out;
-  EXPECT_EQ(FileText(output + "clip.avi"), "keep 0");
-  EXPECT_EQ(FileText(output + "clip(1).avi"), "keep 1");
+  EXPECT_EQ(ReadTextFile(output + "clip.avi"), "keep 0");
+  EXPECT_EQ(ReadTextFile(output + "clip(1).avi"), "keep 1");
 }
 
 TEST_F(CliConvertTest, FilesThatCannotBeConvertedFailAloneAndExitWithOne) {
@@ -126,7 +126,7 @@ TEST_F(CliConvertTest, FilesThatCannotBeConvertedFailAloneAndExitWithOne) {
   EXPECT_NE(result.err.find(notMedia + ": not supported"), std::string::npos) << result.err;
   EXPECT_NE(result.out.find("[3/3] completed"), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("3 files: 1 completed, 2 failed"), std::string::npos) << result.out;
-  EXPECT_EQ(FileText(notMedia), "not a video\n");
+  EXPECT_EQ(ReadTextFile(notMedia), "not a video\n");
   EXPECT_FALSE(fs::exists(output + "missing.avi"));
   EXPECT_FALSE(fs::exists(output + "notes.avi"));
   EXPECT_TRUE(ReadMediaInfo(output + "clip.avi").opened);

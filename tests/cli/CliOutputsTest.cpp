@@ -139,7 +139,7 @@ TEST_F(CliOutputsTest, AFolderThatCannotTakeOutputsIsRefusedWithTheReasonBeforeA
                             "/sub/': Not a directory"),
             std::string::npos)
       << result.err;
-  EXPECT_EQ(FileText(folder.File("plain")), "x");
+  EXPECT_EQ(ReadTextFile(folder.File("plain")), "x");
 
   TReadOnlyMount readOnly;
   if (!readOnly.Mounted()) GTEST_SKIP() << "a read-only file system needs root to mount";
@@ -277,8 +277,8 @@ TEST_F(ComponentOutputTest, ALinkOrAnotherFileAtTheReservedNameIsNeverWritten) {
   EXPECT_FALSE(SetUpTask(replaced, reason));
   EXPECT_EQ(reason, "Could not open '" + replaced.Path + "': another file has taken its name");
   ReleaseOutputName(replaced);
-  EXPECT_EQ(FileText(replaced.Path), "another run's file");
-  EXPECT_EQ(FileText(out + "victim"), "the user's own file");
+  EXPECT_EQ(ReadTextFile(replaced.Path), "another run's file");
+  EXPECT_EQ(ReadTextFile(out + "victim"), "the user's own file");
 
   // Left alone, the reservation is what the task converts into.
   const TOutputReservation kept = ReserveOutputName(out, "clip", ".avi", {});
@@ -297,8 +297,10 @@ TEST_F(ComponentOutputTest, WithCopiedTimeStampsAJumpBetweenJoinedRecordingsIsNe
   MakeClip(folder.File("late.ts"), late);
   const std::string forwards = folder.File("forwards.ts");
   const std::string backwards = folder.File("backwards.ts");
-  WriteTextFile(forwards, FileText(folder.File("early.ts")) + FileText(folder.File("late.ts")));
-  WriteTextFile(backwards, FileText(folder.File("late.ts")) + FileText(folder.File("early.ts")));
+  WriteTextFile(forwards,
+                ReadTextFile(folder.File("early.ts")) + ReadTextFile(folder.File("late.ts")));
+  WriteTextFile(backwards,
+                ReadTextFile(folder.File("late.ts")) + ReadTextFile(folder.File("early.ts")));
 
   converter.SetLogLevel(llInfo);
   TOutputOptions options;

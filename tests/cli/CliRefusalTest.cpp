@@ -145,7 +145,7 @@ TEST_F(CliRefusalTest, TheWindowsLastChoiceIsNotGuessedWhenItsFileCannotBeRead) 
 }
 
 TEST_F(CliRefusalTest, ValuesTheEncodersCannotTakeAreRefusedWithTheirRange) {
-  std::string group = FileText(home.SettingsFolder() + "AVI.ini");
+  std::string group = ReadTextFile(home.SettingsFolder() + "AVI.ini");
   group.replace(group.find("VideoBitrate=400"), 16, "VideoBitrate=-5");
   WriteTextFile(home.SettingsFolder() + "AVI.ini", group);
   TCliResult result = Convert({});

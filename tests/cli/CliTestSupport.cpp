@@ -9,8 +9,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -114,11 +112,4 @@ int CountOf(const std::string& text, const std::string& needle) {
     ++count;
   }
   return count;
-}
-
-std::string FileText(const std::string& path) {
-  std::ifstream stream(path, std::ios::binary);
-  std::ostringstream content;
-  content << stream.rdbuf();
-  return content.str();
 }

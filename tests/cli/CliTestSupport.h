@@ -44,6 +44,3 @@ class TCliHome {
 
 // Occurrences of needle in text.
 int CountOf(const std::string& text, const std::string& needle);
-
-// The whole content of a file ("" when it cannot be read).
-std::string FileText(const std::string& path);

@@ -122,7 +122,7 @@ TEST_F(CliUsageTest, ProbeReportsUnreadableFilesAndGoesOn) {
       << result.err;
   EXPECT_NE(result.err.find("notes.avi"), std::string::npos) << result.err;
   EXPECT_EQ(CountOf(result.out, "Duration:"), 1) << result.out;
-  EXPECT_EQ(FileText(text), "not a video\n");
+  EXPECT_EQ(ReadTextFile(text), "not a video\n");
 }
 
 }  // namespace
