@@ -109,6 +109,11 @@ TProfileSettings ReadProfile(const TIniFile& groupFile, const std::string& profi
   profile.AudioBitRate = groupFile.ReadString(s, "AudioBitRate", defaults.AudioBitRate);
   profile.OOTargetType = groupFile.ReadString(s, "OOTargetType", defaults.OOTargetType);
   profile.OONormType = groupFile.ReadString(s, "OONormType", defaults.OONormType);
+  profile.VideoRateControl = groupFile.ReadString(s, "VideoRateControl", defaults.VideoRateControl);
+  profile.VideoQuality = groupFile.ReadString(s, "VideoQuality", defaults.VideoQuality);
+  profile.Tracks = groupFile.ReadString(s, "Tracks", defaults.Tracks);
+  profile.CopyStreamsThatFit =
+      groupFile.ReadBool(s, "CopyStreamsThatFit", defaults.CopyStreamsThatFit);
   return profile;
 }
 
@@ -136,6 +141,22 @@ void SaveProfile(const std::string& groupName, const std::string& profileName,
   file.WriteString(s, "AudioChannels", profile.AudioChannels);
   file.WriteString(s, "AudioSampleRate", profile.AudioSampleRate);
   file.WriteString(s, "AudioBitRate", profile.AudioBitRate);
+  // The newer keys are stored only where they differ from their defaults, so a profile
+  // that uses none of them is stored as it always was.
+  const TProfileSettings defaults;
+  const auto writeUnlessDefault = [&](const char* key, const std::string& value,
+                                      const std::string& defaultValue) {
+    if (value == defaultValue) {
+      file.DeleteKey(s, key);
+    } else {
+      file.WriteString(s, key, value);
+    }
+  };
+  writeUnlessDefault("VideoRateControl", profile.VideoRateControl, defaults.VideoRateControl);
+  writeUnlessDefault("VideoQuality", profile.VideoQuality, defaults.VideoQuality);
+  writeUnlessDefault("Tracks", profile.Tracks, defaults.Tracks);
+  writeUnlessDefault("CopyStreamsThatFit", profile.CopyStreamsThatFit ? "1" : "0",
+                     defaults.CopyStreamsThatFit ? "1" : "0");
   file.Save();
 }
 

@@ -22,6 +22,11 @@ inline constexpr const char* kAudioCodecSection = "Audio Codec";
 inline constexpr const char* kAutoCodec = "Auto";
 // The display name the profile options dialog gives lists of its own.
 inline constexpr const char* kAmrNarrowBand = "AMR Narrow-Band";
+// Values of the keys "VideoRateControl" and "Tracks".
+inline constexpr const char* kRateControlBitrate = "Bitrate";
+inline constexpr const char* kRateControlQuality = "Quality";
+inline constexpr const char* kTracksFirst = "First";
+inline constexpr const char* kTracksAll = "All";
 // The catalogue file inside the settings folder.
 inline constexpr const char* kCodecCatalogueFile = "codec.ini";
 
@@ -65,6 +70,12 @@ struct TProfileSettings {
   std::string AudioBitRate = "64";
   std::string OOTargetType;
   std::string OONormType;
+  // Keys newer profiles carry; their defaults keep files without them meaning what they
+  // meant: a bitrate, the first video and audio track only, every stream re-encoded.
+  std::string VideoRateControl = kRateControlBitrate;
+  std::string VideoQuality = "23";  // constant quality (CRF / CQ) when rate control is quality
+  std::string Tracks = kTracksFirst;
+  bool CopyStreamsThatFit = false;
 };
 
 // Throws EIniFileError "Cannot read <path>: <reason>" when the file exists but could not be
@@ -74,15 +85,15 @@ const TIniFile& CheckReadable(const TIniFile& file);
 // The section names of the group file in file order, then "[Custom]". A missing group file
 // gives "[Custom]" alone; one that cannot be read throws (CheckReadable).
 std::vector<std::string> ListProfiles(const std::string& groupName);
-// The fifteen values of one section with their defaults ("TargetType" defaults to the
+// The values of one section with their defaults ("TargetType" defaults to the
 // group's name); "[Custom]" or any missing section gives the defaults. A group file that
 // cannot be read throws (CheckReadable), except for "[Custom]", which never reads it.
 TProfileSettings LoadProfile(const std::string& groupName, const std::string& profileName);
 // The same, from a group file already read.
 TProfileSettings ReadProfile(const TIniFile& groupFile, const std::string& profileName,
                              const std::string& groupName);
-// Writes the thirteen keys "TargetType" to "AudioBitRate" in one step. The two "OO" keys
-// of an existing section keep their values. Throws EIniFileError when refused.
+// Writes every key but the two "OO" keys in one step; those of an existing section keep
+// their values. Throws EIniFileError when refused.
 void SaveProfile(const std::string& groupName, const std::string& profileName,
                  const TProfileSettings& profile);
 // Erases the whole section. Throws EIniFileError when refused.

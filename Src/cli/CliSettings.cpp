@@ -16,11 +16,14 @@ namespace {
 
 // The keys of a profile section, as the window reads them.
 constexpr const char* kProfileKeys[] = {
-    "TargetType",       "VideoDisabled",     "VideoCodec",    "VideoSizeOption",
-    "VideoCustomWidth", "VideoCustomHeight", "VideoBitrate",  "VideoFrameRateOption",
-    "AudioDisabled",    "AudioCodec",        "AudioChannels", "AudioSampleRate",
-    "AudioBitRate",     "OOTargetType",      "OONormType"};
-constexpr const char* kYesNoKeys[] = {"VideoDisabled", "AudioDisabled"};
+    "TargetType",        "VideoDisabled",        "VideoCodec",
+    "VideoSizeOption",   "VideoCustomWidth",     "VideoCustomHeight",
+    "VideoBitrate",      "VideoFrameRateOption", "AudioDisabled",
+    "AudioCodec",        "AudioChannels",        "AudioSampleRate",
+    "AudioBitRate",      "OOTargetType",         "OONormType",
+    "VideoRateControl",  "VideoQuality",         "Tracks",
+    "CopyStreamsThatFit"};
+constexpr const char* kYesNoKeys[] = {"VideoDisabled", "AudioDisabled", "CopyStreamsThatFit"};
 
 // The section that carries the overrides of "[Custom]", which never reads a stored one.
 constexpr const char* kOverrideSection = "Custom";

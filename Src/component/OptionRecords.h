@@ -80,6 +80,15 @@ struct TOutputOptions {
   // With several audio tracks in the input, the one marked default, else the one with most
   // channels, instead of the engine's first free one; the choice is logged.
   bool PickAudioTrack = false;
+  // Constant-quality rate control (the encoder's CRF or CQ value) instead of VideoBitrate;
+  // < 0 keeps the bitrate.
+  std::int32_t VideoQuality = -1;
+  // Every audio and subtitle track of the input, its chapters and metadata, where the
+  // output container holds them; otherwise one video and one audio track.
+  bool KeepAllTracks = false;
+  // A stream whose codec, size, rate and bitrate already satisfy the output is copied, not
+  // re-encoded.
+  bool CopyFittingStreams = false;
   // Known when the front end created the output file itself (ReserveOutputName): the engine
   // then writes into that very file and no other that has taken its name. Unknown: the file
   // is created, or an existing one replaced.

@@ -86,7 +86,19 @@ std::string CheckBitrate(std::string problem, const std::string& value) {
   return problem + " (or 0 for the encoder's own)";
 }
 
+// Rate control names a known mode; quality is the encoders' CRF / CQ scale, 0 to 63 across
+// x264, x265, VP9 and AV1.
+std::string CheckRateControl(const TProfileSettings& profile) {
+  if (profile.VideoRateControl == kRateControlBitrate) return {};
+  if (profile.VideoRateControl != kRateControlQuality) {
+    return std::string("VideoRateControl ") + profile.VideoRateControl + ": must be " +
+           kRateControlBitrate + " or " + kRateControlQuality;
+  }
+  return CheckWhole("VideoQuality", profile.VideoQuality, 0, 63, "(constant quality)");
+}
+
 std::string CheckVideo(const TProfileSettings& profile) {
+  if (std::string problem = CheckRateControl(profile); !problem.empty()) return problem;
   std::string problem = CheckBitrate(CheckWhole("VideoBitrate", profile.VideoBitrate, 1,
                                                 static_cast<long long>(kMostKilobits), "kbit/s"),
                                      profile.VideoBitrate);
@@ -127,6 +139,10 @@ std::string CheckAudio(const TProfileSettings& profile) {
 
 std::string ProfileValueProblem(const TProfileSettings& profile) {
   std::string problem;
+  if (profile.Tracks != kTracksFirst && profile.Tracks != kTracksAll) {
+    return std::string("Tracks ") + profile.Tracks + ": must be " + kTracksFirst + " or " +
+           kTracksAll;
+  }
   if (!profile.VideoDisabled) problem = CheckVideo(profile);
   if (problem.empty() && !profile.AudioDisabled) problem = CheckAudio(profile);
   return problem;

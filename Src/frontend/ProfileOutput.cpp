@@ -104,6 +104,11 @@ void FillOutputOptions(const TProfileSettings& profile, const TIniFile& codecCat
     options.FrameRate = FrameRateText(profile.VideoFrameRateOption);
   }
   options.VideoBitrate = VideoBitsPerSecond(profile.VideoBitrate);
+  if (profile.VideoRateControl == kRateControlQuality) {
+    options.VideoQuality = ProfileInteger("VideoQuality", profile.VideoQuality);
+  }
+  options.KeepAllTracks = profile.Tracks == kTracksAll;
+  options.CopyFittingStreams = profile.CopyStreamsThatFit;
   options.AudioChannels = ProfileInteger("AudioChannels", profile.AudioChannels);
   options.AudioSampleRate = ProfileInteger("AudioSampleRate", profile.AudioSampleRate);
   options.AudioBitrate = AudioBitsPerSecond(profile.AudioBitRate);

@@ -152,6 +152,33 @@ TEST(UnitGeneralTest, SavingOverAProfileKeepsItsPlaceAndTargetKeys) {
   EXPECT_EQ(text.find("OOTargetType", text.find("[ New one ]")), std::string::npos);
 }
 
+TEST(UnitGeneralTest, NewerKeysAreStoredOnlyWhileTheyDifferFromTheirDefaults) {
+  TScopedConfigHome home;
+  home.CreateSettingsFolder();
+  TProfileSettings profile;
+  profile.TargetType = "MKV";
+  profile.VideoRateControl = kRateControlQuality;
+  profile.VideoQuality = "30";
+  profile.Tracks = kTracksAll;
+  profile.CopyStreamsThatFit = true;
+  SaveProfile("MKV", "Q", profile);
+  const TProfileSettings saved = LoadProfile("MKV", "Q");
+  EXPECT_EQ(saved.VideoRateControl, kRateControlQuality);
+  EXPECT_EQ(saved.VideoQuality, "30");
+  EXPECT_EQ(saved.Tracks, kTracksAll);
+  EXPECT_TRUE(saved.CopyStreamsThatFit);
+
+  // Back to the defaults: the keys go, and the section reads as one written before them.
+  TProfileSettings plain;
+  plain.TargetType = "MKV";
+  SaveProfile("MKV", "Q", plain);
+  const std::string text = ReadTextFile(GroupFilePath("MKV"));
+  for (const char* key : {"VideoRateControl", "VideoQuality", "Tracks", "CopyStreamsThatFit"}) {
+    EXPECT_EQ(text.find(key), std::string::npos) << key;
+  }
+  EXPECT_EQ(LoadProfile("MKV", "Q").Tracks, kTracksFirst);
+}
+
 TEST(UnitGeneralTest, DeleteProfileErasesOnlyItsSection) {
   TScopedConfigHome home;
   home.CreateSettingsFolder();

@@ -4,6 +4,7 @@
 
 #include "ConfigHomeSupport.h"
 #include "engine/EngineTypes.h"
+#include "frontend/ProfileLimits.h"
 
 namespace {
 
@@ -46,6 +47,33 @@ TEST_F(ProfileOutputTest, DefaultProfileFillsEveryProfileField) {
   // Fields that no profile key drives keep their defaults.
   EXPECT_EQ(options.GOPSize, -1);
   EXPECT_EQ(options.Duration, -1);
+  // Without the newer keys: a bitrate, one track each, everything re-encoded.
+  EXPECT_EQ(options.VideoQuality, -1);
+  EXPECT_FALSE(options.KeepAllTracks);
+  EXPECT_FALSE(options.CopyFittingStreams);
+}
+
+TEST_F(ProfileOutputTest, QualityTracksAndCopyKeys) {
+  TProfileSettings profile;
+  profile.VideoRateControl = kRateControlQuality;
+  profile.VideoQuality = "28";
+  profile.Tracks = kTracksAll;
+  profile.CopyStreamsThatFit = true;
+  const TOutputOptions options = Fill(profile);
+  EXPECT_EQ(options.VideoQuality, 28);
+  EXPECT_TRUE(options.KeepAllTracks);
+  EXPECT_TRUE(options.CopyFittingStreams);
+
+  profile.VideoQuality = "64";
+  EXPECT_EQ(ProfileValueProblem(profile),
+            "VideoQuality 64: must be from 0 to 63 (constant quality)");
+  profile.VideoQuality = "23";
+  profile.VideoRateControl = "CRF";
+  EXPECT_EQ(ProfileValueProblem(profile), "VideoRateControl CRF: must be Bitrate or Quality");
+  profile.VideoRateControl = kRateControlBitrate;
+  profile.Tracks = "some";
+  EXPECT_EQ(ProfileValueProblem(profile), "Tracks some: must be First or All");
+  EXPECT_THROW(Fill(profile), EConvertError);
 }
 
 TEST_F(ProfileOutputTest, CatalogueNamesTheCodecsAndAutoLeavesThemToTheFormat) {
