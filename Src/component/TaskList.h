@@ -27,6 +27,9 @@ class TFFmpeg : public TCustomFFmpeg {
   // Points the audio output at the input's preferred audio track (see the probe) and logs it
   // when the input has several.
   void PickAudioTrack();
+  // The video encoder's own settings (component/EncoderSettings): constant quality, speed,
+  // the HEVC tag of MP4 and MOV; for the output file FileName.
+  void ApplyVideoEncoderSettings(const TOutputOptions& Options, const std::string& FileName);
   // "start-end" pieces in milliseconds, separated by ","; see the implementation.
   void ApplyTimeRanges(const std::string& Text);
 

@@ -204,6 +204,7 @@ std::string TCustomVornConverter::SetUpOutput(TFFmpeg& Task, const std::string& 
     Task.ApplyOptionText(Options->ExtOptions);
     Task.ApplyOutputOptions(*Options);
     Task.ApplyTargetOptions(*Options);
+    Task.ApplyVideoEncoderSettings(*Options, FileName);
     if (Options->PickAudioTrack) Task.PickAudioTrack();
     if (Options->CustomHook) {
       Task.OnCustomHook = [this](TCustomFFmpeg* Sender, TBitmap& ABitmap, int AFrameNumber,

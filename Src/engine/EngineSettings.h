@@ -59,6 +59,9 @@ struct TEngineSettings {
   bool SameQuality = false;
   bool Deinterlace = false;
   std::string VideoCodecName;  // pending; empty means none
+  // Options of the next video stream's own encoder ("crf", "preset"), set on it in order;
+  // pending: consumed by that stream or by the output file.
+  std::vector<std::pair<std::string, std::string>> VideoEncoderOptions;
   std::uint32_t VideoCodecTag = 0;
   int TopFieldFirst = -1;
   int MotionThreshold = 0;

@@ -188,6 +188,9 @@ class TCustomFFmpeg {
   void SetSubtitleCodec(const std::string& Name);
   // Four characters, stored as a little-endian FourCC.
   void SetVideoTag(const std::string& Text);
+  // An option of the next video stream's encoder itself (beyond the option vocabulary; the
+  // component's encoder settings). An encoder that refuses it fails the output file.
+  void SetVideoEncoderOption(const std::string& Name, const std::string& Value);
   void SetAudioTag(const std::string& Text);
   void SetAudioSampleRate(int Value);
   void SetAudioChannels(int Value);

@@ -78,6 +78,10 @@ void TCustomFFmpeg::SetVideoTag(const std::string& Text) {
   FSettings.VideoCodecTag = FourCC(Text, "video tag parameter must be 4 chars");
 }
 
+void TCustomFFmpeg::SetVideoEncoderOption(const std::string& Name, const std::string& Value) {
+  FSettings.VideoEncoderOptions.emplace_back(Name, Value);
+}
+
 void TCustomFFmpeg::SetAudioTag(const std::string& Text) {
   if (Text.empty()) return;
   FSettings.AudioCodecTag = FourCC(Text, "audio tag parameter must be 4 chars");

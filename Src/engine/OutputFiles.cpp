@@ -87,6 +87,7 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
   FSettings.ForcedOutputFormat = nullptr;
   FSettings.ForcedInputFormat = nullptr;
   FSettings.ReservedOutput = {};
+  FSettings.VideoEncoderOptions.clear();
   return opened;
 }
 

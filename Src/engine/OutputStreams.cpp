@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
@@ -35,6 +36,14 @@ class TPendingStreamSettings {
   bool& streamCopy_;
   std::string* language_;
 };
+
+// The encoder asked for by name (several encoders may share a codec, as AV1's do), else
+// the first one of the codec.
+const AVCodec* EncoderOf(const std::string& name, AVCodecID id) {
+  if (!name.empty())
+    if (const AVCodec* named = lib::avcodec_find_encoder_by_name(name.c_str())) return named;
+  return lib::avcodec_find_encoder(id);
+}
 
 // The listed rate nearest to rate; the first of equally near ones wins.
 AVRational NearestSupportedRate(AVRational rate, const AVRational* supported) {
@@ -152,6 +161,7 @@ AVStream* NewStream(AVFormatContext* context) {
 void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
   TEngineSettings& s = FSettings;
   TPendingStreamSettings pending(s.VideoDisable, s.VideoCodecName, s.VideoStreamCopy);
+  const auto encoderOptions = std::exchange(s.VideoEncoderOptions, {});
   AVStream* stream = NewStream(Context);
   TOutputStreamSetup& setup = NewStreamSetup(Context, stream, 0);
 
@@ -172,7 +182,7 @@ void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
     id = lib::av_guess_codec(Context->oformat, nullptr, Context->url, nullptr, AVMEDIA_TYPE_VIDEO);
   else
     id = CodecIdByName(s.VideoCodecName, AVMEDIA_TYPE_VIDEO, true);
-  const AVCodec* encoder = lib::avcodec_find_encoder(id);
+  const AVCodec* encoder = EncoderOf(s.VideoCodecName, id);
   setup.Codec.reset(lib::avcodec_alloc_context3(encoder));
   AVCodecContext* codec = setup.Codec.get();
   if (!codec) throw FFMpegException("Could not alloc stream");
@@ -190,6 +200,14 @@ void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
     options->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
   }
   ApplyRecordedOptions(codec, options, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+  for (const auto& [name, value] : encoderOptions) {
+    const int result = lib::av_opt_set(codec, name.c_str(), value.c_str(), AV_OPT_SEARCH_CHILDREN);
+    if (result < 0)
+      throw FFMpegException(
+          StringFormat("Encoder %s refuses %s=%s: ", encoder ? encoder->name : "(none)",
+                       name.c_str(), value.c_str()) +
+          ErrorReason(result));
+  }
 
   AVRational rate = s.FrameRate.num && s.FrameRate.den ? s.FrameRate : AVRational{25, 1};
   if (encoder && encoder->supported_framerates)
@@ -249,7 +267,7 @@ void TCustomFFmpeg::new_audio_stream(AVFormatContext* Context) {
   if (!s.AudioStreamCopy) {
     id = lib::av_guess_codec(Context->oformat, nullptr, Context->url, nullptr, AVMEDIA_TYPE_AUDIO);
     if (!s.AudioCodecName.empty()) id = CodecIdByName(s.AudioCodecName, AVMEDIA_TYPE_AUDIO, true);
-    encoder = lib::avcodec_find_encoder(id);
+    encoder = EncoderOf(s.AudioCodecName, id);
   }
   setup.Codec.reset(lib::avcodec_alloc_context3(encoder));
   AVCodecContext* codec = setup.Codec.get();

@@ -328,7 +328,9 @@ void TTranscoder::OpenEncoders() {
   for (const auto& output : OutputStreams) {
     if (!output->EncodingNeeded) continue;
     AVCodecContext* encoder = output->Encoder();
-    const AVCodec* codec = lib::avcodec_find_encoder(encoder->codec_id);
+    // The encoder the stream was made for, not merely the first of its codec.
+    const AVCodec* codec =
+        encoder->codec ? encoder->codec : lib::avcodec_find_encoder(encoder->codec_id);
     if (!codec)
       throw FFMpegException(StringFormat("Unsupported codec for output stream #%d.%d",
                                          output->FileIndex, output->StreamIndex));
