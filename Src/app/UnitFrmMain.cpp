@@ -169,8 +169,9 @@ QGroupBox* TForm1::CreateOutputSettings() {
   RgpProfiles = new QGroupBox("Convert to: ", GBOutput);
   auto* radios = new QGridLayout(RgpProfiles);
   groupButtons_ = new QButtonGroup(RgpProfiles);
-  constexpr int kColumnsOfGroups = 3;
-  constexpr int kRowsOfGroups = (kOutputGroups.size() + kColumnsOfGroups - 1) / kColumnsOfGroups;
+  // The first nine keep the three columns of three they always had; later groups fill a
+  // fourth column.
+  constexpr int kRowsOfGroups = 3;
   for (int index = 0; index < static_cast<int>(kOutputGroups.size()); ++index) {
     auto* radio = new QRadioButton(kOutputGroups[index], RgpProfiles);
     groupButtons_->addButton(radio, index);

@@ -9,9 +9,9 @@
 #include "frontend/IniFile.h"
 
 // The output groups in the order the main window offers them; the options file stores
-// the index.
-inline constexpr std::array<const char*, 9> kOutputGroups = {"AVI", "MP4", "MPG", "WMV",  "3GP",
-                                                             "MOV", "SWF", "FLV", "Audio"};
+// the index, so new groups only ever come after the others.
+inline constexpr std::array<const char*, 11> kOutputGroups = {
+    "AVI", "MP4", "MPG", "WMV", "3GP", "MOV", "SWF", "FLV", "Audio", "MKV", "WebM"};
 
 // The last entry of every profile list: values set by hand, never a stored section.
 inline constexpr const char* kCustomProfile = "[Custom]";

@@ -177,8 +177,8 @@ Commands:
   help                   show this help
 
 Options of convert:
-  -g, --group=GROUP      output group (AVI, MP4, MPG, WMV, 3GP, MOV, SWF, FLV, Audio);
-                         default: the group last chosen in the window
+  -g, --group=GROUP      output group (AVI, MP4, MPG, WMV, 3GP, MOV, SWF, FLV, Audio,
+                         MKV, WebM); default: the group last chosen in the window
   -p, --profile=NAME     profile of the group; default: the profile last chosen in
                          the window, or the group's first profile
   -o, --output-folder=DIR

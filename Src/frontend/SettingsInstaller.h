@@ -23,7 +23,7 @@ struct TInstallReport {
   std::vector<std::string> Skipped;    // one line per catalogue entry or profile left out
 };
 
-// Copies "codec.ini" and the nine group files from sourceFolder into targetFolder (created
+// Copies "codec.ini" and the group files from sourceFolder into targetFolder (created
 // when missing). Only files missing from targetFolder are written. Catalogue entries whose
 // encoder is missing are dropped; a profile is dropped when a codec it uses (through the
 // catalogue in targetFolder after installation) has no encoder. Throws EIniFileError when

@@ -8,12 +8,15 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -160,6 +163,42 @@ TEST_F(UnitFrmMainTest, StartShowsTheStoredFolderGroupAndProfile) {
   EXPECT_EQ(form.Profile().VideoCustomWidth, "1280");
   EXPECT_FALSE(form.LblProgress->isVisible());
   EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+// The nine groups keep their three columns of three; MKV and WebM fill a fourth, and the
+// stored index of a group keeps naming it.
+TEST_F(UnitFrmMainTest, NewerGroupsComeAfterTheNineInAColumnOfTheirOwn) {
+  WriteTextFile(SettingsFolderPath() + "WebM.ini", "[VP9]\nTargetType=WebM\nVideoCodec=VP9\n");
+  WriteOptions(output_, 10, 0);
+  TForm1 form(LibAVFolder());
+  ASSERT_TRUE(form.FormCreate());
+  EXPECT_EQ(form.GroupIndex(), 10);
+  EXPECT_EQ(form.CboProfiles->currentText(), "VP9");
+  EXPECT_EQ(form.Profile().TargetType, "WebM");
+
+  // Row and column of each group's radio button in the radio group's grid.
+  const auto* grid = qobject_cast<QGridLayout*>(form.RgpProfiles->layout());
+  ASSERT_NE(grid, nullptr);
+  QMap<QString, QPair<int, int>> at;
+  for (QRadioButton* radio : form.RgpProfiles->findChildren<QRadioButton*>()) {
+    int row = -1, column = -1, rowSpan = 0, columnSpan = 0;
+    grid->getItemPosition(grid->indexOf(radio), &row, &column, &rowSpan, &columnSpan);
+    at[radio->text()] = {row, column};
+  }
+  const QStringList columns[] = {
+      {"AVI", "MP4", "MPG"}, {"WMV", "3GP", "MOV"}, {"SWF", "FLV", "Audio"}, {"MKV", "WebM"}};
+  int placed = 0;
+  for (int column = 0; column < 4; ++column) {
+    for (int row = 0; row < columns[column].size(); ++row, ++placed) {
+      EXPECT_EQ(at.value(columns[column][row], {-1, -1}), qMakePair(row, column))
+          << columns[column][row].toStdString();
+    }
+  }
+  EXPECT_EQ(at.size(), placed);
+  // Everything still fits the window's size.
+  EXPECT_EQ(form.size(), QSize(653, 430));
+  EXPECT_LE(form.minimumSizeHint().width(), 653);
+  EXPECT_LE(form.minimumSizeHint().height(), 430);
 }
 
 TEST_F(UnitFrmMainTest, StoredIndicesOutsideTheListsFallBackSafely) {

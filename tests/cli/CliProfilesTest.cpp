@@ -78,11 +78,36 @@ class CliProfiles : public TMediaTest {
   std::string output;
 };
 
+// What the profiles of the newer formats make: file type, codecs and frame size.
+struct TExpectedOutput {
+  const char* group;
+  const char* profile;
+  const char* extension;
+  AVCodecID video;
+  int width, height;
+  AVCodecID audio;
+};
+const TExpectedOutput kNewerProfiles[] = {
+    {"MKV", "H.265 HEVC 1080p (CRF)", "mkv", AV_CODEC_ID_HEVC, 1920, 1080, AV_CODEC_ID_OPUS},
+    {"MKV", "H.264 1080p (CRF)", "mkv", AV_CODEC_ID_H264, 1920, 1080, AV_CODEC_ID_AAC},
+    {"MKV", "AV1 1080p (SVT-AV1)", "mkv", AV_CODEC_ID_AV1, 1920, 1080, AV_CODEC_ID_OPUS},
+    {"WebM", "VP9 1080p", "webm", AV_CODEC_ID_VP9, 1920, 1080, AV_CODEC_ID_OPUS},
+    {"WebM", "VP9 720p", "webm", AV_CODEC_ID_VP9, 1280, 720, AV_CODEC_ID_OPUS},
+    {"WebM", "AV1 720p", "webm", AV_CODEC_ID_AV1, 1280, 720, AV_CODEC_ID_OPUS},
+    {"MP4", "H.265 HEVC 1080p", "mp4", AV_CODEC_ID_HEVC, 1920, 1080, AV_CODEC_ID_AAC},
+    {"MOV", "H.265 HEVC 1080p", "mov", AV_CODEC_ID_HEVC, 1920, 1080, AV_CODEC_ID_AAC},
+    {"Audio", "Opus 128 kbps", "opus", AV_CODEC_ID_NONE, 0, 0, AV_CODEC_ID_OPUS},
+    {"Audio", "FLAC (lossless)", "flac", AV_CODEC_ID_NONE, 0, 0, AV_CODEC_ID_FLAC},
+};
+
+constexpr std::uint32_t kHvc1 = 'h' | 'v' << 8 | 'c' << 16 | static_cast<std::uint32_t>('1') << 24;
+
 }  // namespace
 
 TEST_F(CliProfiles, EveryInstalledProfileConvertsAnOrdinaryClip) {
   ASSERT_NO_FATAL_FAILURE(InstallDefaultProfiles());
   int converted = 0;
+  int newer = 0;
   for (const char* group : kOutputGroups) {
     const TIniFile groupFile(home.SettingsFolder() + group + ".ini");
     for (const std::string& profile : groupFile.ReadSections()) {
@@ -103,11 +128,30 @@ TEST_F(CliProfiles, EveryInstalledProfileConvertsAnOrdinaryClip) {
       }
       ASSERT_NE(audio, nullptr);
       EXPECT_GT(audio->decodedSamples, 0);
+      for (const TExpectedOutput& expected : kNewerProfiles) {
+        if (expected.group != std::string(group) || expected.profile != profile) continue;
+        ++newer;
+        EXPECT_EQ(name, "ordinary." + std::string(expected.extension));
+        EXPECT_EQ(audio->codec, expected.audio);
+        if (expected.video == AV_CODEC_ID_NONE) {
+          EXPECT_EQ(video, nullptr);
+          continue;
+        }
+        ASSERT_NE(video, nullptr);
+        EXPECT_EQ(video->codec, expected.video);
+        EXPECT_EQ(video->width, expected.width);
+        EXPECT_EQ(video->height, expected.height);
+        // Players on phones and Apple systems take HEVC in MP4 and MOV only tagged so.
+        if (expected.video == AV_CODEC_ID_HEVC && expected.extension != std::string("mkv")) {
+          EXPECT_EQ(video->codecTag, kHvc1);
+        }
+      }
       std::filesystem::remove(output + name);
       ++converted;
     }
   }
-  EXPECT_GE(converted, 30);
+  EXPECT_GE(converted, 40);
+  EXPECT_EQ(newer, static_cast<int>(std::size(kNewerProfiles)));
 }
 
 TEST_F(CliProfiles, TenBitVideoBecomesEightBitUnlessAnOptionAsksOtherwise) {

@@ -48,8 +48,8 @@ TEST_F(CliUsageTest, BadCommandLinesExitWithTwoAndSayWhy) {
   ExpectUsageError({"convert", "--threads=-1", Clip("clip.avi")}, "--threads");
   ExpectUsageError({"convert", Clip("clip.avi"), "--group"}, "--group needs a value");
   ExpectUsageError({"probe", "--jobs=2", Clip("clip.avi")}, "--jobs applies to convert only");
-  ExpectUsageError({"convert", "--group=MKV", Clip("clip.avi")}, "unknown group 'MKV'");
-  ExpectUsageError({"profiles", "MKV"}, "unknown group 'MKV'");
+  ExpectUsageError({"convert", "--group=OGV", Clip("clip.avi")}, "unknown group 'OGV'");
+  ExpectUsageError({"profiles", "OGV"}, "unknown group 'OGV'");
   ExpectUsageError({"convert", "--group=AVI", "--profile=Huge", Clip("clip.avi")},
                    "unknown profile 'Huge' in group AVI");
   ExpectUsageError({"convert", "--set", "Bitrate=800", Clip("clip.avi")},

@@ -299,6 +299,7 @@ TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFr
     TStreamInfo entry;
     entry.type = parameters->codec_type;
     entry.codec = parameters->codec_id;
+    entry.codecTag = parameters->codec_tag;
     entry.width = parameters->width;
     entry.height = parameters->height;
     entry.sampleRate = parameters->sample_rate;

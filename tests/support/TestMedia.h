@@ -61,6 +61,7 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec);
 struct TStreamInfo {
   int type = -1;  // AVMediaType
   AVCodecID codec = AV_CODEC_ID_NONE;
+  std::uint32_t codecTag = 0;  // as the container stores it ("hvc1" little-endian)
   int width = 0;
   int height = 0;
   int sampleRate = 0;
