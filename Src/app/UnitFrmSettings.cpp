@@ -1,5 +1,6 @@
 #include "app/UnitFrmSettings.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -29,6 +30,10 @@ const QString kHz = QStringLiteral(" Hz");
 const QString kKbps = QStringLiteral(" kbps");
 const QString kMono = QStringLiteral("Mono");
 const QString kStereo = QStringLiteral("Stereo");
+const QStringList kRateControls = {kRateControlBitrate, kRateControlQuality};
+const QStringList kTrackChoices = {kTracksFirst, kTracksAll};
+constexpr int kMostQuality = 63;  // the CRF scale of VP9 and AV1; x264 and x265 stop at 51
+
 // A profile of this name gets the AMR narrow-band lists whatever its codec.
 const QString kAmrProfileName = QStringLiteral("AMR");
 
@@ -150,6 +155,7 @@ void TFrmOptions::CreateControls() {
   groups->addWidget(CreateVideoGroup(), 1);
   groups->addWidget(CreateAudioGroup(), 1);
   layout->addLayout(groups, 1);
+  layout->addLayout(CreateStreamsRow());
 
   layout->addLayout(MakeOkCancelRow(this, BtnOK, BtnCancel));
 
@@ -176,7 +182,27 @@ QGroupBox* TFrmOptions::CreateVideoGroup() {
   form->addRow("Height: ", EdtVideoHeight);
   form->addRow("Frame Rate: ", CboVideoFrameRate);
   form->addRow("Bitrate: ", bitrateRow);
+  CboVideoRateControl = new QComboBox(GrpVideo);
+  CboVideoRateControl->addItems(kRateControls);
+  EdtVideoQuality = new QSpinBox(GrpVideo);
+  EdtVideoQuality->setRange(0, kMostQuality);
+  EdtVideoQuality->setToolTip("Constant quality (CRF): lower is better and larger");
+  form->addRow("Rate Control: ", CboVideoRateControl);
+  form->addRow("Quality: ", EdtVideoQuality);
   return GrpVideo;
+}
+
+QLayout* TFrmOptions::CreateStreamsRow() {
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel("Tracks: ", this));
+  CboTracks = new QComboBox(this);
+  CboTracks->addItems(kTrackChoices);
+  CboTracks->setToolTip("First: one video and one audio track; All: every track the output holds");
+  row->addWidget(CboTracks);
+  row->addStretch(1);
+  ChkCopyStreams = new QCheckBox("Copy streams that already fit", this);
+  row->addWidget(ChkCopyStreams);
+  return row;
 }
 
 QGroupBox* TFrmOptions::CreateAudioGroup() {
@@ -202,10 +228,14 @@ void TFrmOptions::ConnectHandlers() {
   connect(CboProfiles, &QComboBox::activated, this, [this] { CboProfilesChange(); });
   connect(CboVideoSize, &QComboBox::activated, this, [this] { CboVideoSizeChange(); });
   connect(CboAudioCodec, &QComboBox::activated, this, [this] { CboAudioCodecChange(); });
-  for (QComboBox* list :
-       {CboVideoCodec, CboVideoFrameRate, CboAudioChannels, CboAudioSampleRate, CboAudioBitrate}) {
+  connect(CboVideoRateControl, &QComboBox::activated, this,
+          [this] { CboVideoRateControlChange(); });
+  for (QComboBox* list : {CboVideoCodec, CboVideoFrameRate, CboAudioChannels, CboAudioSampleRate,
+                          CboAudioBitrate, CboTracks}) {
     connect(list, &QComboBox::activated, this, [this] { CustomMark(); });
   }
+  connect(ChkCopyStreams, &QCheckBox::clicked, this, [this] { CustomMark(); });
+  connect(EdtVideoQuality, &QSpinBox::valueChanged, this, [this] { CustomMark(); });
   connect(EdtVideoWidth, &QSpinBox::valueChanged, this, [this] { EdtVideoSizeChange(); });
   connect(EdtVideoHeight, &QSpinBox::valueChanged, this, [this] { EdtVideoSizeChange(); });
   connect(EdtVideoBitRate, &QSpinBox::valueChanged, this, [this] { CustomMark(); });
@@ -257,13 +287,29 @@ void TFrmOptions::ShowProfile(const TProfileSettings& profile) {
   if (size != kOriginal) ShowSizeOfEdits();
   Select(CboVideoFrameRate, FrameRateItem(profile.VideoFrameRateOption));
   EdtVideoBitRate->setValue(EditValue(profile.VideoBitrate));
+  Select(CboVideoRateControl, Text(profile.VideoRateControl));
+  EdtVideoQuality->setValue(EditValue(profile.VideoQuality));
+  ShowRateControlEdits();
   GrpAudio->setEnabled(!profile.AudioDisabled);
   Select(CboAudioCodec, Text(profile.AudioCodec));
   if (WantsAmrLists() != amrLists_) BuildAudioLists(WantsAmrLists());
   Select(CboAudioChannels, profile.AudioChannels == "1" ? kMono : kStereo);
   Select(CboAudioSampleRate, Text(profile.AudioSampleRate) + kHz);
   Select(CboAudioBitrate, Text(profile.AudioBitRate) + kKbps);
+  Select(CboTracks, Text(profile.Tracks));
+  ChkCopyStreams->setChecked(profile.CopyStreamsThatFit);
   Loading = false;
+}
+
+void TFrmOptions::ShowRateControlEdits() {
+  const bool quality = CboVideoRateControl->currentText() == kRateControlQuality;
+  EdtVideoQuality->setEnabled(quality);
+  EdtVideoBitRate->setEnabled(!quality);
+}
+
+void TFrmOptions::CboVideoRateControlChange() {
+  ShowRateControlEdits();
+  CustomMark();
 }
 
 void TFrmOptions::CustomMark() {
@@ -374,12 +420,16 @@ TProfileSettings TFrmOptions::ShownProfile() const {
   profile.VideoCustomHeight = QString::number(EdtVideoHeight->value()).toStdString();
   profile.VideoBitrate = QString::number(EdtVideoBitRate->value()).toStdString();
   TakeSelected(CboVideoFrameRate, kFps, profile.VideoFrameRateOption);
+  TakeSelected(CboVideoRateControl, QString(), profile.VideoRateControl);
+  profile.VideoQuality = QString::number(EdtVideoQuality->value()).toStdString();
   TakeSelected(CboAudioCodec, QString(), profile.AudioCodec);
   if (CboAudioChannels->currentIndex() >= 0) {
     profile.AudioChannels = std::to_string(CboAudioChannels->currentIndex() + 1);
   }
   TakeSelected(CboAudioSampleRate, kHz, profile.AudioSampleRate);
   TakeSelected(CboAudioBitrate, kKbps, profile.AudioBitRate);
+  TakeSelected(CboTracks, QString(), profile.Tracks);
+  profile.CopyStreamsThatFit = ChkCopyStreams->isChecked();
   return profile;
 }
 

@@ -12,8 +12,10 @@
 #include "app/UnitGeneral.h"
 #include "app/frmMessage.h"
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLayout;
 class QPushButton;
 class QSpinBox;
 
@@ -58,11 +60,15 @@ class TFrmOptions : public QDialog {
   QSpinBox* EdtVideoHeight = nullptr;
   QComboBox* CboVideoFrameRate = nullptr;
   QSpinBox* EdtVideoBitRate = nullptr;
+  QComboBox* CboVideoRateControl = nullptr;  // "Bitrate" or "Quality"
+  QSpinBox* EdtVideoQuality = nullptr;       // the constant quality, 0 to 63
   QGroupBox* GrpAudio = nullptr;
   QComboBox* CboAudioCodec = nullptr;
   QComboBox* CboAudioChannels = nullptr;
   QComboBox* CboAudioSampleRate = nullptr;
   QComboBox* CboAudioBitrate = nullptr;
+  QComboBox* CboTracks = nullptr;  // "First" or "All"
+  QCheckBox* ChkCopyStreams = nullptr;
   QPushButton* BtnOK = nullptr;
   QPushButton* BtnCancel = nullptr;
 
@@ -70,6 +76,7 @@ class TFrmOptions : public QDialog {
   void CreateControls();
   QGroupBox* CreateVideoGroup();
   QGroupBox* CreateAudioGroup();
+  QLayout* CreateStreamsRow();
   void ConnectHandlers();
 
   void FormCreate();
@@ -77,6 +84,7 @@ class TFrmOptions : public QDialog {
   void CboVideoSizeChange();
   void EdtVideoSizeChange();
   void CboAudioCodecChange();
+  void CboVideoRateControlChange();
   void BtnSaveClick();
   void BtnDeleteClick();
   void BtnOKClick();
@@ -87,6 +95,8 @@ class TFrmOptions : public QDialog {
   void ShowProfile(const TProfileSettings& profile);
   // Selects in the size list what the width and height edits hold.
   void ShowSizeOfEdits();
+  // The bitrate edit serves the bitrate mode, the quality edit the quality mode.
+  void ShowRateControlEdits();
   // Fills the three audio lists for the AMR narrow-band codec or for every other codec.
   void BuildAudioLists(bool amr);
   bool WantsAmrLists() const;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -305,3 +306,68 @@ TEST_F(UnitFrmSettingsTest, CustomOffersNothingToDelete) {
 }
 
 }  // namespace
+
+// Profiles of the newer groups: constant quality, every track, copying what fits.
+TEST_F(UnitFrmSettingsTest, QualityTracksAndCopyAreShownChangedAndSaved) {
+  WriteTextFile(settings_ + "MKV.ini",
+                "[HEVC]\nTargetType=MKV\nVideoCodec=H.263\nVideoBitrate=5000\n"
+                "VideoRateControl=Quality\nVideoQuality=28\nTracks=All\nCopyStreamsThatFit=1\n");
+  TMainWindowStandIn mkv("MKV");
+  TFrmOptions dialog(mkv.Link());
+  EXPECT_EQ(dialog.CboVideoRateControl->currentText(), "Quality");
+  EXPECT_EQ(dialog.EdtVideoQuality->value(), 28);
+  EXPECT_EQ(dialog.EdtVideoQuality->maximum(), 63);
+  EXPECT_TRUE(dialog.EdtVideoQuality->isEnabled());
+  EXPECT_FALSE(dialog.EdtVideoBitRate->isEnabled());
+  EXPECT_EQ(dialog.CboTracks->currentText(), "All");
+  EXPECT_TRUE(dialog.ChkCopyStreams->isChecked());
+  EXPECT_EQ(dialog.ChkCopyStreams->text(), "Copy streams that already fit");
+  EXPECT_TRUE(dialog.BtnDelete->isEnabled());
+
+  dialog.EdtVideoQuality->setValue(30);
+  EXPECT_EQ(dialog.CboProfiles->currentText(), "[Custom]");
+  dialog.ChkCopyStreams->click();
+  Choose(dialog.CboTracks, "First");
+
+  WhenShown<TFrmNewProfile>([](TFrmNewProfile& save) {
+    save.EdtName->setText("HEVC 30");
+    save.BtnOK->click();
+  });
+  dialog.BtnSave->click();
+  const TIniFile file(settings_ + "MKV.ini");
+  EXPECT_EQ(file.ReadString("HEVC 30", "VideoRateControl", ""), "Quality");
+  EXPECT_EQ(file.ReadString("HEVC 30", "VideoQuality", ""), "30");
+  // "First" and no copying are what a file without the keys means: they are not written.
+  EXPECT_EQ(file.ReadString("HEVC 30", "Tracks", "none"), "none");
+  EXPECT_EQ(file.ReadString("HEVC 30", "CopyStreamsThatFit", "none"), "none");
+
+  Choose(dialog.CboVideoRateControl, "Bitrate");
+  EXPECT_FALSE(dialog.EdtVideoQuality->isEnabled());
+  EXPECT_TRUE(dialog.EdtVideoBitRate->isEnabled());
+  dialog.BtnOK->click();
+  EXPECT_EQ(mkv.CurrentProfile.VideoRateControl, "Bitrate");
+  EXPECT_EQ(mkv.CurrentProfile.Tracks, "First");
+  EXPECT_FALSE(mkv.CurrentProfile.CopyStreamsThatFit);
+}
+
+TEST_F(UnitFrmSettingsTest, OlderProfilesShowBitrateFirstTrackAndNoCopyAndSaveAsBefore) {
+  TFrmOptions dialog(main_->Link());
+  EXPECT_EQ(dialog.CboVideoRateControl->currentText(), "Bitrate");
+  EXPECT_FALSE(dialog.EdtVideoQuality->isEnabled());
+  EXPECT_EQ(dialog.CboTracks->currentText(), "First");
+  EXPECT_FALSE(dialog.ChkCopyStreams->isChecked());
+  // Every control lies inside the dialog, which grew for the new ones.
+  EXPECT_GE(dialog.size().height(), dialog.sizeHint().height());
+  EXPECT_GE(dialog.size().width(), dialog.sizeHint().width());
+
+  Choose(dialog.CboAudioBitrate, "64 kbps");
+  WhenShown<TFrmNewProfile>([](TFrmNewProfile& save) {
+    save.EdtName->setText("Plain");
+    save.BtnOK->click();
+  });
+  dialog.BtnSave->click();
+  const TIniFile file(settings_ + "3GP.ini");
+  for (const char* key : {"VideoRateControl", "VideoQuality", "Tracks", "CopyStreamsThatFit"}) {
+    EXPECT_EQ(file.ReadString("Plain", key, "none"), "none") << key;
+  }
+}
