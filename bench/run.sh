@@ -6,13 +6,17 @@
 # ${TOVRENA_BUILD_DIR:-build} (build type ${TOVRENA_BUILD_TYPE:-RelWithDebInfo}), makes its own
 # inputs through the libraries, runs every job BENCH_RUNS times (default 3) on both sides and
 # reports medians of wall time, CPU time (user + system) and peak resident memory. One line
-# per job, then one line "bench: single=R1 threads=R2 batch=R3 memory=M listed=L":
+# per job, then one line "bench: single=R1 threads=R2 batch=R3 memory=M listed=L
+# hevc=H vp9=V av1=A":
 #   R1  worst wall-time ratio Tovrena/peer of the one-thread single-file jobs
 #   R2  wall-time ratio of the H.264 job with the libraries' thread choice on both sides
 #   R3  throughput of the batch with --jobs 2 over the peer converting file after file
 #   M   worst extra peak memory per running file in MB (Tovrena minus peer)
 #   L   resident memory per listed, not yet running file in kB (a list of 2,000 small
 #       files against a list of 10, both measured while their first file converts)
+#   H, V, A  wall-time ratios of the MKV HEVC, WebM VP9 and WebM AV1 (SVT-AV1) profiles on
+#       the first seconds of the clip, with the libraries' thread choice on both sides and
+#       the encoder settings Tovrena gives those encoders
 # Exit status 1 when an output of the two sides differs in codecs or length.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -191,6 +195,17 @@ run_profile mov-copy MOV "MPEG-4 Part 2 640x480" \
    -s VideoFrameRateOption=Original --option vcodec=copy --option acodec=copy" \
   "-c copy" mov
 run_profile mp4-h264-t0 MP4 "H.264 HD 720p" "" "$h264_720p" mp4 ""
+# The newer encoders are slow enough that the first seconds of the clip tell their speed.
+# The peer gets the settings the profiles give (constant quality with no bit rate beside
+# it, the encoders' speed settings of the component) and the profiles' pixel format.
+modern_seconds=4
+opus_audio="-c:a libopus -ar 48000 -ac 2 -pix_fmt yuv420p -t $modern_seconds"
+run_profile mkv-hevc-t0 MKV "H.265 HEVC 1080p (CRF)" "--option t=$modern_seconds" \
+  "-c:v libx265 -preset fast -crf 28 -b:v 0 -s 1920x1080 -b:a 128k $opus_audio" mkv ""
+run_profile webm-vp9-t0 WebM "VP9 720p" "--option t=$modern_seconds" \
+  "-c:v libvpx-vp9 -cpu-used 4 -row-mt 1 -crf 33 -b:v 0 -s 1280x720 -b:a 128k $opus_audio" webm ""
+run_profile webm-av1-t0 WebM "AV1 720p" "--option t=$modern_seconds" \
+  "-c:v libsvtav1 -preset 8 -crf 36 -b:v 0 -s 1280x720 -b:a 96k $opus_audio" webm ""
 
 # The batch: Tovrena with one and two files at once, the peer file after file, all with
 # the libraries' default codec threads on the peer's side and Tovrena's one per file.
@@ -283,7 +298,10 @@ for job in "${!extra[@]}"; do
   memory=$(awk -v a="$memory" -v b="${extra[$job]}" 'BEGIN {print ((b > a) ? b : a)}')
 done
 [[ $unfair -eq 0 ]] || echo "bench: some outputs differ; the comparison is not fair" >&2
-printf 'bench: single=%.2f threads=%.2f batch=%.2f memory=%.0f listed=%.1f\n' "$single" \
-  "$(ratio "${wall[mp4-h264-t0.t]}" "${wall[mp4-h264-t0.f]}")" \
-  "$(ratio "${wall[batch.f]}" "${wall[batch-j2.t]}")" "$memory" "$listed_kb"
+printf 'bench: single=%.2f threads=%.2f batch=%.2f memory=%.0f listed=%.1f hevc=%.2f vp9=%.2f av1=%.2f\n' \
+  "$single" "$(ratio "${wall[mp4-h264-t0.t]}" "${wall[mp4-h264-t0.f]}")" \
+  "$(ratio "${wall[batch.f]}" "${wall[batch-j2.t]}")" "$memory" "$listed_kb" \
+  "$(ratio "${wall[mkv-hevc-t0.t]}" "${wall[mkv-hevc-t0.f]}")" \
+  "$(ratio "${wall[webm-vp9-t0.t]}" "${wall[webm-vp9-t0.f]}")" \
+  "$(ratio "${wall[webm-av1-t0.t]}" "${wall[webm-av1-t0.f]}")"
 exit $unfair
