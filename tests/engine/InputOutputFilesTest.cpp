@@ -281,3 +281,30 @@ TEST_F(InputOutputFiles, SoundAskedOfAnInputWithoutSoundIsRefusedByName) {
   // A format that takes the pictures still converts them.
   EXPECT_TRUE(engine.OpenOutput(folder.File("silent.mp4"))) << engine.ErrorText();
 }
+
+TEST_F(InputOutputFiles, EncoderOptionsGoToTheNamedEncoderOfTheNextVideoStreamOnly) {
+  ASSERT_TRUE(engine.OpenInput(Clip("av.avi")));
+  // libaom is the first AV1 encoder; the name asks for another, which takes "preset".
+  engine.SetVideoCodec("libsvtav1");
+  engine.SetVideoEncoderOption("preset", "12");
+  ASSERT_TRUE(engine.OpenOutput(folder.File("av1.mkv"))) << engine.ErrorText();
+  const AVCodecContext* codec = engine.FOutputStreams[0][0].Codec.get();
+  ASSERT_NE(codec->codec, nullptr);
+  EXPECT_STREQ(codec->codec->name, "libsvtav1");
+  std::int64_t preset = 0;
+  ASSERT_GE(lib::av_opt_get_int(codec->priv_data, "preset", 0, &preset), 0);
+  EXPECT_EQ(preset, 12);
+  EXPECT_TRUE(engine.Settings().VideoEncoderOptions.empty());
+
+  // A value the encoder refuses fails the file with the encoder, option and reason named.
+  engine.SetVideoCodec("libx264");
+  engine.SetVideoEncoderOption("crf", "plenty");
+  EXPECT_FALSE(engine.OpenOutput(folder.File("refused.mkv")));
+  EXPECT_THAT(engine.ErrorText(), HasSubstr("Encoder libx264 refuses crf=plenty: "));
+  EXPECT_TRUE(engine.Settings().VideoEncoderOptions.empty());
+  // An output without video leaves nothing pending for the next one.
+  engine.SetVideoEncoderOption("crf", "plenty");
+  engine.FSettings.VideoDisable = true;
+  ASSERT_TRUE(engine.OpenOutput(folder.File("sound.mkv"))) << engine.ErrorText();
+  EXPECT_TRUE(engine.Settings().VideoEncoderOptions.empty());
+}
