@@ -27,7 +27,7 @@ class CliQualityTest : public TMediaTest {
     TMediaTest::SetUp();
     output = folder.File("out") + "/";
     WriteTextFile(home.SettingsFolder() + "codec.ini",
-                  "[Video Codec]\nH.264 (AVC)=libx264\nVP9=libvpx-vp9\n"
+                  "[Video Codec]\nH.264 (AVC)=libx264\nVP9=libvpx-vp9\nMPEG-4 Part 2=mpeg4\n"
                   "AV1 (SVT-AV1)=libsvtav1\nNonesuch=libnonesuch\n"
                   "[Audio Codec]\nOpus=libopus\nAAC=aac\n");
     // Small sizes keep the encoders quick; the keys are those of the installed profiles.
@@ -36,11 +36,12 @@ class CliQualityTest : public TMediaTest {
         "VideoBitrate=3000\nVideoFrameRateOption=Original\nAudioChannels=2\n"
         "AudioSampleRate=48000\nAudioBitRate=96\nVideoRateControl=Quality\nVideoQuality=30\n"
         "Tracks=All\nCopyStreamsThatFit=1\n";
-    WriteTextFile(home.SettingsFolder() + "MKV.ini",
-                  "[H.264]\nTargetType=MKV\nVideoCodec=H.264 (AVC)\nAudioCodec=AAC\n" + common +
-                      "[AV1]\nTargetType=MKV\nVideoCodec=AV1 (SVT-AV1)\nAudioCodec=Opus\n" +
-                      common + "[Missing]\nTargetType=MKV\nVideoCodec=Nonesuch\nAudioCodec=AAC\n" +
-                      common);
+    WriteTextFile(
+        home.SettingsFolder() + "MKV.ini",
+        "[H.264]\nTargetType=MKV\nVideoCodec=H.264 (AVC)\nAudioCodec=AAC\n" + common +
+            "[AV1]\nTargetType=MKV\nVideoCodec=AV1 (SVT-AV1)\nAudioCodec=Opus\n" + common +
+            "[MPEG-4]\nTargetType=MKV\nVideoCodec=MPEG-4 Part 2\nAudioCodec=AAC\n" + common +
+            "[Missing]\nTargetType=MKV\nVideoCodec=Nonesuch\nAudioCodec=AAC\n" + common);
     WriteTextFile(home.SettingsFolder() + "WebM.ini",
                   "[VP9]\nTargetType=WebM\nVideoCodec=VP9\nAudioCodec=Opus\n" + common);
   }
@@ -78,7 +79,7 @@ TEST_F(CliQualityTest, TheQualityValueDecidesTheSizeInsteadOfTheBitrate) {
   for (const auto& [group, profile, name] :
        {std::tuple{"MKV", "H.264", "ordinary.mkv"}, std::tuple{"WebM", "VP9", "ordinary.webm"}}) {
     SCOPED_TRACE(profile);
-    const std::uintmax_t fine = ConvertedSize(group, profile, {"VideoQuality=12"}, name);
+    const std::uintmax_t fine = ConvertedSize(group, profile, {"VideoQuality=3"}, name);
     const std::uintmax_t coarse = ConvertedSize(group, profile, {"VideoQuality=50"}, name);
     EXPECT_GT(fine, coarse * 2) << coarse;
     // The profile's 3000 kbit/s would give far more than the coarse quality does.
@@ -86,6 +87,10 @@ TEST_F(CliQualityTest, TheQualityValueDecidesTheSizeInsteadOfTheBitrate) {
         ConvertedSize(group, profile, {"VideoRateControl=Bitrate"}, name);
     EXPECT_GT(byBitrate, coarse * 2) << coarse;
   }
+  // An encoder without a CRF gets a fixed quantiser, whose scale ends at 31.
+  const std::uintmax_t fine = ConvertedSize("MKV", "MPEG-4", {"VideoQuality=2"}, "ordinary.mkv");
+  const std::uintmax_t coarse = ConvertedSize("MKV", "MPEG-4", {"VideoQuality=50"}, "ordinary.mkv");
+  EXPECT_GT(fine, coarse * 3 / 2) << coarse;
 }
 
 TEST_F(CliQualityTest, TheNamedEncoderEncodesNotTheFirstOneOfItsCodec) {
