@@ -25,17 +25,18 @@ constexpr TEncoderSpeed kEncoderSpeeds[] = {
 };
 
 // The muxer OpenOutput will choose for the file.
-const AVOutputFormat* OutputFormatFor(const TOutputOptions& Options, const std::string& FileName) {
-  if (!Options.FileFormat.empty())
-    return lib::av_guess_format(Options.FileFormat.c_str(), nullptr, nullptr);
+const AVOutputFormat* OutputFormatFor(const TEngineSettings& Settings,
+                                      const std::string& FileName) {
+  if (Settings.ForcedOutputFormat) return Settings.ForcedOutputFormat;
   return lib::av_guess_format(nullptr, FileName.c_str(), nullptr);
 }
 
-// The encoder the output's video stream will get: the named one, else the muxer's default.
-const AVCodec* VideoEncoderFor(const TOutputOptions& Options, const AVOutputFormat* Format,
+// The encoder the output's video stream will get: the one named by the options or a target
+// preset, else the muxer's default.
+const AVCodec* VideoEncoderFor(const TEngineSettings& Settings, const AVOutputFormat* Format,
                                const std::string& FileName) {
-  if (!Options.VideoCodec.empty())
-    return lib::avcodec_find_encoder_by_name(Options.VideoCodec.c_str());
+  if (!Settings.VideoCodecName.empty())
+    return lib::avcodec_find_encoder_by_name(Settings.VideoCodecName.c_str());
   if (!Format) return nullptr;
   const AVCodecID id =
       lib::av_guess_codec(Format, nullptr, FileName.c_str(), nullptr, AVMEDIA_TYPE_VIDEO);
@@ -56,16 +57,16 @@ bool IsOneOf(const char* Name, std::initializer_list<const char*> Names) {
 
 void TFFmpeg::ApplyVideoEncoderSettings(const TOutputOptions& Options,
                                         const std::string& FileName) {
-  if (Options.DisableVideo) return;
-  const AVOutputFormat* format = OutputFormatFor(Options, FileName);
-  const AVCodec* encoder = VideoEncoderFor(Options, format, FileName);
-  if (!encoder) return;  // copied, or no encoder: the output's set-up says why
+  if (FSettings.VideoDisable || FSettings.VideoStreamCopy) return;
+  const AVOutputFormat* format = OutputFormatFor(FSettings, FileName);
+  const AVCodec* encoder = VideoEncoderFor(FSettings, format, FileName);
+  if (!encoder) return;  // the output's set-up says why
 
   for (const TEncoderSpeed& speed : kEncoderSpeeds) {
     if (std::strcmp(speed.Encoder, encoder->name) == 0)
       SetVideoEncoderOption(speed.Option, speed.Value);
   }
-  if (encoder->id == AV_CODEC_ID_HEVC && Options.VideoTag.empty() && format &&
+  if (encoder->id == AV_CODEC_ID_HEVC && FSettings.VideoCodecTag == 0 && format &&
       IsOneOf(format->name, {"mp4", "mov"}))
     SetVideoTag("hvc1");
 
