@@ -63,7 +63,7 @@ TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent) {
   auto* picture = new QLabel(this);
   picture->setPixmap(ApplicationPicture());
   titleRow->addWidget(picture);
-  LblTitle = new QLabel("Tovrena V3.2", this);
+  LblTitle = new QLabel("Tovrena V" TOVRENA_SHORT_VERSION, this);
   QFont titleFont = LblTitle->font();
   titleFont.setBold(true);
   titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
