@@ -9,6 +9,7 @@
 #include <iostream>
 #include <string>
 
+#include "app/AppIcon.h"
 #include "app/UnitFrmMain.h"
 #include "app/UnitGeneral.h"
 #include "binding/MyUtils.h"
@@ -74,6 +75,9 @@ int main(int argc, char** argv) {
   }
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, QuitBySignal);
   TApplication application(argc, argv);
+  application.setWindowIcon(ApplicationIcon());
+  // Lets the desktop match the window with its menu entry and icon.
+  application.setDesktopFileName("tovrena");
   InstallShippedSettings();
   TForm1 form(ExecutableFolder() + "LibAV");
   if (!form.FormCreate()) return 1;
