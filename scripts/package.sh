@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the Debian package tovrena_<version>_amd64.deb with CPack from a Release build tree
+# of its own (build-package/, or $TOVRENA_PACKAGE_DIR), building only what the package
+# holds, and prints the package's path. Installing it: sudo apt install ./tovrena_*.deb
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${TOVRENA_PACKAGE_DIR:-$root/build-package}"
+"$root/scripts/setup.sh"
+# Debian's hardening flags (all of them), as a package built the Debian way gets them.
+export DEB_BUILD_MAINT_OPTIONS="${DEB_BUILD_MAINT_OPTIONS:-hardening=+all}"
+export CFLAGS="${CFLAGS:-$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)}"
+export CXXFLAGS="${CXXFLAGS:-$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)}"
+export LDFLAGS="${LDFLAGS:-$(dpkg-buildflags --get LDFLAGS)}"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOVRENA_PACKAGE=ON \
+  -DTOVRENA_WARNINGS_AS_ERRORS="${TOVRENA_WERROR:-OFF}" -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
+  >/dev/null
+cmake --build "$build" --target tovrena_package_files --parallel "$(nproc)"
+rm -f "$build"/tovrena_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+packages=("$build"/tovrena_*_amd64.deb)
+echo "${packages[0]}"
