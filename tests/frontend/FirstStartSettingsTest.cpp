@@ -26,7 +26,8 @@ std::map<std::string, std::size_t> Snapshot(const fs::path& root, const fs::path
     const bool onTheWay = inside.rfind(entry->path().string() + "/", 0) == 0;
     if (entry->is_directory() && onTheWay) continue;
     files[entry->path().string()] =
-        entry->is_regular_file() ? std::hash<std::string>()(ReadTextFile(entry->path().string())) : 0;
+        entry->is_regular_file() ? std::hash<std::string>()(ReadTextFile(entry->path().string()))
+                                 : 0;
   }
   return files;
 }
@@ -41,7 +42,8 @@ class FirstStartSettingsTest : public ::testing::Test {
     fs::create_directory_symlink(fs::absolute(LibAVFolder()), program / "LibAV");
     fs::create_directories(shipped);
     for (const auto& file : fs::directory_iterator(TOVRENA_DEFAULT_SETTINGS_DIR)) {
-      if (file.path().extension() == ".ini") fs::copy_file(file.path(), shipped / file.path().filename());
+      if (file.path().extension() == ".ini")
+        fs::copy_file(file.path(), shipped / file.path().filename());
     }
   }
 
@@ -65,7 +67,8 @@ TEST_F(FirstStartSettingsTest, AnEmptySettingsFolderGetsTheDefaultsTheLibrariesC
   EXPECT_EQ(Outside(), before) << "written outside the settings folder";
   EXPECT_FALSE(MediaLibrariesLoaded()) << "the libraries bound for the question stay bound";
   EXPECT_TRUE(MissingDefaultSettings(shipped.string(), settings.string()).empty());
-  EXPECT_EQ(report.Installed.size(), MissingDefaultSettings(shipped.string(), "/nonexistent").size());
+  EXPECT_EQ(report.Installed.size(),
+            MissingDefaultSettings(shipped.string(), "/nonexistent").size());
   // Debian's libraries have the MPEG-4 encoder the AVI group's first profile uses.
   TIniFile avi((settings / "AVI.ini").string());
   EXPECT_FALSE(avi.ReadSections().empty());
