@@ -6,11 +6,17 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TOVRENA_PACKAGE_DIR:-$root/build-package}"
 "$root/scripts/setup.sh"
-# Debian's hardening flags (all of them), as a package built the Debian way gets them.
+# Debian's hardening flags (all of them), as a package built the Debian way gets them, but
+# no debug information: the programs are stripped, and without it (and its path mapping)
+# the compiler cache also serves a clone in another folder, paths taken from its root.
 export DEB_BUILD_MAINT_OPTIONS="${DEB_BUILD_MAINT_OPTIONS:-hardening=+all}"
-export CFLAGS="${CFLAGS:-$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)}"
-export CXXFLAGS="${CXXFLAGS:-$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)}"
-export LDFLAGS="${LDFLAGS:-$(dpkg-buildflags --get LDFLAGS)}"
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
+build_flags() {
+  dpkg-buildflags --get "$1" | sed -E 's/(^| )-g( |$)/ /; s/-ffile-prefix-map=[^ ]*//'
+}
+export CFLAGS="${CFLAGS:-$(build_flags CFLAGS) $(build_flags CPPFLAGS)}"
+export CXXFLAGS="${CXXFLAGS:-$(build_flags CXXFLAGS) $(build_flags CPPFLAGS)}"
+export LDFLAGS="${LDFLAGS:-$(build_flags LDFLAGS)}"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOVRENA_PACKAGE=ON \
   -DTOVRENA_WARNINGS_AS_ERRORS="${TOVRENA_WERROR:-OFF}" -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
   >/dev/null
