@@ -15,16 +15,22 @@ fail() {
   exit 1
 }
 
-# Errors fail (lintian's status), warnings and notes are listed.
-lintian --fail-on error --info "$package" 2>&1 | grep -v -e '^N:' -e 'root privileges' |
-  sed 's/^/check-package: lintian: /' || true
-lintian --fail-on error "$package" >/dev/null 2>&1 || fail "lintian reports errors"
-
 work="$(mktemp -d "${TMPDIR:-/tmp}/tovrena-package.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
+
+# Errors fail (lintian's status), warnings and notes are listed.
+status=0
+lintian --fail-on error --info "$package" >"$work/lintian.txt" 2>&1 || status=$?
+grep -v -e '^N:' -e 'root privileges' "$work/lintian.txt" | sed 's/^/check-package: lintian: /' ||
+  true
+[[ $status -eq 0 ]] || fail "lintian reports errors"
+
 unpacked="$work/root"
 dpkg-deb -x "$package" "$unpacked"
 appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/*.metainfo.xml
+# The metadata together with the desktop entry and icons it names, as a software centre
+# reads them from the installed files.
+appstreamcli validate-tree --no-net "$unpacked"
 desktop-file-validate "$unpacked/usr/share/applications/tovrena.desktop"
 
 # The unpacked root stands for the system the package is installed on: the LibAV links
