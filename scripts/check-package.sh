@@ -7,7 +7,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TOVRENA_PACKAGE_DIR:-$root/build-package}"
-package="$("$root/scripts/package.sh" | tail -n 1)"
+package="$("$root/scripts/package.sh")"
 echo "check-package: $package"
 
 fail() {
