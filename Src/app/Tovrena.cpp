@@ -30,11 +30,13 @@ extern "C" void QuitBySignal(int signal) {
 
 // An installed program brings its default profiles into the user's settings folder before
 // the window reads them; a refused write is shown, and the window opens all the same.
+// Libraries that cannot be bound are left to the window's own load, which says why.
 void InstallShippedSettings() {
   try {
     InstallSettingsOnFirstStart(ExecutableFolder(), SettingsFolderPath());
   } catch (const EIniFileError& error) {
     ShowApplicationError(error);
+  } catch (const EFirstStartLibrariesError&) {
   }
 }
 

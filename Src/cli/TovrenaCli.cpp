@@ -21,7 +21,8 @@ int UsageFailure(const std::string& reason) {
 }
 
 // An installed program brings its default profiles into the user's settings folder on its
-// first start. A refused write is said, and the command goes on with what is there.
+// first start. A refused write or unloadable libraries are said, and the command goes on
+// with what is there.
 void InstallShippedSettings() {
   try {
     const TInstallReport report =
@@ -31,6 +32,8 @@ void InstallShippedSettings() {
                 << "\n";
     }
   } catch (const EIniFileError& error) {
+    std::cerr << "tovrena-cli: " << error.what() << "\n";
+  } catch (const EFirstStartLibrariesError& error) {
     std::cerr << "tovrena-cli: " << error.what() << "\n";
   }
 }

@@ -44,6 +44,9 @@ TInstallReport InstallSettingsOnFirstStart(const std::string& programFolder,
     return {};
   }
   const TLibrariesForQuestion libraries((fs::path(programFolder) / "LibAV").string());
-  if (!libraries.Bound()) return {};
+  if (!libraries.Bound()) {
+    throw EFirstStartLibrariesError("The default settings were not installed into " +
+                                    settingsFolder + ": " + MediaLibrariesError());
+  }
   return InstallDefaultSettings(shipped, settingsFolder, LibraryEncoderQuery());
 }

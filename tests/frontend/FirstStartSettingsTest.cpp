@@ -117,4 +117,20 @@ TEST_F(FirstStartSettingsTest, ARefusedWriteNamesTheFileAndLeavesNothingBound) {
   EXPECT_EQ(ReadTextFile((config.Folder().Path() / "Tovrena").string()), "not a folder");
 }
 
+TEST_F(FirstStartSettingsTest, LibrariesThatCannotBeBoundAreSaidAndNothingIsWritten) {
+  fs::remove(program / "LibAV");
+  fs::create_directory(program / "LibAV");
+  const auto before = Outside();
+  try {
+    InstallSettingsOnFirstStart(program.string(), settings.string());
+    FAIL() << "missing libraries passed";
+  } catch (const EFirstStartLibrariesError& error) {
+    const std::string text = error.what();
+    EXPECT_NE(text.find(settings.string()), std::string::npos) << text;
+    EXPECT_NE(text.find("libavcodec"), std::string::npos) << text;
+  }
+  EXPECT_FALSE(fs::exists(settings));
+  EXPECT_EQ(Outside(), before);
+}
+
 }  // namespace
