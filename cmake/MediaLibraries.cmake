@@ -1,6 +1,7 @@
 # FFmpeg is used for its headers only: nothing links libav*/libsw* at build time. The
 # libraries are bound at run time from the folder LibAV beside the executables, which
-# this file fills with links to the system's shared objects.
+# this file fills with links to the system's shared objects (TOVRENA_MEDIA_LIBRARY_FILES
+# lists their versioned paths, for the installed folder's links).
 find_package(PkgConfig REQUIRED)
 set(TOVRENA_MEDIA_MODULES libavcodec libavformat libavutil libavfilter libswscale libswresample)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET ${TOVRENA_MEDIA_MODULES})
@@ -16,6 +17,7 @@ foreach(module ${TOVRENA_MEDIA_MODULES})
   if(NOT EXISTS ${versioned})
     message(FATAL_ERROR "Missing ${versioned}")
   endif()
+  list(APPEND TOVRENA_MEDIA_LIBRARY_FILES ${versioned})
   file(CREATE_LINK ${versioned} ${TOVRENA_LIBAV_DIR}/${module}.so.${major} SYMBOLIC)
   file(CREATE_LINK ${versioned} ${TOVRENA_LIBAV_DIR}/${module}.so SYMBOLIC)
 endforeach()

@@ -3,39 +3,15 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "app/AppIcon.h"
 
 namespace {
 
 const QSize kClientSize(280, 230);
 constexpr int kPictureSize = 32;
-
-// The application's picture: a film frame with a play mark.
-QPixmap ApplicationPicture() {
-  QPixmap picture(kPictureSize, kPictureSize);
-  picture.fill(Qt::transparent);
-  QPainter painter(&picture);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(QColor(0x1F, 0x5F, 0xA8));
-  painter.drawRoundedRect(QRectF(1, 4, 30, 24), 5, 5);
-  painter.setBrush(Qt::white);
-  for (int hole = 0; hole < 4; ++hole) {
-    painter.drawRect(QRectF(5 + hole * 6.5, 6, 3, 2));
-    painter.drawRect(QRectF(5 + hole * 6.5, 24, 3, 2));
-  }
-  QPainterPath play;
-  play.moveTo(12, 10);
-  play.lineTo(22, 16);
-  play.lineTo(12, 22);
-  play.closeSubpath();
-  painter.drawPath(play);
-  return picture;
-}
 
 QLabel* CentredLabel(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
@@ -61,9 +37,9 @@ TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent) {
   auto* titleRow = new QHBoxLayout;
   titleRow->addStretch(1);
   auto* picture = new QLabel(this);
-  picture->setPixmap(ApplicationPicture());
+  picture->setPixmap(ApplicationIcon().pixmap(kPictureSize, kPictureSize));
   titleRow->addWidget(picture);
-  LblTitle = new QLabel("Tovrena V3.2", this);
+  LblTitle = new QLabel("Tovrena V" TOVRENA_SHORT_VERSION, this);
   QFont titleFont = LblTitle->font();
   titleFont.setBold(true);
   titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);

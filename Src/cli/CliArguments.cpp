@@ -213,7 +213,8 @@ file keeps a playable beginning), prints the summary and exits with 130; a secon
 Ctrl+C quits at once.
 
 Settings are read from $XDG_CONFIG_HOME/Tovrena (default ~/.config/Tovrena), the same
-files the window uses; install them with scripts/install-settings.sh.
+files the window uses. An installed program puts the default profiles there when they
+are missing; from a build tree, install them with scripts/install-settings.sh.
 
 Exit status:
   0    every file was converted

@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/UnitGeneral.h"
 #include "binding/MyUtils.h"
 #include "cli/CliArguments.h"
 #include "cli/CliListings.h"
 #include "cli/ConvertCommand.h"
 #include "component/VornConverter.h"
+#include "frontend/FirstStartSettings.h"
 #include "frontend/IniFile.h"
 
 namespace {
@@ -16,6 +18,24 @@ namespace {
 int UsageFailure(const std::string& reason) {
   std::cerr << "tovrena-cli: " << reason << "\nTry 'tovrena-cli --help'.\n";
   return 2;
+}
+
+// An installed program brings its default profiles into the user's settings folder on its
+// first start. A refused write or unloadable libraries are said, and the command goes on
+// with what is there.
+void InstallShippedSettings() {
+  try {
+    const TInstallReport report =
+        InstallSettingsOnFirstStart(ExecutableFolder(), SettingsFolderPath());
+    if (!report.Installed.empty()) {
+      std::cerr << "tovrena-cli: installed the default settings into " << SettingsFolderPath()
+                << "\n";
+    }
+  } catch (const EIniFileError& error) {
+    std::cerr << "tovrena-cli: " << error.what() << "\n";
+  } catch (const EFirstStartLibrariesError& error) {
+    std::cerr << "tovrena-cli: " << error.what() << "\n";
+  }
 }
 
 // probe and convert: the commands that need the media libraries.
@@ -46,6 +66,9 @@ int main(int argc, char** argv) {
   TCliArguments arguments;
   try {
     arguments = ParseArguments(argc, argv);
+    if (arguments.Command == TCliCommand::Profiles || arguments.Command == TCliCommand::Convert) {
+      InstallShippedSettings();
+    }
     switch (arguments.Command) {
       case TCliCommand::Help:
         std::cout << UsageText();

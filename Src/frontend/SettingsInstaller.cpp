@@ -61,6 +61,21 @@ void InstallGroupFile(const std::string& groupName, const fs::path& source, cons
 
 }  // namespace
 
+std::vector<std::string> MissingDefaultSettings(const std::string& sourceFolder,
+                                                const std::string& targetFolder) {
+  std::vector<std::string> names{kCodecCatalogueFile};
+  for (const char* group : kOutputGroups) names.push_back(std::string(group) + ".ini");
+  std::vector<std::string> missing;
+  std::error_code error;
+  for (const std::string& name : names) {
+    if (fs::exists(fs::path(sourceFolder) / name, error) &&
+        !fs::exists(fs::path(targetFolder) / name, error)) {
+      missing.push_back(name);
+    }
+  }
+  return missing;
+}
+
 TInstallReport InstallDefaultSettings(const std::string& sourceFolder,
                                       const std::string& targetFolder,
                                       const TEncoderQuery& encoders) {

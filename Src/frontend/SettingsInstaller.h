@@ -23,6 +23,11 @@ struct TInstallReport {
   std::vector<std::string> Skipped;    // one line per catalogue entry or profile left out
 };
 
+// The names of the default files ("codec.ini" and the group files) that sourceFolder has
+// and targetFolder lacks: what InstallDefaultSettings would write.
+std::vector<std::string> MissingDefaultSettings(const std::string& sourceFolder,
+                                                const std::string& targetFolder);
+
 // Copies "codec.ini" and the group files from sourceFolder into targetFolder (created
 // when missing). Only files missing from targetFolder are written. Catalogue entries whose
 // encoder is missing are dropped; a profile is dropped when a codec it uses (through the
