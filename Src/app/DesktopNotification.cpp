@@ -8,9 +8,9 @@
 bool SendDesktopNotification(const QString& summary, const QString& body) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return false;
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-      "org.freedesktop.Notifications", "Notify");
+  QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.Notifications",
+                                                     "/org/freedesktop/Notifications",
+                                                     "org.freedesktop.Notifications", "Notify");
   // app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout
   call << QString("Tovrena") << 0u << QString("tovrena") << summary << body << QStringList()
        << QVariantMap() << -1;

@@ -22,9 +22,9 @@ bool HasOutput(TRowState state) {
 bool ShowInFileManager(const QString& path) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return false;
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-      "org.freedesktop.FileManager1", "ShowItems");
+  QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1",
+                                                     "/org/freedesktop/FileManager1",
+                                                     "org.freedesktop.FileManager1", "ShowItems");
   call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
   const QDBusMessage answer = bus.call(call, QDBus::Block, 2000);
   return answer.type() == QDBusMessage::ReplyMessage;
@@ -72,6 +72,10 @@ void TForm1::BtnOpenOutputFolderClick() {
 
 void TForm1::RetryRow(int row) {
   if (row < 0 || row >= Lvw->rowCount() || RowState(row) != TRowState::rsFailed) return;
+  if (running_) {
+    retriedFailures_.push_back({RowText(row, lcPath).section('/', -1).toStdString(),
+                                Lvw->item(row, lcStatus)->toolTip().toStdString()});
+  }
   SetRowStatus(row, TRowState::rsQueued, "Queued");
   if (running_) {
     retryRows_.push_back(row);

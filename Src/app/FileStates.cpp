@@ -12,8 +12,8 @@ TRowState StatusState(const QTableWidget& list, int row, int statusColumn) {
   return state.isValid() ? static_cast<TRowState>(state.toInt()) : TRowState::rsIdle;
 }
 
-void SetStatus(QTableWidget& list, int row, int statusColumn, TRowState state,
-               const QString& text, const QString& toolTip, int percent) {
+void SetStatus(QTableWidget& list, int row, int statusColumn, TRowState state, const QString& text,
+               const QString& toolTip, int percent) {
   QTableWidgetItem* item = list.item(row, statusColumn);
   if (item == nullptr) {
     item = new QTableWidgetItem;

@@ -25,8 +25,8 @@ inline constexpr int kRowPercentRole = Qt::UserRole + 2;
 TRowState StatusState(const QTableWidget& list, int row, int statusColumn);
 
 // Sets a row's state with its cell text and tooltip; the tooltip, when empty, is the text.
-void SetStatus(QTableWidget& list, int row, int statusColumn, TRowState state,
-               const QString& text, const QString& toolTip = QString(), int percent = -1);
+void SetStatus(QTableWidget& list, int row, int statusColumn, TRowState state, const QString& text,
+               const QString& toolTip = QString(), int percent = -1);
 
 // "Failed: <first line of the reason>", as the cell shows it.
 QString FailedStatusText(const QString& reason);

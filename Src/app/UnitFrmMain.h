@@ -222,8 +222,10 @@ class TForm1 : public QWidget {
   // The rows of the run, in order; a task's place among them is its share of the progress.
   std::vector<int> runRows_;
   std::vector<int> taskSlots_;
-  // Failed rows queued again while a run was going: they form the next run.
+  // Failed rows queued again while a run was going: they form the next run, and this
+  // run's summary still counts their failures.
   std::vector<int> retryRows_;
+  std::vector<TFailedFile> retriedFailures_;
   // The run ended by Stop: its finished files still mark their rows.
   int stoppedRun_ = -1;
   int filesAtOnce_ = 1;

@@ -1,6 +1,7 @@
 // The main window's conversion run: setting up each file's task, starting and stopping,
 // and the component's progress and termination events.
 #include <QComboBox>
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <algorithm>
 
 #include "app/UnitFrmMain.h"
 #include "component/AVProbe.h"
@@ -151,6 +153,7 @@ void TForm1::StartRunOf(const std::vector<int>& rows) {
   runRows_ = rows;
   taskRows_.clear();
   taskSlots_.clear();
+  retriedFailures_.clear();
   setupFailedTasks_.clear();
   endedTasks_ = 0;
   filesAtOnce_ = SpnFilesAtOnce->value();
@@ -200,9 +203,13 @@ void TForm1::StopRun() {
       SetRowStatus(taskRows_[task], TRowState::rsNotStarted, "Not started");
     }
   }
-  // Rows queued again during the run wait for the next Convert.
-  for (const int row : retryRows_) SetRowStatus(row, TRowState::rsNotStarted, "Not started");
+  // Rows queued again during the run are failed ones again, for the next Convert or Retry.
+  for (std::size_t i = 0; i < retryRows_.size(); ++i) {
+    const QString reason = QString::fromStdString(retriedFailures_[i].Reason);
+    SetRowStatus(retryRows_[i], TRowState::rsFailed, FailedStatusText(reason), reason);
+  }
   retryRows_.clear();
+  retriedFailures_.clear();
   Lvw->viewport()->update();
   BtnStart->setText("Convert");
   std::vector<TFailedFile> failed;
@@ -248,8 +255,13 @@ void TForm1::FinishRun() {
 
 TRunCounts TForm1::CountRunRows(std::vector<TFailedFile>& failed) const {
   TRunCounts counts;
+  failed = retriedFailures_;
+  counts.Failed = static_cast<int>(retriedFailures_.size());
   for (const int row : runRows_) {
-    if (row >= Lvw->rowCount()) continue;
+    if (row >= Lvw->rowCount() ||
+        std::find(retryRows_.begin(), retryRows_.end(), row) != retryRows_.end()) {
+      continue;
+    }
     switch (RowState(row)) {
       case TRowState::rsCompleted:
         ++counts.Converted;

@@ -98,16 +98,18 @@ class UnitFrmMainRunTest : public ::testing::Test {
   void WriteOptions(int profile) {
     fs::create_directories(home_.Folder().Path() / "Tovrena");
     WriteTextFile(OptionsFilePath(), "[Options]\nOutputPath=" + output_ +
-                                         "\nRgpProfiles=0\nCboProfiles=" +
-                                         std::to_string(profile) + "\n");
+                                         "\nRgpProfiles=0\nCboProfiles=" + std::to_string(profile) +
+                                         "\n");
   }
 
-  std::string Clip(const std::string& name, int frames, double audioSeconds = -1) {
+  std::string Clip(const std::string& name, int frames, double audioSeconds = -1,
+                   bool undecodable = false) {
     BindMediaLibrariesForTest();
     const std::string path = media_.File(name);
     TClipSpec spec;
     spec.frames = frames;
     spec.audioSeconds = audioSeconds >= 0 ? audioSeconds : frames / 25.0;
+    spec.undecodableVideo = undecodable;
     MakeClip(path, spec);
     return path;
   }
@@ -147,31 +149,39 @@ TEST_F(UnitFrmMainRunTest, EveryFileEndsWithItsOwnStateAndTheSummaryListsTheFail
   const std::string a = Clip("a.avi", 25);
   const std::string gone = Clip("gone.avi", 25);
   const std::string tone = Clip("tone.avi", 0, 1.0);  // audio only
-  auto form = Window({a, gone, tone});
+  const std::string broken = Clip("broken.mp4", 25, 1.0, true);
+  auto form = Window({a, gone, tone, broken});
   fs::remove(gone);
   form->BtnStartClick();
   EXPECT_EQ(form->RowState(0), TRowState::rsQueued);
   EXPECT_EQ(Status(*form, 2), "Queued");
   EXPECT_FALSE(form->PbrOverall->isHidden());
-  EXPECT_TRUE(form->PbrOverall->format().startsWith("file 1 of 3, 00:00:0"));
+  EXPECT_TRUE(form->PbrOverall->format().startsWith("file 1 of 4, 00:00:0"));
   ASSERT_TRUE(WaitUntil([&] { return !form->Running(); }));
 
   EXPECT_EQ(form->RowState(0), TRowState::rsCompleted);
   EXPECT_EQ(form->RowState(1), TRowState::rsFailed);
   EXPECT_EQ(Status(*form, 1), "Failed: " + gone + ": no such file or directory");
   EXPECT_EQ(form->RowState(2), TRowState::rsCompleted);
+  // Opened, but nothing in it decodes: the engine's reason, in the cell and its tooltip.
+  const std::string undecodable = "no picture could be decoded from stream #0:0";
+  EXPECT_EQ(form->RowState(3), TRowState::rsFailed);
+  EXPECT_EQ(Status(*form, 3), "Failed: " + undecodable);
+  EXPECT_EQ(form->Lvw->item(3, lcStatus)->toolTip().toStdString(), undecodable);
   EXPECT_EQ(form->windowTitle(), "Tovrena");
   EXPECT_TRUE(form->PbrOverall->isHidden());
-  EXPECT_EQ(form->LblRunSummary->text(), "2 converted, 1 failed");
+  EXPECT_EQ(form->LblRunSummary->text().toStdString(), "2 converted, 2 failed");
   ASSERT_EQ(boxes_.boxes.size(), 1u);
   const TAnsweredBox& box = boxes_.boxes[0];
   EXPECT_EQ(box.text, "File conversion process finished.");
-  EXPECT_EQ(box.details, "2 converted, 1 failed\n\ngone.avi: Convertion of file \"" + gone +
-                             "\" is not supported. " + gone + ": no such file or directory");
+  EXPECT_EQ(box.details, "2 converted, 2 failed\n\ngone.avi: Convertion of file \"" + gone +
+                             "\" is not supported. " + gone +
+                             ": no such file or directory\nbroken.mp4: " + undecodable);
+  EXPECT_EQ(box.icon, QMessageBox::Warning);
   // Offscreen the window is never the active one, so the desktop is told as well.
   ASSERT_EQ(notes_.size(), 1u);
   EXPECT_EQ(notes_[0].substr(0, notes_[0].find('\n')),
-            "File conversion process finished.|2 converted, 1 failed");
+            "File conversion process finished.|2 converted, 2 failed");
 
   // The file is back: Retry converts it at once, and only it.
   fs::copy_file(a, gone);
@@ -239,6 +249,29 @@ TEST_F(UnitFrmMainRunTest, StopMarksTheRunningFileStoppedAndTheRestNotStarted) {
   // A row without an output opens nothing.
   EXPECT_FALSE(form->OpenRowOutput(1));
   EXPECT_EQ(opened_.size(), 2u);
+}
+
+TEST_F(UnitFrmMainRunTest, AFileRetriedDuringARunIsConvertedRightAfterIt) {
+  WriteOptions(1);
+  const std::string gone = Clip("gone.avi", 25);
+  const std::string b = Clip("b.avi", 200);
+  auto form = Window({gone, b});
+  fs::rename(gone, gone + ".away");
+  form->BtnStartClick();
+  ASSERT_TRUE(WaitUntil([&] { return form->RowState(1) == TRowState::rsRunning; }));
+  ASSERT_EQ(form->RowState(0), TRowState::rsFailed);
+  fs::rename(gone + ".away", gone);
+  form->RetryRow(0);
+  EXPECT_EQ(form->RowState(0), TRowState::rsQueued);
+  form->RetryRow(1);  // only failed rows are retried
+  EXPECT_EQ(form->RowState(1), TRowState::rsRunning);
+  ASSERT_TRUE(WaitUntil([&] { return form->RowState(0) == TRowState::rsCompleted; }));
+  ASSERT_TRUE(WaitUntil([&] { return !form->Running(); }));
+  EXPECT_EQ(form->RowState(1), TRowState::rsCompleted);
+  // The first run's summary still counted the row as failed; the retry has its own.
+  ASSERT_EQ(boxes_.boxes.size(), 2u);
+  EXPECT_EQ(boxes_.boxes[0].details.substr(0, 21), "1 converted, 1 failed");
+  EXPECT_EQ(boxes_.boxes[1].details, "1 converted");
 }
 
 TEST_F(UnitFrmMainRunTest, TwoFilesAtOnceConvertSideBySideAndTheSettingIsKept) {
