@@ -6,7 +6,7 @@ namespace {
 
 TEST(RunProgressTest, AFilesTimeLeftComesFromItsOwnRate) {
   TRunProgress run(2, 100.0);
-  EXPECT_EQ(run.Report(0, 0, 60000, 100.0), -1);  // one report gives no rate
+  EXPECT_EQ(run.Report(0, 0, 60000, 100.0), -1);     // one report gives no rate
   EXPECT_EQ(run.Report(0, 1000, 60000, 100.2), -1);  // too short a span to trust
   // 10 s of media in 2 s: 50 s of media left take 10 s.
   EXPECT_DOUBLE_EQ(run.Report(0, 10000, 60000, 102.0), 10.0);
