@@ -22,7 +22,8 @@ double TRunProgress::Report(int file, int currentMilliseconds, int totalMillisec
     entry.firstMilliseconds = currentMilliseconds;
   }
   if (totalMilliseconds <= 0) return -1;
-  entry.fraction = std::clamp(static_cast<double>(currentMilliseconds) / totalMilliseconds, 0.0, 1.0);
+  entry.fraction =
+      std::clamp(static_cast<double>(currentMilliseconds) / totalMilliseconds, 0.0, 1.0);
   const double wall = now - entry.firstTime;
   const double media = (currentMilliseconds - entry.firstMilliseconds) / 1000.0;
   if (wall < kShortestRateSpan || media <= 0) return -1;
@@ -37,8 +38,8 @@ void TRunProgress::End(int file) {
 }
 
 int TRunProgress::FileNumber() const {
-  const auto ended = std::count_if(files_.begin(), files_.end(),
-                                   [](const TFile& file) { return file.ended; });
+  const auto ended =
+      std::count_if(files_.begin(), files_.end(), [](const TFile& file) { return file.ended; });
   return static_cast<int>(std::min<std::ptrdiff_t>(ended + 1, FileCount()));
 }
 
