@@ -42,11 +42,16 @@ void TStatusDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   bar.minimum = 0;
   bar.maximum = 100;
   bar.progress = std::min(percent, 100);
-  bar.text = index.data(Qt::DisplayRole).toString();
-  bar.textVisible = true;
-  bar.textAlignment = Qt::AlignCenter;
+  bar.textVisible = false;
   bar.state = option.state | QStyle::State_Horizontal;
   const QWidget* widget = option.widget;
   QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
   style->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
+  // The text on one line, cut at the end when the column is narrow (the styles wrap it).
+  const QString text = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(),
+                                                     Qt::ElideRight, bar.rect.width() - 4);
+  painter->save();
+  painter->setPen(option.palette.color(QPalette::Text));
+  painter->drawText(bar.rect, Qt::AlignCenter, text);
+  painter->restore();
 }

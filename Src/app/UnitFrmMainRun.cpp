@@ -442,7 +442,11 @@ void TForm1::VornCSetupFailure(int run, int taskIndex, TTaskSetupStep step, cons
   const QString text = step == tsInput ? "Convertion of file \"" + RowText(row, lcPath) +
                                              "\" is not supported. " + reason
                                        : "Cannot convert: " + reason;
-  SetRowStatus(row, TRowState::rsFailed, FailedStatusText(reason), text);
+  // The row names the file already: its cell keeps only what went wrong.
+  const QString namedFile = RowText(row, lcPath) + ": ";
+  SetRowStatus(
+      row, TRowState::rsFailed,
+      FailedStatusText(reason.startsWith(namedFile) ? reason.mid(namedFile.size()) : reason), text);
 }
 
 void TForm1::ReportFileFailure(bool adding, int row, const QString& caption, const QString& text) {

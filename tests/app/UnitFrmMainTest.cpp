@@ -436,7 +436,7 @@ TEST_F(UnitFrmMainTest, AFileThatFailsAtStartKeepsItsRowAndTheOthersAreMarkedRig
   // The row says why, the whole text in its tooltip; the run's summary is the one box.
   const std::string reason = gone + ": no such file or directory";
   EXPECT_EQ(form.RowState(0), TRowState::rsFailed);
-  EXPECT_EQ(Text(form, 0, lcStatus), "Failed: " + reason);
+  EXPECT_EQ(Text(form, 0, lcStatus), "Failed: no such file or directory");
   EXPECT_EQ(form.Lvw->item(0, lcStatus)->toolTip().toStdString(),
             "Convertion of file \"" + gone + "\" is not supported. " + reason);
   EXPECT_EQ(Text(form, 1, lcStatus), "Completed");
