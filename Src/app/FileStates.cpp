@@ -47,9 +47,11 @@ void TStatusDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   const QWidget* widget = option.widget;
   QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
   style->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
-  // The text on one line, cut at the end when the column is narrow (the styles wrap it).
-  const QString text = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(),
-                                                     Qt::ElideRight, bar.rect.width() - 4);
+  // The text on one line (the styles wrap it); a narrow column shows the percentage alone.
+  QString text = index.data(Qt::DisplayRole).toString();
+  if (option.fontMetrics.horizontalAdvance(text) > bar.rect.width() - 4) {
+    text = QString::number(percent) + "%";
+  }
   painter->save();
   painter->setPen(option.palette.color(QPalette::Text));
   painter->drawText(bar.rect, Qt::AlignCenter, text);
