@@ -72,16 +72,14 @@ void TForm1::BtnOpenOutputFolderClick() {
 
 void TForm1::RetryRow(int row) {
   if (row < 0 || row >= Lvw->rowCount() || RowState(row) != TRowState::rsFailed) return;
-  if (running_) {
-    retriedFailures_.push_back({RowText(row, lcPath).section('/', -1).toStdString(),
-                                Lvw->item(row, lcStatus)->toolTip().toStdString()});
-  }
-  SetRowStatus(row, TRowState::rsQueued, "Queued");
-  if (running_) {
-    retryRows_.push_back(row);
-  } else {
+  if (!running_) {
     StartRunOf({row});
+    return;
   }
+  retryRows_.push_back(row);
+  retriedFailures_.push_back({RowText(row, lcPath).section('/', -1).toStdString(),
+                              Lvw->item(row, lcStatus)->toolTip().toStdString()});
+  SetRowStatus(row, TRowState::rsQueued, "Queued");
 }
 
 void TForm1::LvwContextMenu(const QPoint& position) {

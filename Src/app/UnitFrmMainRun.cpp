@@ -255,11 +255,13 @@ void TForm1::FinishRun() {
 
 TRunCounts TForm1::CountRunRows(std::vector<TFailedFile>& failed) const {
   TRunCounts counts;
-  failed = retriedFailures_;
-  counts.Failed = static_cast<int>(retriedFailures_.size());
   for (const int row : runRows_) {
-    if (row >= Lvw->rowCount() ||
-        std::find(retryRows_.begin(), retryRows_.end(), row) != retryRows_.end()) {
+    if (row >= Lvw->rowCount()) continue;
+    // A row of this run queued again failed in it.
+    if (const auto retried = std::find(retryRows_.begin(), retryRows_.end(), row);
+        retried != retryRows_.end()) {
+      ++counts.Failed;
+      failed.push_back(retriedFailures_[retried - retryRows_.begin()]);
       continue;
     }
     switch (RowState(row)) {
