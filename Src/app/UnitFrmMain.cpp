@@ -14,16 +14,21 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/DesktopNotification.h"
 #include "app/UnitFrmAbout.h"
 #include "app/UnitFrmSettings.h"
 #include "binding/MyUtils.h"
@@ -75,6 +80,12 @@ TForm1::TForm1(std::string libraryFolder, QWidget* parent)
   CreateControls();
   ConnectHandlers();
   ConnectComponentEvents();
+  OpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  NotifyDesktop = [](const QString& summary, const QString& body) {
+    SendDesktopNotification(summary, body);
+  };
+  runTicker_.setInterval(1000);
+  connect(&runTicker_, &QTimer::timeout, this, &TForm1::UpdateRunProgress);
 }
 
 TForm1::~TForm1() {
@@ -124,6 +135,8 @@ QWidget* TForm1::CreateListArea() {
   Lvw->viewport()->setAcceptDrops(true);
   Lvw->viewport()->installEventFilter(this);
   Lvw->installEventFilter(this);
+  Lvw->setItemDelegateForColumn(lcStatus, new TStatusDelegate(Lvw));
+  Lvw->setContextMenuPolicy(Qt::CustomContextMenu);
   grid->addWidget(Lvw, 0, 0);
 
   auto* buttons = new QVBoxLayout;
@@ -145,6 +158,19 @@ QWidget* TForm1::CreateListArea() {
   LblProgress->setSizePolicy(keepPlace);
   LblProgress->hide();
   grid->addWidget(LblProgress, 1, 0, 1, 2);
+  // In the progress line's place while idle.
+  LblRunSummary = new QLabel(area);
+  LblRunSummary->hide();
+  grid->addWidget(LblRunSummary, 1, 0, 1, 2);
+  PbrOverall = new QProgressBar(area);
+  PbrOverall->setRange(0, 100);
+  PbrOverall->setTextVisible(true);
+  PbrOverall->setMaximumHeight(LblProgress->sizeHint().height() + 4);
+  QSizePolicy barKeepsPlace = PbrOverall->sizePolicy();
+  barKeepsPlace.setRetainSizeWhenHidden(true);
+  PbrOverall->setSizePolicy(barKeepsPlace);
+  PbrOverall->hide();
+  grid->addWidget(PbrOverall, 2, 0, 1, 2);
   return area;
 }
 
@@ -206,9 +232,17 @@ QWidget* TForm1::CreateBottomRow() {
   BtnStart = new QPushButton("Convert", row);
   BtnStart->setMinimumWidth(100);
   BtnStart->setDefault(true);
+  BtnOpenOutputFolder = new QPushButton("Open output folder", row);
+  SpnFilesAtOnce = new QSpinBox(row);
+  SpnFilesAtOnce->setRange(1, std::max(QThread::idealThreadCount(), 1));
+  auto* filesAtOnce = new QLabel("Files at once:", row);
+  filesAtOnce->setBuddy(SpnFilesAtOnce);
   layout->addWidget(BtnAbout);
   layout->addWidget(BtnHelp);
   layout->addStretch(1);
+  layout->addWidget(filesAtOnce);
+  layout->addWidget(SpnFilesAtOnce);
+  layout->addWidget(BtnOpenOutputFolder);
   layout->addWidget(BtnStart);
   return row;
 }
@@ -236,6 +270,9 @@ void TForm1::ConnectHandlers() {
     if (dialog.exec() == QDialog::Accepted) profileReadError_.clear();
   });
   connect(BtnAbout, &QPushButton::clicked, this, [this] { TFrmAbout(this).exec(); });
+  connect(BtnOpenOutputFolder, &QPushButton::clicked, this, &TForm1::BtnOpenOutputFolderClick);
+  connect(Lvw, &QTableWidget::customContextMenuRequested, this, &TForm1::LvwContextMenu);
+  connect(Lvw, &QTableWidget::cellDoubleClicked, this, [this](int row) { OpenRowOutput(row); });
 }
 
 bool TForm1::FormCreate() {
@@ -253,6 +290,15 @@ bool TForm1::FormCreate() {
   const int profile = options.CboProfiles;
   CboProfiles->setCurrentIndex(profile >= 0 && profile < CboProfiles->count() ? profile : 0);
   CboProfilesChange();
+  // Closed with "[Custom]": its folder, group and hand-set values come back.
+  if (const TCustomChoices custom = ReadCustomChoices(); custom.Chosen) {
+    EdtOutputFolder->setText(QString::fromStdString(custom.OutputPath));
+    SetGroupIndex(custom.RgpProfiles);
+    CboProfiles->setCurrentIndex(CboProfiles->count() - 1);
+    CurrentProfile = custom.Profile;
+    profileReadError_.clear();
+  }
+  SpnFilesAtOnce->setValue(ReadFilesAtOnce(SpnFilesAtOnce->maximum()));
   created_ = true;
   return true;
 }
@@ -353,14 +399,14 @@ void TForm1::MoveSelectedRow(int offset) {
   const int target = row + offset;
   if (target < 0 || target >= Lvw->rowCount()) return;
   Lvw->setUpdatesEnabled(false);
-  QStringList texts;
-  for (int column = 0; column < lcColumnCount; ++column) {
-    texts << RowText(row, static_cast<TListColumn>(column));
-  }
+  // The items move whole: their state and output path go with their texts.
+  std::vector<QTableWidgetItem*> items;
+  for (int column = 0; column < lcColumnCount; ++column)
+    items.push_back(Lvw->takeItem(row, column));
   Lvw->removeRow(row);
   Lvw->insertRow(target);
   for (int column = 0; column < lcColumnCount; ++column) {
-    SetRowText(target, static_cast<TListColumn>(column), texts[column]);
+    if (items[column] != nullptr) Lvw->setItem(target, column, items[column]);
   }
   Lvw->selectRow(target);
   Lvw->scrollToItem(Lvw->item(target, lcInputFilename));
@@ -378,6 +424,41 @@ void TForm1::SetRowText(int row, TListColumn column, const QString& text) {
 QString TForm1::RowText(int row, TListColumn column) const {
   const QTableWidgetItem* item = Lvw->item(row, column);
   return item != nullptr ? item->text() : QString();
+}
+
+void TForm1::SetRowStatus(int row, TRowState state, const QString& text, const QString& toolTip,
+                          int percent) {
+  SetStatus(*Lvw, row, lcStatus, state, text, toolTip, percent);
+}
+
+TRowState TForm1::RowState(int row) const {
+  return StatusState(*Lvw, row, lcStatus);
+}
+
+namespace {
+
+constexpr int kOutputNameRole = Qt::UserRole + 1;
+constexpr int kOutputPathRole = Qt::UserRole + 2;
+
+}  // namespace
+
+void TForm1::SetRowOutput(int row, const std::string& name, const std::string& path) {
+  const QString file = QString::fromStdString(path);
+  SetRowText(row, lcOutputFilename, file.section('/', -1));
+  QTableWidgetItem* item = Lvw->item(row, lcOutputFilename);
+  item->setData(kOutputNameRole, QString::fromStdString(name));
+  item->setData(kOutputPathRole, file);
+  item->setToolTip(file);
+}
+
+QString TForm1::RowOutputName(int row) const {
+  const QTableWidgetItem* item = Lvw->item(row, lcOutputFilename);
+  return item != nullptr ? item->data(kOutputNameRole).toString() : QString();
+}
+
+QString TForm1::RowOutputPath(int row) const {
+  const QTableWidgetItem* item = Lvw->item(row, lcOutputFilename);
+  return item != nullptr ? item->data(kOutputPathRole).toString() : QString();
 }
 
 void TForm1::ShowError(const QString& caption, const QString& text) {
@@ -420,15 +501,35 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
   }
-  if (watched == Lvw && event->type() == QEvent::KeyPress && !running_ &&
-      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-    BtnRemoveClick();
-    return true;
+  if (watched == Lvw && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Delete && !running_) {
+      BtnRemoveClick();
+      return true;
+    }
+    // Enter on a finished row opens its output; on any other row it is the window's.
+    const int row = Lvw->currentRow();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && row >= 0 &&
+        (RowState(row) == TRowState::rsCompleted || RowState(row) == TRowState::rsStopped)) {
+      OpenRowOutput(row);
+      return true;
+    }
   }
   return QWidget::eventFilter(watched, event);
 }
 
+bool TForm1::MayCloseDuringRun() {
+  if (!running_) return true;
+  return QMessageBox::question(
+             this, kApplicationTitle, "A conversion is running. Stop it and quit?",
+             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
+  if (created_ && !MayCloseDuringRun()) {
+    event->ignore();
+    return;
+  }
   event->accept();
   // A window whose start failed, or that has closed already, has nothing to save.
   if (!created_) return;
@@ -442,16 +543,28 @@ void TForm1::closeEvent(QCloseEvent* event) {
   VornC.OnTerminate = nullptr;
   VornC.OnSetupFailure = nullptr;
   running_ = false;
-  if (CboProfiles->currentText() != kCustomProfile) {
-    TAppOptions options;
-    options.OutputPath = EdtOutputFolder->text().toStdString();
-    options.RgpProfiles = GroupIndex();
-    options.CboProfiles = CboProfiles->currentIndex();
-    // Closing is always allowed: a refused write is reported, and the window still closes.
-    try {
+  // A refused write is reported, and the window still closes.
+  try {
+    if (CboProfiles->currentText() != kCustomProfile) {
+      TAppOptions options;
+      options.OutputPath = EdtOutputFolder->text().toStdString();
+      options.RgpProfiles = GroupIndex();
+      options.CboProfiles = CboProfiles->currentIndex();
       WriteAppOptions(options);
-    } catch (const EIniFileError& error) {
-      ShowApplicationError(error);
+      UnchooseCustomChoices();
+    } else {
+      // The section "Options" keeps the last named profile; the hand-set one has its own.
+      TCustomChoices custom;
+      custom.Chosen = true;
+      custom.OutputPath = EdtOutputFolder->text().toStdString();
+      custom.RgpProfiles = GroupIndex();
+      custom.Profile = CurrentProfile;
+      WriteCustomChoices(custom);
     }
+    if (SpnFilesAtOnce->value() != ReadFilesAtOnce(SpnFilesAtOnce->maximum())) {
+      WriteFilesAtOnce(SpnFilesAtOnce->value());
+    }
+  } catch (const EIniFileError& error) {
+    ShowApplicationError(error);
   }
 }

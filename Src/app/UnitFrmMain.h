@@ -2,25 +2,35 @@
 // and profile, and the conversion run driven through the converter component.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "app/FileStates.h"
 #include "app/UnitGeneral.h"
 #include "app/frmMessage.h"
 #include "component/VornConverter.h"
 #include "frontend/OutputNaming.h"
+#include "frontend/RunProgress.h"
+#include "frontend/RunTexts.h"
 
 class QButtonGroup;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
+class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 
 // Columns of Lvw: the row caption, then the five sub-items.
@@ -52,6 +62,24 @@ class TForm1 : public QWidget {
   bool Running() const { return running_; }
   const TProfileSettings& Profile() const { return CurrentProfile; }
 
+  // What the Status column says of a row (kept in its Status item).
+  TRowState RowState(int row) const;
+  // The output file a row was last given (empty before any).
+  QString RowOutputPath(int row) const;
+
+  // The ways to a row's output and the list's context menu. Open and Show in folder work
+  // on rows whose output was written (Completed or Stopped); Retry on failed rows: it
+  // queues the row again, converted at once when idle, else after the running run.
+  bool OpenRowOutput(int row);
+  void ShowRowInFolder(int row);
+  void RetryRow(int row);
+  void BtnOpenOutputFolderClick();
+
+  // How the desktop is asked to open a file or folder, and told that a run ended while the
+  // window was in the background; tests put their own in.
+  std::function<bool(const QUrl&)> OpenUrl;
+  std::function<void(const QString& summary, const QString& body)> NotifyDesktop;
+
   // The controls, by the names the handlers use.
   QTableWidget* Lvw = nullptr;
   QPushButton* BtnAdd = nullptr;
@@ -66,6 +94,13 @@ class TForm1 : public QWidget {
   QComboBox* CboProfiles = nullptr;
   QPushButton* BtnSettings = nullptr;
   QLabel* LblProgress = nullptr;
+  // The run's bar ("file 2 of 5, ... elapsed, ... left"), shown while running.
+  QProgressBar* PbrOverall = nullptr;
+  // How the last run ended, shown while idle in the place of the progress line.
+  QLabel* LblRunSummary = nullptr;
+  QPushButton* BtnOpenOutputFolder = nullptr;
+  // "Files at once": how many files a run converts side by side.
+  QSpinBox* SpnFilesAtOnce = nullptr;
   QPushButton* BtnStart = nullptr;
   QPushButton* BtnAbout = nullptr;
   QPushButton* BtnHelp = nullptr;
@@ -82,6 +117,8 @@ class TForm1 : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;  // FormCloseQuery
+  // Asks "A conversion is running. Stop it and quit?" while a run is going; true to quit.
+  bool MayCloseDuringRun();
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -102,6 +139,16 @@ class TForm1 : public QWidget {
 
   void MoveSelectedRow(int offset);
   void SetRowText(int row, TListColumn column, const QString& text);
+  void SetRowStatus(int row, TRowState state, const QString& text,
+                    const QString& toolTip = QString(), int percent = -1);
+  // The output column shows the name with its extension; the bare name (which naming
+  // counts with) and the whole path stay in the item.
+  void SetRowOutput(int row, const std::string& name, const std::string& path);
+  QString RowOutputName(int row) const;
+  void LvwContextMenu(const QPoint& position);
+  // Where a file's failure goes: its own box while adding, its row (and the run's summary)
+  // in a run.
+  void ReportFileFailure(bool adding, int row, const QString& caption, const QString& text);
   QString RowText(int row, TListColumn column) const;
   void ShowError(const QString& caption, const QString& text);
 
@@ -117,7 +164,16 @@ class TForm1 : public QWidget {
   TTakenOutputs OutputsOfRows() const;
 
   void StartRun();
+  // A run of some rows only (those retried).
+  void StartRunOf(const std::vector<int>& rows);
   void StopRun();
+  // The end of a run that was not stopped: its summary, then the retried rows' run.
+  void FinishRun();
+  void ShowRunSummary();
+  TRunCounts CountRunRows(std::vector<TFailedFile>& failed) const;
+  void UpdateRunProgress();
+  void MarkTaskEnded(int taskIndex);
+  double RunSeconds() const;
   void SetRunControlsEnabled(bool enabled);
   void EndRun();
   // Gives back the run's reserved output names whose files never received anything.
@@ -160,6 +216,20 @@ class TForm1 : public QWidget {
   std::vector<TOutputReservation> runReservations_;
   // Tasks of the run whose set-up failed: their error box has been shown.
   std::set<int> setupFailedTasks_;
-  // Tasks of the run whose end has arrived; the next one is the one converting.
+  // Tasks of the run whose end has arrived; tasks start in list order, one more at each end.
   int endedTasks_ = 0;
+  std::vector<bool> taskEnded_;
+  // The rows of the run, in order; a task's place among them is its share of the progress.
+  std::vector<int> runRows_;
+  std::vector<int> taskSlots_;
+  // Failed rows queued again while a run was going: they form the next run, and this
+  // run's summary still counts their failures.
+  std::vector<int> retryRows_;
+  std::vector<TFailedFile> retriedFailures_;
+  // The run ended by Stop: its finished files still mark their rows.
+  int stoppedRun_ = -1;
+  int filesAtOnce_ = 1;
+  std::unique_ptr<TRunProgress> progress_;
+  QElapsedTimer runClock_;
+  QTimer runTicker_;
 };

@@ -1,12 +1,16 @@
 // The main window's conversion run: setting up each file's task, starting and stopping,
 // and the component's progress and termination events.
 #include <QComboBox>
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
+#include <algorithm>
 
 #include "app/UnitFrmMain.h"
 #include "component/AVProbe.h"
@@ -44,7 +48,7 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
   VornC.InitOutputOptions(output);
   TOutputReservation reservation;
   const auto refuse = [&](const std::string& reason) {
-    ShowError("Error", QString::fromStdString("Cannot convert: " + reason));
+    ReportFileFailure(addRow, row, "Error", QString::fromStdString("Cannot convert: " + reason));
     if (task >= 0) VornC.RemoveTask(task);
     ReleaseOutputName(reservation);
     return -1;
@@ -72,7 +76,8 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
     task = VornC.ListFile(input, output);
     if (task < 0) {
       ReleaseOutputName(reservation);
-      ShowError("Error", notSupported + " " + QString::fromStdString(VornC.LastErrorMessage));
+      ReportFileFailure(addRow, row, "Error",
+                        notSupported + " " + QString::fromStdString(VornC.LastErrorMessage));
       return -1;
     }
     // A run's outputs wait on disk until their turn: the run's end or a signal removes
@@ -86,12 +91,13 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
     row = Lvw->rowCount();
     Lvw->insertRow(row);
     SetRowText(row, lcInputFilename, QString::fromStdString(FileBaseName(file)));
+    Lvw->item(row, lcInputFilename)->setToolTip(path);
     SetRowText(row, lcDuration, QString::fromStdString(durationText));
     SetRowText(row, lcType, QString::fromStdString(FileExtension(file)).toUpper());
-    SetRowText(row, lcStatus, QString());
+    SetRowStatus(row, TRowState::rsIdle, QString());
     SetRowText(row, lcPath, path);
   }
-  SetRowText(row, lcOutputFilename, QString::fromStdString(outputName));
+  SetRowOutput(row, outputName, reservation.Path);
   return task;
 }
 
@@ -100,7 +106,7 @@ TTakenOutputs TForm1::OutputsOfRows() const {
   const std::string extension = OutputExtension(CurrentProfile);
   TTakenOutputs taken;
   for (int row = 0; row < Lvw->rowCount(); ++row) {
-    taken.insert(folder + RowText(row, lcOutputFilename).toStdString() + extension);
+    taken.insert(folder + RowOutputName(row).toStdString() + extension);
   }
   return taken;
 }
@@ -123,32 +129,61 @@ void TForm1::BtnStartClick() {
 }
 
 void TForm1::StartRun() {
-  if (Lvw->rowCount() == 0) {
+  std::vector<int> rows(static_cast<std::size_t>(Lvw->rowCount()));
+  for (int row = 0; row < Lvw->rowCount(); ++row) rows[row] = row;
+  StartRunOf(rows);
+}
+
+void TForm1::StartRunOf(const std::vector<int>& rows) {
+  if (rows.empty()) {
     ShowError("Information", "Please select files to be converted.");
     return;
   }
   if (!CreateOutputFolder()) return;
-  for (int row = 0; row < Lvw->rowCount(); ++row) SetRowText(row, lcStatus, " ");
+  for (const int row : rows) SetRowStatus(row, TRowState::rsQueued, "Queued");
   RunPosition = 0;
   VornC.ClearTasks();
   SetRunControlsEnabled(false);
+  LblRunSummary->hide();
+  LblProgress->setText(QString());
   LblProgress->show();
   running_ = true;
   ++runSerial_;
 
+  runRows_ = rows;
   taskRows_.clear();
+  taskSlots_.clear();
+  retriedFailures_.clear();
   setupFailedTasks_.clear();
   endedTasks_ = 0;
+  filesAtOnce_ = SpnFilesAtOnce->value();
+  runClock_.start();
+  progress_ = std::make_unique<TRunProgress>(static_cast<int>(rows.size()), RunSeconds());
   TTakenOutputs taken;
-  for (int row = 0; row < Lvw->rowCount(); ++row) {
-    if (PrepareFile(RowText(row, lcPath), false, row, taken) >= 0) taskRows_.push_back(row);
+  for (std::size_t slot = 0; slot < rows.size(); ++slot) {
+    if (PrepareFile(RowText(rows[slot], lcPath), false, rows[slot], taken) >= 0) {
+      taskRows_.push_back(rows[slot]);
+      taskSlots_.push_back(static_cast<int>(slot));
+    } else {
+      progress_->End(static_cast<int>(slot));
+    }
+  }
+  taskEnded_.assign(taskRows_.size(), false);
+  BtnStart->setText("Stop");
+  PbrOverall->show();
+  UpdateRunProgress();
+  runTicker_.start();
+  // Nothing to start: every file was refused, and the run is over at once.
+  if (taskRows_.empty()) {
+    FinishRun();
+    return;
   }
   VornC.ThreadPriority = tpNormal;
-  BtnStart->setText("Stop");
-  VornC.StartConvert(1);
+  VornC.StartConvert(filesAtOnce_);
 }
 
 void TForm1::StopRun() {
+  stoppedRun_ = runSerial_;
   ++runSerial_;  // what the stopped tasks still report belongs to an ended run
   running_ = false;
   VornC.StopAll();
@@ -156,18 +191,39 @@ void TForm1::StopRun() {
   ReleaseRunReservations();
   SetRunControlsEnabled(true);
   LblProgress->hide();
-  // The tasks run in list order, so the first one without an end is the one converting.
-  if (endedTasks_ < static_cast<int>(taskRows_.size())) {
-    SetRowText(taskRows_[endedTasks_], lcStatus, "Stopped");
+  // Tasks start in list order, the first ones at once and one more at each end, so those
+  // below that mark had started.
+  const int started = endedTasks_ + filesAtOnce_;
+  for (int task = 0; task < static_cast<int>(taskRows_.size()); ++task) {
+    if (taskEnded_[task]) continue;
+    if (task < started) {
+      SetRowStatus(taskRows_[task], TRowState::rsStopped, "Stopped",
+                   "Stopped; the part converted so far is kept");
+    } else {
+      SetRowStatus(taskRows_[task], TRowState::rsNotStarted, "Not started");
+    }
   }
+  // Rows queued again during the run are failed ones again, for the next Convert or Retry.
+  for (std::size_t i = 0; i < retryRows_.size(); ++i) {
+    const QString reason = QString::fromStdString(retriedFailures_[i].Reason);
+    SetRowStatus(retryRows_[i], TRowState::rsFailed, FailedStatusText(reason), reason);
+  }
+  retryRows_.clear();
+  retriedFailures_.clear();
   Lvw->viewport()->update();
   BtnStart->setText("Convert");
+  std::vector<TFailedFile> failed;
+  LblRunSummary->setText(QString::fromStdString(RunCountsText(CountRunRows(failed))));
+  LblRunSummary->show();
+  runTicker_.stop();
+  PbrOverall->hide();
+  setWindowTitle(kApplicationTitle);
 }
 
 void TForm1::SetRunControlsEnabled(bool enabled) {
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{BtnAdd, BtnRemove, BtnClear, BtnMoveUp, BtnMoveDown,
-                                       BtnChangeOutputFolder, BtnAbout, BtnHelp, GBOutput}) {
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           BtnAdd, BtnRemove, BtnClear, BtnMoveUp, BtnMoveDown, BtnChangeOutputFolder, BtnAbout,
+           BtnHelp, GBOutput, SpnFilesAtOnce}) {
     control->setEnabled(enabled);
   }
 }
@@ -181,6 +237,92 @@ void TForm1::EndRun() {
   VornC.StopAll();
   VornC.ClearTasks();
   ReleaseRunReservations();
+  runTicker_.stop();
+  PbrOverall->hide();
+  setWindowTitle(kApplicationTitle);
+}
+
+void TForm1::FinishRun() {
+  EndRun();
+  ShowRunSummary();
+  // Started only now: the box above waits for the user, and Stop may have come meanwhile.
+  if (!running_ && !retryRows_.empty()) {
+    const std::vector<int> rows = std::move(retryRows_);
+    retryRows_.clear();
+    StartRunOf(rows);
+  }
+}
+
+TRunCounts TForm1::CountRunRows(std::vector<TFailedFile>& failed) const {
+  TRunCounts counts;
+  for (const int row : runRows_) {
+    if (row >= Lvw->rowCount()) continue;
+    // A row of this run queued again failed in it.
+    if (const auto retried = std::find(retryRows_.begin(), retryRows_.end(), row);
+        retried != retryRows_.end()) {
+      ++counts.Failed;
+      failed.push_back(retriedFailures_[retried - retryRows_.begin()]);
+      continue;
+    }
+    switch (RowState(row)) {
+      case TRowState::rsCompleted:
+        ++counts.Converted;
+        break;
+      case TRowState::rsFailed: {
+        ++counts.Failed;
+        const QString path = RowText(row, lcPath);
+        failed.push_back({path.section('/', -1).toStdString(),
+                          Lvw->item(row, lcStatus)->toolTip().toStdString()});
+        break;
+      }
+      case TRowState::rsStopped:
+        ++counts.Stopped;
+        break;
+      default:
+        ++counts.NotStarted;
+        break;
+    }
+  }
+  return counts;
+}
+
+void TForm1::ShowRunSummary() {
+  std::vector<TFailedFile> failed;
+  const QString counts = QString::fromStdString(RunCountsText(CountRunRows(failed)));
+  const QString failures = QString::fromStdString(FailedFilesText(failed));
+  LblRunSummary->setText(counts);
+  LblRunSummary->show();
+  if (!isActiveWindow() && NotifyDesktop) {
+    NotifyDesktop("File conversion process finished.",
+                  failures.isEmpty() ? counts : counts + "\n" + failures);
+  }
+  QMessageBox box(failed.empty() ? QMessageBox::Information : QMessageBox::Warning, "Information",
+                  "File conversion process finished.", QMessageBox::Ok, this);
+  box.setInformativeText(failures.isEmpty() ? counts : counts + "\n\n" + failures);
+  QPushButton* openFolder = box.addButton("Open output folder", QMessageBox::ActionRole);
+  box.exec();
+  if (box.clickedButton() == openFolder) BtnOpenOutputFolderClick();
+}
+
+double TForm1::RunSeconds() const {
+  return static_cast<double>(runClock_.elapsed()) / 1000.0;
+}
+
+void TForm1::UpdateRunProgress() {
+  if (!running_ || !progress_) return;
+  const double now = RunSeconds();
+  PbrOverall->setValue(progress_->Percent());
+  PbrOverall->setFormat(QString::fromStdString(RunProgressLine(
+      progress_->FileNumber(), progress_->FileCount(), now, progress_->SecondsLeft(now))));
+  setWindowTitle(QString::number(progress_->Percent()) + "% - " + kApplicationTitle);
+}
+
+void TForm1::MarkTaskEnded(int taskIndex) {
+  if (taskIndex < 0 || taskIndex >= static_cast<int>(taskEnded_.size()) || taskEnded_[taskIndex])
+    return;
+  taskEnded_[taskIndex] = true;
+  ++endedTasks_;
+  progress_->End(taskSlots_[taskIndex]);
 }
 
 void TForm1::ReleaseRunReservations() {
@@ -243,46 +385,76 @@ void TForm1::PostSetupFailure(int taskIndex, TTaskSetupStep step, const std::str
 void TForm1::VornCProgress(int run, int taskIndex, int frameNumber, int fps, int currentDuration,
                            int totalDuration) {
   if (!running_ || run != runSerial_) return;
-  if (const int row = RowOfTask(taskIndex); row >= 0) {
-    SetRowText(row, lcStatus,
-               QString::fromStdString(ProgressStatus(currentDuration, totalDuration)));
-  }
-  LblProgress->setText(QString::fromStdString(ProgressLine(frameNumber, currentDuration, fps)));
+  const int row = RowOfTask(taskIndex);
+  if (row < 0 || taskEnded_[taskIndex]) return;
+  const double secondsLeft =
+      progress_->Report(taskSlots_[taskIndex], currentDuration, totalDuration, RunSeconds());
+  const QString line = QString::fromStdString(
+      ProgressLine(frameNumber, currentDuration, totalDuration, fps, secondsLeft));
+  SetRowStatus(row, TRowState::rsRunning,
+               QString::fromStdString(ProgressStatus(currentDuration, totalDuration)), line,
+               ProgressPercent(currentDuration, totalDuration));
+  // Side by side, the line names whose it is.
+  LblProgress->setText(filesAtOnce_ > 1 ? RowText(row, lcInputFilename) + ": " + line : line);
+  UpdateRunProgress();
 }
 
 void TForm1::VornCTerminate(int run, int taskIndex, bool finished, bool exception,
                             const QString& message) {
+  // A file that completed just before Stop was pressed is still marked so.
+  if (run == stoppedRun_ && finished && !running_) {
+    if (const int row = RowOfTask(taskIndex); row >= 0) {
+      SetRowStatus(row, TRowState::rsCompleted, "Completed");
+    }
+    return;
+  }
   if (!running_ || run != runSerial_) return;
   if (taskIndex < 0) {
-    EndRun();
-  } else {
-    ++endedTasks_;
-    if (finished) {
-      // The row of the task that ended, so a failed file never shifts the mark.
-      if (const int row = RowOfTask(taskIndex); row >= 0) SetRowText(row, lcStatus, "Completed");
-      ++RunPosition;
-      if (RunPosition >= Lvw->rowCount()) {
-        EndRun();
-        QMessageBox::information(this, "Information", "File conversion process finished.");
-        return;
-      }
+    FinishRun();
+    return;
+  }
+  MarkTaskEnded(taskIndex);
+  const int row = RowOfTask(taskIndex);
+  if (finished) {
+    // The row of the task that ended, so a failed file never shifts the mark.
+    if (row >= 0) SetRowStatus(row, TRowState::rsCompleted, "Completed");
+    ++RunPosition;
+    if (RunPosition >= static_cast<int>(runRows_.size())) {
+      FinishRun();
+      return;
+    }
+  } else if (row >= 0 && setupFailedTasks_.count(taskIndex) == 0) {
+    // A file that could not be set up has its row marked already.
+    if (exception) {
+      SetRowStatus(row, TRowState::rsFailed, FailedStatusText(message), message);
+    } else {
+      SetRowStatus(row, TRowState::rsStopped, "Stopped",
+                   "Stopped; the part converted so far is kept");
     }
   }
-  // A file that could not be set up has had its own box.
-  if (exception && setupFailedTasks_.count(taskIndex) == 0)
-    QMessageBox::warning(this, kApplicationTitle, message);
+  UpdateRunProgress();
 }
 
 // The texts the list shows for a file that cannot be set up, now that its turn came.
 void TForm1::VornCSetupFailure(int run, int taskIndex, TTaskSetupStep step, const QString& reason) {
   if (!running_ || run != runSerial_) return;
-  // Marked before the box: its end may arrive while the box is open.
   setupFailedTasks_.insert(taskIndex);
   const int row = RowOfTask(taskIndex);
-  if (step == tsInput && row >= 0) {
-    ShowError("Error",
-              "Convertion of file \"" + RowText(row, lcPath) + "\" is not supported. " + reason);
+  if (row < 0) return;
+  const QString text = step == tsInput ? "Convertion of file \"" + RowText(row, lcPath) +
+                                             "\" is not supported. " + reason
+                                       : "Cannot convert: " + reason;
+  // The row names the file already: its cell keeps only what went wrong.
+  const QString namedFile = RowText(row, lcPath) + ": ";
+  SetRowStatus(
+      row, TRowState::rsFailed,
+      FailedStatusText(reason.startsWith(namedFile) ? reason.mid(namedFile.size()) : reason), text);
+}
+
+void TForm1::ReportFileFailure(bool adding, int row, const QString& caption, const QString& text) {
+  if (adding) {
+    ShowError(caption, text);
   } else {
-    ShowError("Error", "Cannot convert: " + reason);
+    SetRowStatus(row, TRowState::rsFailed, FailedStatusText(text), text);
   }
 }

@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -124,10 +125,11 @@ TProfileSettings LoadProfile(const std::string& groupName, const std::string& pr
   return ReadProfile(CheckReadable(TIniFile(GroupFilePath(groupName))), profileName, groupName);
 }
 
-void SaveProfile(const std::string& groupName, const std::string& profileName,
-                 const TProfileSettings& profile) {
-  TIniFile file(GroupFilePath(groupName));
-  const std::string& s = profileName;
+namespace {
+
+// Every key of a profile but the two "OO" keys into one section.
+void WriteProfile(TIniFile& file, const std::string& section, const TProfileSettings& profile) {
+  const std::string& s = section;
   file.WriteString(s, "TargetType", profile.TargetType);
   file.WriteBool(s, "VideoDisabled", profile.VideoDisabled);
   file.WriteString(s, "VideoCodec", profile.VideoCodec);
@@ -157,6 +159,60 @@ void SaveProfile(const std::string& groupName, const std::string& profileName,
   writeUnlessDefault("Tracks", profile.Tracks, defaults.Tracks);
   writeUnlessDefault("CopyStreamsThatFit", profile.CopyStreamsThatFit ? "1" : "0",
                      defaults.CopyStreamsThatFit ? "1" : "0");
+}
+
+constexpr const char* kCustomSection = "Custom";
+
+}  // namespace
+
+void SaveProfile(const std::string& groupName, const std::string& profileName,
+                 const TProfileSettings& profile) {
+  TIniFile file(GroupFilePath(groupName));
+  WriteProfile(file, profileName, profile);
+  file.Save();
+}
+
+TCustomChoices ReadCustomChoices() {
+  const TIniFile file(OptionsFilePath());
+  TCustomChoices choices;
+  if (!file.SectionExists(kCustomSection)) return choices;
+  choices.Chosen = file.ReadBool(kCustomSection, "Chosen", false);
+  choices.OutputPath = file.ReadString(kCustomSection, "OutputPath", "");
+  choices.RgpProfiles = file.ReadInteger(kCustomSection, "RgpProfiles", 0);
+  const int group = choices.RgpProfiles;
+  const std::string groupName =
+      group >= 0 && group < static_cast<int>(kOutputGroups.size()) ? kOutputGroups[group] : "";
+  choices.Profile = ReadProfile(file, kCustomSection, groupName);
+  return choices;
+}
+
+void WriteCustomChoices(const TCustomChoices& choices) {
+  TIniFile file(OptionsFilePath());
+  file.WriteBool(kCustomSection, "Chosen", choices.Chosen);
+  file.WriteString(kCustomSection, "OutputPath", choices.OutputPath);
+  file.WriteInteger(kCustomSection, "RgpProfiles", choices.RgpProfiles);
+  WriteProfile(file, kCustomSection, choices.Profile);
+  // The "OO" keys too: a hand-set profile has no stored section to keep them.
+  file.WriteString(kCustomSection, "OOTargetType", choices.Profile.OOTargetType);
+  file.WriteString(kCustomSection, "OONormType", choices.Profile.OONormType);
+  file.Save();
+}
+
+void UnchooseCustomChoices() {
+  TIniFile file(OptionsFilePath());
+  if (!file.SectionExists(kCustomSection)) return;
+  file.WriteBool(kCustomSection, "Chosen", false);
+  file.Save();
+}
+
+int ReadFilesAtOnce(int maxFiles) {
+  const int files = TIniFile(OptionsFilePath()).ReadInteger(kOptionsSection, "FilesAtOnce", 1);
+  return std::clamp(files, 1, std::max(maxFiles, 1));
+}
+
+void WriteFilesAtOnce(int files) {
+  TIniFile file(OptionsFilePath());
+  file.WriteInteger(kOptionsSection, "FilesAtOnce", files);
   file.Save();
 }
 

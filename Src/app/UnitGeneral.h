@@ -53,6 +53,12 @@ TAppOptions ReadAppOptions(const std::string& defaultOutputPath);
 // Writes all three; throws EIniFileError when the write is refused.
 void WriteAppOptions(const TAppOptions& options);
 
+// How many files the window converts at once ("FilesAtOnce" of the section "Options"):
+// 1 when absent or not a number, at most maxFiles.
+int ReadFilesAtOnce(int maxFiles);
+// Throws EIniFileError when the write is refused.
+void WriteFilesAtOnce(int files);
+
 // The values of one profile; every numeric value stays text until a conversion is set up.
 struct TProfileSettings {
   std::string TargetType;
@@ -77,6 +83,25 @@ struct TProfileSettings {
   std::string Tracks = kTracksFirst;
   bool CopyStreamsThatFit = false;
 };
+
+// What the window last held while "[Custom]" was chosen: the section "Custom" of the options
+// file. Without that section, or with "Chosen" unset, the section "Options" alone tells
+// where the window starts.
+struct TCustomChoices {
+  bool Chosen = false;  // the window closed with "[Custom]"
+  std::string OutputPath;
+  int RgpProfiles = 0;
+  TProfileSettings Profile;
+};
+
+// The stored choices; Chosen is false when there are none. The profile's "TargetType"
+// defaults to the stored group's name.
+TCustomChoices ReadCustomChoices();
+// Stores them all. Throws EIniFileError when the write is refused.
+void WriteCustomChoices(const TCustomChoices& choices);
+// Marks stored choices as not chosen, keeping the file as it is when it has none. Throws
+// EIniFileError when the write is refused.
+void UnchooseCustomChoices();
 
 // Throws EIniFileError "Cannot read <path>: <reason>" when the file exists but could not be
 // read or is not a settings file (TIniFile::ReadProblem); returns it otherwise.

@@ -1,9 +1,17 @@
 #include "frontend/RunTexts.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 std::string TwoDigits(std::int64_t value) {
   return (value < 10 ? "0" : "") + std::to_string(value);
+}
+
+// Seconds as HH:MM:SS, rounded down.
+std::string SecondsText(double seconds) {
+  return FormatDuration(static_cast<std::int64_t>(std::max(seconds, 0.0) * 1000000));
 }
 
 }  // namespace
@@ -16,16 +24,73 @@ std::string FormatDuration(std::int64_t microseconds) {
 }
 
 std::string ProgressStatus(int currentMilliseconds, int totalMilliseconds) {
-  // 64-bit: a 32-bit product overflows after six hours of media.
-  const std::int64_t current = currentMilliseconds < 0 ? 0 : currentMilliseconds;
-  if (totalMilliseconds <= 0) return FormatDuration(current * 1000) + " converted";
-  return std::to_string(current * 100 / totalMilliseconds) + "% Completed";
+  const int percent = ProgressPercent(currentMilliseconds, totalMilliseconds);
+  if (percent < 0) {
+    return FormatDuration(std::int64_t{std::max(currentMilliseconds, 0)} * 1000) + " converted";
+  }
+  return std::to_string(percent) + "% Completed";
 }
 
-std::string ProgressLine(int frameNumber, int currentMilliseconds, int framesPerSecond) {
-  return "Current Frame=" + std::to_string(frameNumber) +
-         " Time=" + std::to_string(currentMilliseconds / 1000) +
-         " FPS=" + std::to_string(framesPerSecond);
+int ProgressPercent(int currentMilliseconds, int totalMilliseconds) {
+  if (totalMilliseconds <= 0) return -1;
+  // 64-bit: a 32-bit product overflows after six hours of media.
+  return static_cast<int>(std::int64_t{std::max(currentMilliseconds, 0)} * 100 / totalMilliseconds);
+}
+
+std::string ProgressLine(int frameNumber, int currentMilliseconds, int totalMilliseconds,
+                         int framesPerSecond, double secondsLeft) {
+  std::string line;
+  if (frameNumber >= 0) line = "Current Frame=" + std::to_string(frameNumber) + ", ";
+  line += SecondsText(std::max(currentMilliseconds, 0) / 1000.0);
+  if (totalMilliseconds > 0) line += " of " + SecondsText(totalMilliseconds / 1000.0);
+  if (frameNumber >= 0 && framesPerSecond > 0) {
+    line += ", " + std::to_string(framesPerSecond) + " fps";
+  }
+  if (secondsLeft >= 0) line += ", " + SecondsText(secondsLeft) + " left";
+  return line;
+}
+
+std::string RunProgressLine(int fileNumber, int fileCount, double elapsedSeconds,
+                            double secondsLeft) {
+  std::string line = "file " + std::to_string(fileNumber) + " of " + std::to_string(fileCount) +
+                     ", " + SecondsText(elapsedSeconds) + " elapsed";
+  if (secondsLeft >= 0) line += ", " + SecondsText(secondsLeft) + " left";
+  return line;
+}
+
+std::string RunCountsText(const TRunCounts& counts) {
+  std::string text = std::to_string(counts.Converted) + " converted";
+  const auto add = [&text](int count, const char* what) {
+    if (count > 0) text += ", " + std::to_string(count) + " " + what;
+  };
+  add(counts.Failed, "failed");
+  add(counts.Stopped, "stopped");
+  add(counts.NotStarted, "not started");
+  return text;
+}
+
+std::string FailedFilesText(const std::vector<TFailedFile>& files) {
+  std::string text;
+  for (const TFailedFile& file : files) {
+    if (!text.empty()) text += "\n";
+    text += file.Name + ": " + PlainReason(file.Reason);
+  }
+  return text;
+}
+
+std::string PlainReason(const std::string& reason) {
+  // The libraries' words (av_strerror, strerror) for failures users meet often and that do
+  // not say what they mean to a user.
+  static const std::pair<const char*, const char*> kPlainWords[] = {
+      {"No space left on device", "the disk is full"},
+      {"Invalid data found when processing input", "not a media file"},
+  };
+  for (const auto& [words, plain] : kPlainWords) {
+    if (reason.find(words) != std::string::npos && reason.find(plain) == std::string::npos) {
+      return reason + " (" + plain + ")";
+    }
+  }
+  return reason;
 }
 
 std::string WithClosingPeriod(const std::string& text) {

@@ -241,11 +241,14 @@ TEST_F(UnitFrmMainTest, AddedFilesGetRowsAndFreeOutputNames) {
   EXPECT_EQ(Text(form, 0, lcInputFilename), "clip");
   EXPECT_EQ(Text(form, 0, lcDuration), "00:00:01");
   EXPECT_EQ(Text(form, 0, lcType), "AVI");
-  EXPECT_EQ(Text(form, 0, lcOutputFilename), "clip(2)");
+  EXPECT_EQ(Text(form, 0, lcOutputFilename), "clip(2).mp4");
+  EXPECT_EQ(form.RowOutputPath(0).toStdString(), output_ + "clip(2).mp4");
+  EXPECT_EQ(form.Lvw->item(0, lcInputFilename)->toolTip().toStdString(), clip);
   EXPECT_EQ(Text(form, 0, lcStatus), "");
+  EXPECT_EQ(form.RowState(0), TRowState::rsIdle);
   EXPECT_EQ(Text(form, 0, lcPath), clip);
   // The same input again: the name of the row above counts as taken.
-  EXPECT_EQ(Text(form, 1, lcOutputFilename), "clip(3)");
+  EXPECT_EQ(Text(form, 1, lcOutputFilename), "clip(3).mp4");
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
   EXPECT_EQ(boxes_.Boxes()[0].caption, "Error");
   // The library's reason follows the window's own text.
@@ -382,7 +385,7 @@ TEST_F(UnitFrmMainTest, FilesDroppedOntoTheListAreAddedButNotDuringARun) {
   ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }));
 }
 
-TEST_F(UnitFrmMainTest, ClosingSavesTheChoicesUnlessCustomIsChosen) {
+TEST_F(UnitFrmMainTest, ClosingSavesTheChoicesAndCustomOnesInTheirOwnSection) {
   {
     TForm1 form(LibAVFolder());
     ASSERT_TRUE(form.FormCreate());
@@ -403,7 +406,11 @@ TEST_F(UnitFrmMainTest, ClosingSavesTheChoicesUnlessCustomIsChosen) {
     form.EdtOutputFolder->setText("/elsewhere/");
     form.close();
   }
-  EXPECT_EQ(ReadTextFile(OptionsFilePath()), before);
+  // The section "Options" stays as it was; the hand-set choices have a section of their own.
+  const std::string after = ReadTextFile(OptionsFilePath());
+  EXPECT_EQ(after.substr(0, before.size()), before);
+  EXPECT_NE(after.find("[Custom]\nChosen=1\nOutputPath=/elsewhere/\nRgpProfiles=1\n"),
+            std::string::npos);
 }
 
 TEST_F(UnitFrmMainTest, ConvertWithoutFilesAsksForThem) {
@@ -443,7 +450,7 @@ TEST_F(UnitFrmMainTest, AWholeRunConvertsEveryFileToCompleted) {
   EXPECT_EQ(boxes_.Boxes().back().icon, QMessageBox::Information);
 
   const std::string folder = output_ + "new/deeper/";
-  EXPECT_EQ(Text(form, 2, lcOutputFilename), "a(1)");
+  EXPECT_EQ(Text(form, 2, lcOutputFilename), "a(1).mp4");
   BindMediaLibrariesForTest();
   for (const char* name : {"a.mp4", "b.mp4", "a(1).mp4"}) {
     const TMediaInfo info = ReadMediaInfo(folder + name);
@@ -465,13 +472,17 @@ TEST_F(UnitFrmMainTest, AFileThatFailsAtStartKeepsItsRowAndTheOthersAreMarkedRig
   form.BtnStartClick();
   ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }));
   EXPECT_EQ(form.Lvw->rowCount(), 2);
-  EXPECT_EQ(Text(form, 0, lcStatus), " ");
+  // The row says why, the whole text in its tooltip; the run's summary is the one box.
+  const std::string reason = gone + ": no such file or directory";
+  EXPECT_EQ(form.RowState(0), TRowState::rsFailed);
+  EXPECT_EQ(Text(form, 0, lcStatus), "Failed: no such file or directory");
+  EXPECT_EQ(form.Lvw->item(0, lcStatus)->toolTip().toStdString(),
+            "Convertion of file \"" + gone + "\" is not supported. " + reason);
   EXPECT_EQ(Text(form, 1, lcStatus), "Completed");
-  // The file's own box, and no second one for its end.
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
-  EXPECT_EQ(boxes_.Boxes()[0].caption, "Error");
-  EXPECT_EQ(boxes_.Boxes()[0].text, "Convertion of file \"" + gone + "\" is not supported. " +
-                                        gone + ": no such file or directory");
+  EXPECT_EQ(boxes_.Boxes()[0].caption, "Information");
+  EXPECT_EQ(boxes_.Boxes()[0].text, "File conversion process finished.");
+  EXPECT_EQ(boxes_.Boxes()[0].icon, QMessageBox::Warning);
   EXPECT_TRUE(form.BtnAdd->isEnabled());
 }
 

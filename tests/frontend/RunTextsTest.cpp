@@ -32,8 +32,26 @@ TEST(RunTextsTest, WithoutATotalTheConvertedTimeIsShown) {
   EXPECT_EQ(ProgressStatus(2000, -1), "00:00:02 converted");
 }
 
-TEST(RunTextsTest, ProgressLineGivesFrameSecondsAndRate) {
-  EXPECT_EQ(ProgressLine(250, 10999, 31), "Current Frame=250 Time=10 FPS=31");
+TEST(RunTextsTest, ProgressLinesTellOnlyWhatIsKnown) {
+  EXPECT_EQ(ProgressLine(330, 13500, 60000, 53, 35.9),
+            "Current Frame=330, 00:00:13 of 00:01:00, 53 fps, 00:00:35 left");
+  // Audio: no frame and no rate (the engine reports frame -1), nor a time left unknown yet.
+  EXPECT_EQ(ProgressLine(-1, 13500, 60000, 0, -1), "00:00:13 of 00:01:00");
+  EXPECT_EQ(ProgressLine(12, 2000, 0, 0, -1), "Current Frame=12, 00:00:02");
+  EXPECT_EQ(RunProgressLine(2, 5, 20.5, 40), "file 2 of 5, 00:00:20 elapsed, 00:00:40 left");
+  EXPECT_EQ(RunProgressLine(1, 5, 0.2, -1), "file 1 of 5, 00:00:00 elapsed");
+}
+
+TEST(RunTextsTest, TheRunSummaryCountsAndListsFailuresInPlainWords) {
+  EXPECT_EQ(RunCountsText({3, 1, 1, 0}), "3 converted, 1 failed, 1 stopped");
+  EXPECT_EQ(RunCountsText({0, 0, 1, 2}), "0 converted, 1 stopped, 2 not started");
+  EXPECT_EQ(FailedFilesText({{"a.avi", "Could not write 'x': No space left on device"},
+                             {"b.txt", "Invalid data found when processing input"},
+                             {"c.avi", "Permission denied"}}),
+            "a.avi: Could not write 'x': No space left on device (the disk is full)\n"
+            "b.txt: Invalid data found when processing input (not a media file)\n"
+            "c.avi: Permission denied");
+  EXPECT_EQ(FailedFilesText({}), "");
 }
 
 TEST(RunTextsTest, ErrorTextsEndWithAPeriodUnlessTheyEndInPunctuationBeforeIt) {
