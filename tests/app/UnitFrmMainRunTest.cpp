@@ -277,8 +277,9 @@ TEST_F(UnitFrmMainRunTest, AFileRetriedDuringARunIsConvertedRightAfterIt) {
 TEST_F(UnitFrmMainRunTest, TwoFilesAtOnceConvertSideBySideAndTheSettingIsKept) {
   if (QThread::idealThreadCount() < 2) GTEST_SKIP() << "one core only";
   WriteOptions(1);
-  const std::string a = Clip("a.avi", 150);
-  const std::string b = Clip("b.avi", 150);
+  // Long enough that both are seen running between two turns of the event loop.
+  const std::string a = Clip("a.avi", 400);
+  const std::string b = Clip("b.avi", 400);
   {
     auto form = Window({a, b});
     form->SpnFilesAtOnce->setValue(2);
@@ -299,7 +300,7 @@ TEST_F(UnitFrmMainRunTest, TwoFilesAtOnceConvertSideBySideAndTheSettingIsKept) {
   for (const char* name : {"a.avi", "b.avi"}) {
     const TMediaInfo info = DecodeMediaInfo(output_ + name);
     ASSERT_NE(info.FirstOfType(AVMEDIA_TYPE_VIDEO), nullptr) << name;
-    EXPECT_NEAR(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames, 150, 2) << name;
+    EXPECT_NEAR(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames, 400, 2) << name;
     EXPECT_EQ(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->width, 1280) << name;
   }
   TForm1 again(LibAVFolder());
