@@ -42,6 +42,15 @@ void TTranscoder::DoSubtitleOut(TOutputStream& Output, TInputStream& Input, AVSu
       const std::int64_t displayMs =
           i == 0 ? Subtitle.start_display_time : Subtitle.end_display_time;
       packet->pts += lib::av_rescale_q(90 * displayMs, {1, 90000}, Output.Stream->time_base);
+    } else {
+      // A text cue is shown from its start for its time: containers keep that as the
+      // packet's own stamp and duration.
+      packet->pts +=
+          lib::av_rescale_q(Subtitle.start_display_time, {1, 1000}, Output.Stream->time_base);
+      if (Subtitle.end_display_time > Subtitle.start_display_time)
+        packet->duration =
+            lib::av_rescale_q(Subtitle.end_display_time - Subtitle.start_display_time, {1, 1000},
+                              Output.Stream->time_base);
     }
     packet->dts = packet->pts;
     WritePacket(Output, packet.get(), encoder);
