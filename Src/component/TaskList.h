@@ -27,6 +27,10 @@ class TFFmpeg : public TCustomFFmpeg {
   // Points the audio output at the input's preferred audio track (see the probe) and logs it
   // when the input has several.
   void PickAudioTrack();
+  // Information lines of the component's own about this task; build them only while
+  // Listening().
+  bool Listening() const { return Logging(); }
+  void LogInfo(const std::string& Line) { Log(1, Line); }
   // "start-end" pieces in milliseconds, separated by ","; see the implementation.
   void ApplyTimeRanges(const std::string& Text);
 
