@@ -164,6 +164,26 @@ TEST_F(CliTracksTest, EveryTrackIntoAviSaysWhatTheContainerCannotHold) {
   EXPECT_EQ(CountOf(result.err, "subtitle, left out"), 2) << result.err;
 }
 
+TEST_F(CliTracksTest, ThirtyAudioTracksGiveThirty) {
+  // A disc's languages and commentaries: more streams than the engine's classic tables hold.
+  TClipSpec spec;
+  spec.frames = 10;
+  spec.audioSeconds = 0.4;
+  spec.moreAudioTracks.assign(29, 1);
+  for (int i = 0; i < 30; ++i) spec.audioLanguages.push_back(i % 2 ? "spa" : "eng");
+  const std::string input = folder.File("thirty.mkv");
+  ASSERT_NO_FATAL_FAILURE(MakeClip(input, spec));
+  const TCliResult result = Convert("MKV", input, {"--set", "Tracks=All"});
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  const TMediaInfo info = DecodeMediaInfo(output + "thirty.mkv");
+  ASSERT_TRUE(info.opened);
+  ASSERT_EQ(info.CountOfType(AVMEDIA_TYPE_AUDIO), 30);
+  for (std::size_t i = 1; i < info.streams.size(); ++i) {
+    EXPECT_EQ(info.streams[i].language, i % 2 ? "eng" : "spa") << i;
+    EXPECT_GT(info.streams[i].decodedSamples, 0) << i;
+  }
+}
+
 TEST_F(CliTracksTest, FittingStreamsAreCopiedPacketForPacket) {
   const TCliResult result = Convert("H.264", Clip("h264.mkv"));
   ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
