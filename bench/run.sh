@@ -6,13 +6,15 @@
 # ${TOVRENA_BUILD_DIR:-build} (build type ${TOVRENA_BUILD_TYPE:-RelWithDebInfo}), makes its own
 # inputs through the libraries, runs every job BENCH_RUNS times (default 3) on both sides and
 # reports medians of wall time, CPU time (user + system) and peak resident memory. One line
-# per job, then one line "bench: single=R1 threads=R2 batch=R3 memory=M listed=L":
+# per job, then one line "bench: single=R1 threads=R2 batch=R3 memory=M listed=L copy=R":
 #   R1  worst wall-time ratio Tovrena/peer of the one-thread single-file jobs
 #   R2  wall-time ratio of the H.264 job with the libraries' thread choice on both sides
 #   R3  throughput of the batch with --jobs 2 over the peer converting file after file
 #   M   worst extra peak memory per running file in MB (Tovrena minus peer)
 #   L   resident memory per listed, not yet running file in kB (a list of 2,000 small
 #       files against a list of 10, both measured while their first file converts)
+#   R   (copy) wall time of a 60 s 720p H.264/AAC file into a same-codec MP4 profile
+#       re-encoded over the same with its fitting streams copied
 # Exit status 1 when an output of the two sides differs in codecs or length.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -192,6 +194,31 @@ run_profile mov-copy MOV "MPEG-4 Part 2 640x480" \
   "-c copy" mov
 run_profile mp4-h264-t0 MP4 "H.264 HD 720p" "" "$h264_720p" mp4 ""
 
+# Copying what fits: a 60 s 720p H.264/AAC file (the bench clip, converted once at rates
+# under the profile's) into the same-codec profile, its streams copied (CopyStreamsThatFit)
+# against re-encoded.
+copy_input="$work/in/copy/clip60.mp4"
+"$bin/tovrena-bench-clip" "$work/in/clip60.avi" 60 1280x720
+"${cli[@]}" -g MP4 -p "H.264 HD 720p" -s VideoBitrate=2000 -s AudioBitRate=128 \
+  -o "$work/in/copy" "$work/in/clip60.avi" >/dev/null
+copy_profile=(-g MP4 -p "H.264 HD 720p")
+for ((run = 1; run <= runs; run++)); do
+  run_once copy-on.t "$work/out/copy/on" "${cli[@]}" "${copy_profile[@]}" -v \
+    -s CopyStreamsThatFit=1 -o "$work/out/copy/on" "$copy_input"
+  run_once copy-off.t "$work/out/copy/off" "${cli[@]}" "${copy_profile[@]}" \
+    -o "$work/out/copy/off" "$copy_input"
+done
+for key in copy-on.t copy-off.t; do summarise "$key"; done
+if ! grep -q "Video stream .*: copied" "$work/log.copy-on.t"; then
+  echo "bench: copy: the video was not copied:" >&2
+  grep "re-encoded because" "$work/log.copy-on.t" >&2 || true
+  unfair=1
+fi
+copy_ratio=$(ratio "${wall[copy-off.t]}" "${wall[copy-on.t]}")
+printf '%-13s copy on %7.2fs cpu %7.2fs %6.1f MB | copy off %7.2fs cpu %7.2fs %6.1f MB | %sx faster\n' \
+  copy "${wall[copy-on.t]}" "${cpu[copy-on.t]}" "${peak[copy-on.t]}" \
+  "${wall[copy-off.t]}" "${cpu[copy-off.t]}" "${peak[copy-off.t]}" "$copy_ratio"
+
 # The batch: Tovrena with one and two files at once, the peer file after file, all with
 # the libraries' default codec threads on the peer's side and Tovrena's one per file.
 batch_out="$work/out/batch"
@@ -283,7 +310,7 @@ for job in "${!extra[@]}"; do
   memory=$(awk -v a="$memory" -v b="${extra[$job]}" 'BEGIN {print ((b > a) ? b : a)}')
 done
 [[ $unfair -eq 0 ]] || echo "bench: some outputs differ; the comparison is not fair" >&2
-printf 'bench: single=%.2f threads=%.2f batch=%.2f memory=%.0f listed=%.1f\n' "$single" \
+printf 'bench: single=%.2f threads=%.2f batch=%.2f memory=%.0f listed=%.1f copy=%.1f\n' "$single" \
   "$(ratio "${wall[mp4-h264-t0.t]}" "${wall[mp4-h264-t0.f]}")" \
-  "$(ratio "${wall[batch.f]}" "${wall[batch-j2.t]}")" "$memory" "$listed_kb"
+  "$(ratio "${wall[batch.f]}" "${wall[batch-j2.t]}")" "$memory" "$listed_kb" "$copy_ratio"
 exit $unfair

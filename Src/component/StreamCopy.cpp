@@ -115,7 +115,7 @@ std::string AudioCopyObstacle(const TFFmpeg& Task, const TOutputOptions& Options
     return "its codec " + CodecName(source->codec_id) + " differs from " + CodecName(wanted);
   const int channels = source->ch_layout.nb_channels;
   if (Options.AudioChannels > 0 && channels != Options.AudioChannels)
-    return StringFormat("its %d channels differ from %d", channels, Options.AudioChannels);
+    return StringFormat("its channel count %d differs from %d", channels, Options.AudioChannels);
   if (Options.AudioSampleRate > 0 && source->sample_rate != Options.AudioSampleRate)
     return StringFormat("its sample rate %d Hz differs from %d Hz", source->sample_rate,
                         Options.AudioSampleRate);
