@@ -56,6 +56,9 @@ class CliTracksTest : public TCliMediaTest {
     h264.videoCodec = AV_CODEC_ID_H264;
     h264.audioCodec = AV_CODEC_ID_AAC;
     MakeClip(Clip("h264.mkv"), h264);
+    TClipSpec deep = h264;  // as phones and cameras film: 10 bits per sample
+    deep.pixelFormat = AV_PIX_FMT_YUV420P10LE;
+    MakeClip(Clip("h264-10bit.mkv"), deep);
   }
 
   void SetUp() override {
@@ -219,6 +222,21 @@ TEST_F(CliTracksTest, AStreamThatDoesNotFitIsReEncodedAndTheLogSaysWhy) {
   const TStreamInfo* video = info.FirstOfType(AVMEDIA_TYPE_VIDEO);
   ASSERT_NE(video, nullptr);
   EXPECT_EQ(video->width, 160);
+  EXPECT_EQ(video->decodedFrames, kFrames);
+}
+
+TEST_F(CliTracksTest, TenBitVideoIsReEncodedIntoTheProfilesEightBits) {
+  const TCliResult result = Convert("H.264", Clip("h264-10bit.mkv"));
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_NE(result.err.find("Video stream #0.0 (h264): re-encoded because its pixel format "
+                            "yuv420p10le differs from yuv420p"),
+            std::string::npos)
+      << result.err;
+  const TMediaInfo info = DecodeMediaInfo(output + "h264-10bit.mp4");
+  ASSERT_TRUE(info.opened);
+  const TStreamInfo* video = info.FirstOfType(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(video, nullptr);
+  EXPECT_EQ(video->pixelFormat, AV_PIX_FMT_YUV420P);
   EXPECT_EQ(video->decodedFrames, kFrames);
 }
 
