@@ -56,6 +56,11 @@ class CliTracksTest : public TCliMediaTest {
     h264.videoCodec = AV_CODEC_ID_H264;
     h264.audioCodec = AV_CODEC_ID_AAC;
     MakeClip(Clip("h264.mkv"), h264);
+    TClipSpec pictures;  // a DVD's subtitles, kept as pictures
+    pictures.frames = kFrames;
+    pictures.audioSeconds = kFrames / 25.0;
+    pictures.pictureSubtitleLanguages = {"fre"};
+    MakeClip(Clip("pictures.mkv"), pictures);
     TClipSpec deep = h264;  // as phones and cameras film: 10 bits per sample
     deep.pixelFormat = AV_PIX_FMT_YUV420P10LE;
     MakeClip(Clip("h264-10bit.mkv"), deep);
@@ -165,6 +170,33 @@ TEST_F(CliTracksTest, EveryTrackIntoAviSaysWhatTheContainerCannotHold) {
             std::string::npos)
       << result.err;
   EXPECT_EQ(CountOf(result.err, "subtitle, left out"), 2) << result.err;
+}
+
+TEST_F(CliTracksTest, PictureSubtitlesAreCopiedWhereTheContainerTakesThemAndLeftOutElsewhere) {
+  const TCliResult mkv = Convert("MKV", Clip("pictures.mkv"), {"--set", "Tracks=All"});
+  ASSERT_EQ(mkv.exitCode, 0) << mkv.out << mkv.err;
+  const TMediaInfo copied = ReadMediaInfo(output + "pictures.mkv");
+  ASSERT_TRUE(copied.opened);
+  const TStreamInfo* subtitles = copied.FirstOfType(AVMEDIA_TYPE_SUBTITLE);
+  ASSERT_NE(subtitles, nullptr);
+  EXPECT_EQ(subtitles->codec, AV_CODEC_ID_DVD_SUBTITLE);
+  EXPECT_EQ(subtitles->language, "fre");
+  EXPECT_EQ(StreamPackets(output + "pictures.mkv", AVMEDIA_TYPE_SUBTITLE),
+            StreamPackets(Clip("pictures.mkv"), AVMEDIA_TYPE_SUBTITLE));
+
+  const TCliResult webm = Convert("WebM", Clip("pictures.mkv"), {"--set", "Tracks=All"});
+  ASSERT_EQ(webm.exitCode, 0) << webm.out << webm.err;
+  EXPECT_NE(
+      webm.err.find("(dvd_subtitle, fre), subtitle, left out: the webm format cannot hold it"),
+      std::string::npos)
+      << webm.err;
+  const TMediaInfo rest = DecodeMediaInfo(output + "pictures.webm");
+  ASSERT_TRUE(rest.opened);
+  EXPECT_EQ(rest.CountOfType(AVMEDIA_TYPE_SUBTITLE), 0);
+  ASSERT_NE(rest.FirstOfType(AVMEDIA_TYPE_VIDEO), nullptr);
+  EXPECT_EQ(rest.FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames, kFrames);
+  ASSERT_NE(rest.FirstOfType(AVMEDIA_TYPE_AUDIO), nullptr);
+  EXPECT_GT(rest.FirstOfType(AVMEDIA_TYPE_AUDIO)->decodedSamples, 0);
 }
 
 TEST_F(CliTracksTest, ThirtyAudioTracksGiveThirty) {

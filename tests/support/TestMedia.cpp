@@ -175,18 +175,24 @@ constexpr int kCueStepMs = 500;
 constexpr int kCueShowMs = 250;
 
 // SubRip in Matroska is the cue's bare text; its stamp and duration say when it shows.
+// Picture subtitles (DVD) are a small bitmap made by their encoder.
 struct TCueWriter {
   std::vector<AVStream*> streams;
   std::vector<std::string> languages;
+  std::vector<TCodecContextPtr> pictureEncoders;  // none for a text track
   std::int64_t nextCueMs = 0;
   std::int64_t endMs = 0;
 
   void WriteUntil(AVFormatContext* output, std::int64_t untilMs, AVPacket* packet) {
     for (; nextCueMs <= untilMs && nextCueMs + kCueShowMs <= endMs; nextCueMs += kCueStepMs)
       for (std::size_t i = 0; i < streams.size(); ++i) {
-        const std::string text = languages[i] + " cue " + std::to_string(nextCueMs / kCueStepMs);
-        ASSERT_GE(lib::av_new_packet(packet, static_cast<int>(text.size())), 0);
-        std::memcpy(packet->data, text.data(), text.size());
+        if (pictureEncoders[i]) {
+          ASSERT_NO_FATAL_FAILURE(EncodePicture(pictureEncoders[i].get(), packet));
+        } else {
+          const std::string text = languages[i] + " cue " + std::to_string(nextCueMs / kCueStepMs);
+          ASSERT_GE(lib::av_new_packet(packet, static_cast<int>(text.size())), 0);
+          std::memcpy(packet->data, text.data(), text.size());
+        }
         packet->stream_index = streams[i]->index;
         packet->pts = packet->dts = lib::av_rescale_q(nextCueMs, {1, 1000}, streams[i]->time_base);
         packet->duration = lib::av_rescale_q(kCueShowMs, {1, 1000}, streams[i]->time_base);
@@ -194,19 +200,65 @@ struct TCueWriter {
         ASSERT_GE(lib::av_interleaved_write_frame(output, packet), 0);
       }
   }
+
+  // A 16x8 two-colour block shown for the cue's time.
+  static void EncodePicture(AVCodecContext* encoder, AVPacket* packet) {
+    std::uint8_t bitmap[16 * 8];
+    for (int i = 0; i < 16 * 8; ++i) bitmap[i] = static_cast<std::uint8_t>((i / 4) % 2);
+    std::uint32_t palette[4] = {0x00000000, 0xFFFFFFFF, 0xFF000000, 0xFF808080};
+    AVSubtitleRect rect{};
+    rect.x = 8;
+    rect.y = 8;
+    rect.w = 16;
+    rect.h = 8;
+    rect.nb_colors = 4;
+    rect.type = SUBTITLE_BITMAP;
+    rect.data[0] = bitmap;
+    rect.linesize[0] = 16;
+    rect.data[1] = reinterpret_cast<std::uint8_t*>(palette);
+    AVSubtitleRect* rects[] = {&rect};
+    AVSubtitle subtitle{};
+    subtitle.end_display_time = kCueShowMs;
+    subtitle.num_rects = 1;
+    subtitle.rects = rects;
+    std::uint8_t buffer[4096];
+    const int size = lib::avcodec_encode_subtitle(encoder, buffer, sizeof buffer, &subtitle);
+    ASSERT_GT(size, 0);
+    ASSERT_GE(lib::av_new_packet(packet, size), 0);
+    std::memcpy(packet->data, buffer, static_cast<std::size_t>(size));
+  }
 };
 
-void AddSubtitleTracks(AVFormatContext* output, const TClipSpec& clipSpec, TCueWriter& cues) {
-  for (const std::string& language : clipSpec.subtitleLanguages) {
-    AVStream* stream = lib::avformat_new_stream(output, nullptr);
-    ASSERT_NE(stream, nullptr);
+void AddSubtitleTrack(AVFormatContext* output, const TClipSpec& clipSpec,
+                      const std::string& language, bool picture, TCueWriter& cues) {
+  AVStream* stream = lib::avformat_new_stream(output, nullptr);
+  ASSERT_NE(stream, nullptr);
+  TCodecContextPtr encoder;
+  if (picture) {
+    const AVCodec* codec = lib::avcodec_find_encoder(AV_CODEC_ID_DVD_SUBTITLE);
+    ASSERT_NE(codec, nullptr);
+    encoder.reset(lib::avcodec_alloc_context3(codec));
+    encoder->width = clipSpec.width;
+    encoder->height = clipSpec.height;
+    encoder->time_base = {1, 1000};
+    ASSERT_GE(lib::avcodec_open2(encoder.get(), codec, nullptr), 0);
+    lib::avcodec_parameters_from_context(stream->codecpar, encoder.get());
+  } else {
     stream->codecpar->codec_type = AVMEDIA_TYPE_SUBTITLE;
     stream->codecpar->codec_id = AV_CODEC_ID_SUBRIP;
-    stream->time_base = {1, 1000};
-    lib::av_dict_set(&stream->metadata, "language", language.c_str(), 0);
-    cues.streams.push_back(stream);
-    cues.languages.push_back(language);
   }
+  stream->time_base = {1, 1000};
+  lib::av_dict_set(&stream->metadata, "language", language.c_str(), 0);
+  cues.streams.push_back(stream);
+  cues.languages.push_back(language);
+  cues.pictureEncoders.push_back(std::move(encoder));
+}
+
+void AddSubtitleTracks(AVFormatContext* output, const TClipSpec& clipSpec, TCueWriter& cues) {
+  for (const std::string& language : clipSpec.subtitleLanguages)
+    ASSERT_NO_FATAL_FAILURE(AddSubtitleTrack(output, clipSpec, language, false, cues));
+  for (const std::string& language : clipSpec.pictureSubtitleLanguages)
+    ASSERT_NO_FATAL_FAILURE(AddSubtitleTrack(output, clipSpec, language, true, cues));
   cues.endMs = static_cast<std::int64_t>(ClipSeconds(clipSpec) * 1000);
 }
 

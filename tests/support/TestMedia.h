@@ -60,6 +60,9 @@ struct TClipSpec {
   // for a quarter of a second, over the clip's length. SubRip needs a container that holds
   // it (Matroska).
   std::vector<std::string> subtitleLanguages;
+  // One DVD picture subtitle track per language, after the text ones, with the same cues
+  // drawn as a small block.
+  std::vector<std::string> pictureSubtitleLanguages;
   // Chapters of equal length over the clip, titled "Chapter 1", "Chapter 2", ...
   int chapters = 0;
   // The file's title tag; empty: none.
