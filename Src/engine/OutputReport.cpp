@@ -37,7 +37,9 @@ void TTranscoder::DoSubtitleOut(TOutputStream& Output, TInputStream& Input, AVSu
       throw FFMpegException("av_malloc failed: " + ErrorReason(AVERROR(ENOMEM)));
     std::memcpy(packet->data, SubtitleBuffer.data(), size);
     packet->stream_index = Output.Stream->index;
-    packet->pts = lib::av_rescale_q(Pts, Input.Stream->time_base, Output.Stream->time_base);
+    // The output's time line starts at the start time, as the pictures' and the sound's do.
+    packet->pts = lib::av_rescale_q(Pts, Input.Stream->time_base, Output.Stream->time_base) -
+                  lib::av_rescale_q(S.StartTime, kMicrosecondTimeBase, Output.Stream->time_base);
     if (dvb) {
       const std::int64_t displayMs =
           i == 0 ? Subtitle.start_display_time : Subtitle.end_display_time;

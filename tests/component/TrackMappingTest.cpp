@@ -106,6 +106,24 @@ TEST_F(TrackMapping, ChaptersMoveWithTheInputsStartAndEndWithTheRecording) {
   EXPECT_NEAR(info.chapters[1].endSeconds, 0.6, 0.05);
 }
 
+TEST_F(TrackMapping, ChaptersAndSubtitlesFollowAnOutputStartTime) {
+  TOutputOptions options = EveryTrack();
+  options.ExtOptions = "ss=0.8";
+  options.Duration = 600;  // ms
+  const std::string output = folder.File("later.mkv");
+  ASSERT_NO_FATAL_FAILURE(Convert(output, options));
+  const TMediaInfo info = DecodeMediaInfo(output);
+  ASSERT_TRUE(info.opened);
+  ASSERT_EQ(info.chapters.size(), 2u);
+  EXPECT_NEAR(info.chapters[1].startSeconds, 0.2, 0.05);
+  const TStreamInfo* cues = info.FirstOfType(AVMEDIA_TYPE_SUBTITLE);
+  ASSERT_NE(cues, nullptr);
+  ASSERT_FALSE(cues->subtitleTexts.empty());
+  // The cue shown from 1 s of the input.
+  EXPECT_NE(cues->subtitleTexts[0].find("eng cue 2"), std::string::npos) << cues->subtitleTexts[0];
+  EXPECT_NEAR(cues->subtitleStarts[0], 0.2, 0.05);
+}
+
 TEST_F(TrackMapping, FittingStreamsAreCopiedAndEveryStreamIsAccountedFor) {
   TOutputOptions options = EveryTrack();
   options.CopyFittingStreams = true;
