@@ -36,7 +36,7 @@ std::string TextSubtitleEncoder(const AVOutputFormat* Format, AVCodecID Id) {
   const AVCodecDescriptor* descriptor = lib::avcodec_descriptor_get(Id);
   if (!descriptor || !(descriptor->props & AV_CODEC_PROP_TEXT_SUB)) return {};
   const std::string name = Format->name;
-  if (name == "matroska") return Id == AV_CODEC_ID_ASS || Id == AV_CODEC_ID_SSA ? "ass" : "srt";
+  if (name == "matroska") return Id == AV_CODEC_ID_ASS || Id == AV_CODEC_ID_SSA ? "ass" : "subrip";
   if (name == "webm") return "webvtt";
   return "mov_text";
 }

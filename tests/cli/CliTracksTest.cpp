@@ -2,6 +2,8 @@
 // whose keys Tracks and CopyStreamsThatFit ask for them, outputs decoded afterwards.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "CliMediaTest.h"
 #include "CliTestSupport.h"
 #include "MediaTest.h"
@@ -139,6 +141,18 @@ TEST_F(CliTracksTest, EveryTrackReachesMatroskaWebmAndMp4) {
     ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
     ExpectEveryTrack(DecodeMediaInfo(output + each.file), each.subtitles);
   }
+}
+
+TEST_F(CliTracksTest, AnMp4WithChaptersGivesItsTracksOnceMore) {
+  // MP4 keeps its chapters with a text track of their own: they stay chapters.
+  ASSERT_EQ(Convert("MP4", Clip("languages.mkv"), {"--set", "Tracks=All"}).exitCode, 0);
+  const std::string mp4 = folder.File("again/languages.mp4");
+  std::filesystem::create_directories(folder.File("again"));
+  std::filesystem::rename(output + "languages.mp4", mp4);
+  const TCliResult result = Convert("MKV", mp4, {"--set", "Tracks=All"});
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  ExpectEveryTrack(DecodeMediaInfo(output + "languages.mkv"), AV_CODEC_ID_SUBRIP);
+  EXPECT_EQ(DecodeMediaInfo(output + "languages.mkv").CountOfType(AVMEDIA_TYPE_SUBTITLE), 2);
 }
 
 TEST_F(CliTracksTest, FirstTracksKeepOneVideoAndOneAudioAndSayWhatIsLeftOut) {
