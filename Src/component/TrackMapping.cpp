@@ -68,7 +68,10 @@ class TPlanner {
             LeaveOut(index, "one video track is converted");
           break;
         case AVMEDIA_TYPE_AUDIO:
-          if (wantsAudio && (plan_.MapsTracks || index == firstAudio))
+          if (wantsAudio && plan_.MapsTracks && !Room())
+            LeaveOut(index,
+                     StringFormat("an output file takes at most %d streams", kMaxOutputStreams));
+          else if (wantsAudio && (plan_.MapsTracks || index == firstAudio))
             plan_.Audio.push_back({index, s.AudioStreamCopy ? "copy" : s.AudioCodecName});
           else if (options_.KeepAllTracks && wantsAudio)
             LeaveOut(index, "the " + std::string(format_->name) + " format takes one audio track");
@@ -104,7 +107,17 @@ class TPlanner {
     return task_.Probe.FirstAudioStream();
   }
 
+  // Whether one more track fits into the output file beside the video stream.
+  bool Room() const {
+    const std::size_t planned = plan_.Audio.size() + plan_.Subtitles.size() + 1;
+    return planned < static_cast<std::size_t>(kMaxOutputStreams);
+  }
+
   void PlanSubtitle(int Index) {
+    if (!Room()) {
+      LeaveOut(Index, StringFormat("an output file takes at most %d streams", kMaxOutputStreams));
+      return;
+    }
     const AVCodecID id = input_->streams[Index]->codecpar->codec_id;
     const std::string encoder = TextSubtitleEncoder(format_, id);
     if (encoder.empty()) {

@@ -8,6 +8,13 @@ namespace {
 
 constexpr int kFrames = 50;
 
+int CountOfText(const std::string& text, const std::string& needle) {
+  int count = 0;
+  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+    ++count;
+  return count;
+}
+
 class TrackMapping : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -87,6 +94,26 @@ TEST_F(TrackMapping, EachAudioTrackKeepsItsOwnChannelsWhereTheOptionsLeaveThemOp
   ASSERT_EQ(info.CountOfType(AVMEDIA_TYPE_SUBTITLE), 1);
   EXPECT_EQ(info.streams[3].subtitleTexts.size(), 4u);
   EXPECT_EQ(info.chapters.size(), 2u);
+}
+
+TEST_F(TrackMapping, TracksBeyondWhatAnOutputFileTakesAreLeftOutAndTheRestConverts) {
+  TClipSpec spec;
+  spec.frames = 5;
+  spec.audioSeconds = 0.2;
+  spec.moreAudioTracks.assign(69, 1);
+  const std::string input = folder.File("seventy.mkv");
+  ASSERT_NO_FATAL_FAILURE(MakeClip(input, spec));
+  TInputOptions inputOptions;
+  const int index = converter.AddInputFile(input, &inputOptions);
+  ASSERT_GE(index, 0) << converter.LastErrorMessage;
+  TOutputOptions outputOptions = EveryTrack();
+  const std::string output = folder.File("sixty-four.mkv");
+  ASSERT_TRUE(converter.SetOutputFile(index, output, &outputOptions)) << converter.LastErrorMessage;
+  converter.StartConvert(1);
+  ASSERT_TRUE(recorder.WaitForRunEnd());
+  ASSERT_FALSE(recorder.Records().front().exception) << recorder.Records().front().message;
+  EXPECT_EQ(ReadMediaInfo(output).CountOfType(AVMEDIA_TYPE_AUDIO), 63);
+  EXPECT_EQ(CountOfText(Log(), "left out: an output file takes at most 64 streams"), 7);
 }
 
 TEST_F(TrackMapping, ChaptersMoveWithTheInputsStartAndEndWithTheRecording) {
