@@ -40,8 +40,13 @@ std::int64_t StatedBitRate(const AVStream* Stream) {
   return 0;
 }
 
+// Encoders hold an average only roughly and containers measure it with their overhead: a
+// stream made at the output's own rate may show a little more, which re-encoding at that
+// rate would not change.
+constexpr std::int64_t kBitRateMarginPercent = 5;
+
 std::string BitRateObstacle(std::int64_t Rate, std::int64_t Limit) {
-  if (Limit <= 0 || Rate <= Limit) return {};
+  if (Limit <= 0 || Rate <= Limit + Limit * kBitRateMarginPercent / 100) return {};
   return StringFormat("its bit rate %lld kbit/s exceeds %lld kbit/s",
                       static_cast<long long>(Rate / 1000), static_cast<long long>(Limit / 1000));
 }

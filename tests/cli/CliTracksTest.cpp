@@ -58,7 +58,8 @@ class CliTracksTest : public TCliMediaTest {
     h264.videoCodec = AV_CODEC_ID_H264;
     h264.audioCodec = AV_CODEC_ID_AAC;
     MakeClip(Clip("h264.mkv"), h264);
-    TClipSpec pictures;  // a DVD's subtitles, kept as pictures
+    MakeClip(Clip("h264.ts"), h264);  // a camcorder's or a broadcast's
+    TClipSpec pictures;               // a DVD's subtitles, kept as pictures
     pictures.frames = kFrames;
     pictures.audioSeconds = kFrames / 25.0;
     pictures.pictureSubtitleLanguages = {"fre"};
@@ -253,6 +254,23 @@ TEST_F(CliTracksTest, FittingStreamsAreCopiedPacketForPacket) {
   EXPECT_NEAR(info.durationUs / 1e6, kFrames / 25.0, 0.2);
 }
 
+TEST_F(CliTracksTest, ATransportStreamIsRemuxedIntoAPlayableMp4) {
+  const TCliResult result = Convert("H.264", Clip("h264.ts"));
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_NE(result.err.find("Video stream #0.0 (h264): copied"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("Audio stream #0.1 (aac): copied"), std::string::npos) << result.err;
+  const TMediaInfo info = DecodeMediaInfo(output + "h264.mp4");
+  ASSERT_TRUE(info.opened);
+  const TStreamInfo* video = info.FirstOfType(AVMEDIA_TYPE_VIDEO);
+  ASSERT_NE(video, nullptr);
+  EXPECT_EQ(video->decodedFrames, kFrames);
+  EXPECT_NEAR(video->startSeconds, 0, 0.1);
+  EXPECT_TRUE(video->dtsIncreasing);
+  const TStreamInfo* audio = info.FirstOfType(AVMEDIA_TYPE_AUDIO);
+  ASSERT_NE(audio, nullptr);
+  EXPECT_NEAR(static_cast<double>(audio->decodedSamples) / audio->sampleRate, kFrames / 25.0, 0.1);
+}
+
 TEST_F(CliTracksTest, AStreamThatDoesNotFitIsReEncodedAndTheLogSaysWhy) {
   const TCliResult result =
       Convert("H.264", Clip("h264.mkv"),
@@ -269,6 +287,14 @@ TEST_F(CliTracksTest, AStreamThatDoesNotFitIsReEncodedAndTheLogSaysWhy) {
   ASSERT_NE(video, nullptr);
   EXPECT_EQ(video->width, 160);
   EXPECT_EQ(video->decodedFrames, kFrames);
+
+  // Matroska states no stream's rate: the whole file's bounds the video's.
+  const TCliResult smaller = Convert("H.264", Clip("h264.mkv"), {"--set", "VideoBitrate=100"});
+  ASSERT_EQ(smaller.exitCode, 0) << smaller.out << smaller.err;
+  EXPECT_NE(smaller.err.find("Video stream #0.0 (h264): re-encoded because its bit rate "),
+            std::string::npos)
+      << smaller.err;
+  EXPECT_NE(smaller.err.find("kbit/s exceeds 100 kbit/s"), std::string::npos) << smaller.err;
 }
 
 TEST_F(CliTracksTest, TenBitVideoIsReEncodedIntoTheProfilesEightBits) {
