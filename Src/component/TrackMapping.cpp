@@ -64,7 +64,7 @@ class TPlanner {
         case AVMEDIA_TYPE_VIDEO:
           if (wantsVideo && plan_.Video.Source < 0)
             plan_.Video = {index, s.VideoStreamCopy ? "copy" : ""};
-          else if (plan_.MapsTracks)
+          else if (plan_.MapsTracks && wantsVideo)
             LeaveOut(index, "one video track is converted");
           break;
         case AVMEDIA_TYPE_AUDIO:
