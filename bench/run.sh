@@ -7,7 +7,7 @@
 # inputs through the libraries, runs every job BENCH_RUNS times (default 3) on both sides and
 # reports medians of wall time, CPU time (user + system) and peak resident memory. One line
 # per job, then one line "bench: single=R1 threads=R2 batch=R3 memory=M listed=L
-# hevc=H vp9=V av1=A":
+# hevc=H vp9=V av1=A copy=R":
 #   R1  worst wall-time ratio Tovrena/peer of the one-thread single-file jobs
 #   R2  wall-time ratio of the H.264 job with the libraries' thread choice on both sides
 #   R3  throughput of the batch with --jobs 2 over the peer converting file after file
@@ -17,6 +17,8 @@
 #   H, V, A  wall-time ratios of the MKV HEVC, WebM VP9 and WebM AV1 (SVT-AV1) profiles on
 #       the first seconds of the clip, with the libraries' thread choice on both sides and
 #       the encoder settings Tovrena gives those encoders
+#   R   (copy) wall time of a 60 s 720p H.264/AAC file into a same-codec MP4 profile
+#       re-encoded over the same with its fitting streams copied
 # Exit status 1 when an output of the two sides differs in codecs or length.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -207,6 +209,31 @@ run_profile webm-vp9-t0 WebM "VP9 720p" "--option t=$modern_seconds" \
 run_profile webm-av1-t0 WebM "AV1 720p" "--option t=$modern_seconds" \
   "-c:v libsvtav1 -preset 8 -crf 36 -b:v 0 -s 1280x720 -b:a 96k $opus_audio" webm ""
 
+# Copying what fits: a 60 s 720p H.264/AAC file (the bench clip, converted once at rates
+# under the profile's) into the same-codec profile, its streams copied (CopyStreamsThatFit)
+# against re-encoded.
+copy_input="$work/in/copy/clip60.mp4"
+"$bin/tovrena-bench-clip" "$work/in/clip60.avi" 60 1280x720
+"${cli[@]}" -g MP4 -p "H.264 HD 720p" -s VideoBitrate=2000 -s AudioBitRate=128 \
+  -o "$work/in/copy" "$work/in/clip60.avi" >/dev/null
+copy_profile=(-g MP4 -p "H.264 HD 720p")
+for ((run = 1; run <= runs; run++)); do
+  run_once copy-on.t "$work/out/copy/on" "${cli[@]}" "${copy_profile[@]}" -v \
+    -s CopyStreamsThatFit=1 -o "$work/out/copy/on" "$copy_input"
+  run_once copy-off.t "$work/out/copy/off" "${cli[@]}" "${copy_profile[@]}" \
+    -o "$work/out/copy/off" "$copy_input"
+done
+for key in copy-on.t copy-off.t; do summarise "$key"; done
+if ! grep -q "Video stream .*: copied" "$work/log.copy-on.t"; then
+  echo "bench: copy: the video was not copied:" >&2
+  grep "re-encoded because" "$work/log.copy-on.t" >&2 || true
+  unfair=1
+fi
+copy_ratio=$(ratio "${wall[copy-off.t]}" "${wall[copy-on.t]}")
+printf '%-13s copy on %7.2fs cpu %7.2fs %6.1f MB | copy off %7.2fs cpu %7.2fs %6.1f MB | %sx faster\n' \
+  copy "${wall[copy-on.t]}" "${cpu[copy-on.t]}" "${peak[copy-on.t]}" \
+  "${wall[copy-off.t]}" "${cpu[copy-off.t]}" "${peak[copy-off.t]}" "$copy_ratio"
+
 # The batch: Tovrena with one and two files at once, the peer file after file, all with
 # the libraries' default codec threads on the peer's side and Tovrena's one per file.
 batch_out="$work/out/batch"
@@ -298,10 +325,10 @@ for job in "${!extra[@]}"; do
   memory=$(awk -v a="$memory" -v b="${extra[$job]}" 'BEGIN {print ((b > a) ? b : a)}')
 done
 [[ $unfair -eq 0 ]] || echo "bench: some outputs differ; the comparison is not fair" >&2
-printf 'bench: single=%.2f threads=%.2f batch=%.2f memory=%.0f listed=%.1f hevc=%.2f vp9=%.2f av1=%.2f\n' \
+printf 'bench: single=%.2f threads=%.2f batch=%.2f memory=%.0f listed=%.1f hevc=%.2f vp9=%.2f av1=%.2f copy=%.1f\n' \
   "$single" "$(ratio "${wall[mp4-h264-t0.t]}" "${wall[mp4-h264-t0.f]}")" \
   "$(ratio "${wall[batch.f]}" "${wall[batch-j2.t]}")" "$memory" "$listed_kb" \
   "$(ratio "${wall[mkv-hevc-t0.t]}" "${wall[mkv-hevc-t0.f]}")" \
   "$(ratio "${wall[webm-vp9-t0.t]}" "${wall[webm-vp9-t0.f]}")" \
-  "$(ratio "${wall[webm-av1-t0.t]}" "${wall[webm-av1-t0.f]}")"
+  "$(ratio "${wall[webm-av1-t0.t]}" "${wall[webm-av1-t0.f]}")" "$copy_ratio"
 exit $unfair

@@ -30,6 +30,10 @@ class TFFmpeg : public TCustomFFmpeg {
   // The video encoder's own settings (component/EncoderSettings): constant quality, speed,
   // the HEVC tag of MP4 and MOV; for the output file FileName.
   void ApplyVideoEncoderSettings(const TOutputOptions& Options, const std::string& FileName);
+  // Information lines of the component's own about this task; build them only while
+  // Listening().
+  bool Listening() const { return Logging(); }
+  void LogInfo(const std::string& Line) { Log(1, Line); }
   // "start-end" pieces in milliseconds, separated by ","; see the implementation.
   void ApplyTimeRanges(const std::string& Text);
 

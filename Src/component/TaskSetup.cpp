@@ -9,6 +9,7 @@
 
 #include "binding/MyUtils.h"
 #include "component/TaskList.h"
+#include "component/TrackMapping.h"
 #include "component/VornConverter.h"
 
 namespace {
@@ -198,14 +199,19 @@ std::string TCustomVornConverter::SetUpInput(TFFmpeg& Task, const std::string& F
 
 std::string TCustomVornConverter::SetUpOutput(TFFmpeg& Task, const std::string& FileName,
                                               TOutputOptions* Options) {
+  TTrackPlan plan;
   if (Options) {
     if (Options->FileName.empty()) Options->FileName = FileName;
     Task.OutputOptions = *Options;
     Task.ApplyOptionText(Options->ExtOptions);
     Task.ApplyOutputOptions(*Options);
     Task.ApplyTargetOptions(*Options);
+    plan = PlanTracks(Task, *Options, FileName);
+    // Stream maps name every track themselves.
+    if (Options->PickAudioTrack && !plan.MapsTracks) Task.PickAudioTrack();
+    ApplyPlanBeforeOpen(Task, *Options, plan);
+    // After the plan, which may copy the video instead of encoding it.
     Task.ApplyVideoEncoderSettings(*Options, FileName);
-    if (Options->PickAudioTrack) Task.PickAudioTrack();
     if (Options->CustomHook) {
       Task.OnCustomHook = [this](TCustomFFmpeg* Sender, TBitmap& ABitmap, int AFrameNumber,
                                  std::int64_t APTS, bool& AUpdate, bool& AStopHook) {
@@ -223,8 +229,9 @@ std::string TCustomVornConverter::SetUpOutput(TFFmpeg& Task, const std::string& 
     Task.OutputOptions = TOutputOptions{};
   }
   Task.SetReservedOutput(Options ? Options->ReservedFile : TFileIdentity{});
-  if (Task.OpenOutput(FileName)) return std::string();
-  return Task.ErrorText();
+  if (!Task.OpenOutput(FileName)) return Task.ErrorText();
+  if (Options) ApplyPlanAfterOpen(Task, *Options, plan);
+  return std::string();
 }
 
 int TCustomVornConverter::AddInputFile(const std::string& FileName, TInputOptions* Options) {

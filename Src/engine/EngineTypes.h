@@ -9,6 +9,8 @@
 // Fixed limits of one engine's job tables.
 inline constexpr int kMaxFiles = 20;
 inline constexpr int kMaxStreams = 20;
+// Streams an output file may get: files with dozens of audio and subtitle tracks keep them.
+inline constexpr int kMaxOutputStreams = 64;
 inline constexpr int kMaxStreamMaps = 400;
 inline constexpr int kMaxMetaDataMaps = 20;
 
@@ -26,9 +28,14 @@ struct TStreamMap {
   int SyncStreamIndex = 0;
 };
 
+// What a metadata map copies: the nine classic texts, every tag of the file and of the
+// streams it feeds, or the chapters.
+enum TMetaDataMapKind { mmTexts, mmAllTags, mmChapters };
+
 struct TMetaDataMap {
   int OutFile = 0;
   int InFile = 0;
+  TMetaDataMapKind Kind = mmTexts;
 };
 
 // The message for a time or date the libraries' parser refuses: kind ("duration" or

@@ -208,6 +208,11 @@ class TCustomFFmpeg {
   // "file:stream[:syncfile:syncstream]" and "outfile:infile"; numbers in C notation.
   void AddStreamMap(const std::string& Text);
   void AddMetaDataMap(const std::string& Text);
+  // "outfile:infile" as well: every tag of the input file, and of each input stream that
+  // feeds the output file, where the output has none of that name ("map_all_tags"); the
+  // input's chapters, moved and cut as the output's time line is ("map_chapters").
+  void AddAllTagsMap(const std::string& Text);
+  void AddChapterMap(const std::string& Text);
   // "stream:scale" for the input file opened next.
   void SetInputTimeScale(const std::string& Text);
   // "absf", "vbsf", "sbsf": a bitstream filter for the next stream of that type.
@@ -380,6 +385,7 @@ class TCustomFFmpeg {
   void CreateOutputFile(const std::string& FileName);
   TInputFormatContextPtr OpenInputContext(const std::string& FileName);
   // FindCodec's lookup, raising FFMpegException with its text.
+  void AddMetaDataMapOf(const std::string& Text, TMetaDataMapKind Kind);
   AVCodecID CodecIdByName(const std::string& Name, AVMediaType CodecType, bool Encoder);
   void WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APacket,
                            TBitstreamFilterChain& AChain, std::size_t AFirst,

@@ -29,6 +29,8 @@ TCustomFFmpeg::OptionHandlers() {
       {"target", [](TCustomFFmpeg& E, auto&, auto& V) { E.SetTarget(V); }},
       {"map", [](TCustomFFmpeg& E, auto&, auto& V) { E.AddStreamMap(V); }},
       {"map_meta_data", [](TCustomFFmpeg& E, auto&, auto& V) { E.AddMetaDataMap(V); }},
+      {"map_all_tags", [](TCustomFFmpeg& E, auto&, auto& V) { E.AddAllTagsMap(V); }},
+      {"map_chapters", [](TCustomFFmpeg& E, auto&, auto& V) { E.AddChapterMap(V); }},
       {"programid", [](TCustomFFmpeg& E, auto&, auto& V) { E.FSettings.ProgramId = StrToInt(V); }},
       {"loop_input", [](TCustomFFmpeg& E, auto&, auto&) { E.FSettings.LoopInput = true; }},
       {"loop_output",

@@ -139,6 +139,18 @@ void TCustomFFmpeg::AddStreamMap(const std::string& Text) {
 }
 
 void TCustomFFmpeg::AddMetaDataMap(const std::string& Text) {
+  AddMetaDataMapOf(Text, mmTexts);
+}
+
+void TCustomFFmpeg::AddAllTagsMap(const std::string& Text) {
+  AddMetaDataMapOf(Text, mmAllTags);
+}
+
+void TCustomFFmpeg::AddChapterMap(const std::string& Text) {
+  AddMetaDataMapOf(Text, mmChapters);
+}
+
+void TCustomFFmpeg::AddMetaDataMapOf(const std::string& Text, TMetaDataMapKind Kind) {
   if (FNbMetaDataMaps >= kMaxMetaDataMaps)
     throw FFMpegException(
         StringFormat("Too many metadata maps: at most %d can be given", kMaxMetaDataMaps));
@@ -146,6 +158,7 @@ void TCustomFFmpeg::AddMetaDataMap(const std::string& Text) {
   TMetaDataMap map;
   map.OutFile = numbers.NextInt();
   map.InFile = numbers.NextInt();
+  map.Kind = Kind;
   FMetaDataMaps[FNbMetaDataMaps++] = map;
 }
 

@@ -37,11 +37,22 @@ void TTranscoder::DoSubtitleOut(TOutputStream& Output, TInputStream& Input, AVSu
       throw FFMpegException("av_malloc failed: " + ErrorReason(AVERROR(ENOMEM)));
     std::memcpy(packet->data, SubtitleBuffer.data(), size);
     packet->stream_index = Output.Stream->index;
-    packet->pts = lib::av_rescale_q(Pts, Input.Stream->time_base, Output.Stream->time_base);
+    // The output's time line starts at the start time, as the pictures' and the sound's do.
+    packet->pts = lib::av_rescale_q(Pts, Input.Stream->time_base, Output.Stream->time_base) -
+                  lib::av_rescale_q(S.StartTime, kMicrosecondTimeBase, Output.Stream->time_base);
     if (dvb) {
       const std::int64_t displayMs =
           i == 0 ? Subtitle.start_display_time : Subtitle.end_display_time;
       packet->pts += lib::av_rescale_q(90 * displayMs, {1, 90000}, Output.Stream->time_base);
+    } else {
+      // A text cue is shown from its start for its time: containers keep that as the
+      // packet's own stamp and duration.
+      packet->pts +=
+          lib::av_rescale_q(Subtitle.start_display_time, {1, 1000}, Output.Stream->time_base);
+      if (Subtitle.end_display_time > Subtitle.start_display_time)
+        packet->duration =
+            lib::av_rescale_q(Subtitle.end_display_time - Subtitle.start_display_time, {1, 1000},
+                              Output.Stream->time_base);
     }
     packet->dts = packet->pts;
     WritePacket(Output, packet.get(), encoder);

@@ -148,9 +148,9 @@ TOutputStreamSetup& TCustomFFmpeg::NewStreamSetup(AVFormatContext* Context, AVSt
 namespace {
 
 AVStream* NewStream(AVFormatContext* context) {
-  if (context->nb_streams >= static_cast<unsigned>(kMaxStreams))
+  if (context->nb_streams >= static_cast<unsigned>(kMaxOutputStreams))
     throw FFMpegException(
-        StringFormat("Too many streams: at most %d per output file", kMaxStreams));
+        StringFormat("Too many streams: at most %d per output file", kMaxOutputStreams));
   AVStream* stream = lib::avformat_new_stream(context, nullptr);
   if (!stream) throw FFMpegException("Could not alloc stream");
   return stream;

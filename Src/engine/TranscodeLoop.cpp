@@ -58,7 +58,10 @@ void TTranscoder::CorrectTimestamps(TInputStream& Input, AVPacket* Packet) {
   if (Packet->pts != AV_NOPTS_VALUE)
     Packet->pts += lib::av_rescale_q(offset, kMicrosecondTimeBase, timeBase);
 
-  const double scale = E.FInputFilesTsScale[Input.FileIndex][Input.StreamIndex];
+  // Scales can only be given for the first streams of a file; later ones keep their stamps.
+  const double scale = Input.StreamIndex < kMaxStreams
+                           ? E.FInputFilesTsScale[Input.FileIndex][Input.StreamIndex]
+                           : 0;
   if (scale != 0) {
     Packet->pts = ScaledTimestamp(Packet->pts, scale);
     Packet->dts = ScaledTimestamp(Packet->dts, scale);

@@ -278,6 +278,9 @@ void TTranscoder::PrepareEncoding(TOutputStream& Output, TInputStream& Input) {
       PrepareVideoEncoding(Output, Input);
       break;
     case AVMEDIA_TYPE_SUBTITLE:
+      // Subtitles keep the stamps of their source's tick.
+      if (encoder->time_base.num <= 0 || encoder->time_base.den <= 0)
+        encoder->time_base = Input.Stream->time_base;
       break;
     default:
       throw FFMpegException("invalid codec_type of output stream");
@@ -352,18 +355,22 @@ void TTranscoder::OpenEncoders() {
 }
 
 void TTranscoder::OpenDecoders() {
-  for (TInputStream& input : InputStreams) {
-    if (!input.DecodingNeeded) continue;
-    const AVCodec* codec = lib::avcodec_find_decoder(input.Decoder->codec_id);
-    if (!codec)
-      throw FFMpegException(StringFormat("Unsupported codec (id=%d) for input stream #%d.%d",
-                                         static_cast<int>(input.Decoder->codec_id), input.FileIndex,
-                                         input.StreamIndex));
-    if (const int result = E.OpenDecoder(input.Decoder, codec, nullptr); result < 0)
-      throw FFMpegException(StringFormat("Error while opening codec for input stream #%d.%d: %s",
-                                         input.FileIndex, input.StreamIndex,
-                                         ErrorReason(result).c_str()));
-  }
+  for (TInputStream& input : InputStreams)
+    if (input.DecodingNeeded) OpenDecoder(input);
+}
+
+void TTranscoder::OpenDecoder(TInputStream& Input) {
+  if (Input.DecoderOpen) return;
+  const AVCodec* codec = lib::avcodec_find_decoder(Input.Decoder->codec_id);
+  if (!codec)
+    throw FFMpegException(StringFormat("Unsupported codec (id=%d) for input stream #%d.%d",
+                                       static_cast<int>(Input.Decoder->codec_id), Input.FileIndex,
+                                       Input.StreamIndex));
+  if (const int result = E.OpenDecoder(Input.Decoder, codec, nullptr); result < 0)
+    throw FFMpegException(StringFormat("Error while opening codec for input stream #%d.%d: %s",
+                                       Input.FileIndex, Input.StreamIndex,
+                                       ErrorReason(result).c_str()));
+  Input.DecoderOpen = true;
 }
 
 // Each filter of the chain reads what the one before it (or the stream) gives.
@@ -383,25 +390,6 @@ void TTranscoder::InitBitstreamFilters(TOutputStream& Output) {
   if (parameters != Output.Stream->codecpar)
     CheckParameterCopy(lib::avcodec_parameters_copy(Output.Stream->codecpar, parameters),
                        "filtered", Output.FileIndex, Output.StreamIndex);
-}
-
-void TTranscoder::CopyMetaDataMaps() {
-  static const char* const kKeys[] = {"title", "artist", "author", "copyright", "comment",
-                                      "album", "date",   "track",  "genre"};
-  for (int m = 0; m < E.FNbMetaDataMaps; ++m) {
-    const TMetaDataMap& map = E.FMetaDataMaps[m];
-    if (map.OutFile < 0 || map.OutFile >= E.FNbOutputFiles)
-      throw FFMpegException(StringFormat("Invalid output file index %d map_meta_data(%d,%d)",
-                                         map.OutFile, map.OutFile, map.InFile));
-    if (map.InFile < 0 || map.InFile >= E.FNbInputFiles)
-      throw FFMpegException(StringFormat("Invalid input file index %d map_meta_data(%d,%d)",
-                                         map.InFile, map.OutFile, map.InFile));
-    const AVDictionary* from = E.FInputFiles[map.InFile]->metadata;
-    AVDictionary** to = &E.FOutputFiles[map.OutFile]->metadata;
-    for (const char* key : kKeys)
-      if (const AVDictionaryEntry* entry = lib::av_dict_get(from, key, nullptr, 0))
-        lib::av_dict_set(to, key, entry->value, 0);
-  }
 }
 
 void TTranscoder::RefuseStartPastEnd() const {
@@ -456,6 +444,7 @@ void TTranscoder::Run() {
     if (output.EncodingNeeded) OpenTwoPassLog(output, static_cast<int>(i));
   }
   LogStreamMapping();
+  HandOverSubtitleHeaders();
   OpenEncoders();
   OpenDecoders();
   for (const auto& output : OutputStreams) InitBitstreamFilters(*output);

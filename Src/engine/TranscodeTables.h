@@ -23,6 +23,7 @@ struct TInputStream {
   AVCodecContext* Decoder = nullptr;  // owned by the engine's input tables
   bool Discard = true;                // no output stream takes it (yet)
   bool DecodingNeeded = false;
+  bool DecoderOpen = false;
   bool RateEmulation = false;
   std::int64_t Start = 0;  // wall-clock microseconds when reading began (rate emulation)
   std::uint64_t Frame = 0;

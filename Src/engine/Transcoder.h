@@ -32,8 +32,14 @@ class TTranscoder {
   void LogStreamMapping();
   void OpenEncoders();
   void OpenDecoders();
+  void OpenDecoder(TInputStream& Input);
   void InitBitstreamFilters(TOutputStream& Output);
+
+  // Metadata maps and subtitle headers (TranscodeMetaData.cpp).
   void CopyMetaDataMaps();
+  void CopyChapters(int InFile, AVFormatContext* Output);
+  void HandOverSubtitleHeaders();
+
   // Raises when an input's start time lies at or past its end.
   void RefuseStartPastEnd() const;
   void WriteHeaders();

@@ -184,6 +184,17 @@ TEST_F(SettersTest, MapsReadNumbersInCNotation) {
   engine->SetOption("map_meta_data", "1:0");
   EXPECT_EQ(engine->FMetaDataMaps[0].OutFile, 1);
   EXPECT_EQ(engine->FMetaDataMaps[0].InFile, 0);
+  // Every tag and the chapters share the table, each entry with its kind.
+  engine->SetOption("map_all_tags", "0:1");
+  engine->SetOption("map_chapters", "2:3");
+  ASSERT_EQ(engine->FNbMetaDataMaps, 3);
+  EXPECT_EQ(engine->FMetaDataMaps[0].Kind, mmTexts);
+  EXPECT_EQ((std::array{engine->FMetaDataMaps[1].OutFile, engine->FMetaDataMaps[1].InFile}),
+            (std::array{0, 1}));
+  EXPECT_EQ(engine->FMetaDataMaps[1].Kind, mmAllTags);
+  EXPECT_EQ((std::array{engine->FMetaDataMaps[2].OutFile, engine->FMetaDataMaps[2].InFile}),
+            (std::array{2, 3}));
+  EXPECT_EQ(engine->FMetaDataMaps[2].Kind, mmChapters);
 }
 
 TEST_F(SettersTest, MapTablesRefuseEntriesBeyondTheirSize) {

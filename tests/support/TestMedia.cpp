@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "binding/MediaPointers.h"
 
@@ -164,6 +165,122 @@ void PaintSound(AVFrame* frame, std::int64_t firstSample, bool clicks) {
   frame->pts = firstSample;
 }
 
+double ClipSeconds(const TClipSpec& clipSpec) {
+  const double videoSeconds =
+      clipSpec.frames > 0 ? clipSpec.frames * av_q2d(av_inv_q(clipSpec.frameRate)) : 0;
+  return std::max(videoSeconds, clipSpec.audioSeconds);
+}
+
+constexpr int kCueStepMs = 500;
+constexpr int kCueShowMs = 250;
+
+// SubRip in Matroska is the cue's bare text; its stamp and duration say when it shows.
+// Picture subtitles (DVD) are a small bitmap made by their encoder.
+struct TCueWriter {
+  std::vector<AVStream*> streams;
+  std::vector<std::string> languages;
+  std::vector<TCodecContextPtr> pictureEncoders;  // none for a text track
+  std::int64_t nextCueMs = 0;
+  std::int64_t endMs = 0;
+
+  void WriteUntil(AVFormatContext* output, std::int64_t untilMs, AVPacket* packet) {
+    for (; nextCueMs <= untilMs && nextCueMs + kCueShowMs <= endMs; nextCueMs += kCueStepMs)
+      for (std::size_t i = 0; i < streams.size(); ++i) {
+        if (pictureEncoders[i]) {
+          ASSERT_NO_FATAL_FAILURE(EncodePicture(pictureEncoders[i].get(), packet));
+        } else {
+          const std::string text = languages[i] + " cue " + std::to_string(nextCueMs / kCueStepMs);
+          ASSERT_GE(lib::av_new_packet(packet, static_cast<int>(text.size())), 0);
+          std::memcpy(packet->data, text.data(), text.size());
+        }
+        packet->stream_index = streams[i]->index;
+        packet->pts = packet->dts = lib::av_rescale_q(nextCueMs, {1, 1000}, streams[i]->time_base);
+        packet->duration = lib::av_rescale_q(kCueShowMs, {1, 1000}, streams[i]->time_base);
+        packet->flags |= AV_PKT_FLAG_KEY;
+        ASSERT_GE(lib::av_interleaved_write_frame(output, packet), 0);
+      }
+  }
+
+  // A 16x8 two-colour block shown for the cue's time.
+  static void EncodePicture(AVCodecContext* encoder, AVPacket* packet) {
+    std::uint8_t bitmap[16 * 8];
+    for (int i = 0; i < 16 * 8; ++i) bitmap[i] = static_cast<std::uint8_t>((i / 4) % 2);
+    std::uint32_t palette[4] = {0x00000000, 0xFFFFFFFF, 0xFF000000, 0xFF808080};
+    AVSubtitleRect rect{};
+    rect.x = 8;
+    rect.y = 8;
+    rect.w = 16;
+    rect.h = 8;
+    rect.nb_colors = 4;
+    rect.type = SUBTITLE_BITMAP;
+    rect.data[0] = bitmap;
+    rect.linesize[0] = 16;
+    rect.data[1] = reinterpret_cast<std::uint8_t*>(palette);
+    AVSubtitleRect* rects[] = {&rect};
+    AVSubtitle subtitle{};
+    subtitle.end_display_time = kCueShowMs;
+    subtitle.num_rects = 1;
+    subtitle.rects = rects;
+    std::uint8_t buffer[4096];
+    const int size = lib::avcodec_encode_subtitle(encoder, buffer, sizeof buffer, &subtitle);
+    ASSERT_GT(size, 0);
+    ASSERT_GE(lib::av_new_packet(packet, size), 0);
+    std::memcpy(packet->data, buffer, static_cast<std::size_t>(size));
+  }
+};
+
+void AddSubtitleTrack(AVFormatContext* output, const TClipSpec& clipSpec,
+                      const std::string& language, bool picture, TCueWriter& cues) {
+  AVStream* stream = lib::avformat_new_stream(output, nullptr);
+  ASSERT_NE(stream, nullptr);
+  TCodecContextPtr encoder;
+  if (picture) {
+    const AVCodec* codec = lib::avcodec_find_encoder(AV_CODEC_ID_DVD_SUBTITLE);
+    ASSERT_NE(codec, nullptr);
+    encoder.reset(lib::avcodec_alloc_context3(codec));
+    encoder->width = clipSpec.width;
+    encoder->height = clipSpec.height;
+    encoder->time_base = {1, 1000};
+    ASSERT_GE(lib::avcodec_open2(encoder.get(), codec, nullptr), 0);
+    lib::avcodec_parameters_from_context(stream->codecpar, encoder.get());
+  } else {
+    stream->codecpar->codec_type = AVMEDIA_TYPE_SUBTITLE;
+    stream->codecpar->codec_id = AV_CODEC_ID_SUBRIP;
+  }
+  stream->time_base = {1, 1000};
+  lib::av_dict_set(&stream->metadata, "language", language.c_str(), 0);
+  cues.streams.push_back(stream);
+  cues.languages.push_back(language);
+  cues.pictureEncoders.push_back(std::move(encoder));
+}
+
+void AddSubtitleTracks(AVFormatContext* output, const TClipSpec& clipSpec, TCueWriter& cues) {
+  for (const std::string& language : clipSpec.subtitleLanguages)
+    ASSERT_NO_FATAL_FAILURE(AddSubtitleTrack(output, clipSpec, language, false, cues));
+  for (const std::string& language : clipSpec.pictureSubtitleLanguages)
+    ASSERT_NO_FATAL_FAILURE(AddSubtitleTrack(output, clipSpec, language, true, cues));
+  cues.endMs = static_cast<std::int64_t>(ClipSeconds(clipSpec) * 1000);
+}
+
+void AddChapters(AVFormatContext* output, const TClipSpec& clipSpec) {
+  const std::int64_t lengthMs =
+      static_cast<std::int64_t>(ClipSeconds(clipSpec) * 1000) / std::max(clipSpec.chapters, 1);
+  for (int i = 0; i < clipSpec.chapters; ++i) {
+    auto* chapter = static_cast<AVChapter*>(lib::av_mallocz(sizeof(AVChapter)));
+    ASSERT_NE(chapter, nullptr);
+    auto** grown = static_cast<AVChapter**>(
+        lib::av_realloc(output->chapters, (output->nb_chapters + 1) * sizeof(AVChapter*)));
+    ASSERT_NE(grown, nullptr);
+    output->chapters = grown;
+    output->chapters[output->nb_chapters++] = chapter;
+    chapter->id = i + 1;
+    chapter->time_base = {1, 1000};
+    chapter->start = i * lengthMs;
+    chapter->end = (i + 1) * lengthMs;
+    lib::av_dict_set(&chapter->metadata, "title", ("Chapter " + std::to_string(i + 1)).c_str(), 0);
+  }
+}
+
 }  // namespace
 
 void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
@@ -182,12 +299,21 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
     trackSpec.channels = clipSpec.moreAudioTracks[i];
     MakeAudio(output.get(), trackSpec, moreAudio[i]);
   }
+  TCueWriter cues;
+  AddSubtitleTracks(output.get(), clipSpec, cues);
+  AddChapters(output.get(), clipSpec);
   if (::testing::Test::HasFatalFailure()) return;
   for (unsigned i = 0, track = 0; i < output->nb_streams; ++i) {
     if (output->streams[i]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
     output->streams[i]->disposition =
-        static_cast<int>(track++) == clipSpec.defaultAudioTrack ? AV_DISPOSITION_DEFAULT : 0;
+        static_cast<int>(track) == clipSpec.defaultAudioTrack ? AV_DISPOSITION_DEFAULT : 0;
+    if (track < clipSpec.audioLanguages.size() && !clipSpec.audioLanguages[track].empty())
+      lib::av_dict_set(&output->streams[i]->metadata, "language",
+                       clipSpec.audioLanguages[track].c_str(), 0);
+    ++track;
   }
+  if (!clipSpec.title.empty())
+    lib::av_dict_set(&output->metadata, "title", clipSpec.title.c_str(), 0);
   ASSERT_GE(lib::avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
   output->output_ts_offset = static_cast<std::int64_t>(clipSpec.startSeconds * AV_TIME_BASE);
   ASSERT_GE(lib::avformat_write_header(output.get(), nullptr), 0);
@@ -200,6 +326,10 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
     const bool videoNext =
         videoLeft && (!audioLeft || lib::av_compare_ts(video.nextPts, video.codec->time_base,
                                                        audio.nextPts, audio.codec->time_base) <= 0);
+    const std::int64_t nowMs =
+        videoNext ? lib::av_rescale_q(video.nextPts, video.codec->time_base, {1, 1000})
+                  : lib::av_rescale_q(audio.nextPts, audio.codec->time_base, {1, 1000});
+    cues.WriteUntil(output.get(), nowMs, packet.get());
     if (videoNext) {
       PaintPicture(video.frame.get(), video.nextPts);
       Encode(output.get(), video, video.frame.get(), packet.get());
@@ -217,6 +347,7 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
     }
     if (::testing::Test::HasFatalFailure()) return;
   }
+  cues.WriteUntil(output.get(), cues.endMs, packet.get());
   if (clipSpec.frames > 0) Encode(output.get(), video, nullptr, packet.get());
   if (clipSpec.audioSeconds > 0) Encode(output.get(), audio, nullptr, packet.get());
   // The interleaver holds the packets written so far until the later tracks catch up.
@@ -229,6 +360,11 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
   }
   ASSERT_GE(lib::av_write_trailer(output.get()), 0);
   lib::avio_closep(&output->pb);
+}
+
+int TMediaInfo::CountOfType(int type) const {
+  return static_cast<int>(std::count_if(streams.begin(), streams.end(),
+                                        [type](const TStreamInfo& s) { return s.type == type; }));
 }
 
 const TStreamInfo* TMediaInfo::FirstOfType(int type) const {
@@ -284,6 +420,33 @@ double SampleLevel(const AVFrame* frame, int i) {
   }
 }
 
+// The cue's text without the ASS event's leading fields (ReadOrder, Layer, Style, Name,
+// MarginL, MarginR, MarginV, Effect).
+std::string CueText(const AVSubtitleRect* rect) {
+  if (rect->text) return rect->text;
+  if (!rect->ass) return "";
+  std::string text = rect->ass;
+  for (int field = 0; field < 8; ++field) {
+    const std::size_t comma = text.find(',');
+    if (comma == std::string::npos) return text;
+    text.erase(0, comma + 1);
+  }
+  return text;
+}
+
+void DecodeCue(AVCodecContext* decoder, AVPacket* packet, AVRational timeBase, TStreamInfo& entry) {
+  AVSubtitle subtitle{};
+  int got = 0;
+  if (lib::avcodec_decode_subtitle2(decoder, &subtitle, &got, packet) < 0 || !got) return;
+  std::string text;
+  for (unsigned r = 0; r < subtitle.num_rects; ++r) text += CueText(subtitle.rects[r]);
+  entry.subtitleTexts.push_back(text);
+  entry.subtitleStarts.push_back(packet->pts * av_q2d(timeBase) +
+                                 subtitle.start_display_time / 1000.0);
+  entry.subtitleDurations.push_back(packet->duration * av_q2d(timeBase));
+  lib::avsubtitle_free(&subtitle);
+}
+
 TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFrame) {
   TMediaInfo info;
   AVFormatContext* raw = nullptr;
@@ -315,15 +478,26 @@ TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFr
       entry.rotation =
           (static_cast<int>(std::lround(-lib::av_display_rotation_get(matrix))) + 360) % 360;
     entry.markedDefault = stream->disposition & AV_DISPOSITION_DEFAULT;
+    if (const AVDictionaryEntry* tag = lib::av_dict_get(stream->metadata, "language", nullptr, 0))
+      entry.language = tag->value;
     info.streams.push_back(entry);
   }
+  for (unsigned i = 0; i < input->nb_chapters; ++i) {
+    const AVChapter* chapter = input->chapters[i];
+    const AVDictionaryEntry* tag = lib::av_dict_get(chapter->metadata, "title", nullptr, 0);
+    info.chapters.push_back({chapter->start * av_q2d(chapter->time_base),
+                             chapter->end * av_q2d(chapter->time_base), tag ? tag->value : ""});
+  }
+  if (const AVDictionaryEntry* tag = lib::av_dict_get(input->metadata, "title", nullptr, 0))
+    info.title = tag->value;
   std::vector<TCodecContextPtr> decoders(input->nb_streams);
   if (decode)
     for (unsigned i = 0; i < input->nb_streams; ++i) {
       const AVCodec* codec = lib::avcodec_find_decoder(input->streams[i]->codecpar->codec_id);
-      if (!codec || codec->type == AVMEDIA_TYPE_SUBTITLE) continue;
+      if (!codec) continue;
       decoders[i].reset(lib::avcodec_alloc_context3(codec));
       lib::avcodec_parameters_to_context(decoders[i].get(), input->streams[i]->codecpar);
+      decoders[i]->pkt_timebase = input->streams[i]->time_base;
       if (lib::avcodec_open2(decoders[i].get(), codec, nullptr) < 0) decoders[i].reset();
     }
   TPacketPtr packet(lib::av_packet_alloc());
@@ -362,13 +536,19 @@ TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFr
           info.streams[index].dtsIncreasing = false;
         lastDts[index] = packet->dts;
       }
-      if (decoders[index] && lib::avcodec_send_packet(decoders[index].get(), packet.get()) >= 0)
+      if (decoders[index] && info.streams[index].type == AVMEDIA_TYPE_SUBTITLE)
+        DecodeCue(decoders[index].get(), packet.get(), input->streams[index]->time_base,
+                  info.streams[index]);
+      else if (decoders[index] &&
+               lib::avcodec_send_packet(decoders[index].get(), packet.get()) >= 0)
         drain(index);
     }
     lib::av_packet_unref(packet.get());
   }
   for (unsigned i = 0; i < decoders.size(); ++i)
-    if (decoders[i] && lib::avcodec_send_packet(decoders[i].get(), nullptr) >= 0) drain(i);
+    if (decoders[i] && info.streams[i].type != AVMEDIA_TYPE_SUBTITLE &&
+        lib::avcodec_send_packet(decoders[i].get(), nullptr) >= 0)
+      drain(i);
   return info;
 }
 
@@ -380,4 +560,23 @@ TMediaInfo ReadMediaInfo(const std::string& path) {
 
 TMediaInfo DecodeMediaInfo(const std::string& path, int patternFrame) {
   return ReadMediaInfoWith(path, true, patternFrame);
+}
+
+std::vector<std::string> StreamPackets(const std::string& path, int type) {
+  std::vector<std::string> packets;
+  AVFormatContext* raw = nullptr;
+  if (lib::avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return packets;
+  TInputFormatContextPtr input(raw);
+  if (lib::avformat_find_stream_info(input.get(), nullptr) < 0) return packets;
+  int index = -1;
+  for (unsigned i = 0; i < input->nb_streams && index < 0; ++i)
+    if (input->streams[i]->codecpar->codec_type == type) index = static_cast<int>(i);
+  TPacketPtr packet(lib::av_packet_alloc());
+  while (index >= 0 && lib::av_read_frame(input.get(), packet.get()) >= 0) {
+    if (packet->stream_index == index)
+      packets.emplace_back(reinterpret_cast<const char*>(packet->data),
+                           static_cast<std::size_t>(packet->size));
+    lib::av_packet_unref(packet.get());
+  }
+  return packets;
 }

@@ -53,6 +53,20 @@ struct TClipSpec {
   // The video's decoder set-up (its global header) is left out of the file, as a stream
   // copy that lost it does: the stream is listed but no picture of it ever decodes.
   bool undecodableVideo = false;
+  // Languages of the audio tracks in order (the first, then moreAudioTracks); missing or
+  // empty entries: no language tag.
+  std::vector<std::string> audioLanguages;
+  // One SubRip text subtitle track per language: cue n reads "<language> cue <n>" from n/2 s
+  // for a quarter of a second, over the clip's length. SubRip needs a container that holds
+  // it (Matroska).
+  std::vector<std::string> subtitleLanguages;
+  // One DVD picture subtitle track per language, after the text ones, with the same cues
+  // drawn as a small block.
+  std::vector<std::string> pictureSubtitleLanguages;
+  // Chapters of equal length over the clip, titled "Chapter 1", "Chapter 2", ...
+  int chapters = 0;
+  // The file's title tag; empty: none.
+  std::string title;
 };
 
 // Writes a clip of moving pictures and a tone; fails the calling test on any error.
@@ -83,7 +97,19 @@ struct TStreamInfo {
   // Degrees clockwise the stream asks its pictures be shown turned (its display matrix).
   int rotation = 0;
   bool markedDefault = false;
+  std::string language;  // the stream's language tag
+  // Filled by DecodeMediaInfo for subtitle streams: the text of every cue, in order, with
+  // its start in seconds and how long it shows.
+  std::vector<std::string> subtitleTexts;
+  std::vector<double> subtitleStarts;
+  std::vector<double> subtitleDurations;
   std::int64_t longestSilence = 0;  // samples in a row of the first channel within 1/1000 of 0
+};
+
+struct TChapterInfo {
+  double startSeconds = 0;
+  double endSeconds = 0;
+  std::string title;
 };
 
 struct TMediaInfo {
@@ -91,6 +117,10 @@ struct TMediaInfo {
   std::string formatName;
   std::int64_t durationUs = 0;
   std::vector<TStreamInfo> streams;
+  std::vector<TChapterInfo> chapters;
+  std::string title;  // the file's title tag
+
+  int CountOfType(int type) const;
 
   const TStreamInfo* FirstOfType(int type) const;
 };
@@ -102,3 +132,6 @@ TMediaInfo ReadMediaInfo(const std::string& path);
 // the picture at patternFrame compared with the pattern MakeClip painted into that frame
 // (meaningful when the size was kept).
 TMediaInfo DecodeMediaInfo(const std::string& path, int patternFrame = 10);
+
+// The payload of every packet of the first stream of a type, in file order.
+std::vector<std::string> StreamPackets(const std::string& path, int type);
