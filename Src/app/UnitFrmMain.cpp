@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
@@ -24,10 +25,12 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/FileAdder.h"
 #include "app/UnitFrmAbout.h"
 #include "app/UnitFrmSettings.h"
 #include "binding/MyUtils.h"
 #include "frontend/IniFile.h"
+#include "frontend/ProfileOutput.h"
 #include "ui/AppErrorHandler.h"
 
 namespace {
@@ -73,6 +76,7 @@ TForm1::TForm1(std::string libraryFolder, QWidget* parent)
   dlg.IconType = TMsgIconType::mitNone;
   dlg.Position = TMsgPosition::mpScreenCenter;
   CreateControls();
+  adder_ = std::make_unique<TFileAdder>(VornC, Lvw);
   ConnectHandlers();
   ConnectComponentEvents();
 }
@@ -235,6 +239,10 @@ void TForm1::ConnectHandlers() {
     if (dialog.exec() == QDialog::Accepted) profileReadError_.clear();
   });
   connect(BtnAbout, &QPushButton::clicked, this, [this] { TFrmAbout(this).exec(); });
+  connect(adder_.get(), &TFileAdder::Finished, this, [this](const QStringList& refusals) {
+    ShowRefusals(refusals);
+    if (std::exchange(startWhenAdded_, false)) StartRun();
+  });
 }
 
 bool TForm1::FormCreate() {
@@ -318,11 +326,41 @@ void TForm1::BtnAddClick() {
 }
 
 void TForm1::AddFiles(const QStringList& paths) {
-  // Setting up a file creates its output, so the folder must be there already.
+  // Checking a file creates its output, so the folder must be there already.
   if (!CreateOutputFolder()) return;
-  TTakenOutputs taken = OutputsOfRows();
-  for (const QString& path : paths) PrepareFile(path, true, -1, taken);
-  VornC.ClearTasks();
+  // What the profile makes of every file is found once: a fault of the profile is said once.
+  TFileAdder::TSetup setup;
+  VornC.InitOutputOptions(setup.Output);
+  try {
+    if (!profileReadError_.empty()) throw EConvertError(profileReadError_);
+    FillOutputOptions(CurrentProfile, TIniFile(CodecCatalogueFilePath()), setup.Output,
+                      CboProfiles->currentText().toStdString());
+  } catch (const EConvertError& error) {
+    ShowError(tr("Error"), tr("Cannot convert: ") + QString::fromStdString(error.what()));
+    return;
+  }
+  setup.Folder = EdtOutputFolder->text().toStdString();
+  setup.Taken = OutputsOfRows();
+  adder_->Add(paths, std::move(setup));
+}
+
+bool TForm1::Adding() const {
+  return adder_->Busy();
+}
+
+void TForm1::ShowRefusals(const QStringList& refusals) {
+  if (refusals.size() == 1) ShowError(tr("Error"), refusals.front());
+  if (refusals.size() <= 1) return;
+  // The box stays on the screen: the first few in its text, every one under its details.
+  constexpr int kListed = 10;
+  QString text = tr("%n files were not added:", "", static_cast<int>(refusals.size()));
+  for (int index = 0; index < std::min<int>(kListed, refusals.size()); ++index)
+    text += "\n" + refusals[index];
+  if (refusals.size() > kListed)
+    text += "\n" + tr("and %n more (see the details).", "", refusals.size() - kListed);
+  QMessageBox box(QMessageBox::Warning, tr("Error"), text, QMessageBox::Ok, this);
+  box.setDetailedText(refusals.join("\n"));
+  box.exec();
 }
 
 void TForm1::BtnRemoveClick() {
@@ -332,6 +370,8 @@ void TForm1::BtnRemoveClick() {
 }
 
 void TForm1::BtnClearClick() {
+  adder_->Cancel();
+  startWhenAdded_ = false;
   if (Lvw->rowCount() == 0) return;
   Lvw->setRowCount(0);
   VornC.ClearTasks();
@@ -352,14 +392,14 @@ void TForm1::MoveSelectedRow(int offset) {
   const int target = row + offset;
   if (target < 0 || target >= Lvw->rowCount()) return;
   Lvw->setUpdatesEnabled(false);
-  QStringList texts;
-  for (int column = 0; column < lcColumnCount; ++column) {
-    texts << RowText(row, static_cast<TListColumn>(column));
-  }
+  // The items themselves move: a row still being checked keeps its check.
+  std::vector<QTableWidgetItem*> items;
+  for (int column = 0; column < lcColumnCount; ++column)
+    items.push_back(Lvw->takeItem(row, column));
   Lvw->removeRow(row);
   Lvw->insertRow(target);
   for (int column = 0; column < lcColumnCount; ++column) {
-    SetRowText(target, static_cast<TListColumn>(column), texts[column]);
+    if (items[column] != nullptr) Lvw->setItem(target, column, items[column]);
   }
   Lvw->selectRow(target);
   Lvw->scrollToItem(Lvw->item(target, lcInputFilename));
@@ -433,6 +473,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   if (!created_) return;
   created_ = false;
   detached_ = true;
+  adder_->CancelAndWait();  // no check may use the libraries once they go
   VornC.StopAll();
   VornC.UnloadLibraries();  // waits for the stopped tasks before the libraries go
   ReleaseRunReservations();

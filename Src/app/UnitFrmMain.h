@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <atomic>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class TFileAdder;
 
 // Columns of Lvw: the row caption, then the five sub-items.
 enum TListColumn : int {
@@ -46,8 +48,11 @@ class TForm1 : public QWidget {
   // libraries could not be loaded; the reason has been shown and the window is closed.
   bool FormCreate();
 
-  // Adds the files as the "Add" dialog does.
+  // Adds the files (and the media files inside folders) as the "Add" dialog does: the rows
+  // appear at once and are checked off the window's thread; refusals come in one box.
   void AddFiles(const QStringList& paths);
+  // Files of an add are still being listed or checked.
+  bool Adding() const;
 
   bool Running() const { return running_; }
   const TProfileSettings& Profile() const { return CurrentProfile; }
@@ -105,11 +110,11 @@ class TForm1 : public QWidget {
   QString RowText(int row, TListColumn column) const;
   void ShowError(const QString& caption, const QString& text);
 
-  // On adding (addRow) checks a file by setting up a task for it, which is dropped again at
-  // once, and gives it a new row; in a run lists the file's task, which is set up when its
-  // turn comes, and updates the row's output name. taken collects the output paths given
-  // so far. The task index, or -1.
-  int PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs& taken);
+  // Lists the file's task for the run, set up when its turn comes, and updates the row's
+  // output name. taken collects the output paths given so far. The task index, or -1.
+  int PrepareFile(const QString& path, int row, TTakenOutputs& taken);
+  // One box for the files an add refused, each with its reason.
+  void ShowRefusals(const QStringList& refusals);
   // Makes the output folder when missing; false, with the reason shown, when no output
   // can be created in it.
   bool CreateOutputFolder();
@@ -162,4 +167,8 @@ class TForm1 : public QWidget {
   std::set<int> setupFailedTasks_;
   // Tasks of the run whose end has arrived; the next one is the one converting.
   int endedTasks_ = 0;
+  // Checks files on worker threads with VornC, so it goes first when the window does.
+  std::unique_ptr<TFileAdder> adder_;
+  // "Convert" came while files were being added: the run starts once they are all in.
+  bool startWhenAdded_ = false;
 };

@@ -9,43 +9,24 @@
 #include <QTableWidget>
 
 #include "app/UnitFrmMain.h"
-#include "component/AVProbe.h"
 #include "frontend/IniFile.h"
 #include "frontend/ProfileOutput.h"
 #include "frontend/RunTexts.h"
 #include "ui/AppErrorHandler.h"
 
-int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs& taken) {
+int TForm1::PrepareFile(const QString& path, int row, TTakenOutputs& taken) {
   const std::string file = path.toStdString();
   TInputOptions input;
   VornC.InitInputOptions(input);
   input.FileName = file;
-  const QString notSupported = "Convertion of file \"" + path + "\" is not supported.";
 
-  // On adding, the file is checked at once; in a run its task opens it when its turn
-  // comes, and the row keeps the duration it got when it was added.
-  std::string durationText;
-  int task = -1;
-  if (addRow) {
-    if (VornC.Probe->Open(file, "")) {
-      TAVFileInfo info;
-      VornC.Probe->GetInfo(info);
-      durationText = FormatDuration(info.Duration);
-      VornC.Probe->Close();
-    }
-    task = VornC.AddInputFile(file, &input);
-    if (task < 0) {
-      ShowError("Error", notSupported + " " + QString::fromStdString(VornC.LastErrorMessage));
-      return -1;
-    }
-  }
-
+  // The task opens the file when its turn comes; the row keeps the duration it got when
+  // it was added.
   TOutputOptions output;
   VornC.InitOutputOptions(output);
   TOutputReservation reservation;
   const auto refuse = [&](const std::string& reason) {
     ShowError("Error", QString::fromStdString("Cannot convert: " + reason));
-    if (task >= 0) VornC.RemoveTask(task);
     ReleaseOutputName(reservation);
     return -1;
   };
@@ -59,39 +40,21 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
   const std::string folder = EdtOutputFolder->text().toStdString();
   reservation = ReserveOutputName(folder, FileBaseName(file), output.FileExt, taken);
   if (!reservation.Reserved()) return refuse(reservation.Error);
-  const std::string& outputName = reservation.Name;
   output.FileName = reservation.Path;
   output.ReservedFile = reservation.Identity;
-  if (addRow) {
-    if (!VornC.SetOutputFile(task, reservation.Path, &output))
-      return refuse(VornC.LastErrorMessage);
-    // Checked: the task goes at once (and its still empty output with it), so that adding
-    // many files holds none of them open.
-    VornC.RemoveTask(task);
-  } else {
-    task = VornC.ListFile(input, output);
-    if (task < 0) {
-      ReleaseOutputName(reservation);
-      ShowError("Error", notSupported + " " + QString::fromStdString(VornC.LastErrorMessage));
-      return -1;
-    }
-    // A run's outputs wait on disk until their turn: the run's end or a signal removes
-    // those that never received anything.
-    RegisterReservedOutput(reservation);
-    runReservations_.push_back(reservation);
+  const int task = VornC.ListFile(input, output);
+  if (task < 0) {
+    ReleaseOutputName(reservation);
+    ShowError("Error", "Convertion of file \"" + path + "\" is not supported. " +
+                           QString::fromStdString(VornC.LastErrorMessage));
+    return -1;
   }
+  // A run's outputs wait on disk until their turn: the run's end or a signal removes
+  // those that never received anything.
+  RegisterReservedOutput(reservation);
+  runReservations_.push_back(reservation);
   taken.insert(reservation.Path);
-
-  if (addRow) {
-    row = Lvw->rowCount();
-    Lvw->insertRow(row);
-    SetRowText(row, lcInputFilename, QString::fromStdString(FileBaseName(file)));
-    SetRowText(row, lcDuration, QString::fromStdString(durationText));
-    SetRowText(row, lcType, QString::fromStdString(FileExtension(file)).toUpper());
-    SetRowText(row, lcStatus, QString());
-    SetRowText(row, lcPath, path);
-  }
-  SetRowText(row, lcOutputFilename, QString::fromStdString(outputName));
+  SetRowText(row, lcOutputFilename, QString::fromStdString(reservation.Name));
   return task;
 }
 
@@ -123,6 +86,12 @@ void TForm1::BtnStartClick() {
 }
 
 void TForm1::StartRun() {
+  // Every file given is converted: a run of the checked ones alone would leave the others
+  // out, and a run's task list is fixed once it starts.
+  if (Adding()) {
+    startWhenAdded_ = true;
+    return;
+  }
   if (Lvw->rowCount() == 0) {
     ShowError("Information", "Please select files to be converted.");
     return;
@@ -141,7 +110,7 @@ void TForm1::StartRun() {
   endedTasks_ = 0;
   TTakenOutputs taken;
   for (int row = 0; row < Lvw->rowCount(); ++row) {
-    if (PrepareFile(RowText(row, lcPath), false, row, taken) >= 0) taskRows_.push_back(row);
+    if (PrepareFile(RowText(row, lcPath), row, taken) >= 0) taskRows_.push_back(row);
   }
   VornC.ThreadPriority = tpNormal;
   BtnStart->setText("Stop");
