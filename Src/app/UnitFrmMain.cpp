@@ -18,7 +18,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTimer>
@@ -28,15 +27,13 @@
 #include "app/FileAdder.h"
 #include "app/UnitFrmAbout.h"
 #include "app/UnitFrmSettings.h"
+#include "app/WindowGeometry.h"
 #include "binding/MyUtils.h"
 #include "frontend/IniFile.h"
 #include "frontend/ProfileOutput.h"
 #include "ui/AppErrorHandler.h"
 
 namespace {
-
-constexpr int kClientWidth = 653;
-constexpr int kClientHeight = 430;
 
 struct TColumn {
   const char* caption;
@@ -94,10 +91,9 @@ void TForm1::CreateControls() {
   layout->addWidget(CreateOutputFolderRow());
   layout->addWidget(CreateOutputSettings());
   layout->addWidget(CreateBottomRow());
-  setFixedSize(kClientWidth, kClientHeight);
-  if (const QScreen* screen = this->screen(); screen != nullptr) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  // The list takes what the window grows by; FormCreate puts it where it was left.
+  setMinimumSize(kMainWindowMinimumSize);
+  resize(kMainWindowMinimumSize);
 }
 
 QWidget* TForm1::CreateListArea() {
@@ -252,6 +248,7 @@ bool TForm1::FormCreate() {
     close();
     return false;
   }
+  RestoreWindowGeometry(*this);
   const TAppOptions options = ReadAppOptions(DefaultOutputFolder().toStdString());
   EdtOutputFolder->setText(QString::fromStdString(options.OutputPath));
   SetGroupIndex(-1);
@@ -482,6 +479,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
   VornC.OnTerminate = nullptr;
   VornC.OnSetupFailure = nullptr;
   running_ = false;
+  // The window's place is no profile choice: it is kept whatever profile is chosen.
+  try {
+    StoreWindowGeometry(*this);
+  } catch (const EIniFileError& error) {
+    ShowApplicationError(error);
+    return;  // the same file would refuse the choices too: one box is enough
+  }
   if (CboProfiles->currentText() != kCustomProfile) {
     TAppOptions options;
     options.OutputPath = EdtOutputFolder->text().toStdString();
