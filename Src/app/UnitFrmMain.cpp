@@ -1,5 +1,7 @@
 #include "app/UnitFrmMain.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -43,13 +45,6 @@ constexpr TColumn kColumns[lcColumnCount] = {
     {"Input Filename", 150},  {"Duration", 80}, {"Type", 80},
     {"Output Filename", 150}, {"Status", 93},   {"Path", 0}};
 
-const char* const kAddTitle = "Choose Files to Convert";
-const char* const kAddFilter =
-    "All supported Media Format (*.avi *.mp4 *.3gp *.3g2 *.divX *.div *.xvid *.mpeg *.mpg "
-    "*.wmv *.asf *.rm *.rmvb *.dat *.mov *.swf *.flv *.mp3);;"
-    "AVI(*.avi);;MPEG(*.mpeg *.mpg);;WMV(*.wmv);;ASF(*.asf);;VCD Format(*.dat);;"
-    "Quick Time Format(*.mov);;SWF(*.swf);;FLV(*.flv);;All Files (*)";
-
 QString DefaultOutputFolder() {
   QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
   if (!folder.endsWith('/')) folder += '/';
@@ -67,7 +62,7 @@ TForm1::TForm1(std::string libraryFolder, QWidget* parent)
             this, [this, delayMs, call] { QTimer::singleShot(delayMs, this, call); },
             Qt::QueuedConnection);
       }) {
-  setWindowTitle("Tovrena");
+  setWindowTitle(tr("Tovrena"));
   dlg.ButtonCount = 1;
   dlg.Buttons[0] = {"OK", mrOk};
   dlg.IconType = TMsgIconType::mitNone;
@@ -75,12 +70,15 @@ TForm1::TForm1(std::string libraryFolder, QWidget* parent)
   CreateControls();
   adder_ = std::make_unique<TFileAdder>(VornC, Lvw);
   ConnectHandlers();
+  ConnectDesktopKeys();
   ConnectComponentEvents();
 }
 
 TForm1::~TForm1() {
   // The component's tasks may still be reporting; nothing of theirs reaches this window.
   detached_ = true;
+  // The list empties itself while its parts go, when this window's own part is gone.
+  Lvw->model()->disconnect(this);
 }
 
 void TForm1::CreateControls() {
@@ -127,19 +125,20 @@ QWidget* TForm1::CreateListArea() {
   grid->addWidget(Lvw, 0, 0);
 
   auto* buttons = new QVBoxLayout;
-  BtnAdd = new QPushButton("Add", area);
-  BtnRemove = new QPushButton("Remove", area);
-  BtnClear = new QPushButton("Clear", area);
-  BtnMoveUp = new QPushButton("Move Up", area);
-  BtnMoveDown = new QPushButton("Move Down", area);
-  for (QPushButton* button : {BtnAdd, BtnRemove, BtnClear, BtnMoveUp, BtnMoveDown}) {
-    button->setFixedWidth(75);
+  BtnAdd = new QPushButton(tr("&Add"), area);
+  BtnAddFolder = new QPushButton(tr("Add F&older"), area);
+  BtnRemove = new QPushButton(tr("&Remove"), area);
+  BtnClear = new QPushButton(tr("C&lear"), area);
+  BtnMoveUp = new QPushButton(tr("Move &Up"), area);
+  BtnMoveDown = new QPushButton(tr("Move &Down"), area);
+  for (QPushButton* button : {BtnAdd, BtnAddFolder, BtnRemove, BtnClear, BtnMoveUp, BtnMoveDown}) {
+    button->setMinimumWidth(75);
     buttons->addWidget(button);
   }
   buttons->addStretch(1);
   grid->addLayout(buttons, 0, 1);
 
-  LblProgress = new QLabel("Current Frame=", area);
+  LblProgress = new QLabel(tr("Current Frame="), area);
   QSizePolicy keepPlace = LblProgress->sizePolicy();
   keepPlace.setRetainSizeWhenHidden(true);
   LblProgress->setSizePolicy(keepPlace);
@@ -152,7 +151,7 @@ QWidget* TForm1::CreateOutputFolderRow() {
   auto* row = new QWidget(this);
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(new QLabel("Output Folder: ", row));
+  layout->addWidget(new QLabel(tr("Output Folder: "), row));
   EdtOutputFolder = new QLineEdit(row);
   EdtOutputFolder->setReadOnly(true);
   layout->addWidget(EdtOutputFolder, 1);
@@ -163,10 +162,10 @@ QWidget* TForm1::CreateOutputFolderRow() {
 }
 
 QGroupBox* TForm1::CreateOutputSettings() {
-  GBOutput = new QGroupBox("Output Settings", this);
+  GBOutput = new QGroupBox(tr("Output Settings"), this);
   auto* layout = new QHBoxLayout(GBOutput);
 
-  RgpProfiles = new QGroupBox("Convert to: ", GBOutput);
+  RgpProfiles = new QGroupBox(tr("Convert to: "), GBOutput);
   auto* radios = new QGridLayout(RgpProfiles);
   groupButtons_ = new QButtonGroup(RgpProfiles);
   constexpr int kColumnsOfGroups = 3;
@@ -181,12 +180,12 @@ QGroupBox* TForm1::CreateOutputSettings() {
 
   auto* profileColumn = new QVBoxLayout;
   auto* profileRow = new QHBoxLayout;
-  profileRow->addWidget(new QLabel("Profiles: ", GBOutput));
+  profileRow->addWidget(new QLabel(tr("Profiles: "), GBOutput));
   CboProfiles = new QComboBox(GBOutput);
   CboProfiles->setMinimumWidth(200);
   profileRow->addWidget(CboProfiles, 1);
   profileColumn->addLayout(profileRow);
-  BtnSettings = new QPushButton("Settings", GBOutput);
+  BtnSettings = new QPushButton(tr("&Settings"), GBOutput);
   auto* settingsRow = new QHBoxLayout;
   settingsRow->addStretch(1);
   settingsRow->addWidget(BtnSettings);
@@ -200,9 +199,9 @@ QWidget* TForm1::CreateBottomRow() {
   auto* row = new QWidget(this);
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
-  BtnAbout = new QPushButton("About", row);
-  BtnHelp = new QPushButton("Help", row);
-  BtnStart = new QPushButton("Convert", row);
+  BtnAbout = new QPushButton(tr("A&bout"), row);
+  BtnHelp = new QPushButton(tr("&Help"), row);
+  BtnStart = new QPushButton(tr("Convert"), row);
   BtnStart->setMinimumWidth(100);
   BtnStart->setDefault(true);
   layout->addWidget(BtnAbout);
@@ -214,6 +213,7 @@ QWidget* TForm1::CreateBottomRow() {
 
 void TForm1::ConnectHandlers() {
   connect(BtnAdd, &QPushButton::clicked, this, &TForm1::BtnAddClick);
+  connect(BtnAddFolder, &QPushButton::clicked, this, &TForm1::BtnAddFolderClick);
   connect(BtnRemove, &QPushButton::clicked, this, &TForm1::BtnRemoveClick);
   connect(BtnClear, &QPushButton::clicked, this, &TForm1::BtnClearClick);
   connect(BtnMoveUp, &QPushButton::clicked, this, &TForm1::BtnMoveUpClick);
@@ -243,12 +243,13 @@ void TForm1::ConnectHandlers() {
 
 bool TForm1::FormCreate() {
   if (!VornC.LoadLibraries(libraryFolder_, true)) {
-    ShowError("Error", QString::fromStdString(VornC.LastErrorMessage) +
-                           " Please re-install the program and try it again.");
+    ShowError(tr("Error"), QString::fromStdString(VornC.LastErrorMessage) +
+                               tr(" Please re-install the program and try it again."));
     close();
     return false;
   }
   RestoreWindowGeometry(*this);
+  lastAddFolder_ = ReadAddFolder();
   const TAppOptions options = ReadAppOptions(DefaultOutputFolder().toStdString());
   EdtOutputFolder->setText(QString::fromStdString(options.OutputPath));
   SetGroupIndex(-1);
@@ -317,11 +318,6 @@ void TForm1::CboProfilesChange() {
   }
 }
 
-void TForm1::BtnAddClick() {
-  const QStringList files = QFileDialog::getOpenFileNames(this, kAddTitle, QString(), kAddFilter);
-  if (!files.isEmpty()) AddFiles(files);
-}
-
 void TForm1::AddFiles(const QStringList& paths) {
   // Checking a file creates its output, so the folder must be there already.
   if (!CreateOutputFolder()) return;
@@ -361,9 +357,12 @@ void TForm1::ShowRefusals(const QStringList& refusals) {
 }
 
 void TForm1::BtnRemoveClick() {
-  for (int row = Lvw->rowCount() - 1; row >= 0; --row) {
-    if (Lvw->selectionModel()->isRowSelected(row, QModelIndex())) Lvw->removeRow(row);
-  }
+  // Taken first: removing a row moves the selection onto its neighbour.
+  std::vector<int> selected;
+  for (const QModelIndex& index : Lvw->selectionModel()->selectedRows())
+    selected.push_back(index.row());
+  std::sort(selected.rbegin(), selected.rend());
+  for (const int row : selected) Lvw->removeRow(row);
 }
 
 void TForm1::BtnClearClick() {
@@ -424,25 +423,23 @@ void TForm1::ShowError(const QString& caption, const QString& text) {
 
 void TForm1::BtnChangeOutputFolderClick() {
   QString folder = QFileDialog::getExistingDirectory(
-      this, "Please select output folder", EdtOutputFolder->text(), QFileDialog::ShowDirsOnly);
+      this, tr("Please select output folder"), EdtOutputFolder->text(), QFileDialog::ShowDirsOnly);
   if (folder.isEmpty()) return;
   if (!folder.endsWith('/')) folder += '/';
   EdtOutputFolder->setText(folder);
 }
 
-void TForm1::BtnHelpClick() {
-  const QString page = QString::fromStdString(ExecutableFolder()) + "help.html";
-  QDesktopServices::openUrl(QUrl::fromLocalFile(page));
-}
-
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   // Files dropped onto the list are added like files from the dialog, and the Delete key
   // removes the selected row; neither while a run holds the list.
+  if (watched == Lvw->viewport() && event->type() == QEvent::Resize) UpdateEmptyHint();
+  // Dropped files are copied, never moved: the source keeps them whatever it proposed.
   if (watched == Lvw->viewport() && !running_) {
     if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
       auto* drag = static_cast<QDropEvent*>(event);
-      if (drag->mimeData()->hasUrls()) {
-        drag->acceptProposedAction();
+      if (drag->mimeData()->hasUrls() && (drag->possibleActions() & Qt::CopyAction)) {
+        drag->setDropAction(Qt::CopyAction);
+        drag->accept();
         return true;
       }
     } else if (event->type() == QEvent::Drop) {
@@ -451,7 +448,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
       for (const QUrl& url : drop->mimeData()->urls()) {
         if (url.isLocalFile()) files << url.toLocalFile();
       }
-      drop->acceptProposedAction();
+      drop->setDropAction(Qt::CopyAction);
+      drop->accept();
       if (!files.isEmpty()) AddFiles(files);
       return true;
     }
@@ -482,6 +480,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   // The window's place is no profile choice: it is kept whatever profile is chosen.
   try {
     StoreWindowGeometry(*this);
+    StoreAddFolder(lastAddFolder_);
   } catch (const EIniFileError& error) {
     ShowApplicationError(error);
     return;  // the same file would refuse the choices too: one box is enough

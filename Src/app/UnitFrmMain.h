@@ -2,10 +2,13 @@
 // and profile, and the conversion run driven through the converter component.
 #pragma once
 
+#include <QDesktopServices>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <QWidget>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -18,6 +21,7 @@
 
 class QButtonGroup;
 class QComboBox;
+class QKeyEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -57,9 +61,13 @@ class TForm1 : public QWidget {
   bool Running() const { return running_; }
   const TProfileSettings& Profile() const { return CurrentProfile; }
 
+  // Hands the help page to the desktop's handler; false when none opens it.
+  std::function<bool(const QUrl&)> OpenUrl = QDesktopServices::openUrl;
+
   // The controls, by the names the handlers use.
   QTableWidget* Lvw = nullptr;
   QPushButton* BtnAdd = nullptr;
+  QPushButton* BtnAddFolder = nullptr;
   QPushButton* BtnRemove = nullptr;
   QPushButton* BtnClear = nullptr;
   QPushButton* BtnMoveUp = nullptr;
@@ -88,6 +96,8 @@ class TForm1 : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;  // FormCloseQuery
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Enter converts, Esc asks to stop a run.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void CreateControls();
@@ -97,10 +107,14 @@ class TForm1 : public QWidget {
   QWidget* CreateBottomRow();
   void ConnectHandlers();
   void ConnectComponentEvents();
+  void ConnectDesktopKeys();
+  void UpdateEmptyHint();
+  void AskToStopRun();
 
   void RgpProfilesClick();
   void CboProfilesChange();
   void BtnAddClick();
+  void BtnAddFolderClick();
   void BtnChangeOutputFolderClick();
   void BtnHelpClick();
   std::string GroupName() const;
@@ -171,4 +185,7 @@ class TForm1 : public QWidget {
   std::unique_ptr<TFileAdder> adder_;
   // "Convert" came while files were being added: the run starts once they are all in.
   bool startWhenAdded_ = false;
+  // Where the Add dialogs open: the folder files were last added from.
+  QString lastAddFolder_;
+  QLabel* emptyHint_ = nullptr;
 };

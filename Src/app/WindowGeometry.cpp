@@ -17,6 +17,7 @@ const char* const kTop = "WindowTop";
 const char* const kWidth = "WindowWidth";
 const char* const kHeight = "WindowHeight";
 const char* const kMaximized = "WindowMaximized";
+const char* const kAddFolder = "AddFolder";
 
 // A stored area counts only while a good part of it is on some screen: a monitor that is
 // gone must not take the window with it.
@@ -60,5 +61,15 @@ void StoreWindowGeometry(const QWidget& window) {
   options.WriteInteger(kSection, kWidth, area.width());
   options.WriteInteger(kSection, kHeight, area.height());
   options.WriteBool(kSection, kMaximized, window.isMaximized());
+  options.Save();
+}
+
+QString ReadAddFolder() {
+  return QString::fromStdString(TIniFile(OptionsFilePath()).ReadString(kSection, kAddFolder, ""));
+}
+
+void StoreAddFolder(const QString& folder) {
+  TIniFile options(OptionsFilePath());
+  options.WriteString(kSection, kAddFolder, folder.toStdString());
   options.Save();
 }

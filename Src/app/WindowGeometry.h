@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QSize>
+#include <QString>
 
 class QWidget;
 
@@ -15,3 +16,8 @@ void RestoreWindowGeometry(QWidget& window);
 // Stores the window's client area (the one it returns to when maximised) and whether it is
 // maximised. Throws EIniFileError when the options file refuses the write.
 void StoreWindowGeometry(const QWidget& window);
+
+// The folder files were last added from (empty before the first add).
+QString ReadAddFolder();
+// Throws EIniFileError when the options file refuses the write.
+void StoreAddFolder(const QString& folder);

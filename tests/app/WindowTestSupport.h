@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -36,6 +37,8 @@ class TWindowBoxes {
     timer_.start();
   }
   const std::vector<TBox>& Boxes() const { return boxes_; }
+  // The button a standard box that offers it is answered with; others are accepted.
+  QMessageBox::StandardButton Answer = QMessageBox::NoButton;
 
  private:
   void CloseModal() {
@@ -48,7 +51,11 @@ class TWindowBoxes {
     } else if (auto* standard = qobject_cast<QMessageBox*>(modal); standard != nullptr) {
       box.Text = standard->text().toStdString();
       box.Details = standard->detailedText().toStdString();
-      standard->accept();
+      if (QAbstractButton* answer = standard->button(Answer); answer != nullptr) {
+        answer->click();
+      } else {
+        standard->accept();
+      }
     } else {
       return;
     }
@@ -81,11 +88,20 @@ class TWindowTest : public ::testing::Test {
     WriteTextFile(settings + "MP4.ini",
                   "[Small MPEG-4]\nTargetType=MP4\nVideoCodec=MPEG-4 Part 2\n"
                   "VideoSizeOption=Original\nVideoBitrate=400\nVideoFrameRateOption=25\n"
-                  "AudioCodec=AAC\nAudioChannels=2\nAudioSampleRate=44100\nAudioBitRate=96\n");
+                  "AudioCodec=AAC\nAudioChannels=2\nAudioSampleRate=44100\nAudioBitRate=96\n"
+                  "[Large MPEG-4]\nTargetType=MP4\nVideoCodec=MPEG-4 Part 2\n"
+                  "VideoSizeOption=Custom...\nVideoCustomWidth=1280\nVideoCustomHeight=720\n"
+                  "VideoBitrate=8000\nVideoFrameRateOption=25\nAudioCodec=AAC\n"
+                  "AudioChannels=2\nAudioSampleRate=44100\nAudioBitRate=96\n");
     output_ = media_.Path().string() + "/out/";
     std::filesystem::create_directories(output_);
-    WriteTextFile(OptionsFilePath(),
-                  "[Options]\nOutputPath=" + output_ + "\nRgpProfiles=1\nCboProfiles=0\n");
+    ChooseProfile(0);
+  }
+
+  void ChooseProfile(int index) {
+    WriteTextFile(OptionsFilePath(), "[Options]\nOutputPath=" + output_ +
+                                         "\nRgpProfiles=1\nCboProfiles=" + std::to_string(index) +
+                                         "\n");
   }
 
   std::string Clip(const std::string& name, int frames = 25) {
