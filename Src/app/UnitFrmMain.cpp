@@ -41,9 +41,12 @@ struct TColumn {
   const char* caption;
   int width;
 };
-constexpr TColumn kColumns[lcColumnCount] = {
-    {"Input Filename", 150},  {"Duration", 80}, {"Type", 80},
-    {"Output Filename", 150}, {"Status", 93},   {"Path", 0}};
+constexpr TColumn kColumns[lcColumnCount] = {{QT_TRANSLATE_NOOP("TForm1", "Input Filename"), 150},
+                                             {QT_TRANSLATE_NOOP("TForm1", "Duration"), 80},
+                                             {QT_TRANSLATE_NOOP("TForm1", "Type"), 80},
+                                             {QT_TRANSLATE_NOOP("TForm1", "Output Filename"), 150},
+                                             {QT_TRANSLATE_NOOP("TForm1", "Status"), 93},
+                                             {QT_TRANSLATE_NOOP("TForm1", "Path"), 0}};
 
 QString DefaultOutputFolder() {
   QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
@@ -64,7 +67,7 @@ TForm1::TForm1(std::string libraryFolder, QWidget* parent)
       }) {
   setWindowTitle(tr("Tovrena"));
   dlg.ButtonCount = 1;
-  dlg.Buttons[0] = {"OK", mrOk};
+  dlg.Buttons[0] = {tr("OK"), mrOk};
   dlg.IconType = TMsgIconType::mitNone;
   dlg.Position = TMsgPosition::mpScreenCenter;
   CreateControls();
@@ -101,7 +104,7 @@ QWidget* TForm1::CreateListArea() {
 
   Lvw = new QTableWidget(0, lcColumnCount, area);
   QStringList captions;
-  for (const TColumn& column : kColumns) captions << column.caption;
+  for (const TColumn& column : kColumns) captions << tr(column.caption);
   Lvw->setHorizontalHeaderLabels(captions);
   for (int column = 0; column < lcColumnCount; ++column) {
     Lvw->setColumnWidth(column, kColumns[column].width);
@@ -291,7 +294,7 @@ void TForm1::RgpProfilesClick() {
   } catch (const EIniFileError& error) {
     // Listed like a group without profiles, but nothing converts until the user picks.
     profileReadError_ = error.what();
-    ShowError("Error", QString::fromStdString(profileReadError_));
+    ShowError(tr("Error"), QString::fromStdString(profileReadError_));
   }
   CboProfiles->clear();
   for (const std::string& name : profiles) CboProfiles->addItem(QString::fromStdString(name));
@@ -313,7 +316,7 @@ void TForm1::CboProfilesChange() {
     CurrentProfile = LoadProfile(GroupName(), kCustomProfile);
     if (profileReadError_ != error.what()) {
       profileReadError_ = error.what();
-      ShowError("Error", QString::fromStdString(profileReadError_));
+      ShowError(tr("Error"), QString::fromStdString(profileReadError_));
     }
   }
 }

@@ -3,6 +3,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
@@ -20,13 +21,18 @@ namespace fs = std::filesystem;
 
 using WindowKeysTest = TWindowTest;
 
-// Runs act on the next file dialog that comes up within a few seconds.
+// Runs act on the next file dialog that comes up within a few seconds, again while the
+// dialog stays up (it may not know a file just made yet).
 void OnNextFileDialog(const std::function<void(QFileDialog&)>& act, int tries = 200) {
   QTimer::singleShot(20, [act, tries] {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (dialog != nullptr) {
-      act(*dialog);
-    } else if (tries > 0) {
+    QFileDialog* dialog = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (auto* found = qobject_cast<QFileDialog*>(window); found != nullptr && found->isVisible())
+        dialog = found;
+    }
+    if (dialog != nullptr) act(*dialog);
+    if (dialog != nullptr && !dialog->isVisible()) return;
+    if (tries > 0) {
       OnNextFileDialog(act, tries - 1);
     } else {
       ADD_FAILURE() << "no file dialog came up";
@@ -48,8 +54,10 @@ TEST_F(WindowKeysTest, CtrlOOpensTheAddDialogWhereFilesWereLastAddedFrom) {
     TForm1 form(LibAVFolder());
     ASSERT_TRUE(form.FormCreate());
     OnNextFileDialog([&](QFileDialog& dialog) {
-      dialog.setDirectory(folder);
-      dialog.selectFile(QString::fromStdString(clip));
+      // Typed as a user types a name into the dialog.
+      auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+      ASSERT_NE(name, nullptr);
+      name->setText(QString::fromStdString(clip));
       QMetaObject::invokeMethod(&dialog, "accept");
     });
     PressOpen(form);
