@@ -7,7 +7,7 @@
 # inputs through the libraries, runs every job BENCH_RUNS times (default 3) on both sides and
 # reports medians of wall time, CPU time (user + system) and peak resident memory. One line
 # per job, then one line "bench: single=R1 threads=R2 batch=R3 memory=M listed=L
-# hevc=H vp9=V av1=A copy=R":
+# hevc=H vp9=V av1=A copy=R add=S stall=MS":
 #   R1  worst wall-time ratio Tovrena/peer of the one-thread single-file jobs
 #   R2  wall-time ratio of the H.264 job with the libraries' thread choice on both sides
 #   R3  throughput of the batch with --jobs 2 over the peer converting file after file
@@ -19,6 +19,9 @@
 #       the encoder settings Tovrena gives those encoders
 #   R   (copy) wall time of a 60 s 720p H.264/AAC file into a same-codec MP4 profile
 #       re-encoded over the same with its fitting streams copied
+#   S   seconds for the window's list (offscreen) to take and check 1,000 small files
+#   MS  the longest time in milliseconds the window's thread was kept from its events
+#       meanwhile
 # Exit status 1 when an output of the two sides differs in codecs or length.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -44,7 +47,8 @@ install_peer() {
 install_peer
 # Only what the benchmark runs is built (the tests are not needed here).
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${TOVRENA_BUILD_TYPE:-RelWithDebInfo}" >/dev/null
-cmake --build "$build" --target tovrena-cli tovrena-install-settings tovrena-bench-clip >/dev/null
+cmake --build "$build" --target tovrena-cli tovrena-install-settings tovrena-bench-clip \
+  tovrena-bench-add >/dev/null
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/tovrena-bench.XXXXXX")"
 if [[ -n "${BENCH_KEEP:-}" ]]; then
@@ -314,6 +318,24 @@ for count in "${listed_counts[@]}"; do
 done
 echo "listed        $listed_kb kB of resident memory per listed, not yet running file"
 
+# ---- adding to the window's list -----------------------------------------------------------
+
+# The window (offscreen) takes 1,000 of the small files at once: the seconds until every row
+# is checked, and the longest the window's thread went without handling its events.
+add_files=("$work"/in/listed/small{0..999}.avi)
+for ((run = 1; run <= runs; run++)); do
+  rm -rf "$work/out/add" && mkdir -p "$work/out/add"
+  if ! "$bin/tovrena-bench-add" "$work/out/add" "${add_files[@]}" >"$work/log.add" 2>&1; then
+    echo "bench: adding to the window's list failed:" >&2
+    tail -n 5 "$work/log.add" >&2
+    exit 1
+  fi
+  grep -o 'add=[0-9.]* stall=[0-9]*' "$work/log.add" | tr '=' ' ' | awk '{print $2, $4}' >>"$work/samples.add"
+done
+add_seconds=$(awk '{print $1}' "$work/samples.add" | median)
+add_stall=$(awk '{print $2}' "$work/samples.add" | median)
+echo "add           ${add_seconds}s to list and check 1000 files in the window, its thread busy at most ${add_stall} ms at a time"
+
 # ---- the summary -------------------------------------------------------------------------
 
 single=0
@@ -325,10 +347,11 @@ for job in "${!extra[@]}"; do
   memory=$(awk -v a="$memory" -v b="${extra[$job]}" 'BEGIN {print ((b > a) ? b : a)}')
 done
 [[ $unfair -eq 0 ]] || echo "bench: some outputs differ; the comparison is not fair" >&2
-printf 'bench: single=%.2f threads=%.2f batch=%.2f memory=%.0f listed=%.1f hevc=%.2f vp9=%.2f av1=%.2f copy=%.1f\n' \
+printf 'bench: single=%.2f threads=%.2f batch=%.2f memory=%.0f listed=%.1f hevc=%.2f vp9=%.2f av1=%.2f copy=%.1f add=%.2f stall=%.0f\n' \
   "$single" "$(ratio "${wall[mp4-h264-t0.t]}" "${wall[mp4-h264-t0.f]}")" \
   "$(ratio "${wall[batch.f]}" "${wall[batch-j2.t]}")" "$memory" "$listed_kb" \
   "$(ratio "${wall[mkv-hevc-t0.t]}" "${wall[mkv-hevc-t0.f]}")" \
   "$(ratio "${wall[webm-vp9-t0.t]}" "${wall[webm-vp9-t0.f]}")" \
-  "$(ratio "${wall[webm-av1-t0.t]}" "${wall[webm-av1-t0.f]}")" "$copy_ratio"
+  "$(ratio "${wall[webm-av1-t0.t]}" "${wall[webm-av1-t0.f]}")" "$copy_ratio" "$add_seconds" \
+  "$add_stall"
 exit $unfair

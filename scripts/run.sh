@@ -5,7 +5,9 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh"
+# Only the programs started here: the tests, fuzzers and benchmarks are left to build.sh.
+TOVRENA_BUILD_TARGETS="tovrena tovrena-cli tovrena-install-settings tovrena-demo-clip" \
+  "$root/scripts/build.sh"
 "$root/scripts/install-settings.sh"
 bin="${TOVRENA_BUILD_DIR:-$root/build}/bin"
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then

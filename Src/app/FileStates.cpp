@@ -25,6 +25,39 @@ void SetStatus(QTableWidget& list, int row, int statusColumn, TRowState state, c
   item->setData(kRowPercentRole, percent);
 }
 
+namespace {
+
+constexpr int kOutputNameRole = Qt::UserRole + 1;
+constexpr int kOutputPathRole = Qt::UserRole + 2;
+
+QString CellData(const QTableWidget& list, int row, int column, int role) {
+  const QTableWidgetItem* item = list.item(row, column);
+  return item != nullptr ? item->data(role).toString() : QString();
+}
+
+}  // namespace
+
+void SetOutputCell(QTableWidget& list, int row, int outputColumn, const QString& name,
+                   const QString& path) {
+  QTableWidgetItem* item = list.item(row, outputColumn);
+  if (item == nullptr) {
+    item = new QTableWidgetItem;
+    list.setItem(row, outputColumn, item);
+  }
+  item->setText(path.section('/', -1));
+  item->setData(kOutputNameRole, name);
+  item->setData(kOutputPathRole, path);
+  item->setToolTip(path);
+}
+
+QString OutputCellName(const QTableWidget& list, int row, int outputColumn) {
+  return CellData(list, row, outputColumn, kOutputNameRole);
+}
+
+QString OutputCellPath(const QTableWidget& list, int row, int outputColumn) {
+  return CellData(list, row, outputColumn, kOutputPathRole);
+}
+
 QString FailedStatusText(const QString& reason) {
   return "Failed: " + reason.section('\n', 0, 0);
 }

@@ -31,6 +31,13 @@ void SetStatus(QTableWidget& list, int row, int statusColumn, TRowState state, c
 // "Failed: <first line of the reason>", as the cell shows it.
 QString FailedStatusText(const QString& reason);
 
+// The Output Filename cell shows the output file's name with its extension and keeps the
+// name without it (what the next output names are told apart by) and the whole path.
+void SetOutputCell(QTableWidget& list, int row, int outputColumn, const QString& name,
+                   const QString& path);
+QString OutputCellName(const QTableWidget& list, int row, int outputColumn);
+QString OutputCellPath(const QTableWidget& list, int row, int outputColumn);
+
 // Draws running files as a progress bar with their text, other rows as usual.
 class TStatusDelegate : public QStyledItemDelegate {
  public:

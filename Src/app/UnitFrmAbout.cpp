@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -31,7 +32,7 @@ QLabel* LinkLabel(const QString& text, QWidget* parent) {
 }  // namespace
 
 TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent) {
-  setWindowTitle("About Tovrena");
+  setWindowTitle(tr("About Tovrena"));
   auto* layout = new QVBoxLayout(this);
 
   auto* titleRow = new QHBoxLayout;
@@ -49,11 +50,11 @@ TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent) {
   layout->addLayout(titleRow);
   layout->addSpacing(8);
 
-  layout->addWidget(CentredLabel("Copyright (C) 2008-2024 the Tovrena developers", this));
-  layout->addWidget(CentredLabel("Uses the FFmpeg libraries under the LGPL", this));
+  layout->addWidget(CentredLabel(tr("Copyright (C) 2008-2024 the Tovrena developers"), this));
+  layout->addWidget(CentredLabel(tr("Uses the FFmpeg libraries under the LGPL"), this));
   layout->addSpacing(8);
-  LblWebsite = LinkLabel(QString("Website: ") + kWebsiteAddress, this);
-  LblEmail = LinkLabel(QString("Support Email: ") + kSupportAddress, this);
+  LblWebsite = LinkLabel(tr("Website: ") + kWebsiteAddress, this);
+  LblEmail = LinkLabel(tr("Support Email: ") + kSupportAddress, this);
   layout->addWidget(LblWebsite);
   layout->addWidget(LblEmail);
   LblWebsite->installEventFilter(this);
@@ -62,7 +63,7 @@ TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent) {
 
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addStretch(1);
-  BtnOk = new QPushButton("OK", this);
+  BtnOk = new QPushButton(tr("OK"), this);
   BtnOk->setDefault(true);
   buttonRow->addWidget(BtnOk);
   buttonRow->addStretch(1);
@@ -88,9 +89,15 @@ bool TFrmAbout::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrmAbout::LblWebsiteClick() {
-  OpenUrl(QUrl(kWebsiteAddress));
+  Open(QUrl(kWebsiteAddress));
 }
 
 void TFrmAbout::LblEmailClick() {
-  OpenUrl(QUrl(QString("mailto:") + kSupportAddress));
+  Open(QUrl(QString("mailto:") + kSupportAddress));
+}
+
+void TFrmAbout::Open(const QUrl& address) {
+  if (OpenUrl(address)) return;
+  QMessageBox::warning(this, windowTitle(),
+                       tr("No program on this system opens %1.").arg(address.toString()));
 }

@@ -24,7 +24,8 @@ class TFrmAbout : public QDialog {
   QLabel* LblEmail = nullptr;
   QPushButton* BtnOk = nullptr;
 
-  // Hands an address to the desktop's handler for it (browser, mail program).
+  // Hands an address to the desktop's handler for it (browser, mail program); false when
+  // there is none. A box says so then.
   std::function<bool(const QUrl&)> OpenUrl = QDesktopServices::openUrl;
 
  protected:
@@ -33,4 +34,5 @@ class TFrmAbout : public QDialog {
  private:
   void LblWebsiteClick();
   void LblEmailClick();
+  void Open(const QUrl& address);
 };

@@ -1,5 +1,7 @@
 #include "app/UnitFrmMain.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -29,31 +31,27 @@
 #include <QVBoxLayout>
 
 #include "app/DesktopNotification.h"
+#include "app/FileAdder.h"
 #include "app/UnitFrmAbout.h"
 #include "app/UnitFrmSettings.h"
+#include "app/WindowGeometry.h"
 #include "binding/MyUtils.h"
 #include "frontend/IniFile.h"
+#include "frontend/ProfileOutput.h"
 #include "ui/AppErrorHandler.h"
 
 namespace {
-
-constexpr int kClientWidth = 653;
-constexpr int kClientHeight = 430;
 
 struct TColumn {
   const char* caption;
   int width;
 };
-constexpr TColumn kColumns[lcColumnCount] = {
-    {"Input Filename", 150},  {"Duration", 80}, {"Type", 80},
-    {"Output Filename", 150}, {"Status", 93},   {"Path", 0}};
-
-const char* const kAddTitle = "Choose Files to Convert";
-const char* const kAddFilter =
-    "All supported Media Format (*.avi *.mp4 *.3gp *.3g2 *.divX *.div *.xvid *.mpeg *.mpg "
-    "*.wmv *.asf *.rm *.rmvb *.dat *.mov *.swf *.flv *.mp3);;"
-    "AVI(*.avi);;MPEG(*.mpeg *.mpg);;WMV(*.wmv);;ASF(*.asf);;VCD Format(*.dat);;"
-    "Quick Time Format(*.mov);;SWF(*.swf);;FLV(*.flv);;All Files (*)";
+constexpr TColumn kColumns[lcColumnCount] = {{QT_TRANSLATE_NOOP("TForm1", "Input Filename"), 150},
+                                             {QT_TRANSLATE_NOOP("TForm1", "Duration"), 80},
+                                             {QT_TRANSLATE_NOOP("TForm1", "Type"), 80},
+                                             {QT_TRANSLATE_NOOP("TForm1", "Output Filename"), 150},
+                                             {QT_TRANSLATE_NOOP("TForm1", "Status"), 93},
+                                             {QT_TRANSLATE_NOOP("TForm1", "Path"), 0}};
 
 QString DefaultOutputFolder() {
   QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
@@ -72,13 +70,15 @@ TForm1::TForm1(std::string libraryFolder, QWidget* parent)
             this, [this, delayMs, call] { QTimer::singleShot(delayMs, this, call); },
             Qt::QueuedConnection);
       }) {
-  setWindowTitle("Tovrena");
+  setWindowTitle(tr("Tovrena"));
   dlg.ButtonCount = 1;
-  dlg.Buttons[0] = {"OK", mrOk};
+  dlg.Buttons[0] = {tr("OK"), mrOk};
   dlg.IconType = TMsgIconType::mitNone;
   dlg.Position = TMsgPosition::mpScreenCenter;
   CreateControls();
+  adder_ = std::make_unique<TFileAdder>(VornC, Lvw);
   ConnectHandlers();
+  ConnectDesktopKeys();
   ConnectComponentEvents();
   OpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   NotifyDesktop = [](const QString& summary, const QString& body) {
@@ -91,6 +91,8 @@ TForm1::TForm1(std::string libraryFolder, QWidget* parent)
 TForm1::~TForm1() {
   // The component's tasks may still be reporting; nothing of theirs reaches this window.
   detached_ = true;
+  // The list empties itself while its parts go, when this window's own part is gone.
+  Lvw->model()->disconnect(this);
 }
 
 void TForm1::CreateControls() {
@@ -101,10 +103,9 @@ void TForm1::CreateControls() {
   layout->addWidget(CreateOutputFolderRow());
   layout->addWidget(CreateOutputSettings());
   layout->addWidget(CreateBottomRow());
-  setFixedSize(kClientWidth, kClientHeight);
-  if (const QScreen* screen = this->screen(); screen != nullptr) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  // The list takes what the window grows by; FormCreate puts it where it was left.
+  setMinimumSize(kMainWindowMinimumSize);
+  resize(kMainWindowMinimumSize);
 }
 
 QWidget* TForm1::CreateListArea() {
@@ -114,7 +115,7 @@ QWidget* TForm1::CreateListArea() {
 
   Lvw = new QTableWidget(0, lcColumnCount, area);
   QStringList captions;
-  for (const TColumn& column : kColumns) captions << column.caption;
+  for (const TColumn& column : kColumns) captions << tr(column.caption);
   Lvw->setHorizontalHeaderLabels(captions);
   for (int column = 0; column < lcColumnCount; ++column) {
     Lvw->setColumnWidth(column, kColumns[column].width);
@@ -140,19 +141,22 @@ QWidget* TForm1::CreateListArea() {
   grid->addWidget(Lvw, 0, 0);
 
   auto* buttons = new QVBoxLayout;
-  BtnAdd = new QPushButton("Add", area);
-  BtnRemove = new QPushButton("Remove", area);
-  BtnClear = new QPushButton("Clear", area);
-  BtnMoveUp = new QPushButton("Move Up", area);
-  BtnMoveDown = new QPushButton("Move Down", area);
-  for (QPushButton* button : {BtnAdd, BtnRemove, BtnClear, BtnMoveUp, BtnMoveDown}) {
-    button->setFixedWidth(75);
+  // Six buttons beside the list and two progress lines under it still fit the smallest window.
+  buttons->setSpacing(2);
+  BtnAdd = new QPushButton(tr("&Add"), area);
+  BtnAddFolder = new QPushButton(tr("Add F&older"), area);
+  BtnRemove = new QPushButton(tr("&Remove"), area);
+  BtnClear = new QPushButton(tr("C&lear"), area);
+  BtnMoveUp = new QPushButton(tr("Move &Up"), area);
+  BtnMoveDown = new QPushButton(tr("Move &Down"), area);
+  for (QPushButton* button : {BtnAdd, BtnAddFolder, BtnRemove, BtnClear, BtnMoveUp, BtnMoveDown}) {
+    button->setMinimumWidth(75);
     buttons->addWidget(button);
   }
   buttons->addStretch(1);
   grid->addLayout(buttons, 0, 1);
 
-  LblProgress = new QLabel("Current Frame=", area);
+  LblProgress = new QLabel(tr("Current Frame="), area);
   QSizePolicy keepPlace = LblProgress->sizePolicy();
   keepPlace.setRetainSizeWhenHidden(true);
   LblProgress->setSizePolicy(keepPlace);
@@ -178,7 +182,7 @@ QWidget* TForm1::CreateOutputFolderRow() {
   auto* row = new QWidget(this);
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(new QLabel("Output Folder: ", row));
+  layout->addWidget(new QLabel(tr("Output Folder: "), row));
   EdtOutputFolder = new QLineEdit(row);
   EdtOutputFolder->setReadOnly(true);
   layout->addWidget(EdtOutputFolder, 1);
@@ -189,10 +193,10 @@ QWidget* TForm1::CreateOutputFolderRow() {
 }
 
 QGroupBox* TForm1::CreateOutputSettings() {
-  GBOutput = new QGroupBox("Output Settings", this);
+  GBOutput = new QGroupBox(tr("Output Settings"), this);
   auto* layout = new QHBoxLayout(GBOutput);
 
-  RgpProfiles = new QGroupBox("Convert to: ", GBOutput);
+  RgpProfiles = new QGroupBox(tr("Convert to: "), GBOutput);
   auto* radios = new QGridLayout(RgpProfiles);
   groupButtons_ = new QButtonGroup(RgpProfiles);
   // The first nine keep the three columns of three they always had; later groups fill a
@@ -208,12 +212,12 @@ QGroupBox* TForm1::CreateOutputSettings() {
 
   auto* profileColumn = new QVBoxLayout;
   auto* profileRow = new QHBoxLayout;
-  profileRow->addWidget(new QLabel("Profiles: ", GBOutput));
+  profileRow->addWidget(new QLabel(tr("Profiles: "), GBOutput));
   CboProfiles = new QComboBox(GBOutput);
   CboProfiles->setMinimumWidth(200);
   profileRow->addWidget(CboProfiles, 1);
   profileColumn->addLayout(profileRow);
-  BtnSettings = new QPushButton("Settings", GBOutput);
+  BtnSettings = new QPushButton(tr("&Settings"), GBOutput);
   auto* settingsRow = new QHBoxLayout;
   settingsRow->addStretch(1);
   settingsRow->addWidget(BtnSettings);
@@ -227,9 +231,9 @@ QWidget* TForm1::CreateBottomRow() {
   auto* row = new QWidget(this);
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
-  BtnAbout = new QPushButton("About", row);
-  BtnHelp = new QPushButton("Help", row);
-  BtnStart = new QPushButton("Convert", row);
+  BtnAbout = new QPushButton(tr("A&bout"), row);
+  BtnHelp = new QPushButton(tr("&Help"), row);
+  BtnStart = new QPushButton(tr("Convert"), row);
   BtnStart->setMinimumWidth(100);
   BtnStart->setDefault(true);
   BtnOpenOutputFolder = new QPushButton("Open output folder", row);
@@ -249,6 +253,7 @@ QWidget* TForm1::CreateBottomRow() {
 
 void TForm1::ConnectHandlers() {
   connect(BtnAdd, &QPushButton::clicked, this, &TForm1::BtnAddClick);
+  connect(BtnAddFolder, &QPushButton::clicked, this, &TForm1::BtnAddFolderClick);
   connect(BtnRemove, &QPushButton::clicked, this, &TForm1::BtnRemoveClick);
   connect(BtnClear, &QPushButton::clicked, this, &TForm1::BtnClearClick);
   connect(BtnMoveUp, &QPushButton::clicked, this, &TForm1::BtnMoveUpClick);
@@ -273,15 +278,21 @@ void TForm1::ConnectHandlers() {
   connect(BtnOpenOutputFolder, &QPushButton::clicked, this, &TForm1::BtnOpenOutputFolderClick);
   connect(Lvw, &QTableWidget::customContextMenuRequested, this, &TForm1::LvwContextMenu);
   connect(Lvw, &QTableWidget::cellDoubleClicked, this, [this](int row) { OpenRowOutput(row); });
+  connect(adder_.get(), &TFileAdder::Finished, this, [this](const QStringList& refusals) {
+    ShowRefusals(refusals);
+    if (std::exchange(startWhenAdded_, false)) StartRun();
+  });
 }
 
 bool TForm1::FormCreate() {
   if (!VornC.LoadLibraries(libraryFolder_, true)) {
-    ShowError("Error", QString::fromStdString(VornC.LastErrorMessage) +
-                           " Please re-install the program and try it again.");
+    ShowError(tr("Error"), QString::fromStdString(VornC.LastErrorMessage) +
+                               tr(" Please re-install the program and try it again."));
     close();
     return false;
   }
+  RestoreWindowGeometry(*this);
+  lastAddFolder_ = ReadAddFolder();
   const TAppOptions options = ReadAppOptions(DefaultOutputFolder().toStdString());
   EdtOutputFolder->setText(QString::fromStdString(options.OutputPath));
   SetGroupIndex(-1);
@@ -332,7 +343,7 @@ void TForm1::RgpProfilesClick() {
   } catch (const EIniFileError& error) {
     // Listed like a group without profiles, but nothing converts until the user picks.
     profileReadError_ = error.what();
-    ShowError("Error", QString::fromStdString(profileReadError_));
+    ShowError(tr("Error"), QString::fromStdString(profileReadError_));
   }
   CboProfiles->clear();
   for (const std::string& name : profiles) CboProfiles->addItem(QString::fromStdString(name));
@@ -354,31 +365,61 @@ void TForm1::CboProfilesChange() {
     CurrentProfile = LoadProfile(GroupName(), kCustomProfile);
     if (profileReadError_ != error.what()) {
       profileReadError_ = error.what();
-      ShowError("Error", QString::fromStdString(profileReadError_));
+      ShowError(tr("Error"), QString::fromStdString(profileReadError_));
     }
   }
 }
 
-void TForm1::BtnAddClick() {
-  const QStringList files = QFileDialog::getOpenFileNames(this, kAddTitle, QString(), kAddFilter);
-  if (!files.isEmpty()) AddFiles(files);
+void TForm1::AddFiles(const QStringList& paths) {
+  // Checking a file creates its output, so the folder must be there already.
+  if (!CreateOutputFolder()) return;
+  // What the profile makes of every file is found once: a fault of the profile is said once.
+  TFileAdder::TSetup setup;
+  VornC.InitOutputOptions(setup.Output);
+  try {
+    if (!profileReadError_.empty()) throw EConvertError(profileReadError_);
+    FillOutputOptions(CurrentProfile, TIniFile(CodecCatalogueFilePath()), setup.Output,
+                      CboProfiles->currentText().toStdString());
+  } catch (const EConvertError& error) {
+    ShowError(tr("Error"), tr("Cannot convert: ") + QString::fromStdString(error.what()));
+    return;
+  }
+  setup.Folder = EdtOutputFolder->text().toStdString();
+  setup.Taken = OutputsOfRows();
+  adder_->Add(paths, std::move(setup));
 }
 
-void TForm1::AddFiles(const QStringList& paths) {
-  // Setting up a file creates its output, so the folder must be there already.
-  if (!CreateOutputFolder()) return;
-  TTakenOutputs taken = OutputsOfRows();
-  for (const QString& path : paths) PrepareFile(path, true, -1, taken);
-  VornC.ClearTasks();
+bool TForm1::Adding() const {
+  return adder_->Busy();
+}
+
+void TForm1::ShowRefusals(const QStringList& refusals) {
+  if (refusals.size() == 1) ShowError(tr("Error"), refusals.front());
+  if (refusals.size() <= 1) return;
+  // The box stays on the screen: the first few in its text, every one under its details.
+  constexpr int kListed = 10;
+  QString text = tr("%n files were not added:", "", static_cast<int>(refusals.size()));
+  for (int index = 0; index < std::min<int>(kListed, refusals.size()); ++index)
+    text += "\n" + refusals[index];
+  if (refusals.size() > kListed)
+    text += "\n" + tr("and %n more (see the details).", "", refusals.size() - kListed);
+  QMessageBox box(QMessageBox::Warning, tr("Error"), text, QMessageBox::Ok, this);
+  box.setDetailedText(refusals.join("\n"));
+  box.exec();
 }
 
 void TForm1::BtnRemoveClick() {
-  for (int row = Lvw->rowCount() - 1; row >= 0; --row) {
-    if (Lvw->selectionModel()->isRowSelected(row, QModelIndex())) Lvw->removeRow(row);
-  }
+  // Taken first: removing a row moves the selection onto its neighbour.
+  std::vector<int> selected;
+  for (const QModelIndex& index : Lvw->selectionModel()->selectedRows())
+    selected.push_back(index.row());
+  std::sort(selected.rbegin(), selected.rend());
+  for (const int row : selected) Lvw->removeRow(row);
 }
 
 void TForm1::BtnClearClick() {
+  adder_->Cancel();
+  startWhenAdded_ = false;
   if (Lvw->rowCount() == 0) return;
   Lvw->setRowCount(0);
   VornC.ClearTasks();
@@ -399,7 +440,7 @@ void TForm1::MoveSelectedRow(int offset) {
   const int target = row + offset;
   if (target < 0 || target >= Lvw->rowCount()) return;
   Lvw->setUpdatesEnabled(false);
-  // The items move whole: their state and output path go with their texts.
+  // The items move whole: their state, output path and a pending check go with them.
   std::vector<QTableWidgetItem*> items;
   for (int column = 0; column < lcColumnCount; ++column)
     items.push_back(Lvw->takeItem(row, column));
@@ -435,30 +476,17 @@ TRowState TForm1::RowState(int row) const {
   return StatusState(*Lvw, row, lcStatus);
 }
 
-namespace {
-
-constexpr int kOutputNameRole = Qt::UserRole + 1;
-constexpr int kOutputPathRole = Qt::UserRole + 2;
-
-}  // namespace
-
 void TForm1::SetRowOutput(int row, const std::string& name, const std::string& path) {
-  const QString file = QString::fromStdString(path);
-  SetRowText(row, lcOutputFilename, file.section('/', -1));
-  QTableWidgetItem* item = Lvw->item(row, lcOutputFilename);
-  item->setData(kOutputNameRole, QString::fromStdString(name));
-  item->setData(kOutputPathRole, file);
-  item->setToolTip(file);
+  SetOutputCell(*Lvw, row, lcOutputFilename, QString::fromStdString(name),
+                QString::fromStdString(path));
 }
 
 QString TForm1::RowOutputName(int row) const {
-  const QTableWidgetItem* item = Lvw->item(row, lcOutputFilename);
-  return item != nullptr ? item->data(kOutputNameRole).toString() : QString();
+  return OutputCellName(*Lvw, row, lcOutputFilename);
 }
 
 QString TForm1::RowOutputPath(int row) const {
-  const QTableWidgetItem* item = Lvw->item(row, lcOutputFilename);
-  return item != nullptr ? item->data(kOutputPathRole).toString() : QString();
+  return OutputCellPath(*Lvw, row, lcOutputFilename);
 }
 
 void TForm1::ShowError(const QString& caption, const QString& text) {
@@ -469,25 +497,23 @@ void TForm1::ShowError(const QString& caption, const QString& text) {
 
 void TForm1::BtnChangeOutputFolderClick() {
   QString folder = QFileDialog::getExistingDirectory(
-      this, "Please select output folder", EdtOutputFolder->text(), QFileDialog::ShowDirsOnly);
+      this, tr("Please select output folder"), EdtOutputFolder->text(), QFileDialog::ShowDirsOnly);
   if (folder.isEmpty()) return;
   if (!folder.endsWith('/')) folder += '/';
   EdtOutputFolder->setText(folder);
 }
 
-void TForm1::BtnHelpClick() {
-  const QString page = QString::fromStdString(ExecutableFolder()) + "help.html";
-  QDesktopServices::openUrl(QUrl::fromLocalFile(page));
-}
-
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   // Files dropped onto the list are added like files from the dialog, and the Delete key
   // removes the selected row; neither while a run holds the list.
+  if (watched == Lvw->viewport() && event->type() == QEvent::Resize) UpdateEmptyHint();
+  // Dropped files are copied, never moved: the source keeps them whatever it proposed.
   if (watched == Lvw->viewport() && !running_) {
     if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
       auto* drag = static_cast<QDropEvent*>(event);
-      if (drag->mimeData()->hasUrls()) {
-        drag->acceptProposedAction();
+      if (drag->mimeData()->hasUrls() && (drag->possibleActions() & Qt::CopyAction)) {
+        drag->setDropAction(Qt::CopyAction);
+        drag->accept();
         return true;
       }
     } else if (event->type() == QEvent::Drop) {
@@ -496,7 +522,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
       for (const QUrl& url : drop->mimeData()->urls()) {
         if (url.isLocalFile()) files << url.toLocalFile();
       }
-      drop->acceptProposedAction();
+      drop->setDropAction(Qt::CopyAction);
+      drop->accept();
       if (!files.isEmpty()) AddFiles(files);
       return true;
     }
@@ -535,6 +562,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   if (!created_) return;
   created_ = false;
   detached_ = true;
+  adder_->CancelAndWait();  // no check may use the libraries once they go
   VornC.StopAll();
   VornC.UnloadLibraries();  // waits for the stopped tasks before the libraries go
   ReleaseRunReservations();
@@ -543,8 +571,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
   VornC.OnTerminate = nullptr;
   VornC.OnSetupFailure = nullptr;
   running_ = false;
-  // A refused write is reported, and the window still closes.
+  // A refused write is reported once, and the window still closes. The window's place is
+  // no profile choice: it is kept whatever profile is chosen.
   try {
+    StoreWindowGeometry(*this);
+    StoreAddFolder(lastAddFolder_);
     if (CboProfiles->currentText() != kCustomProfile) {
       TAppOptions options;
       options.OutputPath = EdtOutputFolder->text().toStdString();

@@ -24,6 +24,7 @@
 
 class QButtonGroup;
 class QComboBox;
+class QKeyEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -32,6 +33,7 @@ class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
+class TFileAdder;
 
 // Columns of Lvw: the row caption, then the five sub-items.
 enum TListColumn : int {
@@ -56,8 +58,11 @@ class TForm1 : public QWidget {
   // libraries could not be loaded; the reason has been shown and the window is closed.
   bool FormCreate();
 
-  // Adds the files as the "Add" dialog does.
+  // Adds the files (and the media files inside folders) as the "Add" dialog does: the rows
+  // appear at once and are checked off the window's thread; refusals come in one box.
   void AddFiles(const QStringList& paths);
+  // Files of an add are still being listed or checked.
+  bool Adding() const;
 
   bool Running() const { return running_; }
   const TProfileSettings& Profile() const { return CurrentProfile; }
@@ -75,14 +80,15 @@ class TForm1 : public QWidget {
   void RetryRow(int row);
   void BtnOpenOutputFolderClick();
 
-  // How the desktop is asked to open a file or folder, and told that a run ended while the
-  // window was in the background; tests put their own in.
+  // How the desktop is asked to open a file, folder or the help page, and told that a run ended
+  // while the window was in the background; tests put their own in.
   std::function<bool(const QUrl&)> OpenUrl;
   std::function<void(const QString& summary, const QString& body)> NotifyDesktop;
 
   // The controls, by the names the handlers use.
   QTableWidget* Lvw = nullptr;
   QPushButton* BtnAdd = nullptr;
+  QPushButton* BtnAddFolder = nullptr;
   QPushButton* BtnRemove = nullptr;
   QPushButton* BtnClear = nullptr;
   QPushButton* BtnMoveUp = nullptr;
@@ -120,6 +126,8 @@ class TForm1 : public QWidget {
   // Asks "A conversion is running. Stop it and quit?" while a run is going; true to quit.
   bool MayCloseDuringRun();
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Enter converts, Esc asks to stop a run.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void CreateControls();
@@ -129,10 +137,14 @@ class TForm1 : public QWidget {
   QWidget* CreateBottomRow();
   void ConnectHandlers();
   void ConnectComponentEvents();
+  void ConnectDesktopKeys();
+  void UpdateEmptyHint();
+  void AskToStopRun();
 
   void RgpProfilesClick();
   void CboProfilesChange();
   void BtnAddClick();
+  void BtnAddFolderClick();
   void BtnChangeOutputFolderClick();
   void BtnHelpClick();
   std::string GroupName() const;
@@ -146,17 +158,16 @@ class TForm1 : public QWidget {
   void SetRowOutput(int row, const std::string& name, const std::string& path);
   QString RowOutputName(int row) const;
   void LvwContextMenu(const QPoint& position);
-  // Where a file's failure goes: its own box while adding, its row (and the run's summary)
-  // in a run.
-  void ReportFileFailure(bool adding, int row, const QString& caption, const QString& text);
+  // A file of the run that cannot be converted: its row says why, and the run's summary.
+  void SetRowFailed(int row, const QString& text);
   QString RowText(int row, TListColumn column) const;
   void ShowError(const QString& caption, const QString& text);
 
-  // On adding (addRow) checks a file by setting up a task for it, which is dropped again at
-  // once, and gives it a new row; in a run lists the file's task, which is set up when its
-  // turn comes, and updates the row's output name. taken collects the output paths given
-  // so far. The task index, or -1.
-  int PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs& taken);
+  // Lists the file's task for the run, set up when its turn comes, and updates the row's
+  // output name. taken collects the output paths given so far. The task index, or -1.
+  int PrepareFile(const QString& path, int row, TTakenOutputs& taken);
+  // One box for the files an add refused, each with its reason.
+  void ShowRefusals(const QStringList& refusals);
   // Makes the output folder when missing; false, with the reason shown, when no output
   // can be created in it.
   bool CreateOutputFolder();
@@ -232,4 +243,11 @@ class TForm1 : public QWidget {
   std::unique_ptr<TRunProgress> progress_;
   QElapsedTimer runClock_;
   QTimer runTicker_;
+  // Checks files on worker threads with VornC, so it goes first when the window does.
+  std::unique_ptr<TFileAdder> adder_;
+  // "Convert" came while files were being added: the run starts once they are all in.
+  bool startWhenAdded_ = false;
+  // Where the Add dialogs open: the folder files were last added from.
+  QString lastAddFolder_;
+  QLabel* emptyHint_ = nullptr;
 };

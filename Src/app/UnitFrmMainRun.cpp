@@ -13,43 +13,24 @@
 #include <algorithm>
 
 #include "app/UnitFrmMain.h"
-#include "component/AVProbe.h"
 #include "frontend/IniFile.h"
 #include "frontend/ProfileOutput.h"
 #include "frontend/RunTexts.h"
 #include "ui/AppErrorHandler.h"
 
-int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs& taken) {
+int TForm1::PrepareFile(const QString& path, int row, TTakenOutputs& taken) {
   const std::string file = path.toStdString();
   TInputOptions input;
   VornC.InitInputOptions(input);
   input.FileName = file;
-  const QString notSupported = "Convertion of file \"" + path + "\" is not supported.";
 
-  // On adding, the file is checked at once; in a run its task opens it when its turn
-  // comes, and the row keeps the duration it got when it was added.
-  std::string durationText;
-  int task = -1;
-  if (addRow) {
-    if (VornC.Probe->Open(file, "")) {
-      TAVFileInfo info;
-      VornC.Probe->GetInfo(info);
-      durationText = FormatDuration(info.Duration);
-      VornC.Probe->Close();
-    }
-    task = VornC.AddInputFile(file, &input);
-    if (task < 0) {
-      ShowError("Error", notSupported + " " + QString::fromStdString(VornC.LastErrorMessage));
-      return -1;
-    }
-  }
-
+  // The task opens the file when its turn comes; the row keeps the duration it got when
+  // it was added.
   TOutputOptions output;
   VornC.InitOutputOptions(output);
   TOutputReservation reservation;
   const auto refuse = [&](const std::string& reason) {
-    ReportFileFailure(addRow, row, "Error", QString::fromStdString("Cannot convert: " + reason));
-    if (task >= 0) VornC.RemoveTask(task);
+    SetRowFailed(row, QString::fromStdString("Cannot convert: " + reason));
     ReleaseOutputName(reservation);
     return -1;
   };
@@ -63,41 +44,21 @@ int TForm1::PrepareFile(const QString& path, bool addRow, int row, TTakenOutputs
   const std::string folder = EdtOutputFolder->text().toStdString();
   reservation = ReserveOutputName(folder, FileBaseName(file), output.FileExt, taken);
   if (!reservation.Reserved()) return refuse(reservation.Error);
-  const std::string& outputName = reservation.Name;
   output.FileName = reservation.Path;
   output.ReservedFile = reservation.Identity;
-  if (addRow) {
-    if (!VornC.SetOutputFile(task, reservation.Path, &output))
-      return refuse(VornC.LastErrorMessage);
-    // Checked: the task goes at once (and its still empty output with it), so that adding
-    // many files holds none of them open.
-    VornC.RemoveTask(task);
-  } else {
-    task = VornC.ListFile(input, output);
-    if (task < 0) {
-      ReleaseOutputName(reservation);
-      ReportFileFailure(addRow, row, "Error",
-                        notSupported + " " + QString::fromStdString(VornC.LastErrorMessage));
-      return -1;
-    }
-    // A run's outputs wait on disk until their turn: the run's end or a signal removes
-    // those that never received anything.
-    RegisterReservedOutput(reservation);
-    runReservations_.push_back(reservation);
+  const int task = VornC.ListFile(input, output);
+  if (task < 0) {
+    ReleaseOutputName(reservation);
+    SetRowFailed(row, "Convertion of file \"" + path + "\" is not supported. " +
+                          QString::fromStdString(VornC.LastErrorMessage));
+    return -1;
   }
+  // A run's outputs wait on disk until their turn: the run's end or a signal removes
+  // those that never received anything.
+  RegisterReservedOutput(reservation);
+  runReservations_.push_back(reservation);
   taken.insert(reservation.Path);
-
-  if (addRow) {
-    row = Lvw->rowCount();
-    Lvw->insertRow(row);
-    SetRowText(row, lcInputFilename, QString::fromStdString(FileBaseName(file)));
-    Lvw->item(row, lcInputFilename)->setToolTip(path);
-    SetRowText(row, lcDuration, QString::fromStdString(durationText));
-    SetRowText(row, lcType, QString::fromStdString(FileExtension(file)).toUpper());
-    SetRowStatus(row, TRowState::rsIdle, QString());
-    SetRowText(row, lcPath, path);
-  }
-  SetRowOutput(row, outputName, reservation.Path);
+  SetRowOutput(row, reservation.Name, reservation.Path);
   return task;
 }
 
@@ -129,6 +90,12 @@ void TForm1::BtnStartClick() {
 }
 
 void TForm1::StartRun() {
+  // Every file given is converted: a run of the checked ones alone would leave the others
+  // out, and a run's task list is fixed once it starts.
+  if (Adding()) {
+    startWhenAdded_ = true;
+    return;
+  }
   std::vector<int> rows(static_cast<std::size_t>(Lvw->rowCount()));
   for (int row = 0; row < Lvw->rowCount(); ++row) rows[row] = row;
   StartRunOf(rows);
@@ -161,7 +128,7 @@ void TForm1::StartRunOf(const std::vector<int>& rows) {
   progress_ = std::make_unique<TRunProgress>(static_cast<int>(rows.size()), RunSeconds());
   TTakenOutputs taken;
   for (std::size_t slot = 0; slot < rows.size(); ++slot) {
-    if (PrepareFile(RowText(rows[slot], lcPath), false, rows[slot], taken) >= 0) {
+    if (PrepareFile(RowText(rows[slot], lcPath), rows[slot], taken) >= 0) {
       taskRows_.push_back(rows[slot]);
       taskSlots_.push_back(static_cast<int>(slot));
     } else {
@@ -451,10 +418,6 @@ void TForm1::VornCSetupFailure(int run, int taskIndex, TTaskSetupStep step, cons
       FailedStatusText(reason.startsWith(namedFile) ? reason.mid(namedFile.size()) : reason), text);
 }
 
-void TForm1::ReportFileFailure(bool adding, int row, const QString& caption, const QString& text) {
-  if (adding) {
-    ShowError(caption, text);
-  } else {
-    SetRowStatus(row, TRowState::rsFailed, FailedStatusText(text), text);
-  }
+void TForm1::SetRowFailed(int row, const QString& text) {
+  SetRowStatus(row, TRowState::rsFailed, FailedStatusText(text), text);
 }

@@ -22,12 +22,12 @@ bool FitsSectionLine(const QString& name) {
 }  // namespace
 
 TFrmNewProfile::TFrmNewProfile(TFrmOptions& options) : QDialog(&options), options_(options) {
-  setWindowTitle("New Profile");
-  dlg.Caption = "Error";
+  setWindowTitle(tr("New Profile"));
+  dlg.Caption = tr("Error");
 
   auto* layout = new QVBoxLayout(this);
   auto* nameRow = new QHBoxLayout;
-  nameRow->addWidget(new QLabel("Name: ", this));
+  nameRow->addWidget(new QLabel(tr("Name: "), this));
   EdtName = new QLineEdit(this);
   nameRow->addWidget(EdtName, 1);
   layout->addLayout(nameRow);
@@ -47,16 +47,16 @@ void TFrmNewProfile::ShowError(const QString& text) {
 void TFrmNewProfile::BtnOKClick() {
   const QString name = EdtName->text();
   if (name.trimmed().isEmpty()) {
-    ShowError("Profile name must not be blank");
+    ShowError(tr("Profile name must not be blank"));
     return;
   }
   if (!FitsSectionLine(name)) {
-    ShowError("Profile name must not contain \"]\" or a line break");
+    ShowError(tr("Profile name must not contain \"]\" or a line break"));
     return;
   }
   const TMainWindowLink& link = options_.Link();
   if (link.GroupName.empty()) {
-    ShowError("Choose an output group before saving a profile");
+    ShowError(tr("Choose an output group before saving a profile"));
     return;
   }
   const TProfileSettings profile = options_.ShownProfile();

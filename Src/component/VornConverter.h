@@ -58,6 +58,14 @@ class TDelayedCalls;
 
 enum TLogLevel : std::int32_t { llQuiet, llError, llInfo, llDebug, llAll };
 
+// What CheckFile found: the input's duration, or the step that failed and why.
+struct TFileCheck {
+  TTaskSetupStep FailedStep = tsNone;
+  std::string Reason;
+  std::int64_t Duration = -1;  // microseconds, or the libraries' no-value marker
+  bool Passed() const { return FailedStep == tsNone; }
+};
+
 class TCustomVornConverter {
  public:
   using TBeforeHookEvent =
@@ -108,6 +116,12 @@ class TCustomVornConverter {
   int ListFile(const TInputOptions& Input, const TOutputOptions& Output);
   // Throws std::out_of_range for an index not in the list.
   void RemoveTask(int Index);
+  // Whether a file can be converted with these records, found as a listed task's set-up
+  // would find it (input opened, output created in Output.FileName, reserved by the
+  // caller), everything dropped again at once (the still empty output with it). Touches
+  // neither the task list nor LastErrorMessage: any thread may call it, several at once,
+  // while the libraries stay loaded.
+  TFileCheck CheckFile(const TInputOptions& Input, const TOutputOptions& Output);
   // Frees every task, empties LastErrorMessage, sets ParallelCount to 0.
   void ClearTasks();
   // Count tasks at once, each end starting the next; Count <= 0: one after another on the

@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
   int result = 0;
   try {
     const TInstallReport report = InstallDefaultSettings(argv[1], target, LibraryEncoderQuery());
-    for (const std::string& skipped : report.Skipped) std::printf("left out %s\n", skipped.c_str());
+    for (const std::string& skipped : report.Skipped) std::printf("note: %s\n", skipped.c_str());
     for (const std::string& file : report.Installed) {
       std::printf("installed %s\n", (std::filesystem::path(target) / file).c_str());
     }

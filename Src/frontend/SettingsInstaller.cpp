@@ -16,12 +16,13 @@ void FilterCatalogueSection(TIniFile& catalogue, const char* section, TEncoderKi
     const std::string encoder = catalogue.ReadString(section, name, kAutoCodec);
     if (encoder == kAutoCodec || encoders.HasEncoder(encoder, kind)) continue;
     catalogue.DeleteKey(section, name);
-    report.Skipped.push_back(std::string(kCodecCatalogueFile) + ": \"" + name +
-                             "\" (no encoder \"" + encoder + "\")");
+    report.Skipped.push_back(std::string(kCodecCatalogueFile) + ": codec \"" + name +
+                             "\" left out: it needs the encoder \"" + encoder +
+                             "\", which this system's libraries do not have");
   }
 }
 
-// Empty when the codec can be encoded, else the reason it cannot.
+// Empty when the codec can be encoded, else what it needs ("the encoder ..., which ...").
 std::string MissingCodec(const TIniFile& catalogue, const char* section,
                          const std::string& displayName, const std::string& extension,
                          TEncoderKind kind, const TEncoderQuery& encoders) {
@@ -29,10 +30,13 @@ std::string MissingCodec(const TIniFile& catalogue, const char* section,
   if (displayName == kAutoCodec) {
     return encoders.HasDefaultEncoder(extension, kind)
                ? std::string()
-               : "no default encoder for \"" + extension + "\" files";
+               : "an encoder for \"" + extension +
+                     "\" files, which this system's libraries do not have";
   }
-  if (encoder == kAutoCodec) return "\"" + displayName + "\" is not in the catalogue";
-  return encoders.HasEncoder(encoder, kind) ? std::string() : "no encoder \"" + encoder + "\"";
+  if (encoder == kAutoCodec) return "the codec \"" + displayName + "\", which the catalogue lacks";
+  return encoders.HasEncoder(encoder, kind)
+             ? std::string()
+             : "the encoder \"" + encoder + "\", which this system's libraries do not have";
 }
 
 void InstallGroupFile(const std::string& groupName, const fs::path& source, const fs::path& target,
@@ -53,7 +57,8 @@ void InstallGroupFile(const std::string& groupName, const fs::path& source, cons
     }
     if (missing.empty()) continue;
     profiles.EraseSection(name);
-    report.Skipped.push_back(target.filename().string() + ": \"" + name + "\" (" + missing + ")");
+    report.Skipped.push_back(target.filename().string() + ": profile \"" + name +
+                             "\" left out: it needs " + missing);
   }
   profiles.SaveAs(target.string());
   report.Installed.push_back(target.filename().string());

@@ -20,7 +20,10 @@ struct TEncoderQuery {
 
 struct TInstallReport {
   std::vector<std::string> Installed;  // file names written
-  std::vector<std::string> Skipped;    // one line per catalogue entry or profile left out
+  // One sentence per catalogue entry or profile left out, saying what it needs ("3GP.ini:
+  // profile \"AMR\" left out: it needs the encoder \"libopencore_amrnb\", which this
+  // system's libraries do not have").
+  std::vector<std::string> Skipped;
 };
 
 // The names of the default files ("codec.ini" and the group files) that sourceFolder has

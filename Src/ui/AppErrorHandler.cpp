@@ -16,7 +16,8 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   } catch (const std::exception& error) {
     ShowApplicationError(error);
   } catch (...) {
-    ShowApplicationError(std::runtime_error("An unknown error occurred"));
+    ShowApplicationError(
+        std::runtime_error(translate("TApplication", "An unknown error occurred").toStdString()));
   }
   return false;
 }

@@ -128,6 +128,7 @@ class UnitFrmMainRunTest : public ::testing::Test {
     QStringList paths;
     for (const std::string& file : files) paths << QString::fromStdString(file);
     form->AddFiles(paths);
+    EXPECT_TRUE(WaitUntil([&] { return !form->Adding(); }));
     EXPECT_EQ(form->Lvw->rowCount(), static_cast<int>(files.size()));
     return form;
   }

@@ -135,6 +135,12 @@ class UnitFrmMainTest : public ::testing::Test {
     return item != nullptr ? item->text().toStdString() : std::string();
   }
 
+  // Adds as the window does and waits until every file is listed and checked.
+  static void AddFiles(TForm1& form, const QStringList& files) {
+    form.AddFiles(files);
+    ASSERT_TRUE(WaitUntil([&] { return !form.Adding(); }));
+  }
+
   static QStringList Files(std::initializer_list<std::string> paths) {
     QStringList files;
     for (const std::string& path : paths) files << QString::fromStdString(path);
@@ -235,7 +241,7 @@ TEST_F(UnitFrmMainTest, AddedFilesGetRowsAndFreeOutputNames) {
   WriteTextFile(broken, "this is no media file");
   TForm1 form(LibAVFolder());
   ASSERT_TRUE(form.FormCreate());
-  form.AddFiles(Files({clip, broken, clip}));
+  AddFiles(form, Files({clip, broken, clip}));
 
   ASSERT_EQ(form.Lvw->rowCount(), 2);
   EXPECT_EQ(Text(form, 0, lcInputFilename), "clip");
@@ -265,7 +271,7 @@ TEST_F(UnitFrmMainTest, AnOutputFolderThatCannotTakeFilesIsRefusedWithTheReason)
   WriteOptions(plain + "/sub/", 0, 0);
   TForm1 form(LibAVFolder());
   ASSERT_TRUE(form.FormCreate());
-  form.AddFiles(Files({Clip("clip.avi")}));
+  AddFiles(form, Files({Clip("clip.avi")}));
   EXPECT_EQ(form.Lvw->rowCount(), 0);
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
   EXPECT_EQ(boxes_.Boxes()[0].text,
@@ -279,7 +285,7 @@ TEST_F(UnitFrmMainTest, AProfileValueThatIsNoNumberRefusesTheFile) {
   const std::string clip = Clip("clip.avi");
   TForm1 form(LibAVFolder());
   ASSERT_TRUE(form.FormCreate());
-  form.AddFiles(Files({clip}));
+  AddFiles(form, Files({clip}));
   EXPECT_EQ(form.Lvw->rowCount(), 0);
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
   EXPECT_EQ(boxes_.Boxes()[0].text,
@@ -301,14 +307,14 @@ TEST_F(UnitFrmMainTest, AGroupFileOrCatalogueThatCannotBeReadRefusesFilesWithThe
   EXPECT_EQ(boxes_.Boxes()[0].text, why);
   EXPECT_EQ(form.CboProfiles->count(), 1);  // "[Custom]", not chosen
   // The group's defaults are nobody's choice: nothing converts with them.
-  form.AddFiles(Files({clip}));
+  AddFiles(form, Files({clip}));
   EXPECT_EQ(form.Lvw->rowCount(), 0);
   ASSERT_EQ(boxes_.Boxes().size(), 2u);
   EXPECT_EQ(boxes_.Boxes()[1].text, "Cannot convert: " + why);
   // Once the user picks "[Custom]" those values are a choice.
   form.CboProfiles->setCurrentIndex(0);
   emit form.CboProfiles->activated(0);
-  form.AddFiles(Files({clip}));
+  AddFiles(form, Files({clip}));
   EXPECT_EQ(form.Lvw->rowCount(), 1);
   EXPECT_EQ(ReadTextFile(avi), damaged);
 
@@ -317,7 +323,7 @@ TEST_F(UnitFrmMainTest, AGroupFileOrCatalogueThatCannotBeReadRefusesFilesWithThe
   fs::remove(CodecCatalogueFilePath());
   form.SetGroupIndex(1);
   EXPECT_TRUE(boxes_.Boxes().empty());
-  form.AddFiles(Files({clip}));
+  AddFiles(form, Files({clip}));
   EXPECT_EQ(form.Lvw->rowCount(), 1);
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
   EXPECT_EQ(boxes_.Boxes()[0].text,
@@ -333,7 +339,7 @@ TEST_F(UnitFrmMainTest, RowsMoveWithinTheListAndRemoveNeedsASelection) {
   const std::string c = Clip("c.avi");
   TForm1 form(LibAVFolder());
   ASSERT_TRUE(form.FormCreate());
-  form.AddFiles(Files({a, b, c}));
+  AddFiles(form, Files({a, b, c}));
   ASSERT_EQ(form.Lvw->rowCount(), 3);
   const auto order = [&] {
     return Text(form, 0, lcInputFilename) + Text(form, 1, lcInputFilename) +
@@ -375,6 +381,7 @@ TEST_F(UnitFrmMainTest, FilesDroppedOntoTheListAreAddedButNotDuringARun) {
     QCoreApplication::sendEvent(form.Lvw->viewport(), &event);
   };
   drop();
+  ASSERT_TRUE(WaitUntil([&] { return !form.Adding(); }));
   ASSERT_EQ(form.Lvw->rowCount(), 1);
   EXPECT_EQ(Text(form, 0, lcPath), a);
   form.BtnStartClick();
@@ -398,7 +405,6 @@ TEST_F(UnitFrmMainTest, ClosingSavesTheChoicesAndCustomOnesInTheirOwnSection) {
   EXPECT_NE(options.find("CboProfiles=0"), std::string::npos);
 
   WriteOptions(output_, 1, 2);  // "[Custom]" of MP4
-  const std::string before = ReadTextFile(OptionsFilePath());
   {
     TForm1 form(LibAVFolder());
     ASSERT_TRUE(form.FormCreate());
@@ -406,10 +412,12 @@ TEST_F(UnitFrmMainTest, ClosingSavesTheChoicesAndCustomOnesInTheirOwnSection) {
     form.EdtOutputFolder->setText("/elsewhere/");
     form.close();
   }
-  // The section "Options" stays as it was; the hand-set choices have a section of their own.
-  const std::string after = ReadTextFile(OptionsFilePath());
-  EXPECT_EQ(after.substr(0, before.size()), before);
-  EXPECT_NE(after.find("[Custom]\nChosen=1\nOutputPath=/elsewhere/\nRgpProfiles=1\n"),
+  // The section "Options" keeps the last named profile (and gains the window's place); the
+  // hand-set choices have a section of their own.
+  options = ReadTextFile(OptionsFilePath());
+  EXPECT_NE(options.find("OutputPath=" + output_ + "\nRgpProfiles=1\nCboProfiles=2\n"),
+            std::string::npos);
+  EXPECT_NE(options.find("[Custom]\nChosen=1\nOutputPath=/elsewhere/\nRgpProfiles=1\n"),
             std::string::npos);
 }
 
@@ -428,7 +436,7 @@ TEST_F(UnitFrmMainTest, AWholeRunConvertsEveryFileToCompleted) {
   const std::string b = Clip("b.avi");
   TForm1 form(LibAVFolder());
   ASSERT_TRUE(form.FormCreate());
-  form.AddFiles(Files({a, b, a}));
+  AddFiles(form, Files({a, b, a}));
   ASSERT_EQ(form.Lvw->rowCount(), 3);
   form.EdtOutputFolder->setText(QString::fromStdString(output_ + "new/deeper/"));
   form.BtnStartClick();
@@ -466,7 +474,7 @@ TEST_F(UnitFrmMainTest, AFileThatFailsAtStartKeepsItsRowAndTheOthersAreMarkedRig
   const std::string b = Clip("b.avi");
   TForm1 form(LibAVFolder());
   ASSERT_TRUE(form.FormCreate());
-  form.AddFiles(Files({gone, b}));
+  AddFiles(form, Files({gone, b}));
   ASSERT_EQ(form.Lvw->rowCount(), 2);
   fs::remove(gone);
   form.BtnStartClick();
@@ -491,7 +499,7 @@ TEST_F(UnitFrmMainTest, AnOutputFolderThatBecameAFileSinceAddingRefusesTheRun) {
   const std::string b = Clip("b.avi");
   TForm1 form(LibAVFolder());
   ASSERT_TRUE(form.FormCreate());
-  form.AddFiles(Files({a, b}));
+  AddFiles(form, Files({a, b}));
   ASSERT_EQ(form.Lvw->rowCount(), 2);
   const std::string folder = output_.substr(0, output_.size() - 1);
   fs::remove_all(folder);
@@ -523,7 +531,7 @@ TEST_F(UnitFrmMainTest, ARunOfManyRowsConvertsEveryOneWithFewOpenFilesAllowed) {
     // Far fewer than two per row: adding and converting must not keep rows' files open.
     TOpenFileLimit limit(static_cast<unsigned long>(HighestOpenDescriptor()) + 48);
     ASSERT_TRUE(limit.Applied());
-    form.AddFiles(files);
+    AddFiles(form, files);
     ASSERT_EQ(form.Lvw->rowCount(), kRows);
     EXPECT_TRUE(boxes_.Boxes().empty()) << boxes_.Boxes().front().text;
     form.BtnStartClick();
@@ -548,7 +556,7 @@ TEST_F(UnitFrmMainTest, StopEndsTheRunAndLeavesAPlayablePartialFile) {
   const std::string clip = Clip("long.avi", 1500);
   TForm1 form(LibAVFolder());
   ASSERT_TRUE(form.FormCreate());
-  form.AddFiles(Files({clip}));
+  AddFiles(form, Files({clip}));
   form.BtnStartClick();
   ASSERT_TRUE(
       WaitUntil([&] { return Text(form, 0, lcStatus).find("% Completed") != std::string::npos; }));

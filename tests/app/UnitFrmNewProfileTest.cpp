@@ -194,10 +194,11 @@ TEST_F(UnitFrmNewProfileTest, ProfileSavedFromTheMainWindowConvertsAfterARestart
   ASSERT_TRUE(form.FormCreate());
   EXPECT_EQ(form.CboProfiles->currentText(), "Small MPEG-4");
   form.AddFiles({QString::fromStdString(clip)});
-  form.BtnStartClick();
+  form.BtnStartClick();  // starts once the file is checked
   QElapsedTimer clock;
   clock.start();
-  while (form.Running() && clock.elapsed() < 60000) QCoreApplication::processEvents();
+  while ((form.Adding() || form.Running()) && clock.elapsed() < 60000)
+    QCoreApplication::processEvents();
   ASSERT_FALSE(form.Running());
   ASSERT_FALSE(boxes.Texts.empty());
   EXPECT_EQ(boxes.Texts.back(), "File conversion process finished.");

@@ -1,0 +1,35 @@
+// Checking a file for a conversion without listing it, from any thread.
+#include "component/TaskList.h"
+#include "component/VornConverter.h"
+
+// Safe on several threads at once because each check works on a task of its own that no
+// list holds and no event reaches: the steps are those a listed task runs on its job thread
+// (SetUpInput and SetUpOutput touch only the task), the libraries' log lines of this thread
+// find no task and go out with index -1 under the component's lock, and codec opens are
+// serialised by the engine's CodecLock. The task's destruction closes both files and
+// removes the output while it is the empty file reserved for it.
+TFileCheck TCustomVornConverter::CheckFile(const TInputOptions& Input,
+                                           const TOutputOptions& Output) {
+  TFileCheck check;
+  check.FailedStep = tsInput;
+  try {
+    TAVProbe::CheckLibrariesLoaded();
+    TFFmpeg task;
+    task.Reset();
+    task.FSettings.ThreadCount = 1;
+    task.SetVerbosity(llQuiet - 1);
+    TInputOptions input = Input;
+    check.Reason = SetUpInput(task, input.FileName, &input);
+    if (!check.Reason.empty()) return check;
+    TAVFileInfo info;
+    task.Probe.GetInfo(info);
+    check.Duration = info.Duration;
+    check.FailedStep = tsOutput;
+    TOutputOptions output = Output;
+    check.Reason = SetUpOutput(task, output.FileName, &output);
+    if (check.Reason.empty()) check.FailedStep = tsNone;
+  } catch (const std::exception& failure) {
+    check.Reason = failure.what();
+  }
+  return check;
+}
