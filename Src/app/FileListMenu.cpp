@@ -36,11 +36,12 @@ bool TForm1::OpenRowOutput(int row) {
   if (row < 0 || row >= Lvw->rowCount() || !HasOutput(RowState(row))) return false;
   const QString path = RowOutputPath(row);
   if (!QFileInfo::exists(path)) {
-    ShowError("Error", "Cannot open \"" + path + "\": the file is no longer there.");
+    ShowError(tr("Error"), tr("Cannot open \"%1\": the file is no longer there.").arg(path));
     return false;
   }
   if (!OpenUrl(QUrl::fromLocalFile(path))) {
-    ShowError("Error", "Cannot open \"" + path + "\": no application on this desktop opens it.");
+    ShowError(tr("Error"),
+              tr("Cannot open \"%1\": no application on this desktop opens it.").arg(path));
     return false;
   }
   return true;
@@ -53,20 +54,22 @@ void TForm1::ShowRowInFolder(int row) {
   // Without a file manager that selects files, its folder is opened.
   const QString folder = QFileInfo(path).absolutePath();
   if (!OpenUrl(QUrl::fromLocalFile(folder))) {
-    ShowError("Error", "Cannot open the folder \"" + folder +
-                           "\": no application on this desktop opens it.");
+    ShowError(
+        tr("Error"),
+        tr("Cannot open the folder \"%1\": no application on this desktop opens it.").arg(folder));
   }
 }
 
 void TForm1::BtnOpenOutputFolderClick() {
   const QString folder = EdtOutputFolder->text();
   if (!QDir(folder).exists()) {
-    ShowError("Error", "Cannot open the folder \"" + folder + "\": it does not exist yet.");
+    ShowError(tr("Error"), tr("Cannot open the folder \"%1\": it does not exist yet.").arg(folder));
     return;
   }
   if (!OpenUrl(QUrl::fromLocalFile(folder))) {
-    ShowError("Error", "Cannot open the folder \"" + folder +
-                           "\": no application on this desktop opens it.");
+    ShowError(
+        tr("Error"),
+        tr("Cannot open the folder \"%1\": no application on this desktop opens it.").arg(folder));
   }
 }
 
@@ -79,7 +82,7 @@ void TForm1::RetryRow(int row) {
   retryRows_.push_back(row);
   retriedFailures_.push_back({RowText(row, lcPath).section('/', -1).toStdString(),
                               Lvw->item(row, lcStatus)->toolTip().toStdString()});
-  SetRowStatus(row, TRowState::rsQueued, "Queued");
+  SetRowStatus(row, TRowState::rsQueued, tr("Queued"));
 }
 
 void TForm1::LvwContextMenu(const QPoint& position) {
@@ -88,10 +91,10 @@ void TForm1::LvwContextMenu(const QPoint& position) {
   Lvw->selectRow(row);
   const TRowState state = RowState(row);
   QMenu menu(this);
-  QAction* open = menu.addAction("Open");
-  QAction* show = menu.addAction("Show in folder");
-  QAction* remove = menu.addAction("Remove");
-  QAction* retry = menu.addAction("Retry");
+  QAction* open = menu.addAction(tr("Open"));
+  QAction* show = menu.addAction(tr("Show in folder"));
+  QAction* remove = menu.addAction(tr("Remove"));
+  QAction* retry = menu.addAction(tr("Retry"));
   open->setEnabled(HasOutput(state));
   show->setEnabled(HasOutput(state));
   remove->setEnabled(!running_);

@@ -59,7 +59,7 @@ QString OutputCellPath(const QTableWidget& list, int row, int outputColumn) {
 }
 
 QString FailedStatusText(const QString& reason) {
-  return "Failed: " + reason.section('\n', 0, 0);
+  return QCoreApplication::translate("FileStates", "Failed: ") + reason.section('\n', 0, 0);
 }
 
 void TStatusDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -236,10 +236,10 @@ QWidget* TForm1::CreateBottomRow() {
   BtnStart = new QPushButton(tr("Convert"), row);
   BtnStart->setMinimumWidth(100);
   BtnStart->setDefault(true);
-  BtnOpenOutputFolder = new QPushButton("Open output folder", row);
+  BtnOpenOutputFolder = new QPushButton(tr("Open output folder"), row);
   SpnFilesAtOnce = new QSpinBox(row);
   SpnFilesAtOnce->setRange(1, std::max(QThread::idealThreadCount(), 1));
-  auto* filesAtOnce = new QLabel("Files at once:", row);
+  auto* filesAtOnce = new QLabel(tr("Files at once:"), row);
   filesAtOnce->setBuddy(SpnFilesAtOnce);
   layout->addWidget(BtnAbout);
   layout->addWidget(BtnHelp);
@@ -548,7 +548,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 bool TForm1::MayCloseDuringRun() {
   if (!running_) return true;
   return QMessageBox::question(
-             this, kApplicationTitle, "A conversion is running. Stop it and quit?",
+             this, kApplicationTitle, tr("A conversion is running. Stop it and quit?"),
              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 

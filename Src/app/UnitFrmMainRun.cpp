@@ -30,7 +30,7 @@ int TForm1::PrepareFile(const QString& path, int row, TTakenOutputs& taken) {
   VornC.InitOutputOptions(output);
   TOutputReservation reservation;
   const auto refuse = [&](const std::string& reason) {
-    SetRowFailed(row, QString::fromStdString("Cannot convert: " + reason));
+    SetRowFailed(row, tr("Cannot convert: ") + QString::fromStdString(reason));
     ReleaseOutputName(reservation);
     return -1;
   };
@@ -49,7 +49,7 @@ int TForm1::PrepareFile(const QString& path, int row, TTakenOutputs& taken) {
   const int task = VornC.ListFile(input, output);
   if (task < 0) {
     ReleaseOutputName(reservation);
-    SetRowFailed(row, "Convertion of file \"" + path + "\" is not supported. " +
+    SetRowFailed(row, tr("Convertion of file \"%1\" is not supported. ").arg(path) +
                           QString::fromStdString(VornC.LastErrorMessage));
     return -1;
   }
@@ -76,8 +76,8 @@ bool TForm1::CreateOutputFolder() {
   const QString folder = EdtOutputFolder->text();
   const std::string reason = PrepareOutputFolder(folder.toStdString());
   if (reason.empty()) return true;
-  ShowError("Error", "Cannot write into the output folder \"" + folder +
-                         "\": " + QString::fromStdString(reason));
+  ShowError(tr("Error"), tr("Cannot write into the output folder \"%1\": ").arg(folder) +
+                             QString::fromStdString(reason));
   return false;
 }
 
@@ -103,11 +103,11 @@ void TForm1::StartRun() {
 
 void TForm1::StartRunOf(const std::vector<int>& rows) {
   if (rows.empty()) {
-    ShowError("Information", "Please select files to be converted.");
+    ShowError(tr("Information"), tr("Please select files to be converted."));
     return;
   }
   if (!CreateOutputFolder()) return;
-  for (const int row : rows) SetRowStatus(row, TRowState::rsQueued, "Queued");
+  for (const int row : rows) SetRowStatus(row, TRowState::rsQueued, tr("Queued"));
   RunPosition = 0;
   VornC.ClearTasks();
   SetRunControlsEnabled(false);
@@ -136,7 +136,7 @@ void TForm1::StartRunOf(const std::vector<int>& rows) {
     }
   }
   taskEnded_.assign(taskRows_.size(), false);
-  BtnStart->setText("Stop");
+  BtnStart->setText(tr("Stop"));
   PbrOverall->show();
   UpdateRunProgress();
   runTicker_.start();
@@ -164,10 +164,10 @@ void TForm1::StopRun() {
   for (int task = 0; task < static_cast<int>(taskRows_.size()); ++task) {
     if (taskEnded_[task]) continue;
     if (task < started) {
-      SetRowStatus(taskRows_[task], TRowState::rsStopped, "Stopped",
-                   "Stopped; the part converted so far is kept");
+      SetRowStatus(taskRows_[task], TRowState::rsStopped, tr("Stopped"),
+                   tr("Stopped; the part converted so far is kept"));
     } else {
-      SetRowStatus(taskRows_[task], TRowState::rsNotStarted, "Not started");
+      SetRowStatus(taskRows_[task], TRowState::rsNotStarted, tr("Not started"));
     }
   }
   // Rows queued again during the run are failed ones again, for the next Convert or Retry.
@@ -178,7 +178,7 @@ void TForm1::StopRun() {
   retryRows_.clear();
   retriedFailures_.clear();
   Lvw->viewport()->update();
-  BtnStart->setText("Convert");
+  BtnStart->setText(tr("Convert"));
   std::vector<TFailedFile> failed;
   LblRunSummary->setText(QString::fromStdString(RunCountsText(CountRunRows(failed))));
   LblRunSummary->show();
@@ -198,7 +198,7 @@ void TForm1::SetRunControlsEnabled(bool enabled) {
 void TForm1::EndRun() {
   running_ = false;
   ++runSerial_;
-  BtnStart->setText("Convert");
+  BtnStart->setText(tr("Convert"));
   SetRunControlsEnabled(true);
   LblProgress->hide();
   VornC.StopAll();
@@ -260,13 +260,14 @@ void TForm1::ShowRunSummary() {
   LblRunSummary->setText(counts);
   LblRunSummary->show();
   if (!isActiveWindow() && NotifyDesktop) {
-    NotifyDesktop("File conversion process finished.",
+    NotifyDesktop(tr("File conversion process finished."),
                   failures.isEmpty() ? counts : counts + "\n" + failures);
   }
-  QMessageBox box(failed.empty() ? QMessageBox::Information : QMessageBox::Warning, "Information",
-                  "File conversion process finished.", QMessageBox::Ok, this);
+  QMessageBox box(failed.empty() ? QMessageBox::Information : QMessageBox::Warning,
+                  tr("Information"), tr("File conversion process finished."), QMessageBox::Ok,
+                  this);
   box.setInformativeText(failures.isEmpty() ? counts : counts + "\n\n" + failures);
-  QPushButton* openFolder = box.addButton("Open output folder", QMessageBox::ActionRole);
+  QPushButton* openFolder = box.addButton(tr("Open output folder"), QMessageBox::ActionRole);
   box.exec();
   if (box.clickedButton() == openFolder) BtnOpenOutputFolderClick();
 }
@@ -371,7 +372,7 @@ void TForm1::VornCTerminate(int run, int taskIndex, bool finished, bool exceptio
   // A file that completed just before Stop was pressed is still marked so.
   if (run == stoppedRun_ && finished && !running_) {
     if (const int row = RowOfTask(taskIndex); row >= 0) {
-      SetRowStatus(row, TRowState::rsCompleted, "Completed");
+      SetRowStatus(row, TRowState::rsCompleted, tr("Completed"));
     }
     return;
   }
@@ -384,7 +385,7 @@ void TForm1::VornCTerminate(int run, int taskIndex, bool finished, bool exceptio
   const int row = RowOfTask(taskIndex);
   if (finished) {
     // The row of the task that ended, so a failed file never shifts the mark.
-    if (row >= 0) SetRowStatus(row, TRowState::rsCompleted, "Completed");
+    if (row >= 0) SetRowStatus(row, TRowState::rsCompleted, tr("Completed"));
     ++RunPosition;
     if (RunPosition >= static_cast<int>(runRows_.size())) {
       FinishRun();
@@ -395,8 +396,8 @@ void TForm1::VornCTerminate(int run, int taskIndex, bool finished, bool exceptio
     if (exception) {
       SetRowStatus(row, TRowState::rsFailed, FailedStatusText(message), message);
     } else {
-      SetRowStatus(row, TRowState::rsStopped, "Stopped",
-                   "Stopped; the part converted so far is kept");
+      SetRowStatus(row, TRowState::rsStopped, tr("Stopped"),
+                   tr("Stopped; the part converted so far is kept"));
     }
   }
   UpdateRunProgress();
@@ -408,9 +409,10 @@ void TForm1::VornCSetupFailure(int run, int taskIndex, TTaskSetupStep step, cons
   setupFailedTasks_.insert(taskIndex);
   const int row = RowOfTask(taskIndex);
   if (row < 0) return;
-  const QString text = step == tsInput ? "Convertion of file \"" + RowText(row, lcPath) +
-                                             "\" is not supported. " + reason
-                                       : "Cannot convert: " + reason;
+  const QString text =
+      step == tsInput
+          ? tr("Convertion of file \"%1\" is not supported. ").arg(RowText(row, lcPath)) + reason
+          : tr("Cannot convert: ") + reason;
   // The row names the file already: its cell keeps only what went wrong.
   const QString namedFile = RowText(row, lcPath) + ": ";
   SetRowStatus(

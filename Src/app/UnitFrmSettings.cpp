@@ -127,12 +127,12 @@ QSpinBox* NumberEdit(QWidget* parent) {
 
 TFrmOptions::TFrmOptions(TMainWindowLink link, QWidget* parent)
     : QDialog(parent), link_(std::move(link)) {
-  setWindowTitle("Profile Options");
-  Dlg.Caption = "Confirmation";
-  Dlg.Text = "Do you want to delete the profile";
+  setWindowTitle(tr("Profile Options"));
+  Dlg.Caption = tr("Confirmation");
+  Dlg.Text = tr("Do you want to delete the profile");
   Dlg.ButtonCount = 2;
-  Dlg.Buttons[0] = {"Yes", mrYes};
-  Dlg.Buttons[1] = {"NO", mrCancel};
+  Dlg.Buttons[0] = {tr("Yes"), mrYes};
+  Dlg.Buttons[1] = {tr("NO"), mrCancel};
   CreateControls();
   ConnectHandlers();
   FormCreate();
@@ -142,11 +142,11 @@ void TFrmOptions::CreateControls() {
   auto* layout = new QVBoxLayout(this);
 
   auto* profileRow = new QHBoxLayout;
-  profileRow->addWidget(new QLabel("Profile: ", this));
+  profileRow->addWidget(new QLabel(tr("Profile: "), this));
   CboProfiles = new QComboBox(this);
   profileRow->addWidget(CboProfiles, 1);
-  BtnSave = new QPushButton("Save Profile...", this);
-  BtnDelete = new QPushButton("Delete", this);
+  BtnSave = new QPushButton(tr("Save Profile..."), this);
+  BtnDelete = new QPushButton(tr("Delete"), this);
   profileRow->addWidget(BtnSave);
   profileRow->addWidget(BtnDelete);
   layout->addLayout(profileRow);
@@ -163,7 +163,7 @@ void TFrmOptions::CreateControls() {
 }
 
 QGroupBox* TFrmOptions::CreateVideoGroup() {
-  GrpVideo = new QGroupBox("Video Settings", this);
+  GrpVideo = new QGroupBox(tr("Video Settings"), this);
   QFormLayout* form = FormOf(GrpVideo);
   CboVideoCodec = new QComboBox(GrpVideo);
   CboVideoSize = new QComboBox(GrpVideo);
@@ -175,38 +175,39 @@ QGroupBox* TFrmOptions::CreateVideoGroup() {
   EdtVideoBitRate = NumberEdit(GrpVideo);
   auto* bitrateRow = new QHBoxLayout;
   bitrateRow->addWidget(EdtVideoBitRate, 1);
-  bitrateRow->addWidget(new QLabel("kbps", GrpVideo));
-  form->addRow("Codec: ", CboVideoCodec);
-  form->addRow("Frame Size: ", CboVideoSize);
-  form->addRow("Width: ", EdtVideoWidth);
-  form->addRow("Height: ", EdtVideoHeight);
-  form->addRow("Frame Rate: ", CboVideoFrameRate);
-  form->addRow("Bitrate: ", bitrateRow);
+  bitrateRow->addWidget(new QLabel(tr("kbps"), GrpVideo));
+  form->addRow(tr("Codec: "), CboVideoCodec);
+  form->addRow(tr("Frame Size: "), CboVideoSize);
+  form->addRow(tr("Width: "), EdtVideoWidth);
+  form->addRow(tr("Height: "), EdtVideoHeight);
+  form->addRow(tr("Frame Rate: "), CboVideoFrameRate);
+  form->addRow(tr("Bitrate: "), bitrateRow);
   CboVideoRateControl = new QComboBox(GrpVideo);
   CboVideoRateControl->addItems(kRateControls);
   EdtVideoQuality = new QSpinBox(GrpVideo);
   EdtVideoQuality->setRange(0, kMostQuality);
-  EdtVideoQuality->setToolTip("Constant quality (CRF): lower is better and larger");
-  form->addRow("Rate Control: ", CboVideoRateControl);
-  form->addRow("Quality: ", EdtVideoQuality);
+  EdtVideoQuality->setToolTip(tr("Constant quality (CRF): lower is better and larger"));
+  form->addRow(tr("Rate Control: "), CboVideoRateControl);
+  form->addRow(tr("Quality: "), EdtVideoQuality);
   return GrpVideo;
 }
 
 QLayout* TFrmOptions::CreateStreamsRow() {
   auto* row = new QHBoxLayout;
-  row->addWidget(new QLabel("Tracks: ", this));
+  row->addWidget(new QLabel(tr("Tracks: "), this));
   CboTracks = new QComboBox(this);
   CboTracks->addItems(kTrackChoices);
-  CboTracks->setToolTip("First: one video and one audio track; All: every track the output holds");
+  CboTracks->setToolTip(
+      tr("First: one video and one audio track; All: every track the output holds"));
   row->addWidget(CboTracks);
   row->addStretch(1);
-  ChkCopyStreams = new QCheckBox("Copy streams that already fit", this);
+  ChkCopyStreams = new QCheckBox(tr("Copy streams that already fit"), this);
   row->addWidget(ChkCopyStreams);
   return row;
 }
 
 QGroupBox* TFrmOptions::CreateAudioGroup() {
-  GrpAudio = new QGroupBox("Audio Settings", this);
+  GrpAudio = new QGroupBox(tr("Audio Settings"), this);
   QFormLayout* form = FormOf(GrpAudio);
   CboAudioCodec = new QComboBox(GrpAudio);
   CboAudioChannels = new QComboBox(GrpAudio);
@@ -215,10 +216,10 @@ QGroupBox* TFrmOptions::CreateAudioGroup() {
   CboAudioSampleRate->addItems(kSampleRates);
   CboAudioBitrate = new QComboBox(GrpAudio);
   CboAudioBitrate->addItems(kBuiltBitrates);
-  form->addRow("Codec: ", CboAudioCodec);
-  form->addRow("Channels: ", CboAudioChannels);
-  form->addRow("Sample Rate: ", CboAudioSampleRate);
-  form->addRow("Bitrate: ", CboAudioBitrate);
+  form->addRow(tr("Codec: "), CboAudioCodec);
+  form->addRow(tr("Channels: "), CboAudioChannels);
+  form->addRow(tr("Sample Rate: "), CboAudioSampleRate);
+  form->addRow(tr("Bitrate: "), CboAudioBitrate);
   return GrpAudio;
 }
 

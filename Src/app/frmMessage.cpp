@@ -58,7 +58,12 @@ QFont DefaultCaptionFont() {
 
 }  // namespace
 
-TMessageBox::TMessageBox() : Font(QApplication::font()), CaptionFont(DefaultCaptionFont()) {}
+TMessageBox::TMessageBox()
+    : Font(QApplication::font()),
+      CaptionFont(DefaultCaptionFont()),
+      Buttons{{{QCoreApplication::translate("TMessageBox", "OK"), mrOk},
+               {QCoreApplication::translate("TMessageBox", "Cancel"), mrCancel},
+               {QCoreApplication::translate("TMessageBox", "Help"), mrNone}}} {}
 
 int TMessageBox::Show(QWidget* owner) const {
   TfrmMsg window(*this, owner);

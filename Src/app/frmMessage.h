@@ -40,8 +40,8 @@ class TMessageBox {
   QFont Font;
   QFont CaptionFont;
   int ButtonCount = 1;  // 1 to 3
-  // Button 1 shows leftmost and gets the focus.
-  std::array<TMsgButton, 3> Buttons{{{"OK", mrOk}, {"Cancel", mrCancel}, {"Help", mrNone}}};
+  // Button 1 shows leftmost and gets the focus. "OK", "Cancel" and "Help" unless set.
+  std::array<TMsgButton, 3> Buttons;
   TMsgIconType IconType = TMsgIconType::mitNone;
   Qt::CursorShape ButtonCursor = Qt::ArrowCursor;
   TMsgPosition Position = TMsgPosition::mpScreenCenter;
