@@ -21,51 +21,13 @@
 
 #include "ConfigHomeSupport.h"
 #include "TestMedia.h"
+#include "WindowTestSupport.h"
 #include "app/UnitFrmMain.h"
 #include "engine/MediaLibraries.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TAnsweredBox {
-  std::string caption;
-  std::string text;
-  std::string details;  // the informative text
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-// Answers every modal box as soon as it is up (questions with Answer, others with their
-// default) and remembers what it said.
-class TBoxAnswerer {
- public:
-  TBoxAnswerer() {
-    timer_.setInterval(5);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Answer(); });
-    timer_.start();
-  }
-  QMessageBox::StandardButton Answer_ = QMessageBox::Yes;
-  std::vector<TAnsweredBox> boxes;
-
- private:
-  void Answer() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr) return;
-    if (auto* box = qobject_cast<QMessageBox*>(modal); box != nullptr) {
-      boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString(),
-                       box->informativeText().toStdString(), box->icon()});
-      if (QAbstractButton* button = box->button(Answer_); button != nullptr) {
-        button->click();
-      } else {
-        box->accept();
-      }
-    } else {
-      boxes.push_back({modal->windowTitle().toStdString(), "", "", QMessageBox::NoIcon});
-      modal->close();
-    }
-  }
-  QTimer timer_;
-};
 
 bool WaitUntil(const std::function<bool()>& condition, int milliseconds = 60000) {
   QElapsedTimer clock;
@@ -93,6 +55,7 @@ class UnitFrmMainRunTest : public ::testing::Test {
     output_ = media_.Path().string() + "/out/";
     fs::create_directories(output_);
     WriteOptions(0);
+    boxes_.Answer = QMessageBox::Yes;
   }
 
   void WriteOptions(int profile) {
@@ -140,7 +103,7 @@ class UnitFrmMainRunTest : public ::testing::Test {
   TScopedConfigHome home_;
   TTempFolder media_;
   std::string output_;
-  TBoxAnswerer boxes_;
+  TWindowBoxes boxes_;
   std::vector<std::string> opened_;
   bool openSucceeds_ = true;
   std::vector<std::string> notes_;
@@ -172,13 +135,13 @@ TEST_F(UnitFrmMainRunTest, EveryFileEndsWithItsOwnStateAndTheSummaryListsTheFail
   EXPECT_EQ(form->windowTitle(), "Tovrena");
   EXPECT_TRUE(form->PbrOverall->isHidden());
   EXPECT_EQ(form->LblRunSummary->text().toStdString(), "2 converted, 2 failed");
-  ASSERT_EQ(boxes_.boxes.size(), 1u);
-  const TAnsweredBox& box = boxes_.boxes[0];
-  EXPECT_EQ(box.text, "File conversion process finished.");
-  EXPECT_EQ(box.details, "2 converted, 2 failed\n\ngone.avi: Convertion of file \"" + gone +
-                             "\" is not supported. " + gone +
-                             ": no such file or directory\nbroken.mp4: " + undecodable);
-  EXPECT_EQ(box.icon, QMessageBox::Warning);
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  const TWindowBoxes::TBox& box = boxes_.Boxes()[0];
+  EXPECT_EQ(box.Text, "File conversion process finished.");
+  EXPECT_EQ(box.Informative, "2 converted, 2 failed\n\ngone.avi: Convertion of file \"" + gone +
+                                 "\" is not supported. " + gone +
+                                 ": no such file or directory\nbroken.mp4: " + undecodable);
+  EXPECT_EQ(box.Icon, QMessageBox::Warning);
   // Offscreen the window is never the active one, so the desktop is told as well.
   ASSERT_EQ(notes_.size(), 1u);
   EXPECT_EQ(notes_[0].substr(0, notes_[0].find('\n')),
@@ -191,8 +154,8 @@ TEST_F(UnitFrmMainRunTest, EveryFileEndsWithItsOwnStateAndTheSummaryListsTheFail
   EXPECT_EQ(form->RowState(0), TRowState::rsCompleted);
   ASSERT_TRUE(WaitUntil([&] { return !form->Running(); }));
   EXPECT_EQ(form->RowState(1), TRowState::rsCompleted);
-  EXPECT_EQ(boxes_.boxes.back().details, "1 converted");
-  EXPECT_EQ(boxes_.boxes.back().icon, QMessageBox::Information);
+  EXPECT_EQ(boxes_.Boxes().back().Informative, "1 converted");
+  EXPECT_EQ(boxes_.Boxes().back().Icon, QMessageBox::Information);
   BindMediaLibrariesForTest();
   const TMediaInfo audio = DecodeMediaInfo(output_ + "tone.avi");
   ASSERT_TRUE(audio.opened);
@@ -235,7 +198,7 @@ TEST_F(UnitFrmMainRunTest, StopMarksTheRunningFileStoppedAndTheRestNotStarted) {
   EXPECT_EQ(form->LblRunSummary->text(), "0 converted, 1 stopped, 1 not started");
   EXPECT_FALSE(form->LblRunSummary->isHidden());
   QTest::qWait(200);
-  EXPECT_TRUE(boxes_.boxes.empty());
+  EXPECT_TRUE(boxes_.Boxes().empty());
   EXPECT_EQ(form->RowState(0), TRowState::rsStopped);
 
   // The partial file is kept and Enter on its row opens it; a failing opener says so.
@@ -245,8 +208,8 @@ TEST_F(UnitFrmMainRunTest, StopMarksTheRunningFileStoppedAndTheRestNotStarted) {
   EXPECT_EQ(opened_[0], output_ + "a.avi");
   openSucceeds_ = false;
   EXPECT_FALSE(form->OpenRowOutput(0));
-  ASSERT_EQ(boxes_.boxes.size(), 1u);
-  EXPECT_NE(boxes_.boxes[0].caption.find("Error"), std::string::npos);
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_NE(boxes_.Boxes()[0].Caption.find("Error"), std::string::npos);
   // A row without an output opens nothing.
   EXPECT_FALSE(form->OpenRowOutput(1));
   EXPECT_EQ(opened_.size(), 2u);
@@ -270,9 +233,9 @@ TEST_F(UnitFrmMainRunTest, AFileRetriedDuringARunIsConvertedRightAfterIt) {
   ASSERT_TRUE(WaitUntil([&] { return !form->Running(); }));
   EXPECT_EQ(form->RowState(1), TRowState::rsCompleted);
   // The first run's summary still counted the row as failed; the retry has its own.
-  ASSERT_EQ(boxes_.boxes.size(), 2u);
-  EXPECT_EQ(boxes_.boxes[0].details.substr(0, 21), "1 converted, 1 failed");
-  EXPECT_EQ(boxes_.boxes[1].details, "1 converted");
+  ASSERT_EQ(boxes_.Boxes().size(), 2u);
+  EXPECT_EQ(boxes_.Boxes()[0].Informative.substr(0, 21), "1 converted, 1 failed");
+  EXPECT_EQ(boxes_.Boxes()[1].Informative, "1 converted");
 }
 
 TEST_F(UnitFrmMainRunTest, TwoFilesAtOnceConvertSideBySideAndTheSettingIsKept) {
@@ -314,16 +277,16 @@ TEST_F(UnitFrmMainRunTest, ClosingDuringARunAsksFirst) {
   auto form = Window({Clip("long.avi", 1500)});
   form->show();
   form->BtnStartClick();
-  boxes_.Answer_ = QMessageBox::No;
+  boxes_.Answer = QMessageBox::No;
   EXPECT_FALSE(form->close());
-  ASSERT_EQ(boxes_.boxes.size(), 1u);
-  EXPECT_EQ(boxes_.boxes[0].text, "A conversion is running. Stop it and quit?");
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].Text, "A conversion is running. Stop it and quit?");
   EXPECT_TRUE(form->Running());
   EXPECT_TRUE(form->isVisible());
-  boxes_.Answer_ = QMessageBox::Yes;
+  boxes_.Answer = QMessageBox::Yes;
   EXPECT_TRUE(form->close());
   EXPECT_FALSE(form->Running());
-  EXPECT_EQ(boxes_.boxes.size(), 2u);
+  EXPECT_EQ(boxes_.Boxes().size(), 2u);
   // The options were written as on any close.
   EXPECT_NE(ReadTextFile(OptionsFilePath()).find("CboProfiles=1"), std::string::npos);
 }

@@ -30,6 +30,7 @@
 
 #include "ConfigHomeSupport.h"
 #include "TestMedia.h"
+#include "WindowTestSupport.h"
 #include "engine/EngineTypes.h"
 #include "engine/MediaLibraries.h"
 #include "ui/AppErrorHandler.h"
@@ -37,47 +38,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TShownBox {
-  std::string caption;
-  std::string text;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-// Closes every modal box as soon as it is up and remembers what it said.
-class TBoxCatcher {
- public:
-  TBoxCatcher() {
-    timer_.setInterval(5);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { CloseModal(); });
-    timer_.start();
-  }
-
-  const std::vector<TShownBox>& Boxes() const { return boxes_; }
-  void Clear() { boxes_.clear(); }
-
- private:
-  void CloseModal() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr) return;
-    TShownBox box;
-    box.caption = modal->windowTitle().toStdString();
-    if (auto* message = qobject_cast<TfrmMsg*>(modal); message != nullptr) {
-      box.text = message->MessageLabel()->text().toStdString();
-      message->close();
-    } else if (auto* standard = qobject_cast<QMessageBox*>(modal); standard != nullptr) {
-      box.text = standard->text().toStdString();
-      box.icon = standard->icon();
-      standard->accept();
-    } else {
-      return;
-    }
-    boxes_.push_back(box);
-  }
-
-  QTimer timer_;
-  std::vector<TShownBox> boxes_;
-};
 
 bool WaitUntil(const std::function<bool()>& condition, int milliseconds = 60000) {
   QElapsedTimer clock;
@@ -150,7 +110,7 @@ class UnitFrmMainTest : public ::testing::Test {
   TScopedConfigHome home_;
   TTempFolder media_;
   std::string output_;
-  TBoxCatcher boxes_;
+  TWindowBoxes boxes_;
 };
 
 TEST_F(UnitFrmMainTest, StartShowsTheStoredFolderGroupAndProfile) {
@@ -226,8 +186,8 @@ TEST_F(UnitFrmMainTest, MissingLibrariesAskForAReinstallation) {
   TForm1 form(media_.File("NoLibAV"));
   EXPECT_FALSE(form.FormCreate());
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
-  EXPECT_EQ(boxes_.Boxes()[0].caption, "Error");
-  EXPECT_NE(boxes_.Boxes()[0].text.find(" Please re-install the program and try it again."),
+  EXPECT_EQ(boxes_.Boxes()[0].Caption, "Error");
+  EXPECT_NE(boxes_.Boxes()[0].Text.find(" Please re-install the program and try it again."),
             std::string::npos);
   // Nothing was loaded, so nothing is saved.
   EXPECT_NE(ReadTextFile(OptionsFilePath()).find("RgpProfiles=1"), std::string::npos);
@@ -256,9 +216,9 @@ TEST_F(UnitFrmMainTest, AddedFilesGetRowsAndFreeOutputNames) {
   // The same input again: the name of the row above counts as taken.
   EXPECT_EQ(Text(form, 1, lcOutputFilename), "clip(3).mp4");
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
-  EXPECT_EQ(boxes_.Boxes()[0].caption, "Error");
+  EXPECT_EQ(boxes_.Boxes()[0].Caption, "Error");
   // The library's reason follows the window's own text.
-  EXPECT_EQ(boxes_.Boxes()[0].text, "Convertion of file \"" + broken + "\" is not supported. " +
+  EXPECT_EQ(boxes_.Boxes()[0].Text, "Convertion of file \"" + broken + "\" is not supported. " +
                                         broken + ": Error while parsing header");
   // The users' files are untouched and adding leaves no output behind.
   EXPECT_EQ(ReadTextFile(output_ + "clip.mp4"), "taken");
@@ -274,7 +234,7 @@ TEST_F(UnitFrmMainTest, AnOutputFolderThatCannotTakeFilesIsRefusedWithTheReason)
   AddFiles(form, Files({Clip("clip.avi")}));
   EXPECT_EQ(form.Lvw->rowCount(), 0);
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
-  EXPECT_EQ(boxes_.Boxes()[0].text,
+  EXPECT_EQ(boxes_.Boxes()[0].Text,
             "Cannot write into the output folder \"" + plain + "/sub/\": Not a directory");
   EXPECT_EQ(ReadTextFile(plain), "x");
 }
@@ -288,7 +248,7 @@ TEST_F(UnitFrmMainTest, AProfileValueThatIsNoNumberRefusesTheFile) {
   AddFiles(form, Files({clip}));
   EXPECT_EQ(form.Lvw->rowCount(), 0);
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
-  EXPECT_EQ(boxes_.Boxes()[0].text,
+  EXPECT_EQ(boxes_.Boxes()[0].Text,
             "Cannot convert: Profile value VideoBitrate: 'fast' is not a valid integer value");
 }
 
@@ -304,13 +264,13 @@ TEST_F(UnitFrmMainTest, AGroupFileOrCatalogueThatCannotBeReadRefusesFilesWithThe
                           ": not a settings file (line 3: a control character, which no text "
                           "line holds)";
   ASSERT_EQ(boxes_.Boxes().size(), 1u);  // said once, when the group is chosen
-  EXPECT_EQ(boxes_.Boxes()[0].text, why);
+  EXPECT_EQ(boxes_.Boxes()[0].Text, why);
   EXPECT_EQ(form.CboProfiles->count(), 1);  // "[Custom]", not chosen
   // The group's defaults are nobody's choice: nothing converts with them.
   AddFiles(form, Files({clip}));
   EXPECT_EQ(form.Lvw->rowCount(), 0);
   ASSERT_EQ(boxes_.Boxes().size(), 2u);
-  EXPECT_EQ(boxes_.Boxes()[1].text, "Cannot convert: " + why);
+  EXPECT_EQ(boxes_.Boxes()[1].Text, "Cannot convert: " + why);
   // Once the user picks "[Custom]" those values are a choice.
   form.CboProfiles->setCurrentIndex(0);
   emit form.CboProfiles->activated(0);
@@ -326,7 +286,7 @@ TEST_F(UnitFrmMainTest, AGroupFileOrCatalogueThatCannotBeReadRefusesFilesWithThe
   AddFiles(form, Files({clip}));
   EXPECT_EQ(form.Lvw->rowCount(), 1);
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
-  EXPECT_EQ(boxes_.Boxes()[0].text,
+  EXPECT_EQ(boxes_.Boxes()[0].Text,
             "Cannot convert: codec 'MPEG-4 Part 2' of profile 'Small MPEG-4' is not in the codec "
             "catalogue (" +
                 CodecCatalogueFilePath() + ": No such file or directory)");
@@ -427,8 +387,8 @@ TEST_F(UnitFrmMainTest, ConvertWithoutFilesAsksForThem) {
   form.BtnStartClick();
   EXPECT_FALSE(form.Running());
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
-  EXPECT_EQ(boxes_.Boxes()[0].caption, "Information");
-  EXPECT_EQ(boxes_.Boxes()[0].text, "Please select files to be converted.");
+  EXPECT_EQ(boxes_.Boxes()[0].Caption, "Information");
+  EXPECT_EQ(boxes_.Boxes()[0].Text, "Please select files to be converted.");
 }
 
 TEST_F(UnitFrmMainTest, AWholeRunConvertsEveryFileToCompleted) {
@@ -453,9 +413,9 @@ TEST_F(UnitFrmMainTest, AWholeRunConvertsEveryFileToCompleted) {
   EXPECT_TRUE(form.BtnAdd->isEnabled());
   EXPECT_TRUE(form.LblProgress->isHidden());
   ASSERT_TRUE(WaitUntil([&] { return !boxes_.Boxes().empty(); }));
-  EXPECT_EQ(boxes_.Boxes().back().caption, "Information");
-  EXPECT_EQ(boxes_.Boxes().back().text, "File conversion process finished.");
-  EXPECT_EQ(boxes_.Boxes().back().icon, QMessageBox::Information);
+  EXPECT_EQ(boxes_.Boxes().back().Caption, "Information");
+  EXPECT_EQ(boxes_.Boxes().back().Text, "File conversion process finished.");
+  EXPECT_EQ(boxes_.Boxes().back().Icon, QMessageBox::Information);
 
   const std::string folder = output_ + "new/deeper/";
   EXPECT_EQ(Text(form, 2, lcOutputFilename), "a(1).mp4");
@@ -488,9 +448,9 @@ TEST_F(UnitFrmMainTest, AFileThatFailsAtStartKeepsItsRowAndTheOthersAreMarkedRig
             "Convertion of file \"" + gone + "\" is not supported. " + reason);
   EXPECT_EQ(Text(form, 1, lcStatus), "Completed");
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
-  EXPECT_EQ(boxes_.Boxes()[0].caption, "Information");
-  EXPECT_EQ(boxes_.Boxes()[0].text, "File conversion process finished.");
-  EXPECT_EQ(boxes_.Boxes()[0].icon, QMessageBox::Warning);
+  EXPECT_EQ(boxes_.Boxes()[0].Caption, "Information");
+  EXPECT_EQ(boxes_.Boxes()[0].Text, "File conversion process finished.");
+  EXPECT_EQ(boxes_.Boxes()[0].Icon, QMessageBox::Warning);
   EXPECT_TRUE(form.BtnAdd->isEnabled());
 }
 
@@ -508,8 +468,8 @@ TEST_F(UnitFrmMainTest, AnOutputFolderThatBecameAFileSinceAddingRefusesTheRun) {
   ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }));
   // One box with the reason, before any file is touched.
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
-  EXPECT_EQ(boxes_.Boxes()[0].caption, "Error");
-  EXPECT_EQ(boxes_.Boxes()[0].text,
+  EXPECT_EQ(boxes_.Boxes()[0].Caption, "Error");
+  EXPECT_EQ(boxes_.Boxes()[0].Text,
             "Cannot write into the output folder \"" + output_ + "\": Not a directory");
   for (int row = 0; row < 2; ++row) EXPECT_EQ(Text(form, row, lcStatus), "");
   EXPECT_TRUE(form.BtnAdd->isEnabled());
@@ -533,13 +493,13 @@ TEST_F(UnitFrmMainTest, ARunOfManyRowsConvertsEveryOneWithFewOpenFilesAllowed) {
     ASSERT_TRUE(limit.Applied());
     AddFiles(form, files);
     ASSERT_EQ(form.Lvw->rowCount(), kRows);
-    EXPECT_TRUE(boxes_.Boxes().empty()) << boxes_.Boxes().front().text;
+    EXPECT_TRUE(boxes_.Boxes().empty()) << boxes_.Boxes().front().Text;
     form.BtnStartClick();
     ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }, 120000));
   }
   for (int row = 0; row < kRows; ++row) EXPECT_EQ(Text(form, row, lcStatus), "Completed") << row;
   ASSERT_TRUE(WaitUntil([&] { return !boxes_.Boxes().empty(); }));
-  EXPECT_EQ(boxes_.Boxes().back().text, "File conversion process finished.");
+  EXPECT_EQ(boxes_.Boxes().back().Text, "File conversion process finished.");
   EXPECT_EQ(boxes_.Boxes().size(), 1u);
   BindMediaLibrariesForTest();
   for (int i : {0, kRows - 1}) {

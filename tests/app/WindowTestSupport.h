@@ -23,13 +23,15 @@
 #include "app/frmMessage.h"
 
 // Closes every modal box as soon as it is up and remembers its caption and text (with the
-// details of a standard box).
+// informative text, details and icon of a standard box).
 class TWindowBoxes {
  public:
   struct TBox {
     std::string Caption;
     std::string Text;
     std::string Details;
+    std::string Informative;
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
   };
 
   TWindowBoxes() {
@@ -38,6 +40,7 @@ class TWindowBoxes {
     timer_.start();
   }
   const std::vector<TBox>& Boxes() const { return boxes_; }
+  void Clear() { boxes_.clear(); }
   // The button a standard box that offers it is answered with; others are accepted.
   QMessageBox::StandardButton Answer = QMessageBox::NoButton;
 
@@ -45,13 +48,16 @@ class TWindowBoxes {
   void CloseModal() {
     QWidget* modal = QApplication::activeModalWidget();
     if (modal == nullptr) return;
-    TBox box{modal->windowTitle().toStdString(), {}, {}};
+    TBox box;
+    box.Caption = modal->windowTitle().toStdString();
     if (auto* message = qobject_cast<TfrmMsg*>(modal); message != nullptr) {
       box.Text = message->MessageLabel()->text().toStdString();
       message->close();
     } else if (auto* standard = qobject_cast<QMessageBox*>(modal); standard != nullptr) {
       box.Text = standard->text().toStdString();
       box.Details = standard->detailedText().toStdString();
+      box.Informative = standard->informativeText().toStdString();
+      box.Icon = standard->icon();
       if (QAbstractButton* answer = standard->button(Answer); answer != nullptr) {
         answer->click();
       } else {
