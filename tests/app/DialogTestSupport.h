@@ -91,30 +91,3 @@ void WhenShown(std::function<void(TWindow&)> act) {
     act(*window);
   });
 }
-
-// Answers every message box shown while it lives, keeping the captions and texts: the
-// application's own box with the button of the given number, a standard box with "OK".
-class TMessageCatcher {
- public:
-  explicit TMessageCatcher(int answer = 1) {
-    QObject::connect(&timer_, &QTimer::timeout, [this, answer] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (auto* box = qobject_cast<TfrmMsg*>(modal); box != nullptr) {
-        Captions.push_back(box->windowTitle());
-        Texts.push_back(box->MessageLabel()->text());
-        box->Button(answer)->click();
-      } else if (auto* standard = qobject_cast<QMessageBox*>(modal); standard != nullptr) {
-        Captions.push_back(standard->windowTitle());
-        Texts.push_back(standard->text());
-        standard->accept();
-      }
-    });
-    timer_.start(0);
-  }
-
-  std::vector<QString> Captions;
-  std::vector<QString> Texts;
-
- private:
-  QTimer timer_;
-};

@@ -14,6 +14,7 @@
 #include "ConfigHomeSupport.h"
 #include "DialogTestSupport.h"
 #include "TestMedia.h"
+#include "WindowTestSupport.h"
 #include "app/UnitFrmMain.h"
 #include "app/UnitFrmSettings.h"
 
@@ -37,7 +38,7 @@ class UnitFrmNewProfileTest : public ::testing::Test {
   std::vector<QString> Save(TFrmOptions& options, const QString& name) {
     EXPECT_TRUE(options.BtnSave->isEnabled());
     if (!options.BtnSave->isEnabled()) return {};
-    TMessageCatcher boxes;
+    TWindowBoxes boxes;
     WhenShown<TFrmNewProfile>([&](TFrmNewProfile& dialog) {
       EXPECT_EQ(dialog.windowTitle(), "New Profile");
       dialog.EdtName->setText(name);
@@ -46,8 +47,12 @@ class UnitFrmNewProfileTest : public ::testing::Test {
       if (stayedOpen_) dialog.BtnCancel->click();
     });
     options.BtnSave->click();
-    for (const QString& caption : boxes.Captions) EXPECT_EQ(caption, "Error");
-    return boxes.Texts;
+    std::vector<QString> texts;
+    for (const TWindowBoxes::TBox& box : boxes.Boxes()) {
+      EXPECT_EQ(box.Caption, "Error");
+      texts.push_back(QString::fromStdString(box.Text));
+    }
+    return texts;
   }
 
   TScopedConfigHome home_;
@@ -169,7 +174,7 @@ TEST_F(UnitFrmNewProfileTest, ProfileSavedFromTheMainWindowConvertsAfterARestart
                 "[Options]\nOutputPath=" + output + "\nRgpProfiles=1\nCboProfiles=0\n");
   WriteTextFile(settings_ + "codec.ini",
                 "[Video Codec]\nMPEG-4 Part 2=mpeg4\n[Audio Codec]\nAAC=aac\n");
-  TMessageCatcher boxes;
+  TWindowBoxes boxes;
   {
     TForm1 form(LibAVFolder());
     ASSERT_TRUE(form.FormCreate());
@@ -200,8 +205,8 @@ TEST_F(UnitFrmNewProfileTest, ProfileSavedFromTheMainWindowConvertsAfterARestart
   while ((form.Adding() || form.Running()) && clock.elapsed() < 60000)
     QCoreApplication::processEvents();
   ASSERT_FALSE(form.Running());
-  ASSERT_FALSE(boxes.Texts.empty());
-  EXPECT_EQ(boxes.Texts.back(), "File conversion process finished.");
+  ASSERT_FALSE(boxes.Boxes().empty());
+  EXPECT_EQ(boxes.Boxes().back().Text, "File conversion process finished.");
 
   const TMediaInfo info = ReadMediaInfo(output + "clip.mp4");
   ASSERT_TRUE(info.opened);

@@ -12,6 +12,7 @@
 
 #include "ConfigHomeSupport.h"
 #include "DialogTestSupport.h"
+#include "WindowTestSupport.h"
 #include "app/UnitFrmNewProfile.h"
 
 namespace {
@@ -202,7 +203,7 @@ TEST_F(UnitFrmSettingsTest, ValuesTheEncodersCannotTakeAreRefusedBeforeOkOrSavin
 
   // Saving is refused the same way and leaves the group file as it was.
   const std::string file = ReadTextFile(settings_ + "3GP.ini");
-  TMessageCatcher boxes;
+  TWindowBoxes boxes;
   bool stayedOpen = false;
   WhenShown<TFrmNewProfile>([&](TFrmNewProfile& save) {
     save.EdtName->setText("Too Fast");
@@ -212,8 +213,8 @@ TEST_F(UnitFrmSettingsTest, ValuesTheEncodersCannotTakeAreRefusedBeforeOkOrSavin
   });
   dialog.BtnSave->click();
   EXPECT_TRUE(stayedOpen);
-  ASSERT_EQ(boxes.Texts.size(), 1u);
-  EXPECT_EQ(boxes.Texts[0].toStdString(), main_->Errors[0]);
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].Text, main_->Errors[0]);
   EXPECT_EQ(ReadTextFile(settings_ + "3GP.ini"), file);
 }
 
