@@ -189,8 +189,8 @@ void TForm1::StopRun() {
 
 void TForm1::SetRunControlsEnabled(bool enabled) {
   for (QWidget* control : std::initializer_list<QWidget*>{
-           BtnAdd, BtnRemove, BtnClear, BtnMoveUp, BtnMoveDown, BtnChangeOutputFolder, BtnAbout,
-           BtnHelp, GBOutput, SpnFilesAtOnce}) {
+           BtnAdd, BtnAddFolder, BtnRemove, BtnClear, BtnMoveUp, BtnMoveDown, BtnChangeOutputFolder,
+           BtnAbout, BtnHelp, GBOutput, SpnFilesAtOnce}) {
     control->setEnabled(enabled);
   }
 }

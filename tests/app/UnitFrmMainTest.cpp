@@ -403,6 +403,7 @@ TEST_F(UnitFrmMainTest, AWholeRunConvertsEveryFileToCompleted) {
   EXPECT_TRUE(form.Running());
   EXPECT_EQ(form.BtnStart->text(), "Stop");
   EXPECT_FALSE(form.BtnAdd->isEnabled());
+  EXPECT_FALSE(form.BtnAddFolder->isEnabled());
   EXPECT_FALSE(form.GBOutput->isEnabled());
   EXPECT_TRUE(form.Lvw->isEnabled());
   EXPECT_FALSE(form.LblProgress->isHidden());
@@ -411,6 +412,7 @@ TEST_F(UnitFrmMainTest, AWholeRunConvertsEveryFileToCompleted) {
   for (int row = 0; row < 3; ++row) EXPECT_EQ(Text(form, row, lcStatus), "Completed");
   EXPECT_EQ(form.BtnStart->text(), "Convert");
   EXPECT_TRUE(form.BtnAdd->isEnabled());
+  EXPECT_TRUE(form.BtnAddFolder->isEnabled());
   EXPECT_TRUE(form.LblProgress->isHidden());
   ASSERT_TRUE(WaitUntil([&] { return !boxes_.Boxes().empty(); }));
   EXPECT_EQ(boxes_.Boxes().back().Caption, "Information");
