@@ -29,16 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool WaitUntil(const std::function<bool()>& condition, int milliseconds = 60000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > milliseconds) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
-
 class UnitFrmMainRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -91,7 +81,7 @@ class UnitFrmMainRunTest : public ::testing::Test {
     QStringList paths;
     for (const std::string& file : files) paths << QString::fromStdString(file);
     form->AddFiles(paths);
-    EXPECT_TRUE(WaitUntil([&] { return !form->Adding(); }));
+    EXPECT_TRUE(WaitFor([&] { return !form->Adding(); }));
     EXPECT_EQ(form->Lvw->rowCount(), static_cast<int>(files.size()));
     return form;
   }
@@ -121,7 +111,7 @@ TEST_F(UnitFrmMainRunTest, EveryFileEndsWithItsOwnStateAndTheSummaryListsTheFail
   EXPECT_EQ(Status(*form, 2), "Queued");
   EXPECT_FALSE(form->PbrOverall->isHidden());
   EXPECT_TRUE(form->PbrOverall->format().startsWith("file 1 of 4, 00:00:0"));
-  ASSERT_TRUE(WaitUntil([&] { return !form->Running(); }));
+  ASSERT_TRUE(WaitFor([&] { return !form->Running(); }));
 
   EXPECT_EQ(form->RowState(0), TRowState::rsCompleted);
   EXPECT_EQ(form->RowState(1), TRowState::rsFailed);
@@ -152,7 +142,7 @@ TEST_F(UnitFrmMainRunTest, EveryFileEndsWithItsOwnStateAndTheSummaryListsTheFail
   form->RetryRow(1);
   EXPECT_TRUE(form->Running());
   EXPECT_EQ(form->RowState(0), TRowState::rsCompleted);
-  ASSERT_TRUE(WaitUntil([&] { return !form->Running(); }));
+  ASSERT_TRUE(WaitFor([&] { return !form->Running(); }));
   EXPECT_EQ(form->RowState(1), TRowState::rsCompleted);
   EXPECT_EQ(boxes_.Boxes().back().Informative, "1 converted");
   EXPECT_EQ(boxes_.Boxes().back().Icon, QMessageBox::Information);
@@ -169,7 +159,7 @@ TEST_F(UnitFrmMainRunTest, RunningFilesShowABarAndReadableProgress) {
   const std::string clip = Clip("long.avi", 400);
   auto form = Window({clip, Clip("short.avi", 25)});
   form->BtnStartClick();
-  ASSERT_TRUE(WaitUntil([&] { return form->RowState(0) == TRowState::rsRunning; }));
+  ASSERT_TRUE(WaitFor([&] { return form->RowState(0) == TRowState::rsRunning; }));
   QTableWidgetItem* status = form->Lvw->item(0, lcStatus);
   EXPECT_TRUE(status->text().endsWith("% Completed"));
   EXPECT_GE(status->data(kRowPercentRole).toInt(), 0);
@@ -177,9 +167,9 @@ TEST_F(UnitFrmMainRunTest, RunningFilesShowABarAndReadableProgress) {
   EXPECT_TRUE(form->LblProgress->text().startsWith("Current Frame="));
   EXPECT_TRUE(form->windowTitle().endsWith("% - Tovrena"));
   // The second file: the run's bar has moved on.
-  ASSERT_TRUE(WaitUntil([&] { return form->RowState(0) == TRowState::rsCompleted; }));
-  ASSERT_TRUE(WaitUntil([&] { return form->PbrOverall->format().startsWith("file 2 of 2"); }));
-  ASSERT_TRUE(WaitUntil([&] { return !form->Running(); }));
+  ASSERT_TRUE(WaitFor([&] { return form->RowState(0) == TRowState::rsCompleted; }));
+  ASSERT_TRUE(WaitFor([&] { return form->PbrOverall->format().startsWith("file 2 of 2"); }));
+  ASSERT_TRUE(WaitFor([&] { return !form->Running(); }));
 }
 
 TEST_F(UnitFrmMainRunTest, StopMarksTheRunningFileStoppedAndTheRestNotStarted) {
@@ -188,7 +178,7 @@ TEST_F(UnitFrmMainRunTest, StopMarksTheRunningFileStoppedAndTheRestNotStarted) {
   const std::string b = Clip("b.avi", 25);
   auto form = Window({a, b});
   form->BtnStartClick();
-  ASSERT_TRUE(WaitUntil([&] { return form->RowState(0) == TRowState::rsRunning; }));
+  ASSERT_TRUE(WaitFor([&] { return form->RowState(0) == TRowState::rsRunning; }));
   form->BtnStartClick();
   EXPECT_EQ(form->RowState(0), TRowState::rsStopped);
   EXPECT_EQ(Status(*form, 0), "Stopped");
@@ -222,15 +212,15 @@ TEST_F(UnitFrmMainRunTest, AFileRetriedDuringARunIsConvertedRightAfterIt) {
   auto form = Window({gone, b});
   fs::rename(gone, gone + ".away");
   form->BtnStartClick();
-  ASSERT_TRUE(WaitUntil([&] { return form->RowState(1) == TRowState::rsRunning; }));
+  ASSERT_TRUE(WaitFor([&] { return form->RowState(1) == TRowState::rsRunning; }));
   ASSERT_EQ(form->RowState(0), TRowState::rsFailed);
   fs::rename(gone + ".away", gone);
   form->RetryRow(0);
   EXPECT_EQ(form->RowState(0), TRowState::rsQueued);
   form->RetryRow(1);  // only failed rows are retried
   EXPECT_EQ(form->RowState(1), TRowState::rsRunning);
-  ASSERT_TRUE(WaitUntil([&] { return form->RowState(0) == TRowState::rsCompleted; }));
-  ASSERT_TRUE(WaitUntil([&] { return !form->Running(); }));
+  ASSERT_TRUE(WaitFor([&] { return form->RowState(0) == TRowState::rsCompleted; }));
+  ASSERT_TRUE(WaitFor([&] { return !form->Running(); }));
   EXPECT_EQ(form->RowState(1), TRowState::rsCompleted);
   // The first run's summary still counted the row as failed; the retry has its own.
   ASSERT_EQ(boxes_.Boxes().size(), 2u);
@@ -249,13 +239,13 @@ TEST_F(UnitFrmMainRunTest, TwoFilesAtOnceConvertSideBySideAndTheSettingIsKept) {
     form->SpnFilesAtOnce->setValue(2);
     form->BtnStartClick();
     EXPECT_FALSE(form->SpnFilesAtOnce->isEnabled());
-    ASSERT_TRUE(WaitUntil([&] {
+    ASSERT_TRUE(WaitFor([&] {
       return (form->RowState(0) == TRowState::rsRunning &&
               form->RowState(1) == TRowState::rsRunning) ||
              !form->Running();
     }));
     EXPECT_TRUE(form->Running()) << "the two files never ran side by side";
-    ASSERT_TRUE(WaitUntil([&] { return !form->Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return !form->Running(); }));
     EXPECT_EQ(form->RowState(0), TRowState::rsCompleted);
     EXPECT_EQ(form->RowState(1), TRowState::rsCompleted);
     form->close();

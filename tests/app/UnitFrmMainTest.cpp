@@ -39,17 +39,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool WaitUntil(const std::function<bool()>& condition, int milliseconds = 60000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > milliseconds) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QTest::qWait(5);
-  }
-  return true;
-}
-
 // A settings folder with a catalogue and an MP4 and an AVI group, and an output folder.
 class UnitFrmMainTest : public ::testing::Test {
  protected:
@@ -98,7 +87,7 @@ class UnitFrmMainTest : public ::testing::Test {
   // Adds as the window does and waits until every file is listed and checked.
   static void AddFiles(TForm1& form, const QStringList& files) {
     form.AddFiles(files);
-    ASSERT_TRUE(WaitUntil([&] { return !form.Adding(); }));
+    ASSERT_TRUE(WaitFor([&] { return !form.Adding(); }));
   }
 
   static QStringList Files(std::initializer_list<std::string> paths) {
@@ -341,7 +330,7 @@ TEST_F(UnitFrmMainTest, FilesDroppedOntoTheListAreAddedButNotDuringARun) {
     QCoreApplication::sendEvent(form.Lvw->viewport(), &event);
   };
   drop();
-  ASSERT_TRUE(WaitUntil([&] { return !form.Adding(); }));
+  ASSERT_TRUE(WaitFor([&] { return !form.Adding(); }));
   ASSERT_EQ(form.Lvw->rowCount(), 1);
   EXPECT_EQ(Text(form, 0, lcPath), a);
   form.BtnStartClick();
@@ -349,7 +338,7 @@ TEST_F(UnitFrmMainTest, FilesDroppedOntoTheListAreAddedButNotDuringARun) {
   form.Lvw->selectRow(0);
   QTest::keyClick(form.Lvw, Qt::Key_Delete);
   EXPECT_EQ(form.Lvw->rowCount(), 1);
-  ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }));
+  ASSERT_TRUE(WaitFor([&] { return !form.Running(); }));
 }
 
 TEST_F(UnitFrmMainTest, ClosingSavesTheChoicesAndCustomOnesInTheirOwnSection) {
@@ -408,13 +397,13 @@ TEST_F(UnitFrmMainTest, AWholeRunConvertsEveryFileToCompleted) {
   EXPECT_TRUE(form.Lvw->isEnabled());
   EXPECT_FALSE(form.LblProgress->isHidden());
 
-  ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }));
+  ASSERT_TRUE(WaitFor([&] { return !form.Running(); }));
   for (int row = 0; row < 3; ++row) EXPECT_EQ(Text(form, row, lcStatus), "Completed");
   EXPECT_EQ(form.BtnStart->text(), "Convert");
   EXPECT_TRUE(form.BtnAdd->isEnabled());
   EXPECT_TRUE(form.BtnAddFolder->isEnabled());
   EXPECT_TRUE(form.LblProgress->isHidden());
-  ASSERT_TRUE(WaitUntil([&] { return !boxes_.Boxes().empty(); }));
+  ASSERT_TRUE(WaitFor([&] { return !boxes_.Boxes().empty(); }));
   EXPECT_EQ(boxes_.Boxes().back().Caption, "Information");
   EXPECT_EQ(boxes_.Boxes().back().Text, "File conversion process finished.");
   EXPECT_EQ(boxes_.Boxes().back().Icon, QMessageBox::Information);
@@ -440,7 +429,7 @@ TEST_F(UnitFrmMainTest, AFileThatFailsAtStartKeepsItsRowAndTheOthersAreMarkedRig
   ASSERT_EQ(form.Lvw->rowCount(), 2);
   fs::remove(gone);
   form.BtnStartClick();
-  ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }));
+  ASSERT_TRUE(WaitFor([&] { return !form.Running(); }));
   EXPECT_EQ(form.Lvw->rowCount(), 2);
   // The row says why, the whole text in its tooltip; the run's summary is the one box.
   const std::string reason = gone + ": no such file or directory";
@@ -467,7 +456,7 @@ TEST_F(UnitFrmMainTest, AnOutputFolderThatBecameAFileSinceAddingRefusesTheRun) {
   fs::remove_all(folder);
   WriteTextFile(folder, "x");
   form.BtnStartClick();
-  ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }));
+  ASSERT_TRUE(WaitFor([&] { return !form.Running(); }));
   // One box with the reason, before any file is touched.
   ASSERT_EQ(boxes_.Boxes().size(), 1u);
   EXPECT_EQ(boxes_.Boxes()[0].Caption, "Error");
@@ -497,10 +486,10 @@ TEST_F(UnitFrmMainTest, ARunOfManyRowsConvertsEveryOneWithFewOpenFilesAllowed) {
     ASSERT_EQ(form.Lvw->rowCount(), kRows);
     EXPECT_TRUE(boxes_.Boxes().empty()) << boxes_.Boxes().front().Text;
     form.BtnStartClick();
-    ASSERT_TRUE(WaitUntil([&] { return !form.Running(); }, 120000));
+    ASSERT_TRUE(WaitFor([&] { return !form.Running(); }, 120000));
   }
   for (int row = 0; row < kRows; ++row) EXPECT_EQ(Text(form, row, lcStatus), "Completed") << row;
-  ASSERT_TRUE(WaitUntil([&] { return !boxes_.Boxes().empty(); }));
+  ASSERT_TRUE(WaitFor([&] { return !boxes_.Boxes().empty(); }));
   EXPECT_EQ(boxes_.Boxes().back().Text, "File conversion process finished.");
   EXPECT_EQ(boxes_.Boxes().size(), 1u);
   BindMediaLibrariesForTest();
@@ -521,7 +510,7 @@ TEST_F(UnitFrmMainTest, StopEndsTheRunAndLeavesAPlayablePartialFile) {
   AddFiles(form, Files({clip}));
   form.BtnStartClick();
   ASSERT_TRUE(
-      WaitUntil([&] { return Text(form, 0, lcStatus).find("% Completed") != std::string::npos; }));
+      WaitFor([&] { return Text(form, 0, lcStatus).find("% Completed") != std::string::npos; }));
   EXPECT_EQ(form.LblProgress->text().left(14), "Current Frame=");
   form.BtnStartClick();
   EXPECT_FALSE(form.Running());
