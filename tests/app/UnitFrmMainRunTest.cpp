@@ -59,11 +59,11 @@ class UnitFrmMainRunTest : public ::testing::Test {
                    bool undecodable = false) {
     BindMediaLibrariesForTest();
     const std::string path = media_.File(name);
-    TClipSpec spec;
-    spec.frames = frames;
-    spec.audioSeconds = audioSeconds >= 0 ? audioSeconds : frames / 25.0;
-    spec.undecodableVideo = undecodable;
-    MakeClip(path, spec);
+    TClipRecipe recipe;
+    recipe.frames = frames;
+    recipe.audioSeconds = audioSeconds >= 0 ? audioSeconds : frames / 25.0;
+    recipe.undecodableVideo = undecodable;
+    MakeClip(path, recipe);
     return path;
   }
 

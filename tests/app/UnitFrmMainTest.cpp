@@ -72,10 +72,10 @@ class UnitFrmMainTest : public ::testing::Test {
   std::string Clip(const std::string& name, int frames = 25) {
     BindMediaLibrariesForTest();
     const std::string path = media_.File(name);
-    TClipSpec clipSpec;
-    clipSpec.frames = frames;
-    clipSpec.audioSeconds = frames / 25.0;
-    MakeClip(path, clipSpec);
+    TClipRecipe recipe;
+    recipe.frames = frames;
+    recipe.audioSeconds = frames / 25.0;
+    MakeClip(path, recipe);
     return path;
   }
 

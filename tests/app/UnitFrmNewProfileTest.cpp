@@ -163,10 +163,10 @@ TEST_F(UnitFrmNewProfileTest, ProfileSavedFromTheMainWindowConvertsAfterARestart
   BindMediaLibrariesForTest();
   TTempFolder media;
   const std::string clip = media.File("clip.avi");
-  TClipSpec clipSpec;
-  clipSpec.frames = 50;
-  clipSpec.audioSeconds = 2;
-  MakeClip(clip, clipSpec);
+  TClipRecipe recipe;
+  recipe.frames = 50;
+  recipe.audioSeconds = 2;
+  MakeClip(clip, recipe);
   const std::string output = media.File("out") + "/";
   std::filesystem::create_directories(output);
   std::filesystem::create_directories(home_.Folder().Path() / "Tovrena");

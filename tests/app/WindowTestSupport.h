@@ -115,10 +115,10 @@ class TWindowTest : public ::testing::Test {
     BindMediaLibrariesForTest();
     const std::string path = media_.File(name);
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    TClipSpec clipSpec;
-    clipSpec.frames = frames;
-    clipSpec.audioSeconds = frames / 25.0;
-    MakeClip(path, clipSpec);
+    TClipRecipe recipe;
+    recipe.frames = frames;
+    recipe.audioSeconds = frames / 25.0;
+    MakeClip(path, recipe);
     return path;
   }
 

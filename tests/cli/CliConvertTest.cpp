@@ -23,20 +23,20 @@ constexpr int kClipFrames = 50;
 // Long enough that the first progress report (after a second) comes early in the file.
 constexpr int kLongClipFrames = 6000;
 
-TClipSpec ClipSpec(int frames) {
-  TClipSpec clipSpec;
-  clipSpec.frames = frames;
-  clipSpec.audioSeconds = frames / 25.0;
-  return clipSpec;
+TClipRecipe ClipRecipe(int frames) {
+  TClipRecipe recipe;
+  recipe.frames = frames;
+  recipe.audioSeconds = frames / 25.0;
+  return recipe;
 }
 
 class CliConvertTest : public TCliMediaTest {
  protected:
   static void SetUpTestSuite() {
     TCliMediaTest::SetUpTestSuite();
-    MakeClip(Clip("clip.avi"), ClipSpec(kClipFrames));
-    MakeClip(Clip("long.avi"), ClipSpec(kLongClipFrames));
-    TClipSpec lost = ClipSpec(kClipFrames);  // H.264 that lost its decoder set-up
+    MakeClip(Clip("clip.avi"), ClipRecipe(kClipFrames));
+    MakeClip(Clip("long.avi"), ClipRecipe(kLongClipFrames));
+    TClipRecipe lost = ClipRecipe(kClipFrames);  // H.264 that lost its decoder set-up
     lost.videoCodec = AV_CODEC_ID_H264;
     lost.undecodableVideo = true;
     MakeClip(Clip("lost.ts"), lost);

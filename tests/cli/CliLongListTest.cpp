@@ -22,10 +22,10 @@ class CliLongListTest : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
-    TClipSpec clipSpec;
-    clipSpec.frames = kFrames;
-    clipSpec.audioSeconds = kFrames / 25.0;
-    MakeClip(Clip("tiny.avi"), clipSpec);
+    TClipRecipe recipe;
+    recipe.frames = kFrames;
+    recipe.audioSeconds = kFrames / 25.0;
+    MakeClip(Clip("tiny.avi"), recipe);
   }
   void SetUp() override {
     TMediaTest::SetUp();

@@ -32,12 +32,12 @@ namespace fs = std::filesystem;
 constexpr int kClipFrames = 25;
 constexpr int kLongClipFrames = 6000;
 
-TClipSpec ClipSpec(int frames, int width = 160) {
-  TClipSpec clipSpec;
-  clipSpec.frames = frames;
-  clipSpec.width = width;
-  clipSpec.audioSeconds = frames / 25.0;
-  return clipSpec;
+TClipRecipe ClipRecipe(int frames, int width = 160) {
+  TClipRecipe recipe;
+  recipe.frames = frames;
+  recipe.width = width;
+  recipe.audioSeconds = frames / 25.0;
+  return recipe;
 }
 
 // Every file in the folder with its size.
@@ -62,8 +62,8 @@ class CliOutputsTest : public TCliMediaTest {
  protected:
   static void SetUpTestSuite() {
     TCliMediaTest::SetUpTestSuite();
-    MakeClip(Clip("clip.avi"), ClipSpec(kClipFrames));
-    MakeClip(Clip("long.avi"), ClipSpec(kLongClipFrames));
+    MakeClip(Clip("clip.avi"), ClipRecipe(kClipFrames));
+    MakeClip(Clip("long.avi"), ClipRecipe(kLongClipFrames));
   }
 };
 
@@ -105,7 +105,7 @@ TEST_F(CliOutputsTest, FourWorkersSharingOneFolderNeitherLoseNorShareAnOutput) {
 
 TEST_F(CliOutputsTest, OddNamesAreLocalFilesConvertedUnderAFreeNameOnOneLogLineEach) {
   // Relative names with ":" are files, not library URLs: "file:x.avi" is not "x.avi".
-  MakeClip(folder.File("x.avi"), ClipSpec(10, 96));
+  MakeClip(folder.File("x.avi"), ClipRecipe(10, 96));
   const std::vector<std::string> names = {"file:x.avi",
                                           "a:b.avi",
                                           "-dash.avi",
@@ -219,7 +219,7 @@ class ComponentOutputTest : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
     TCliMediaTest::SetUpTestSuite();
-    MakeClip(Clip("clip.avi"), ClipSpec(kClipFrames));
+    MakeClip(Clip("clip.avi"), ClipRecipe(kClipFrames));
   }
   // Sets up a task; false with the reason when the output is refused.
   bool SetUpTask(const std::string& input, const std::string& output, TOutputOptions options,
@@ -290,8 +290,8 @@ TEST_F(ComponentOutputTest, ALinkOrAnotherFileAtTheReservedNameIsNeverWritten) {
 TEST_F(ComponentOutputTest, WithCopiedTimeStampsAJumpBetweenJoinedRecordingsIsNeitherFilledNorCut) {
   // Two recordings of 25 pictures, 100 s apart, joined byte for byte as a capture tool or
   // "cat" joins transport streams; forwards and backwards.
-  TClipSpec early = ClipSpec(kClipFrames);
-  TClipSpec late = early;
+  TClipRecipe early = ClipRecipe(kClipFrames);
+  TClipRecipe late = early;
   late.startSeconds = 100;
   MakeClip(folder.File("early.ts"), early);
   MakeClip(folder.File("late.ts"), late);

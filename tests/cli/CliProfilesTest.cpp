@@ -26,24 +26,24 @@ class CliProfiles : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
-    TClipSpec ordinary;  // limited-range yuv420p MPEG-4 with MP2 sound
+    TClipRecipe ordinary;  // limited-range yuv420p MPEG-4 with MP2 sound
     ordinary.frames = 8;
     ordinary.audioSeconds = 0.3;
     MakeClip(Clip("ordinary.avi"), ordinary);
 
-    TClipSpec deep = ordinary;
+    TClipRecipe deep = ordinary;
     deep.videoCodec = AV_CODEC_ID_H264;
     deep.pixelFormat = AV_PIX_FMT_YUV420P10LE;
     deep.frames = 4;
     MakeClip(Clip("deep.mkv"), deep);
 
-    TClipSpec phone = ordinary;  // filmed upright: coded 128x72, shown turned clockwise
+    TClipRecipe phone = ordinary;  // filmed upright: coded 128x72, shown turned clockwise
     phone.width = 128;
     phone.height = 72;
     phone.rotation = 90;
     MakeClip(Clip("phone.mp4"), phone);
 
-    TClipSpec tracks = ordinary;  // stereo, then 6 and 1 channels, each half as long
+    TClipRecipe tracks = ordinary;  // stereo, then 6 and 1 channels, each half as long
     tracks.audioSeconds = 1.0;
     tracks.audioCodec = AV_CODEC_ID_AC3;
     tracks.moreAudioTracks = {6, 1};
@@ -51,7 +51,7 @@ class CliProfiles : public TMediaTest {
     tracks.defaultAudioTrack = 0;
     MakeClip(Clip("firstdefault.mkv"), tracks);
 
-    TClipSpec silent = ordinary;
+    TClipRecipe silent = ordinary;
     silent.audioSeconds = 0;
     MakeClip(Clip("silent.avi"), silent);
   }

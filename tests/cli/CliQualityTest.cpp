@@ -17,7 +17,7 @@ class CliQualityTest : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
-    TClipSpec ordinary;  // moving pictures, so quality shows in the size
+    TClipRecipe ordinary;  // moving pictures, so quality shows in the size
     ordinary.frames = 12;
     ordinary.audioSeconds = 0.5;
     MakeClip(Clip("ordinary.avi"), ordinary);

@@ -23,10 +23,10 @@ class CliRefusalTest : public TCliMediaTest {
  protected:
   static void SetUpTestSuite() {
     TCliMediaTest::SetUpTestSuite();
-    TClipSpec clipSpec;
-    clipSpec.frames = kClipFrames;
-    clipSpec.audioSeconds = 1;
-    MakeClip(Clip("clip.avi"), clipSpec);
+    TClipRecipe recipe;
+    recipe.frames = kClipFrames;
+    recipe.audioSeconds = 1;
+    MakeClip(Clip("clip.avi"), recipe);
   }
 
   // convert of the clip with the AVI group's first profile ("Small MPEG-4") and more.

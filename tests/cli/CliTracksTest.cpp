@@ -39,18 +39,18 @@ class CliTracksTest : public TCliMediaTest {
     TCliMediaTest::SetUpTestSuite();
     // Two languages of sound, the second marked default; subtitles in two languages;
     // chapters and a title.
-    TClipSpec spec;
-    spec.frames = kFrames;
-    spec.audioSeconds = kFrames / 25.0;
-    spec.moreAudioTracks = {1};
-    spec.defaultAudioTrack = 1;
-    spec.audioLanguages = {"eng", "spa"};
-    spec.subtitleLanguages = {"eng", "spa"};
-    spec.chapters = 2;
-    spec.title = "Two languages";
-    MakeClip(Clip("languages.mkv"), spec);
+    TClipRecipe recipe;
+    recipe.frames = kFrames;
+    recipe.audioSeconds = kFrames / 25.0;
+    recipe.moreAudioTracks = {1};
+    recipe.defaultAudioTrack = 1;
+    recipe.audioLanguages = {"eng", "spa"};
+    recipe.subtitleLanguages = {"eng", "spa"};
+    recipe.chapters = 2;
+    recipe.title = "Two languages";
+    MakeClip(Clip("languages.mkv"), recipe);
     // What a camera or a download gives: H.264 and AAC, here in Matroska.
-    TClipSpec h264;
+    TClipRecipe h264;
     h264.frames = kFrames;
     h264.audioSeconds = kFrames / 25.0;
     h264.width = 320;
@@ -59,12 +59,12 @@ class CliTracksTest : public TCliMediaTest {
     h264.audioCodec = AV_CODEC_ID_AAC;
     MakeClip(Clip("h264.mkv"), h264);
     MakeClip(Clip("h264.ts"), h264);  // a camcorder's or a broadcast's
-    TClipSpec pictures;               // a DVD's subtitles, kept as pictures
+    TClipRecipe pictures;             // a DVD's subtitles, kept as pictures
     pictures.frames = kFrames;
     pictures.audioSeconds = kFrames / 25.0;
     pictures.pictureSubtitleLanguages = {"fre"};
     MakeClip(Clip("pictures.mkv"), pictures);
-    TClipSpec deep = h264;  // as phones and cameras film: 10 bits per sample
+    TClipRecipe deep = h264;  // as phones and cameras film: 10 bits per sample
     deep.pixelFormat = AV_PIX_FMT_YUV420P10LE;
     MakeClip(Clip("h264-10bit.mkv"), deep);
   }
@@ -216,13 +216,13 @@ TEST_F(CliTracksTest, PictureSubtitlesAreCopiedWhereTheContainerTakesThemAndLeft
 
 TEST_F(CliTracksTest, ThirtyAudioTracksGiveThirty) {
   // A disc's languages and commentaries: more streams than the engine's classic tables hold.
-  TClipSpec spec;
-  spec.frames = 10;
-  spec.audioSeconds = 0.4;
-  spec.moreAudioTracks.assign(29, 1);
-  for (int i = 0; i < 30; ++i) spec.audioLanguages.push_back(i % 2 ? "spa" : "eng");
+  TClipRecipe recipe;
+  recipe.frames = 10;
+  recipe.audioSeconds = 0.4;
+  recipe.moreAudioTracks.assign(29, 1);
+  for (int i = 0; i < 30; ++i) recipe.audioLanguages.push_back(i % 2 ? "spa" : "eng");
   const std::string input = folder.File("thirty.mkv");
-  ASSERT_NO_FATAL_FAILURE(MakeClip(input, spec));
+  ASSERT_NO_FATAL_FAILURE(MakeClip(input, recipe));
   const TCliResult result = Convert("MKV", input, {"--set", "Tracks=All"});
   ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
   const TMediaInfo info = DecodeMediaInfo(output + "thirty.mkv");

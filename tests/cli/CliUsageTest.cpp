@@ -16,7 +16,7 @@ class CliUsageTest : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
-    TClipSpec clip;
+    TClipRecipe clip;
     clip.frames = 50;
     clip.audioSeconds = 2.0;
     MakeClip(Clip("clip.avi"), clip);

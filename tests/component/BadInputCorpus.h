@@ -20,7 +20,7 @@ class TBadInputCorpus {
 
   // clip: an AVI of MPEG-4 video and MP2 sound to damage.
   explicit TBadInputCorpus(const std::string& clip) : clip_(Read(clip)) {
-    TClipSpec part;
+    TClipRecipe part;
     part.formatName = "mpegts";
     part.frames = kPartFrames;
     part.audioSeconds = kPartFrames / 25.0;

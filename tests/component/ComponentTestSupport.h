@@ -103,11 +103,11 @@ class TComponentClips {
  private:
   TComponentClips() {
     BindMediaLibrariesForTest();
-    TClipSpec video;
+    TClipRecipe video;
     video.frames = kFrames;
     video.audioSeconds = kFrames / 25.0;
     for (int i = 0; i < kClipCount; ++i) MakeClip(Clip(i), video);
-    TClipSpec tone;
+    TClipRecipe tone;
     tone.frames = 0;
     tone.audioCodec = AV_CODEC_ID_PCM_S16LE;
     MakeClip(Tone(), tone);

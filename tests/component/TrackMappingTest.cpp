@@ -20,16 +20,16 @@ class TrackMapping : public ::testing::Test {
   static void SetUpTestSuite() {
     BindMediaLibrariesForTest();
     clips_ = new TTempFolder;
-    TClipSpec spec;
-    spec.formatName = "matroska";
-    spec.frames = kFrames;
-    spec.audioSeconds = kFrames / 25.0;
-    spec.moreAudioTracks = {1};
-    spec.defaultAudioTrack = 1;
-    spec.audioLanguages = {"eng", "spa"};
-    spec.subtitleLanguages = {"eng"};
-    spec.chapters = 2;
-    MakeClip(Input(), spec);
+    TClipRecipe recipe;
+    recipe.formatName = "matroska";
+    recipe.frames = kFrames;
+    recipe.audioSeconds = kFrames / 25.0;
+    recipe.moreAudioTracks = {1};
+    recipe.defaultAudioTrack = 1;
+    recipe.audioLanguages = {"eng", "spa"};
+    recipe.subtitleLanguages = {"eng"};
+    recipe.chapters = 2;
+    MakeClip(Input(), recipe);
   }
   static void TearDownTestSuite() {
     delete clips_;
@@ -97,12 +97,12 @@ TEST_F(TrackMapping, EachAudioTrackKeepsItsOwnChannelsWhereTheOptionsLeaveThemOp
 }
 
 TEST_F(TrackMapping, TracksBeyondWhatAnOutputFileTakesAreLeftOutAndTheRestConverts) {
-  TClipSpec spec;
-  spec.frames = 5;
-  spec.audioSeconds = 0.2;
-  spec.moreAudioTracks.assign(69, 1);
+  TClipRecipe recipe;
+  recipe.frames = 5;
+  recipe.audioSeconds = 0.2;
+  recipe.moreAudioTracks.assign(69, 1);
   const std::string input = folder.File("seventy.mkv");
-  ASSERT_NO_FATAL_FAILURE(MakeClip(input, spec));
+  ASSERT_NO_FATAL_FAILURE(MakeClip(input, recipe));
   TInputOptions inputOptions;
   const int index = converter.AddInputFile(input, &inputOptions);
   ASSERT_GE(index, 0) << converter.LastErrorMessage;

@@ -12,7 +12,7 @@ class AudioSourceStream : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
-    TClipSpec tracks;  // stereo for a second, then 6 channels for half a second
+    TClipRecipe tracks;  // stereo for a second, then 6 channels for half a second
     tracks.frames = 5;
     tracks.audioSeconds = 1.0;
     tracks.audioCodec = AV_CODEC_ID_AC3;

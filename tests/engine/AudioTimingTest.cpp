@@ -12,7 +12,7 @@ class AudioTiming : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
-    TClipSpec clicks;  // a sound theme: clicks, 128-sample Vorbis packets, 48 kHz
+    TClipRecipe clicks;  // a sound theme: clicks, 128-sample Vorbis packets, 48 kHz
     clicks.frames = 0;
     clicks.audioSeconds = 2;
     clicks.sampleRate = 48000;
@@ -22,7 +22,7 @@ class AudioTiming : public TMediaTest {
     clicks.frames = 50;  // and with Theora pictures beside it
     clicks.videoCodec = AV_CODEC_ID_THEORA;
     MakeClip(Clip("clicks.ogv"), clicks);
-    TClipSpec wmv;  // WMA 2 at 32 kHz whose stamps disagree with its samples by 20 ms
+    TClipRecipe wmv;  // WMA 2 at 32 kHz whose stamps disagree with its samples by 20 ms
     wmv.frames = 50;
     wmv.audioSeconds = 2;
     wmv.videoCodec = AV_CODEC_ID_WMV2;
@@ -30,7 +30,7 @@ class AudioTiming : public TMediaTest {
     wmv.sampleRate = 32000;
     wmv.audioStampJitterSeconds = 0.02;
     MakeClip(Clip("clip.wmv"), wmv);
-    TClipSpec drift;  // a tone whose stamps lie 20 ms later from its second second on
+    TClipRecipe drift;  // a tone whose stamps lie 20 ms later from its second second on
     drift.frames = 0;
     drift.audioSeconds = 3;
     drift.audioCodec = AV_CODEC_ID_PCM_S16LE;

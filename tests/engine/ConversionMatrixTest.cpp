@@ -104,18 +104,18 @@ class ConversionMatrix : public ::testing::TestWithParam<std::tuple<TConversion,
     BindMediaLibrariesForTest();
     clips = new TTempFolder;
     for (const TSource& source : kSources) {
-      TClipSpec clipSpec;
-      clipSpec.width = 320;
-      clipSpec.height = 240;
-      clipSpec.frameRate = source.rate;
-      clipSpec.frames = source.frames;
-      clipSpec.audioSeconds = source.frames * av_q2d(av_inv_q(source.rate));
-      clipSpec.sampleRate = source.sampleRate;
-      clipSpec.channels = source.channels;
-      clipSpec.audioCodec = AV_CODEC_ID_PCM_S16LE;
-      clipSpec.videoCodec =
+      TClipRecipe recipe;
+      recipe.width = 320;
+      recipe.height = 240;
+      recipe.frameRate = source.rate;
+      recipe.frames = source.frames;
+      recipe.audioSeconds = source.frames * av_q2d(av_inv_q(source.rate));
+      recipe.sampleRate = source.sampleRate;
+      recipe.channels = source.channels;
+      recipe.audioCodec = AV_CODEC_ID_PCM_S16LE;
+      recipe.videoCodec =
           AV_CODEC_ID_RAWVIDEO;  // lossless, so the picture check sees only our loss
-      MakeClip(clips->File(std::string(source.name) + ".avi"), clipSpec);
+      MakeClip(clips->File(std::string(source.name) + ".avi"), recipe);
     }
   }
   static void TearDownTestSuite() { delete clips; }

@@ -284,7 +284,7 @@ TEST_F(EngineLifecycle, CleanupDeletesAnEmptyOutputAndKeepsOneWithData) {
   std::ofstream(written, std::ios::app) << "data";
   engine->AddInput();
   engine->body = [](TScriptedEngine& job) {
-    TClipSpec clip;
+    TClipRecipe clip;
     clip.frames = 5;
     clip.audioSeconds = 0;
     MakeClip(job.OutputFile(1)->url, clip);

@@ -19,7 +19,7 @@ class InputOutputFiles : public TMediaTest {
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
     MakeClip(Clip("av.avi"), {});
-    TClipSpec pal;
+    TClipRecipe pal;
     pal.width = 720;
     pal.height = 576;
     pal.frames = 5;
@@ -27,11 +27,11 @@ class InputOutputFiles : public TMediaTest {
     MakeClip(Clip("pal43.avi"), pal);
     pal.sampleAspect = {0, 1};
     MakeClip(Clip("palsquare.avi"), pal);
-    TClipSpec silent;
+    TClipRecipe silent;
     silent.frames = 5;
     silent.audioSeconds = 0;
     MakeClip(Clip("silent.avi"), silent);
-    TClipSpec tone;
+    TClipRecipe tone;
     tone.frames = 0;
     tone.audioSeconds = 2;
     tone.audioCodec = AV_CODEC_ID_PCM_S16LE;

@@ -15,7 +15,7 @@ class OutputPaths : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
-    TClipSpec clip;
+    TClipRecipe clip;
     clip.frames = 50;
     clip.audioSeconds = 2;
     MakeClip(Clip("av.avi"), clip);

@@ -14,7 +14,7 @@ class OutputTiming : public TMediaTest {
     TMediaTest::SetUpTestSuite();
     MakeClip(Clip("clip.avi"), {});  // 25 pictures, 1 s
     // H.264 stream-copied without its decoder set-up.
-    TClipSpec lost;
+    TClipRecipe lost;
     lost.videoCodec = AV_CODEC_ID_H264;
     lost.undecodableVideo = true;
     MakeClip(Clip("lost.ts"), lost);

@@ -28,22 +28,22 @@ class TargetPresets : public ::testing::Test {
   static void SetUpTestSuite() {
     BindMediaLibrariesForTest();
     clips = new TTempFolder;
-    TClipSpec pal;
+    TClipRecipe pal;
     pal.frames = 10;
     MakeClip(Clip("pal.avi"), pal);
-    TClipSpec ntsc = pal;
+    TClipRecipe ntsc = pal;
     ntsc.frameRate = {30000, 1001};
     MakeClip(Clip("ntsc.avi"), ntsc);
-    TClipSpec square = pal;
+    TClipRecipe square = pal;
     square.width = 720;
     square.height = 576;
     square.frames = 3;
     MakeClip(Clip("square576.avi"), square);
-    TClipSpec sparse = pal;  // 15 pictures a second on a PAL tick
+    TClipRecipe sparse = pal;  // 15 pictures a second on a PAL tick
     sparse.frameRate = {15, 1};
     sparse.videoTimeBase = {1, 25};
     MakeClip(Clip("sparse15.avi"), sparse);
-    TClipSpec tone;
+    TClipRecipe tone;
     tone.frames = 0;
     tone.audioCodec = AV_CODEC_ID_PCM_S16LE;
     MakeClip(Clip("tone.wav"), tone);

@@ -22,7 +22,7 @@ TEST(TestMedia, ClipsHoldTheStreamsTheyWereMadeWith) {
   EXPECT_EQ(audio->channels, 2);
   EXPECT_NEAR(info.durationUs / 1e6, 1.0, 0.1);
 
-  TClipSpec audioOnly;
+  TClipRecipe audioOnly;
   audioOnly.frames = 0;
   audioOnly.audioCodec = AV_CODEC_ID_PCM_S16LE;
   audioOnly.channels = 1;

@@ -26,12 +26,12 @@ class TranscodeLoop : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
-    TClipSpec ts;
+    TClipRecipe ts;
     ts.formatName = "mpegts";
     ts.frames = 50;
     ts.audioSeconds = 2;
     MakeClip(Clip("part.ts"), ts);
-    TClipSpec longer;
+    TClipRecipe longer;
     longer.width = 640;
     longer.height = 480;
     longer.frames = 750;
@@ -112,7 +112,7 @@ TEST_F(TranscodeLoop, DamagedInputsEndCleanly) {
 
 TEST_F(TranscodeLoop, AJobFailingMidWayStillClosesItsOutput) {
   // The pictures shrink half-way below the crop, which ends the job with an error.
-  TClipSpec tiny;
+  TClipRecipe tiny;
   tiny.formatName = "mpegts";
   tiny.width = 32;
   tiny.height = 24;

@@ -15,11 +15,11 @@ class Transcode : public TMediaTest {
  protected:
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
-    TClipSpec twoSeconds;
+    TClipRecipe twoSeconds;
     twoSeconds.frames = 50;
     twoSeconds.audioSeconds = 2;
     MakeClip(Clip("av.avi"), twoSeconds);
-    TClipSpec short1;
+    TClipRecipe short1;
     short1.frames = 0;
     short1.audioSeconds = 1;
     short1.audioCodec = AV_CODEC_ID_PCM_S16LE;

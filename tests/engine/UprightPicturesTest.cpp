@@ -39,7 +39,7 @@ class UprightPictures : public TMediaTest {
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
     for (const TOrientation& orientation : kOrientations) {
-      TClipSpec clip;
+      TClipRecipe clip;
       clip.width = kCodedWidth;
       clip.height = kCodedHeight;
       clip.frames = 10;

@@ -47,49 +47,49 @@ void DropDecoderSetup(AVStream* stream) {
   stream->codecpar->extradata_size = 0;
 }
 
-void MakeVideo(AVFormatContext* output, const TClipSpec& clipSpec, TEncodedStream& video) {
-  const AVCodec* codec = lib::avcodec_find_encoder(clipSpec.videoCodec);
+void MakeVideo(AVFormatContext* output, const TClipRecipe& recipe, TEncodedStream& video) {
+  const AVCodec* codec = lib::avcodec_find_encoder(recipe.videoCodec);
   ASSERT_NE(codec, nullptr);
   video.codec.reset(lib::avcodec_alloc_context3(codec));
-  video.codec->width = clipSpec.width;
-  video.codec->height = clipSpec.height;
-  video.codec->pix_fmt = clipSpec.pixelFormat;
-  video.codec->time_base = {clipSpec.frameRate.den, clipSpec.frameRate.num};
-  video.codec->framerate = clipSpec.frameRate;
-  video.codec->sample_aspect_ratio = clipSpec.sampleAspect;
+  video.codec->width = recipe.width;
+  video.codec->height = recipe.height;
+  video.codec->pix_fmt = recipe.pixelFormat;
+  video.codec->time_base = {recipe.frameRate.den, recipe.frameRate.num};
+  video.codec->framerate = recipe.frameRate;
+  video.codec->sample_aspect_ratio = recipe.sampleAspect;
   video.codec->gop_size = 12;
   video.codec->bit_rate = 400000;
   // Without a global header the decoder set-up travels in the pictures themselves.
-  if (clipSpec.undecodableVideo) video.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  if (recipe.undecodableVideo) video.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   OpenStream(output, video);
-  if (clipSpec.rotation != 0) {
+  if (recipe.rotation != 0) {
     auto* matrix = reinterpret_cast<std::int32_t*>(lib::av_stream_new_side_data(
         video.stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(std::int32_t)));
     ASSERT_NE(matrix, nullptr);
-    lib::av_display_rotation_set(matrix, clipSpec.rotation);
+    lib::av_display_rotation_set(matrix, recipe.rotation);
   }
-  if (clipSpec.videoTimeBase.num) video.stream->time_base = clipSpec.videoTimeBase;
-  if (clipSpec.undecodableVideo && video.stream) DropDecoderSetup(video.stream);
+  if (recipe.videoTimeBase.num) video.stream->time_base = recipe.videoTimeBase;
+  if (recipe.undecodableVideo && video.stream) DropDecoderSetup(video.stream);
   AVFrame* frame = video.frame.get();
-  frame->format = clipSpec.pixelFormat;
-  frame->width = clipSpec.width;
-  frame->height = clipSpec.height;
+  frame->format = recipe.pixelFormat;
+  frame->width = recipe.width;
+  frame->height = recipe.height;
   ASSERT_GE(lib::av_frame_get_buffer(frame, 0), 0);
 }
 
-void MakeAudio(AVFormatContext* output, const TClipSpec& clipSpec, TEncodedStream& audio) {
-  const AVCodec* codec = lib::avcodec_find_encoder(clipSpec.audioCodec);
+void MakeAudio(AVFormatContext* output, const TClipRecipe& recipe, TEncodedStream& audio) {
+  const AVCodec* codec = lib::avcodec_find_encoder(recipe.audioCodec);
   ASSERT_NE(codec, nullptr);
   audio.codec.reset(lib::avcodec_alloc_context3(codec));
   audio.codec->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
-  audio.codec->sample_rate = clipSpec.sampleRate;
-  lib::av_channel_layout_default(&audio.codec->ch_layout, clipSpec.channels);
-  audio.codec->time_base = {1, clipSpec.sampleRate};
+  audio.codec->sample_rate = recipe.sampleRate;
+  lib::av_channel_layout_default(&audio.codec->ch_layout, recipe.channels);
+  audio.codec->time_base = {1, recipe.sampleRate};
   audio.codec->bit_rate = 128000;
   OpenStream(output, audio);
   AVFrame* frame = audio.frame.get();
   frame->format = audio.codec->sample_fmt;
-  frame->sample_rate = clipSpec.sampleRate;
+  frame->sample_rate = recipe.sampleRate;
   frame->nb_samples = audio.codec->frame_size > 0 ? audio.codec->frame_size : 1024;
   lib::av_channel_layout_copy(&frame->ch_layout, &audio.codec->ch_layout);
   ASSERT_GE(lib::av_frame_get_buffer(frame, 0), 0);
@@ -165,10 +165,10 @@ void PaintSound(AVFrame* frame, std::int64_t firstSample, bool clicks) {
   frame->pts = firstSample;
 }
 
-double ClipSeconds(const TClipSpec& clipSpec) {
+double ClipSeconds(const TClipRecipe& recipe) {
   const double videoSeconds =
-      clipSpec.frames > 0 ? clipSpec.frames * av_q2d(av_inv_q(clipSpec.frameRate)) : 0;
-  return std::max(videoSeconds, clipSpec.audioSeconds);
+      recipe.frames > 0 ? recipe.frames * av_q2d(av_inv_q(recipe.frameRate)) : 0;
+  return std::max(videoSeconds, recipe.audioSeconds);
 }
 
 constexpr int kCueStepMs = 500;
@@ -229,7 +229,7 @@ struct TCueWriter {
   }
 };
 
-void AddSubtitleTrack(AVFormatContext* output, const TClipSpec& clipSpec,
+void AddSubtitleTrack(AVFormatContext* output, const TClipRecipe& recipe,
                       const std::string& language, bool picture, TCueWriter& cues) {
   AVStream* stream = lib::avformat_new_stream(output, nullptr);
   ASSERT_NE(stream, nullptr);
@@ -238,8 +238,8 @@ void AddSubtitleTrack(AVFormatContext* output, const TClipSpec& clipSpec,
     const AVCodec* codec = lib::avcodec_find_encoder(AV_CODEC_ID_DVD_SUBTITLE);
     ASSERT_NE(codec, nullptr);
     encoder.reset(lib::avcodec_alloc_context3(codec));
-    encoder->width = clipSpec.width;
-    encoder->height = clipSpec.height;
+    encoder->width = recipe.width;
+    encoder->height = recipe.height;
     encoder->time_base = {1, 1000};
     ASSERT_GE(lib::avcodec_open2(encoder.get(), codec, nullptr), 0);
     lib::avcodec_parameters_from_context(stream->codecpar, encoder.get());
@@ -254,18 +254,18 @@ void AddSubtitleTrack(AVFormatContext* output, const TClipSpec& clipSpec,
   cues.pictureEncoders.push_back(std::move(encoder));
 }
 
-void AddSubtitleTracks(AVFormatContext* output, const TClipSpec& clipSpec, TCueWriter& cues) {
-  for (const std::string& language : clipSpec.subtitleLanguages)
-    ASSERT_NO_FATAL_FAILURE(AddSubtitleTrack(output, clipSpec, language, false, cues));
-  for (const std::string& language : clipSpec.pictureSubtitleLanguages)
-    ASSERT_NO_FATAL_FAILURE(AddSubtitleTrack(output, clipSpec, language, true, cues));
-  cues.endMs = static_cast<std::int64_t>(ClipSeconds(clipSpec) * 1000);
+void AddSubtitleTracks(AVFormatContext* output, const TClipRecipe& recipe, TCueWriter& cues) {
+  for (const std::string& language : recipe.subtitleLanguages)
+    ASSERT_NO_FATAL_FAILURE(AddSubtitleTrack(output, recipe, language, false, cues));
+  for (const std::string& language : recipe.pictureSubtitleLanguages)
+    ASSERT_NO_FATAL_FAILURE(AddSubtitleTrack(output, recipe, language, true, cues));
+  cues.endMs = static_cast<std::int64_t>(ClipSeconds(recipe) * 1000);
 }
 
-void AddChapters(AVFormatContext* output, const TClipSpec& clipSpec) {
+void AddChapters(AVFormatContext* output, const TClipRecipe& recipe) {
   const std::int64_t lengthMs =
-      static_cast<std::int64_t>(ClipSeconds(clipSpec) * 1000) / std::max(clipSpec.chapters, 1);
-  for (int i = 0; i < clipSpec.chapters; ++i) {
+      static_cast<std::int64_t>(ClipSeconds(recipe) * 1000) / std::max(recipe.chapters, 1);
+  for (int i = 0; i < recipe.chapters; ++i) {
     auto* chapter = static_cast<AVChapter*>(lib::av_mallocz(sizeof(AVChapter)));
     ASSERT_NE(chapter, nullptr);
     auto** grown = static_cast<AVChapter**>(
@@ -283,45 +283,44 @@ void AddChapters(AVFormatContext* output, const TClipSpec& clipSpec) {
 
 }  // namespace
 
-void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
+void MakeClip(const std::string& path, const TClipRecipe& recipe) {
   AVFormatContext* raw = nullptr;
   ASSERT_GE(lib::avformat_alloc_output_context2(
-                &raw, nullptr, clipSpec.formatName.empty() ? nullptr : clipSpec.formatName.c_str(),
+                &raw, nullptr, recipe.formatName.empty() ? nullptr : recipe.formatName.c_str(),
                 path.c_str()),
             0);
   TOutputFormatContextPtr output(raw);
   TEncodedStream video, audio;
-  if (clipSpec.frames > 0) MakeVideo(output.get(), clipSpec, video);
-  if (clipSpec.audioSeconds > 0) MakeAudio(output.get(), clipSpec, audio);
-  std::vector<TEncodedStream> moreAudio(clipSpec.moreAudioTracks.size());
+  if (recipe.frames > 0) MakeVideo(output.get(), recipe, video);
+  if (recipe.audioSeconds > 0) MakeAudio(output.get(), recipe, audio);
+  std::vector<TEncodedStream> moreAudio(recipe.moreAudioTracks.size());
   for (std::size_t i = 0; i < moreAudio.size(); ++i) {
-    TClipSpec trackSpec = clipSpec;
-    trackSpec.channels = clipSpec.moreAudioTracks[i];
-    MakeAudio(output.get(), trackSpec, moreAudio[i]);
+    TClipRecipe trackRecipe = recipe;
+    trackRecipe.channels = recipe.moreAudioTracks[i];
+    MakeAudio(output.get(), trackRecipe, moreAudio[i]);
   }
   TCueWriter cues;
-  AddSubtitleTracks(output.get(), clipSpec, cues);
-  AddChapters(output.get(), clipSpec);
+  AddSubtitleTracks(output.get(), recipe, cues);
+  AddChapters(output.get(), recipe);
   if (::testing::Test::HasFatalFailure()) return;
   for (unsigned i = 0, track = 0; i < output->nb_streams; ++i) {
     if (output->streams[i]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
     output->streams[i]->disposition =
-        static_cast<int>(track) == clipSpec.defaultAudioTrack ? AV_DISPOSITION_DEFAULT : 0;
-    if (track < clipSpec.audioLanguages.size() && !clipSpec.audioLanguages[track].empty())
+        static_cast<int>(track) == recipe.defaultAudioTrack ? AV_DISPOSITION_DEFAULT : 0;
+    if (track < recipe.audioLanguages.size() && !recipe.audioLanguages[track].empty())
       lib::av_dict_set(&output->streams[i]->metadata, "language",
-                       clipSpec.audioLanguages[track].c_str(), 0);
+                       recipe.audioLanguages[track].c_str(), 0);
     ++track;
   }
-  if (!clipSpec.title.empty())
-    lib::av_dict_set(&output->metadata, "title", clipSpec.title.c_str(), 0);
+  if (!recipe.title.empty()) lib::av_dict_set(&output->metadata, "title", recipe.title.c_str(), 0);
   ASSERT_GE(lib::avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
-  output->output_ts_offset = static_cast<std::int64_t>(clipSpec.startSeconds * AV_TIME_BASE);
+  output->output_ts_offset = static_cast<std::int64_t>(recipe.startSeconds * AV_TIME_BASE);
   ASSERT_GE(lib::avformat_write_header(output.get(), nullptr), 0);
 
   TPacketPtr packet(lib::av_packet_alloc());
   const std::int64_t audioSamples =
-      static_cast<std::int64_t>(clipSpec.audioSeconds * clipSpec.sampleRate);
-  bool videoLeft = clipSpec.frames > 0, audioLeft = clipSpec.audioSeconds > 0;
+      static_cast<std::int64_t>(recipe.audioSeconds * recipe.sampleRate);
+  bool videoLeft = recipe.frames > 0, audioLeft = recipe.audioSeconds > 0;
   while (videoLeft || audioLeft) {
     const bool videoNext =
         videoLeft && (!audioLeft || lib::av_compare_ts(video.nextPts, video.codec->time_base,
@@ -333,14 +332,13 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
     if (videoNext) {
       PaintPicture(video.frame.get(), video.nextPts);
       Encode(output.get(), video, video.frame.get(), packet.get());
-      videoLeft = ++video.nextPts < clipSpec.frames;
+      videoLeft = ++video.nextPts < recipe.frames;
     } else {
-      PaintSound(audio.frame.get(), audio.nextPts, clipSpec.clickTrack);
-      if (clipSpec.audioShiftSeconds != 0 &&
-          audio.nextPts >= clipSpec.audioShiftAt * clipSpec.sampleRate)
-        audio.frame->pts += std::llround(clipSpec.audioShiftSeconds * clipSpec.sampleRate);
+      PaintSound(audio.frame.get(), audio.nextPts, recipe.clickTrack);
+      if (recipe.audioShiftSeconds != 0 && audio.nextPts >= recipe.audioShiftAt * recipe.sampleRate)
+        audio.frame->pts += std::llround(recipe.audioShiftSeconds * recipe.sampleRate);
       if (audio.nextPts / audio.frame->nb_samples % 2)
-        audio.frame->pts += std::llround(clipSpec.audioStampJitterSeconds * clipSpec.sampleRate);
+        audio.frame->pts += std::llround(recipe.audioStampJitterSeconds * recipe.sampleRate);
       Encode(output.get(), audio, audio.frame.get(), packet.get());
       audio.nextPts += audio.frame->nb_samples;
       audioLeft = audio.nextPts < audioSamples;
@@ -348,8 +346,8 @@ void MakeClip(const std::string& path, const TClipSpec& clipSpec) {
     if (::testing::Test::HasFatalFailure()) return;
   }
   cues.WriteUntil(output.get(), cues.endMs, packet.get());
-  if (clipSpec.frames > 0) Encode(output.get(), video, nullptr, packet.get());
-  if (clipSpec.audioSeconds > 0) Encode(output.get(), audio, nullptr, packet.get());
+  if (recipe.frames > 0) Encode(output.get(), video, nullptr, packet.get());
+  if (recipe.audioSeconds > 0) Encode(output.get(), audio, nullptr, packet.get());
   // The interleaver holds the packets written so far until the later tracks catch up.
   for (TEncodedStream& track : moreAudio) {
     for (std::int64_t sample = 0; sample < audioSamples / 2; sample += track.frame->nb_samples) {

@@ -12,7 +12,7 @@ extern "C" {
 #include <libavutil/rational.h>
 }
 
-struct TClipSpec {
+struct TClipRecipe {
   std::string formatName;  // empty: guessed from the file name
   // Video; frames == 0 means no video stream.
   int width = 160;
@@ -70,7 +70,7 @@ struct TClipSpec {
 };
 
 // Writes a clip of moving pictures and a tone; fails the calling test on any error.
-void MakeClip(const std::string& path, const TClipSpec& clipSpec);
+void MakeClip(const std::string& path, const TClipRecipe& recipe);
 
 struct TStreamInfo {
   int type = -1;  // AVMediaType
