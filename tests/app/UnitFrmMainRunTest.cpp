@@ -57,14 +57,7 @@ class UnitFrmMainRunTest : public ::testing::Test {
 
   std::string Clip(const std::string& name, int frames, double audioSeconds = -1,
                    bool undecodable = false) {
-    BindMediaLibrariesForTest();
-    const std::string path = media_.File(name);
-    TClipRecipe recipe;
-    recipe.frames = frames;
-    recipe.audioSeconds = audioSeconds >= 0 ? audioSeconds : frames / 25.0;
-    recipe.undecodableVideo = undecodable;
-    MakeClip(path, recipe);
-    return path;
+    return MakeWindowClip(media_, name, frames, audioSeconds, undecodable);
   }
 
   // A window with the files added; the test's own openers and notifier.

@@ -70,18 +70,11 @@ class UnitFrmMainTest : public ::testing::Test {
   }
 
   std::string Clip(const std::string& name, int frames = 25) {
-    BindMediaLibrariesForTest();
-    const std::string path = media_.File(name);
-    TClipRecipe recipe;
-    recipe.frames = frames;
-    recipe.audioSeconds = frames / 25.0;
-    MakeClip(path, recipe);
-    return path;
+    return MakeWindowClip(media_, name, frames);
   }
 
   static std::string Text(const TForm1& form, int row, TListColumn column) {
-    const QTableWidgetItem* item = form.Lvw->item(row, column);
-    return item != nullptr ? item->text().toStdString() : std::string();
+    return CellText(form, row, column);
   }
 
   // Adds as the window does and waits until every file is listed and checked.

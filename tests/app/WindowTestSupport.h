@@ -84,6 +84,26 @@ inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 6
   return true;
 }
 
+// A clip of frames pictures with as much sound, at name inside folder (subfolders made).
+inline std::string MakeWindowClip(const TTempFolder& folder, const std::string& name, int frames,
+                                  double audioSeconds = -1, bool undecodable = false) {
+  BindMediaLibrariesForTest();
+  const std::string path = folder.File(name);
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  TClipRecipe recipe;
+  recipe.frames = frames;
+  recipe.audioSeconds = audioSeconds >= 0 ? audioSeconds : frames / 25.0;
+  recipe.undecodableVideo = undecodable;
+  MakeClip(path, recipe);
+  return path;
+}
+
+// What a cell of the window's list shows.
+inline std::string CellText(const TForm1& form, int row, TListColumn column) {
+  const QTableWidgetItem* item = form.Lvw->item(row, column);
+  return item != nullptr ? item->text().toStdString() : std::string();
+}
+
 // A settings folder with a codec catalogue and an MP4 group of one small profile, chosen;
 // an output folder; clips made on demand.
 class TWindowTest : public ::testing::Test {
@@ -112,19 +132,11 @@ class TWindowTest : public ::testing::Test {
   }
 
   std::string Clip(const std::string& name, int frames = 25) {
-    BindMediaLibrariesForTest();
-    const std::string path = media_.File(name);
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    TClipRecipe recipe;
-    recipe.frames = frames;
-    recipe.audioSeconds = frames / 25.0;
-    MakeClip(path, recipe);
-    return path;
+    return MakeWindowClip(media_, name, frames);
   }
 
   static std::string Text(const TForm1& form, int row, TListColumn column) {
-    const QTableWidgetItem* item = form.Lvw->item(row, column);
-    return item != nullptr ? item->text().toStdString() : std::string();
+    return CellText(form, row, column);
   }
 
   TScopedConfigHome home_;
