@@ -185,3 +185,21 @@ TEST_F(CliRefusalTest, EveryProfileValueThatCannotBeReadIsRefusedUpFront) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CliRefusalTest, APictureSizeBeyondTheLibrariesIsNamedNotAnUnrelatedCode) {
+  // The libraries refuse the size in their log and return a code that reads "busy".
+  const std::string huge = folder.File("huge.y4m");
+  WriteTextFile(huge, "YUV4MPEG2 W65535 H65535 F25:1 Ip A1:1 C420jpeg\nFRAME\nshort");
+  const TCliResult result = home.Run({"convert", "-g", "AVI", "-o", output, huge});
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  EXPECT_NE(
+      result.err.find(huge + ": Error while opening file: Picture size 65535x65535 is invalid"),
+      std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.err.find("busy"), std::string::npos) << result.err;
+  EXPECT_TRUE(NoOutput());
+}
+
+}  // namespace
