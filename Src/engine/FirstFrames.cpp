@@ -30,8 +30,8 @@ int Reopen(const AVFormatContext* Input, TInputFormatContextPtr& Copy) {
   context->io_open = Input->io_open;
   context->io_close2 = Input->io_close2;
   // On failure the library frees the context itself.
-  const int result = lib::avformat_open_input(&context, LibraryUrlOf(Input->url).c_str(),
-                                              Input->iformat, nullptr);
+  const int result =
+      lib::avformat_open_input(&context, LibraryUrlOf(Input->url).c_str(), Input->iformat, nullptr);
   if (result >= 0) Copy.reset(context);
   return result;
 }

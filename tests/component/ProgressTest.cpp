@@ -67,7 +67,8 @@ class Progress : public ::testing::Test {
       EXPECT_GE(reports[i].currentMs, reports[i - 1].currentMs)
           << output << ": report " << i << " of " << reports.size() << " went back";
     EXPECT_GT(reports.back().totalMs, 0) << output;
-    EXPECT_GE(reports.back().currentMs, reports.back().totalMs) << output << ": ended short of 100%";
+    EXPECT_GE(reports.back().currentMs, reports.back().totalMs)
+        << output << ": ended short of 100%";
     // The output's decoded length agrees with what the reports claim to have converted.
     const TMediaInfo info = DecodeMediaInfo(output);
     ASSERT_TRUE(info.opened) << output;
