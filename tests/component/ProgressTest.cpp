@@ -85,6 +85,14 @@ class Progress : public ::testing::Test {
 
 TTempFolder* Progress::clips_ = nullptr;
 
+TOutputOptions EveryTrack() {
+  TOutputOptions options;
+  options.VideoCodec = "mpeg4";
+  options.AudioCodec = "mp2";
+  options.KeepAllTracks = true;
+  return options;
+}
+
 }  // namespace
 
 TEST_F(Progress, ReorderedPicturesIntoMovNeverGoBack) {
@@ -96,17 +104,9 @@ TEST_F(Progress, ReorderedPicturesIntoMovNeverGoBack) {
 }
 
 TEST_F(Progress, AShorterTrackDoesNotHoldTheFileBack) {
-  TOutputOptions options;
-  options.VideoCodec = "mpeg4";
-  options.AudioCodec = "mp2";
-  options.KeepAllTracks = true;
-  ExpectSteadyProgress(Clip("tracks.mkv"), out.File("tracks.mkv"), options);
+  ExpectSteadyProgress(Clip("tracks.mkv"), out.File("tracks.mkv"), EveryTrack());
 }
 
 TEST_F(Progress, SoundStartingBeforeThePicturesCountsFromTheStart) {
-  TOutputOptions options;
-  options.VideoCodec = "mpeg4";
-  options.AudioCodec = "mp2";
-  options.KeepAllTracks = true;
-  ExpectSteadyProgress(Clip("late-video.mkv"), out.File("late-video.mkv"), options);
+  ExpectSteadyProgress(Clip("late-video.mkv"), out.File("late-video.mkv"), EveryTrack());
 }
