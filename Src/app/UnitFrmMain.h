@@ -237,6 +237,8 @@ class TForm1 : public QWidget {
   // run's summary still counts their failures.
   std::vector<int> retryRows_;
   std::vector<TFailedFile> retriedFailures_;
+  // Notes on the run's outputs (tracks left out), for its summary: file name and note.
+  std::vector<TFailedFile> runNotes_;
   // The run ended by Stop: its finished files still mark their rows.
   int stoppedRun_ = -1;
   int filesAtOnce_ = 1;

@@ -118,6 +118,7 @@ void TForm1::StartRunOf(const std::vector<int>& rows) {
   ++runSerial_;
 
   runRows_ = rows;
+  runNotes_.clear();
   taskRows_.clear();
   taskSlots_.clear();
   retriedFailures_.clear();
@@ -256,7 +257,11 @@ TRunCounts TForm1::CountRunRows(std::vector<TFailedFile>& failed) const {
 void TForm1::ShowRunSummary() {
   std::vector<TFailedFile> failed;
   const QString counts = QString::fromStdString(RunCountsText(CountRunRows(failed)));
-  const QString failures = QString::fromStdString(FailedFilesText(failed));
+  QString failures = QString::fromStdString(FailedFilesText(failed));
+  if (!runNotes_.empty()) {
+    const QString notes = QString::fromStdString(FileNotesText(runNotes_));
+    failures = failures.isEmpty() ? notes : failures + "\n\n" + notes;
+  }
   LblRunSummary->setText(counts);
   LblRunSummary->show();
   if (!isActiveWindow() && NotifyDesktop) {
@@ -313,6 +318,16 @@ void TForm1::ConnectComponentEvents() {
   };
   VornC.OnTerminate = [this](int AIndex, bool AFinished, bool AException,
                              const std::string& AMessage) {
+    if (std::string note = VornC.TaskOutputNote(AIndex); !note.empty() && !detached_) {
+      const int run = runSerial_;
+      QMetaObject::invokeMethod(
+          this,
+          [=, this] {
+            if (const int row = RowOfTask(AIndex); run == runSerial_ && row >= 0)
+              runNotes_.push_back({RowText(row, lcPath).section('/', -1).toStdString(), note});
+          },
+          Qt::QueuedConnection);
+    }
     PostTerminate(AIndex, AFinished, AException, AMessage);
   };
   VornC.OnSetupFailure = [this](int AIndex, TTaskSetupStep AStep, const std::string& AReason) {

@@ -127,6 +127,7 @@ class TEventConnection {
         monitor.RunEnded();
         return;
       }
+      monitor.Note(AIndex, converter.TaskOutputNote(AIndex));
       // Tasks start in list order; those below the next index were picked to start.
       monitor.Ended(AIndex, AFinished, AException, AMessage, AIndex < converter.NextTaskIndex());
     };

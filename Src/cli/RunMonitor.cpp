@@ -242,6 +242,11 @@ std::vector<TPrintLine> TRunMonitor::TakeLines() {
   return taken;
 }
 
+void TRunMonitor::Note(int task, const std::string& note) {
+  std::lock_guard lock(mutex_);
+  if (const int file = FileOfTask(task); file >= 0) files_[file].Note = note;
+}
+
 int TRunMonitor::FileOfTask(int task) const {
   return task >= 0 && task < static_cast<int>(fileOfTask_.size()) ? fileOfTask_[task] : -1;
 }

@@ -18,6 +18,7 @@ struct TFileRecord {
   std::string Output;  // empty when the file got no task
   TFileState State = TFileState::Waiting;
   std::string Message;       // why it failed
+  std::string Note;          // what the user is told about its output beside how it ended
   bool SetupFailed = false;  // its input or output could not be set up when its turn came
   bool HasStarted = false;
   TCliClock::time_point Started{};
@@ -54,6 +55,8 @@ class TRunMonitor {
   void Ended(int task, bool finished, bool exception, const std::string& message, bool started);
   // Comes just before the task's end: the reason it then fails with, as a rejection reads.
   void SetupFailed(int task, const std::string& reason);
+  // The component's note on the task's output (tracks left out); empty: none.
+  void Note(int task, const std::string& note);
   void RunEnded();
   void Log(int task, const std::string& line);
   // A line of the main thread's own.

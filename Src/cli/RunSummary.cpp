@@ -59,7 +59,11 @@ std::string SummaryTable(const std::vector<TFileRecord>& files) {
   }
   table +=
       std::to_string(files.size()) + (files.size() == 1 ? " file: " : " files: ") + tally + "\n";
-  // The reasons last, where they are read after the run, not only in the scrolled-off log.
+  // The notes and reasons last, where they are read after the run, not only in the
+  // scrolled-off log.
+  for (const TFileRecord& file : files) {
+    if (!file.Note.empty()) table += "Note " + file.Input + ": " + file.Note + "\n";
+  }
   for (const TFileRecord& file : files) {
     if (file.State == TFileState::Failed && !file.Message.empty()) {
       table += "Failed " + file.Input + ": " + file.Message + "\n";

@@ -10,5 +10,6 @@
 std::string StateText(TFileState state);
 
 // One row per file (input, output, status, time) under a header, the columns aligned,
-// then a line with the counts, then "Failed <input>: <reason>" for each failed file.
+// then a line with the counts, then "Note <input>: <note>" for each file with a note (tracks
+// left out) and "Failed <input>: <reason>" for each failed file.
 std::string SummaryTable(const std::vector<TFileRecord>& files);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "binding/LibraryErrorLine.h"
 #include "binding/MediaPointers.h"
 #include "component/OptionRecords.h"
 #include "engine/FFmpeg.h"
@@ -52,10 +53,11 @@ bool TAVProbe::Open(const std::string& FileName, const std::string& FormatName) 
     return false;
   }
   AVFormatContext* context = nullptr;
+  const TLibraryErrorScope libraryError;
   const int opened =
       lib::avformat_open_input(&context, LibraryUrlOf(FileName).c_str(), format, nullptr);
   if (opened < 0) {
-    FLastError = OpenErrorText(FileName, opened);
+    FLastError = OpenErrorText(FileName, opened, libraryError.Line());
     Close();
     return false;
   }

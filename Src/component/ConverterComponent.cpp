@@ -199,6 +199,12 @@ int TCustomVornConverter::TaskCount() const {
   return Tasks.Count();
 }
 
+std::string TCustomVornConverter::TaskOutputNote(int Index) const {
+  std::lock_guard lock(ComponentLock);
+  if (Index < 0 || Index >= Tasks.Count()) return {};
+  return Tasks.Items(Index).OutputNote;
+}
+
 void TCustomVornConverter::ConnectEvents(TFFmpeg& Task, bool Progress) {
   if (!Progress) {
     Task.OnLog = [this](TCustomFFmpeg* Sender, int Level, const std::string& Msg) {

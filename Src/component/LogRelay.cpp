@@ -13,6 +13,7 @@
 #include "binding/AVFilterHlpr.h"
 #include "binding/AVFormatHlpr.h"
 #include "binding/AVUtilHlpr.h"
+#include "binding/LibraryErrorLine.h"
 #include "component/TaskList.h"
 #include "component/VornConverter.h"
 #include "engine/MediaLibraries.h"
@@ -90,6 +91,7 @@ bool AssembleText(char (&buffer)[kLineBufferSize], const TLogItem& item, void* s
 }
 
 void LibraryLogCallback(void* source, int level, const char* format, va_list arguments) {
+  if (level <= AV_LOG_ERROR) RecordLibraryErrorLine(format, arguments);
   const int engineLevel = EngineLogLevelOf(level);
   if (engineLevel > CurrentLogLevel()) return;
   TComponentRegistry& registry = Registry();

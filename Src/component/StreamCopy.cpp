@@ -5,6 +5,7 @@
 
 #include "binding/MyUtils.h"
 #include "component/TaskList.h"
+#include "engine/FirstFrames.h"
 
 namespace {
 
@@ -68,6 +69,16 @@ std::string ContainerObstacle(const AVOutputFormat* Format, AVCodecID Id) {
   return {};
 }
 
+// Last, as it reads the file: a stream that fits but does not decode (one that lost its
+// decoder set-up) would be copied as unplayable as it came; re-encoding it fails with the
+// decoder's reason instead.
+std::string DecodingObstacle(const TFFmpeg& Task, int StreamIndex, const char* What) {
+  const TFirstFrames first =
+      DecodeFirstFrames(Task.InputFile(Task.InputFileCount() - 1), StreamIndex);
+  if (first.Failure.empty()) return {};
+  return std::string("its first ") + What + " do not decode (" + first.Failure + ")";
+}
+
 }  // namespace
 
 std::string VideoCopyObstacle(const TFFmpeg& Task, const TOutputOptions& Options,
@@ -105,7 +116,9 @@ std::string VideoCopyObstacle(const TFFmpeg& Task, const TOutputOptions& Options
     if (std::string obstacle = BitRateObstacle(rate, Options.VideoBitrate); !obstacle.empty())
       return obstacle;
   }
-  return ContainerObstacle(Format, source->codec_id);
+  if (std::string obstacle = ContainerObstacle(Format, source->codec_id); !obstacle.empty())
+    return obstacle;
+  return DecodingObstacle(Task, StreamIndex, "pictures");
 }
 
 std::string AudioCopyObstacle(const TFFmpeg& Task, const TOutputOptions& Options,
@@ -128,5 +141,7 @@ std::string AudioCopyObstacle(const TFFmpeg& Task, const TOutputOptions& Options
   if (std::string obstacle = BitRateObstacle(StatedBitRate(stream), Options.AudioBitrate);
       !obstacle.empty())
     return obstacle;
-  return ContainerObstacle(Format, source->codec_id);
+  if (std::string obstacle = ContainerObstacle(Format, source->codec_id); !obstacle.empty())
+    return obstacle;
+  return DecodingObstacle(Task, StreamIndex, "frames");
 }

@@ -1,5 +1,5 @@
 // Whether an input stream already satisfies the output's settings, so that it can be
-// copied instead of re-encoded.
+// copied instead of re-encoded: it fits the settings and its first frames decode.
 #pragma once
 
 #include <string>

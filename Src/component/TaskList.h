@@ -44,6 +44,9 @@ class TFFmpeg : public TCustomFFmpeg {
   TInputOptions InputOptions;
   TOutputOptions OutputOptions;
   TAVProbe Probe;
+  // What the user is told about the output beside how it ended (tracks left out); set
+  // while the output is set up.
+  std::string OutputNote;
 
  protected:
   void Transcode() override;

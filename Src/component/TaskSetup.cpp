@@ -207,6 +207,10 @@ std::string TCustomVornConverter::SetUpOutput(TFFmpeg& Task, const std::string& 
     Task.ApplyOutputOptions(*Options);
     Task.ApplyTargetOptions(*Options);
     plan = PlanTracks(Task, *Options, FileName);
+    {
+      std::lock_guard lock(ComponentLock);  // read from other threads by TaskOutputNote
+      Task.OutputNote = plan.LimitNote;
+    }
     // Stream maps name every track themselves.
     if (Options->PickAudioTrack && !plan.MapsTracks) Task.PickAudioTrack();
     ApplyPlanBeforeOpen(Task, *Options, plan);

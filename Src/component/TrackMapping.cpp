@@ -55,6 +55,7 @@ class TPlanner {
     plan_.MapsTracks = options_.KeepAllTracks && holdsEveryTrack;
     const bool wantsVideo = !s.VideoDisable && (format_->video_codec != AV_CODEC_ID_NONE ||
                                                 s.VideoStreamCopy || !s.VideoCodecName.empty());
+    wantsVideo_ = wantsVideo;
     const bool wantsAudio = !s.AudioDisable && (format_->audio_codec != AV_CODEC_ID_NONE ||
                                                 s.AudioStreamCopy || !s.AudioCodecName.empty());
     const int firstAudio = OneAudioTrack();
@@ -69,8 +70,7 @@ class TPlanner {
           break;
         case AVMEDIA_TYPE_AUDIO:
           if (wantsAudio && plan_.MapsTracks && !Room())
-            LeaveOut(index,
-                     StringFormat("an output file takes at most %d streams", kMaxOutputStreams));
+            LeaveOutForLimit(index);
           else if (wantsAudio && (plan_.MapsTracks || index == firstAudio))
             plan_.Audio.push_back({index, s.AudioStreamCopy ? "copy" : s.AudioCodecName});
           else if (options_.KeepAllTracks && wantsAudio)
@@ -96,6 +96,12 @@ class TPlanner {
       }
     }
     if (options_.CopyFittingStreams) ChooseCopies();
+    if (leftOutForLimit_ > 0) {
+      const std::size_t kept =
+          (plan_.Video.Source >= 0 ? 1 : 0) + plan_.Audio.size() + plan_.Subtitles.size();
+      plan_.LimitNote =
+          StringFormat("%zu of %u tracks kept: ", kept, input_->nb_streams) + LimitReason();
+    }
     return plan_;
   }
 
@@ -107,15 +113,26 @@ class TPlanner {
     return task_.Probe.FirstAudioStream();
   }
 
-  // Whether one more track fits into the output file beside the video stream.
+  // Whether one more track fits into the output file beside the video stream, when the
+  // output gets one (it may come later in the file than the tracks).
   bool Room() const {
-    const std::size_t planned = plan_.Audio.size() + plan_.Subtitles.size() + 1;
+    const std::size_t video = wantsVideo_ && task_.Probe.VideoStreamCount() > 0 ? 1 : 0;
+    const std::size_t planned = plan_.Audio.size() + plan_.Subtitles.size() + video;
     return planned < static_cast<std::size_t>(kMaxOutputStreams);
+  }
+
+  static std::string LimitReason() {
+    return StringFormat("an output file takes at most %d streams", kMaxOutputStreams);
+  }
+
+  void LeaveOutForLimit(int Index) {
+    ++leftOutForLimit_;
+    LeaveOut(Index, LimitReason());
   }
 
   void PlanSubtitle(int Index) {
     if (!Room()) {
-      LeaveOut(Index, StringFormat("an output file takes at most %d streams", kMaxOutputStreams));
+      LeaveOutForLimit(Index);
       return;
     }
     const AVCodecID id = input_->streams[Index]->codecpar->codec_id;
@@ -167,6 +184,8 @@ class TPlanner {
   const AVOutputFormat* format_;
   const AVFormatContext* input_;
   TTrackPlan plan_;
+  bool wantsVideo_ = false;
+  int leftOutForLimit_ = 0;
 };
 
 std::string MapText(int File, int Stream) {

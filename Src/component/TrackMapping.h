@@ -22,6 +22,8 @@ struct TTrackPlan {
   TTrack Video;
   std::vector<TTrack> Audio;
   std::vector<TTrack> Subtitles;
+  // "63 of 200 tracks kept: ..." when tracks were left out for the output's stream limit.
+  std::string LimitNote;
 };
 
 // Decides before the output is created; logs what is left out and, with copying of fitting

@@ -151,6 +151,10 @@ class TCustomVornConverter {
   int PendingCount() const;
   int FinishedCount() const;
   int TaskCount() const;
+  // What the user is told about a task's output beside how it ended ("63 of 200 tracks
+  // kept: ..."), empty when nothing; complete once the task's output is set up (by its
+  // OnTerminate at the latest). Empty for an index without a task.
+  std::string TaskOutputNote(int Index) const;
 
   // Raises one library log line on this component, with the task that the calling
   // thread runs, else the task whose engine Owner is (the engine whose context logged it,

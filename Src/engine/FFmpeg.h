@@ -54,8 +54,10 @@ inline constexpr AVRational kMicrosecondTimeBase{1, AV_TIME_BASE};
 // Serialises every codec open and close of all engines in the process.
 std::mutex& CodecLock();
 
-// The message for a negative library result: the format for the code with name in it.
-std::string OpenErrorText(const std::string& name, int code);
+// The message for a negative library result: the format for the code with name in it. A code
+// without a text of its own takes the libraries' explanation, when they logged one for the
+// call (see binding/LibraryErrorLine), else the code's reason.
+std::string OpenErrorText(const std::string& name, int code, const std::string& explanation = {});
 // The libraries' own text for a negative result ("No space left on device").
 std::string ErrorReason(int code);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "binding/LibraryErrorLine.h"
 #include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
 #include "engine/PictureRotation.h"
@@ -113,10 +114,11 @@ TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileNa
   context->subtitle_codec_id = subtitleId;
   parameters = parameterOwner.release();
   // On failure the library frees the context itself.
+  const TLibraryErrorScope libraryError;
   int result = lib::avformat_open_input(&context, LibraryUrlOf(FileName).c_str(),
                                         FSettings.ForcedInputFormat, &parameters);
   parameterOwner.reset(parameters);
-  if (result < 0) throw FFMpegException(OpenErrorText(FileName, result));
+  if (result < 0) throw FFMpegException(OpenErrorText(FileName, result, libraryError.Line()));
   TInputFormatContextPtr input(context);
   // The file is known by the name it was given, as every message and check names it.
   lib::av_free(input->url);

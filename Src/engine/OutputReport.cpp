@@ -1,4 +1,5 @@
 // Subtitle output, the video statistics file and the progress report.
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -95,7 +96,7 @@ void TTranscoder::PrintReport(bool IsLast) {
   if (totalSize < 0) totalSize = 0;
 
   std::string text;
-  double time = 1e10;
+  double writtenEnd = 0;
   bool firstVideo = true;
   for (const auto& output : OutputStreams) {
     const AVCodecContext* encoder = output->Encoder();
@@ -136,10 +137,15 @@ void TTranscoder::PrintReport(bool IsLast) {
         text += StringFormat("*:%2.2f ", Psnr(errorSum / scaleSum));
       }
     }
-    if (output->OutputTime < time && output->OutputTime > 0) time = output->OutputTime;
+    // The output reaches as far as its furthest stream: one that started late or ended
+    // early (a shorter track) does not hold the position back.
+    writtenEnd = std::max(writtenEnd, output->WrittenEnd);
   }
-  if (time >= 1e10) time = 0;  // nothing written yet
-  if (time < 0.01) time = 0.01;
+  ReportedSeconds = std::max(ReportedSeconds, writtenEnd);
+  double time = std::max(ReportedSeconds, 0.01);
+  int currentMs = static_cast<int>(std::min(time * 1000, double(INT_MAX)));
+  // A job that ran to its end has converted all there was, whatever its last packet's stamp.
+  if (IsLast && !E.FStopRequest) currentMs = std::max(currentMs, S.ExpectedTotalDurationMs);
 
   if (E.OnProgress || S.Verbosity > 0 || IsLast) {
     const double bitRate = totalSize * 8 / time / 1000.0;
@@ -148,8 +154,8 @@ void TTranscoder::PrintReport(bool IsLast) {
     if (S.Verbosity > 1)
       text += StringFormat(" dup=%d drop=%d", E.FFramesDuplicated, E.FFramesDropped);
     if (E.OnProgress) {
-      E.OnProgress(&E, frameNumber, fps, static_cast<int>(std::min(time * 1000, double(INT_MAX))),
-                   quality, static_cast<float>(bitRate), totalSize, S.ExpectedTotalDurationMs);
+      E.OnProgress(&E, frameNumber, fps, currentMs, quality, static_cast<float>(bitRate), totalSize,
+                   S.ExpectedTotalDurationMs);
     } else if (S.Verbosity >= 0 && E.Logging()) {
       E.Log(1, text);
     }

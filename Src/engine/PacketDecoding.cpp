@@ -241,7 +241,12 @@ void TTranscoder::FlushEncoders(int InputIndex) {
 void TTranscoder::WritePacket(TOutputStream& Output, AVPacket* Packet, AVCodecContext* Codec) {
   const AVRational timeBase = Output.Stream->time_base;
   const std::int64_t stamp = Packet->pts != AV_NOPTS_VALUE ? Packet->pts : Packet->dts;
-  if (stamp != AV_NOPTS_VALUE) Output.OutputTime = stamp * RationalToDouble(timeBase);
+  if (stamp != AV_NOPTS_VALUE) {
+    Output.OutputTime = stamp * RationalToDouble(timeBase);
+    const double end =
+        (stamp + std::max<std::int64_t>(Packet->duration, 0)) * RationalToDouble(timeBase);
+    Output.WrittenEnd = std::max(Output.WrittenEnd, end);
+  }
   E.WriteFrame(Output.File, Packet, Output.Setup->Filters, Codec);
   ++Output.PacketsWritten;
 }

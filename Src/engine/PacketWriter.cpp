@@ -45,10 +45,14 @@ std::string ErrorReason(int code) {
   return text;
 }
 
-std::string OpenErrorText(const std::string& name, int code) {
+std::string OpenErrorText(const std::string& name, int code, const std::string& explanation) {
   const char* format = OpenErrorFormat(code);
   // The general text alone does not say what stood in the way (permissions, a full disk).
-  if (!format) return name + ": Error while opening file: " + ErrorReason(code);
+  // Where the libraries said it in their log, their code may name something else: a picture
+  // size beyond their limits comes back as "Device or resource busy".
+  if (!format)
+    return name +
+           ": Error while opening file: " + (explanation.empty() ? ErrorReason(code) : explanation);
   std::string text;
   for (const char* at = format; *at; ++at) {
     if (at[0] == '%' && at[1] == 's') {

@@ -5,6 +5,7 @@
 
 #include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
+#include "engine/FirstFrames.h"
 #include "engine/ValueConversion.h"
 
 namespace {
@@ -20,16 +21,19 @@ std::optional<TNorm> NormOfRate(AVRational rate) {
   return std::nullopt;
 }
 
-// The norm of the first video stream of the inputs whose time base names one: the stream's
-// tick is the frame period it was made for (an AVI of 15 pictures a second on a 1/25 tick
-// was made for PAL). A stream whose tick names no norm is judged by its average rate, or by
-// the demuxer's real base rate when the average is unknown.
+// The norm of the first video stream of the inputs whose tick names one: the tick is the
+// frame period the stream was made for (an AVI of 15 pictures a second whose MPEG-4 stream
+// counts in 1/25 s was made for PAL). The decoder's clock, read from the stream itself,
+// comes first; then the container's time base; a stream whose ticks name no norm is judged
+// by its average rate, or by the demuxer's real base rate when the average is unknown.
 std::optional<TNorm> NormOfInputs(const TCustomFFmpeg& engine) {
   for (int i = 0; i < engine.InputFileCount(); ++i) {
     const AVFormatContext* input = engine.InputFile(i);
     for (unsigned j = 0; j < input->nb_streams; ++j) {
       const AVStream* stream = input->streams[j];
       if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+      const AVRational decoderRate = DecodeFirstFrames(input, static_cast<int>(j)).DecoderFrameRate;
+      if (const auto norm = NormOfRate(decoderRate)) return norm;
       if (const auto norm = NormOfRate(av_inv_q(stream->time_base))) return norm;
       const AVRational rate = stream->avg_frame_rate.num && stream->avg_frame_rate.den
                                   ? stream->avg_frame_rate

@@ -58,6 +58,9 @@ struct TOutputStream {
   // the output steps over instead of filling them with copies or dropping what follows.
   double SkippedJumps = 0;
   double OutputTime = 0;  // seconds written so far, from the last packet's time stamp
+  // Seconds: the furthest end of a packet written, which reordered pictures (B-frames)
+  // never move back.
+  double WrittenEnd = 0;
 
   // Video: crop and pad bands, and the scaler with its source geometry.
   bool VideoCrop = false;

@@ -118,6 +118,7 @@ class TTranscoder {
   TPictureHookState Hooks;
   std::vector<std::uint8_t> SubtitleBuffer;
   std::int64_t LastReportTime = 0;
+  double ReportedSeconds = 0;  // the output's position last reported; reports never go back
   // Per output file: its header is written and its trailer not yet.
   std::vector<bool> TrailerPending;
   int QpHistogram[52] = {};

@@ -1,5 +1,7 @@
 #include "frontend/ProfileLimits.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -69,8 +71,11 @@ std::string CheckDecimal(const char* key, const std::string& value, double low, 
   return Range(key, value, low, high, unit) + (number ? "" : " (a number)");
 }
 
-// "25", "23.976" or "30000/1001" as frames per second; nothing for other text, which the
-// engine reads as a rate's name or refuses itself.
+// The names of rates the libraries read ("pal" is 25 fps).
+constexpr const char* kFrameRateNames[] = {"ntsc",  "pal",  "qntsc", "qpal",
+                                           "sntsc", "spal", "film",  "ntsc-film"};
+
+// "25", "23.976" or "30000/1001" as frames per second; nothing for other text.
 std::optional<double> FramesPerSecond(const std::string& text) {
   const std::size_t slash = text.find('/');
   if (slash == std::string::npos) return DecimalNumber(text);
@@ -97,7 +102,58 @@ std::string CheckRateControl(const TProfileSettings& profile) {
   return CheckWhole("VideoQuality", profile.VideoQuality, 0, 63, "(constant quality)");
 }
 
+template <std::size_t N>
+bool OneOf(const std::string& text, const char* const (&names)[N]) {
+  return std::any_of(std::begin(names), std::end(names),
+                     [&](const char* name) { return text == name; });
+}
+
+template <std::size_t N>
+std::string Joined(const char* const (&names)[N]) {
+  std::string text;
+  for (std::size_t i = 0; i < N; ++i)
+    text += std::string(i == 0 ? "" : i + 1 == N ? " or " : ", ") + names[i];
+  return text;
+}
+
+// "320x240": the names the options dialog gives its sizes; the size itself is in the
+// custom width and height.
+bool IsSizeName(const std::string& text) {
+  const std::size_t x = text.find('x');
+  return x != std::string::npos && WholeNumber(text.substr(0, x)) &&
+         WholeNumber(text.substr(x + 1)) && text.find_first_of("+- ") == std::string::npos;
+}
+
+constexpr const char* kDiscTargets[] = {"", "ttNone", "ttVCD", "ttSVCD", "ttDVD"};
+constexpr const char* kDiscNorms[] = {"", "ntAuto", "ntPAL", "ntNTSC"};
+
+// The keys every profile has, whatever its streams: the output's extension and the disc
+// preset.
+std::string CheckOutput(const TProfileSettings& profile) {
+  const std::string& type = profile.TargetType;
+  const bool extension =
+      !type.empty() && type.size() <= 16 &&
+      std::all_of(type.begin(), type.end(), [](unsigned char c) { return std::isalnum(c); });
+  if (!extension) {
+    return "TargetType " + type +
+           ": must be an output file's extension such as MKV or MP4 (letters and digits)";
+  }
+  if (!OneOf(profile.OOTargetType, kDiscTargets)) {
+    return "OOTargetType " + profile.OOTargetType + ": must be empty or one of " +
+           Joined(kDiscTargets);
+  }
+  if (!OneOf(profile.OONormType, kDiscNorms)) {
+    return "OONormType " + profile.OONormType + ": must be empty or one of " + Joined(kDiscNorms);
+  }
+  return {};
+}
+
 std::string CheckVideo(const TProfileSettings& profile) {
+  if (profile.VideoSizeOption != "Original" && profile.VideoSizeOption != "Custom..." &&
+      !IsSizeName(profile.VideoSizeOption)) {
+    return "VideoSizeOption " + profile.VideoSizeOption +
+           ": must be Original, Custom... or a size such as 320x240";
+  }
   if (std::string problem = CheckRateControl(profile); !problem.empty()) return problem;
   std::string problem = CheckBitrate(CheckWhole("VideoBitrate", profile.VideoBitrate, 1,
                                                 static_cast<long long>(kMostKilobits), "kbit/s"),
@@ -111,10 +167,13 @@ std::string CheckVideo(const TProfileSettings& profile) {
     }
   }
   if (problem.empty() && profile.VideoFrameRateOption != "Original") {
-    const std::optional<double> rate = FramesPerSecond(profile.VideoFrameRateOption);
+    const std::string& text = profile.VideoFrameRateOption;
+    const std::optional<double> rate = FramesPerSecond(text);
     if (rate && !(*rate >= kLeastFrameRate && *rate <= kMostFrameRate)) {
-      problem = Range("VideoFrameRateOption", profile.VideoFrameRateOption, kLeastFrameRate,
-                      kMostFrameRate, "fps");
+      problem = Range("VideoFrameRateOption", text, kLeastFrameRate, kMostFrameRate, "fps");
+    } else if (!rate && !OneOf(text, kFrameRateNames)) {
+      problem = "VideoFrameRateOption " + text + ": must be Original, a rate such as 25, 29.97 " +
+                "or 30000/1001, or one of " + Joined(kFrameRateNames);
     }
   }
   return problem;
@@ -143,7 +202,8 @@ std::string ProfileValueProblem(const TProfileSettings& profile) {
     return std::string("Tracks ") + profile.Tracks + ": must be " + kTracksFirst + " or " +
            kTracksAll;
   }
-  if (!profile.VideoDisabled) problem = CheckVideo(profile);
+  problem = CheckOutput(profile);
+  if (problem.empty() && !profile.VideoDisabled) problem = CheckVideo(profile);
   if (problem.empty() && !profile.AudioDisabled) problem = CheckAudio(profile);
   return problem;
 }

@@ -78,6 +78,13 @@ std::string FailedFilesText(const std::vector<TFailedFile>& files) {
   return text;
 }
 
+std::string FileNotesText(const std::vector<TFailedFile>& notes) {
+  std::string text;
+  for (const TFailedFile& note : notes)
+    text += (text.empty() ? "" : "\n") + note.Name + ": " + note.Reason;
+  return text;
+}
+
 std::string PlainReason(const std::string& reason) {
   // The libraries' words (av_strerror, strerror) for failures users meet often and that do
   // not say what they mean to a user.

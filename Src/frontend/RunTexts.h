@@ -49,6 +49,9 @@ struct TFailedFile {
 // One line per failed file: "<name>: <reason in plain words>".
 std::string FailedFilesText(const std::vector<TFailedFile>& files);
 
+// One line per note on a file's output (tracks left out): "<name>: <note>".
+std::string FileNotesText(const std::vector<TFailedFile>& notes);
+
 // The libraries' reason put in words a user knows, when it is one of the common ones
 // (a full disk, a file that is no media); otherwise unchanged.
 std::string PlainReason(const std::string& reason);

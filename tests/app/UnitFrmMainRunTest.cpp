@@ -305,4 +305,26 @@ TEST_F(UnitFrmMainRunTest, CustomChoicesComeBackUntilANamedProfileIsChosen) {
   EXPECT_EQ(form.Profile().VideoBitrate, "4500");
 }
 
+TEST_F(UnitFrmMainRunTest, TheSummaryNamesTracksLeftOutForTheStreamLimit) {
+  BindMediaLibrariesForTest();
+  TClipRecipe recipe;  // 70 tracks: the video and 69 of sound
+  recipe.frames = 5;
+  recipe.audioSeconds = 0.2;
+  recipe.moreAudioTracks.assign(68, 1);
+  const std::string input = media_.File("seventy.mkv");
+  ASSERT_NO_FATAL_FAILURE(MakeClip(input, recipe));
+  WriteTextFile(GroupFilePath("AVI"),
+                "[Every track]\nTargetType=MKV\nVideoCodec=MPEG-4 Part 2\nAudioCodec=MP2\n"
+                "AudioSampleRate=44100\nVideoFrameRateOption=Original\nTracks=All\n");
+  auto form = Window({input});
+  form->BtnStartClick();
+  ASSERT_TRUE(WaitFor([&] { return !form->Running(); }));
+  EXPECT_EQ(form->RowState(0), TRowState::rsCompleted);
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].Informative,
+            "1 converted\n\nseventy.mkv: 64 of 70 tracks kept: an output file takes at most 64 "
+            "streams");
+  EXPECT_EQ(ReadMediaInfo(output_ + "seventy.mkv").streams.size(), 64u);
+}
+
 }  // namespace

@@ -162,4 +162,44 @@ TEST_F(CliRefusalTest, ValuesTheEncodersCannotTakeAreRefusedWithTheirRange) {
   EXPECT_TRUE(NoOutput());
 }
 
+TEST_F(CliRefusalTest, EveryProfileValueThatCannotBeReadIsRefusedUpFront) {
+  const struct {
+    const char* setting;
+    const char* message;
+  } cases[] = {
+      {"VideoFrameRateOption=25abc", "VideoFrameRateOption 25abc: must be Original, a rate"},
+      {"VideoSizeOption=Huge", "VideoSizeOption Huge: must be Original, Custom... or a size"},
+      {"TargetType=../avi", "TargetType ../avi: must be an output file's extension"},
+      {"OOTargetType=ttBluRay", "OOTargetType ttBluRay: must be empty or one of"},
+      {"OONormType=ntSECAM", "OONormType ntSECAM: must be empty or one of"},
+  };
+  for (const auto& bad : cases) {
+    const TCliResult result = Convert({"--set", bad.setting});
+    EXPECT_EQ(result.exitCode, 2) << bad.setting << result.out << result.err;
+    EXPECT_NE(result.err.find(bad.message), std::string::npos) << result.err;
+    EXPECT_TRUE(NoOutput()) << bad.setting;
+  }
+  // The rates the libraries know by name still convert.
+  const TCliResult named = Convert({"--set", "VideoFrameRateOption=pal"});
+  EXPECT_EQ(named.exitCode, 0) << named.out << named.err;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CliRefusalTest, APictureSizeBeyondTheLibrariesIsNamedNotAnUnrelatedCode) {
+  // The libraries refuse the size in their log and return a code that reads "busy".
+  const std::string huge = folder.File("huge.y4m");
+  WriteTextFile(huge, "YUV4MPEG2 W65535 H65535 F25:1 Ip A1:1 C420jpeg\nFRAME\nshort");
+  const TCliResult result = home.Run({"convert", "-g", "AVI", "-o", output, huge});
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  EXPECT_NE(
+      result.err.find(huge + ": Error while opening file: Picture size 65535x65535 is invalid"),
+      std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.err.find("busy"), std::string::npos) << result.err;
+  EXPECT_TRUE(NoOutput());
+}
+
 }  // namespace

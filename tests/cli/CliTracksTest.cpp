@@ -313,3 +313,28 @@ TEST_F(CliTracksTest, TenBitVideoIsReEncodedIntoTheProfilesEightBits) {
 }
 
 }  // namespace
+
+TEST_F(CliTracksTest, TracksLeftOutForTheStreamLimitAreNamedInTheSummary) {
+  TClipRecipe withVideo;
+  withVideo.frames = 5;
+  withVideo.audioSeconds = 0.2;
+  withVideo.moreAudioTracks.assign(68, 1);  // 70 tracks with the video
+  ASSERT_NO_FATAL_FAILURE(MakeClip(folder.File("seventy.mkv"), withVideo));
+  TClipRecipe soundOnly = withVideo;  // without pictures every stream is a track's
+  soundOnly.frames = 0;
+  soundOnly.moreAudioTracks.assign(69, 1);
+  ASSERT_NO_FATAL_FAILURE(MakeClip(folder.File("sound.mkv"), soundOnly));
+  for (const char* name : {"seventy", "sound"}) {
+    const std::string input = folder.File(std::string(name) + ".mkv");
+    const TCliResult result = Convert("MKV", input, {"--set", "Tracks=All"});
+    ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+    const TMediaInfo info = ReadMediaInfo(output + name + ".mkv");
+    ASSERT_EQ(info.streams.size(), 64u) << name;
+    EXPECT_NE(result.out.find("Note " + input +
+                              ": 64 of 70 tracks kept: an output file takes at most 64 streams"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(CountOf(result.err, "left out: an output file takes at most 64 streams"), 6)
+        << result.err;
+  }
+}

@@ -327,6 +327,12 @@ TEST(OpenErrorText, FormatsByErrorCode) {
             "a.avi: Error while opening file: Permission denied");
   EXPECT_EQ(OpenErrorText("a.avi", -1234),
             "a.avi: Error while opening file: Error number -1234 occurred");
+  // The libraries' own explanation stands for a code without a text of its own, not for one
+  // with its fixed text.
+  EXPECT_EQ(OpenErrorText("a.y4m", AVERROR(EBUSY), "Picture size 65535x65535 is invalid"),
+            "a.y4m: Error while opening file: Picture size 65535x65535 is invalid");
+  EXPECT_EQ(OpenErrorText("a.avi", AVERROR(ENOENT), "anything"),
+            "a.avi: no such file or directory");
   EXPECT_EQ(OpenErrorText("img.jpg", AVERROR(EDOM)),
             "img.jpg: Incorrect image filename syntax.\r\nUse '%d' to specify the image "
             "number:\r\n  for img1.jpg, img2.jpg, ..., use 'img%d.jpg';\r\n  for img001.jpg, "

@@ -6,6 +6,7 @@
 #include "JobRunner.h"
 #include "OptionTestEngine.h"
 #include "TestMedia.h"
+#include "TestMediaTiming.h"
 #include "TestSupport.h"
 
 using ::testing::Contains;
@@ -43,6 +44,7 @@ class TargetPresets : public ::testing::Test {
     sparse.frameRate = {15, 1};
     sparse.videoTimeBase = {1, 25};
     MakeClip(Clip("sparse15.avi"), sparse);
+    MakeMpeg4AviOnPalTicks(Clip("pal-ticks.avi"), 30);
     TClipRecipe tone;
     tone.frames = 0;
     tone.audioCodec = AV_CODEC_ID_PCM_S16LE;
@@ -206,6 +208,17 @@ TEST_F(TargetPresets, TheInputScanReadsTheStreamsTick) {
   ASSERT_TRUE(SameRate(Settings().FrameRate, {15, 1}));
   // Such files also report 15 as their average rate: only the tick names the norm.
   engine->InputFile(0)->streams[0]->avg_frame_rate = {15, 1};
+  engine->ApplyTarget("dvd", "auto", "ntsc");
+  EXPECT_EQ(Settings().FrameHeight, 576);
+  EXPECT_TRUE(SameRate(Settings().FrameRate, {25, 1}));
+}
+
+TEST_F(TargetPresets, TheInputScanReadsTheDecodersClock) {
+  Open("pal-ticks.avi");
+  // The container counts in 1/15 s and gives 15 fps; only the MPEG-4 stream's own clock,
+  // 1/25 s, names the norm.
+  ASSERT_TRUE(SameRate(engine->InputFile(0)->streams[0]->time_base, {1, 15}));
+  ASSERT_TRUE(SameRate(Settings().FrameRate, {15, 1}));
   engine->ApplyTarget("dvd", "auto", "ntsc");
   EXPECT_EQ(Settings().FrameHeight, 576);
   EXPECT_TRUE(SameRate(Settings().FrameRate, {25, 1}));

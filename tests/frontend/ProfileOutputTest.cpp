@@ -8,6 +8,13 @@
 
 namespace {
 
+// The defaults as a group file gives them: its TargetType is the group's.
+TProfileSettings Mp4Profile() {
+  TProfileSettings profile;
+  profile.TargetType = "MP4";
+  return profile;
+}
+
 // A catalogue file with a few display names.
 class ProfileOutputTest : public ::testing::Test {
  protected:
@@ -27,8 +34,7 @@ class ProfileOutputTest : public ::testing::Test {
 };
 
 TEST_F(ProfileOutputTest, DefaultProfileFillsEveryProfileField) {
-  TProfileSettings profile;
-  profile.TargetType = "MP4";
+  TProfileSettings profile = Mp4Profile();
   const TOutputOptions options = Fill(profile);
   EXPECT_EQ(options.Timestamp, 0.0);
   EXPECT_EQ(options.FileExt, ".mp4");
@@ -54,7 +60,7 @@ TEST_F(ProfileOutputTest, DefaultProfileFillsEveryProfileField) {
 }
 
 TEST_F(ProfileOutputTest, QualityTracksAndCopyKeys) {
-  TProfileSettings profile;
+  TProfileSettings profile = Mp4Profile();
   profile.VideoRateControl = kRateControlQuality;
   profile.VideoQuality = "28";
   profile.Tracks = kTracksAll;
@@ -77,7 +83,7 @@ TEST_F(ProfileOutputTest, QualityTracksAndCopyKeys) {
 }
 
 TEST_F(ProfileOutputTest, CatalogueNamesTheCodecsAndAutoLeavesThemToTheFormat) {
-  TProfileSettings profile;
+  TProfileSettings profile = Mp4Profile();
   profile.VideoCodec = "MPEG-4";
   profile.AudioCodec = "MP3";
   TOutputOptions options = Fill(profile);
@@ -102,7 +108,7 @@ std::string CatalogueFailure(const TProfileSettings& profile, const std::string&
 }
 
 TEST_F(ProfileOutputTest, ACodecTheCatalogueCannotResolveFailsWithTheCatalogueAndWhy) {
-  TProfileSettings profile;
+  TProfileSettings profile = Mp4Profile();
   profile.VideoCodec = "MPEG-4 Part 2";
   const std::string absent = folder_.File("absent.ini");
   const std::string expected =
@@ -135,7 +141,7 @@ TEST_F(ProfileOutputTest, ACodecTheCatalogueCannotResolveFailsWithTheCatalogueAn
 }
 
 TEST_F(ProfileOutputTest, FrameRatesAndSizes) {
-  TProfileSettings profile;
+  TProfileSettings profile = Mp4Profile();
   profile.VideoFrameRateOption = "29.97";
   EXPECT_EQ(Fill(profile).FrameRate, "30000/1001");
   profile.VideoFrameRateOption = "23.976";
@@ -153,7 +159,7 @@ TEST_F(ProfileOutputTest, FrameRatesAndSizes) {
 }
 
 TEST_F(ProfileOutputTest, AudioBitratesRoundToTheNearestBitWithHalvesToEven) {
-  TProfileSettings profile;
+  TProfileSettings profile = Mp4Profile();
   profile.AudioBitRate = "12.2";
   EXPECT_EQ(Fill(profile).AudioBitrate, 12200);
   profile.AudioBitRate = "4.75";
@@ -165,7 +171,7 @@ TEST_F(ProfileOutputTest, AudioBitratesRoundToTheNearestBitWithHalvesToEven) {
 }
 
 TEST_F(ProfileOutputTest, DisabledStreamsTargetsAndNorms) {
-  TProfileSettings profile;
+  TProfileSettings profile = Mp4Profile();
   profile.VideoDisabled = true;
   profile.AudioDisabled = true;
   profile.OOTargetType = "ttSVCD";
@@ -180,15 +186,21 @@ TEST_F(ProfileOutputTest, DisabledStreamsTargetsAndNorms) {
   options = Fill(profile);
   EXPECT_EQ(options.TargetType, ttDVD);
   EXPECT_EQ(options.TargetNorm, ntPAL);
-  profile.OOTargetType = "dvd";
-  profile.OONormType = "pal";
+  profile.OOTargetType = "";  // none
+  profile.OONormType = "ntAuto";
   options = Fill(profile);
   EXPECT_EQ(options.TargetType, ttNone);
   EXPECT_EQ(options.TargetNorm, ntAuto);
+  // Names that are neither are refused, not taken for none.
+  profile.OOTargetType = "dvd";
+  EXPECT_THROW(Fill(profile), EConvertError);
+  profile.OOTargetType = "ttNone";
+  profile.OONormType = "pal";
+  EXPECT_THROW(Fill(profile), EConvertError);
 }
 
 TEST_F(ProfileOutputTest, NumbersThatDoNotParseNameTheirKey) {
-  TProfileSettings profile;
+  TProfileSettings profile = Mp4Profile();
   profile.VideoBitrate = "fast";
   EXPECT_THROW(
       {
@@ -214,7 +226,7 @@ TEST_F(ProfileOutputTest, NumbersThatDoNotParseNameTheirKey) {
 
 TEST_F(ProfileOutputTest, ValuesTheEncodersCannotTakeAreRefusedWithKeyValueAndRange) {
   const auto refusal = [this](const char* key, const std::string& value, bool customSize = false) {
-    TProfileSettings profile;
+    TProfileSettings profile = Mp4Profile();
     if (customSize) profile.VideoSizeOption = "Custom...";
     profile.VideoCustomWidth = "320";
     profile.VideoCustomHeight = "240";
@@ -266,7 +278,7 @@ TEST_F(ProfileOutputTest, ValuesTheEncodersCannotTakeAreRefusedWithKeyValueAndRa
 }
 
 TEST_F(ProfileOutputTest, ValuesOfADisabledStreamAreNotLookedAt) {
-  TProfileSettings profile;
+  TProfileSettings profile = Mp4Profile();
   profile.VideoDisabled = true;
   profile.AudioDisabled = true;
   profile.VideoBitrate = "-5";
