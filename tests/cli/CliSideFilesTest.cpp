@@ -104,8 +104,7 @@ TEST_F(CliSideFilesTest, TwoPassLogIsNeverWrittenOverAFileThroughALinkOrElsewher
   PlaceUsersFiles("ffmpeg2pass-0.log", "linked-0.log");
   const TCliResult taken = Convert({"pass=1"}, Clip("clip.avi"));
   EXPECT_EQ(taken.exitCode, 1);
-  EXPECT_TRUE(
-      Contains(taken.err, "creat file fail: " + output + "ffmpeg2pass-0.log: File exists"))
+  EXPECT_TRUE(Contains(taken.err, "creat file fail: " + output + "ffmpeg2pass-0.log: File exists"))
       << taken.err;
   const TCliResult linked = Convert({"pass=1", "passlogfile=linked"}, Clip("clip.avi"));
   EXPECT_EQ(linked.exitCode, 1);
@@ -193,8 +192,7 @@ TEST_F(CliSideFilesTest, SegmentsNeverReplaceAUsersFileOrWriteThroughALink) {
   fs::remove_all(output);
   PlaceUsersFiles("part2.avi", "part1.avi");
   fs::copy_file(Clip("long.avi"), folder.File("part%d.avi"));
-  const TCliResult segments =
-      Convert({"f=segment"}, folder.File("part%d.avi"));
+  const TCliResult segments = Convert({"f=segment"}, folder.File("part%d.avi"));
   EXPECT_EQ(segments.exitCode, 1);
   EXPECT_TRUE(Contains(segments.err, "'" + output + "part1.avi': File exists")) << segments.err;
   EXPECT_GT(DecodedPictures(output + "part0.avi"), 0);
