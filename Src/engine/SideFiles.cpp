@@ -8,47 +8,13 @@
 #include <cstring>
 
 #include "binding/MyUtils.h"
+#include "engine/DescriptorIo.h"
 #include "engine/FFmpeg.h"
 
 namespace {
 
 constexpr int kBufferSize = 64 * 1024;
 constexpr int kCreateFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY;
-
-int ReadDescriptor(void* opaque, std::uint8_t* buffer, int size) {
-  const int descriptor = *static_cast<int*>(opaque);
-  for (;;) {
-    const ssize_t result = ::read(descriptor, buffer, static_cast<std::size_t>(size));
-    if (result < 0 && errno == EINTR) continue;
-    if (result < 0) return AVERROR(errno);
-    return result == 0 ? AVERROR_EOF : static_cast<int>(result);
-  }
-}
-
-int WriteDescriptor(void* opaque, std::uint8_t* buffer, int size) {
-  const int descriptor = *static_cast<int*>(opaque);
-  int written = 0;
-  while (written < size) {
-    const ssize_t result =
-        ::write(descriptor, buffer + written, static_cast<std::size_t>(size - written));
-    if (result < 0) {
-      if (errno == EINTR) continue;
-      return AVERROR(errno);
-    }
-    written += static_cast<int>(result);
-  }
-  return written;
-}
-
-std::int64_t SeekDescriptor(void* opaque, std::int64_t offset, int whence) {
-  const int descriptor = *static_cast<int*>(opaque);
-  if (whence & AVSEEK_SIZE) {
-    struct stat info {};
-    return ::fstat(descriptor, &info) == 0 ? info.st_size : AVERROR(errno);
-  }
-  const off_t position = ::lseek(descriptor, offset, whence & ~AVSEEK_FORCE);
-  return position < 0 ? AVERROR(errno) : position;
-}
 
 bool IsRegularFile(int descriptor) {
   struct stat info {};
