@@ -21,6 +21,7 @@
 #include "engine/EngineThreads.h"
 #include "engine/EngineTypes.h"
 #include "engine/OutputByteStream.h"
+#include "engine/SideFiles.h"
 
 class TCustomFFmpeg;
 
@@ -102,6 +103,9 @@ class TCustomFFmpeg {
   // TCustomFFmpeg*) in their opaque field, so that a library log line from a thread of the
   // library's own can be traced to the engine through the context that logged it.
   void MarkLogOwner(void*& Opaque) { Opaque = this; }
+  // The registry of the files written beside the outputs, which the muxers' file callbacks
+  // reach through the engine in a context's opaque field.
+  TSideFiles& SideFiles() { return FSideFiles; }
 
   // Input and output files. Both return false with ErrorText() set when the file cannot
   // be used; the pending settings they consume are cleared either way.
@@ -309,6 +313,8 @@ class TCustomFFmpeg {
   std::array<TOutputFormatContextPtr, kMaxFiles> FOutputFiles;
   // The byte streams of the output files on the local file system (URLs have none).
   std::array<std::unique_ptr<TOutputByteStream>, kMaxFiles> FOutputByteStreams;
+  // The files written beside the outputs: the muxers' own, two-pass logs, vstats.
+  TSideFiles FSideFiles;
   // Set by a job whose output received no packet: such a file holds nothing to play and is
   // removed when it is closed.
   std::array<bool, kMaxFiles> FOutputWithoutData{};

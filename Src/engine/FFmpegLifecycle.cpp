@@ -109,6 +109,7 @@ void TCustomFFmpeg::Cleanup() {
   FFormatOptionContext.reset();
   FScalerOptionContext.reset();
   CloseOutputFiles();
+  FSideFiles.Release();
   for (int i = 0; i < FNbInputFiles; ++i) {
     FInputStreamCodecs[i].clear();
     FInputFiles[i].reset();
@@ -192,8 +193,12 @@ void TCustomFFmpeg::RunJob() {
   FFinished = false;
   try {
     Transcode();
+    if (!FStopRequest) FSideFiles.JobCompleted();
   } catch (const std::exception& failure) {
-    RecordException(failure.what());
+    // The libraries pass on only an error code for a side file that was refused.
+    const std::string& refusal = FSideFiles.LastRefusal();
+    RecordException(refusal.empty() ? failure.what()
+                                    : std::string(failure.what()) + " (" + refusal + ")");
   } catch (...) {
     // Nothing may escape a worker thread: that would end the whole program.
     RecordException("Unknown error");

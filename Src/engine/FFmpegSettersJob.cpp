@@ -107,7 +107,8 @@ void TCustomFFmpeg::SetVStats(bool Enable) {
   localtime_r(&now, &local);
   char clock[8];
   std::strftime(clock, sizeof clock, "%H%M%S", &local);
-  FSettings.VStatsFileName = StringFormat("%svstats_%s.log", ExecutableFolder().c_str(), clock);
+  // Placed beside the output when the job opens it.
+  FSettings.VStatsFileName = StringFormat("vstats_%s.log", clock);
 }
 
 void TCustomFFmpeg::SetVStatsFile(const std::string& Text) {

@@ -7,35 +7,11 @@
 #include <cerrno>
 
 #include "binding/MediaPointers.h"
+#include "engine/DescriptorIo.h"
 
 namespace {
 
 constexpr int kBufferSize = 64 * 1024;
-
-int WritePacket(void* opaque, std::uint8_t* buffer, int size) {
-  const int descriptor = *static_cast<int*>(opaque);
-  int written = 0;
-  while (written < size) {
-    const ssize_t result =
-        ::write(descriptor, buffer + written, static_cast<std::size_t>(size - written));
-    if (result < 0) {
-      if (errno == EINTR) continue;
-      return AVERROR(errno);
-    }
-    written += static_cast<int>(result);
-  }
-  return written;
-}
-
-std::int64_t Seek(void* opaque, std::int64_t offset, int whence) {
-  const int descriptor = *static_cast<int*>(opaque);
-  if (whence & AVSEEK_SIZE) {
-    struct stat info {};
-    return ::fstat(descriptor, &info) == 0 ? info.st_size : AVERROR(errno);
-  }
-  const off_t position = ::lseek(descriptor, offset, whence & ~AVSEEK_FORCE);
-  return position < 0 ? AVERROR(errno) : position;
-}
 
 }  // namespace
 
@@ -54,7 +30,7 @@ std::unique_ptr<TOutputByteStream> TOutputByteStream::Open(const std::string& pa
   std::unique_ptr<TOutputByteStream> stream(new TOutputByteStream(descriptor, nullptr));
   if (buffer)
     stream->context_ = lib::avio_alloc_context(buffer, kBufferSize, 1, &stream->descriptor_,
-                                               nullptr, WritePacket, Seek);
+                                               nullptr, WriteDescriptor, SeekDescriptor);
   if (!stream->context_) {
     lib::av_free(buffer);
     errorNumber = ENOMEM;

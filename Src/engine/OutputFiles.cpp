@@ -219,6 +219,15 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
   if (s.LoopOutput >= 0)
     lib::av_opt_set_int(output.get(), "loop", s.LoopOutput, AV_OPT_SEARCH_CHILDREN);
   ApplyRecordedOptions(output.get(), FFormatOptionContext.get(), AV_OPT_FLAG_ENCODING_PARAM);
+  // Files a muxer makes beside the output are created like the output, or not at all.
+  if (const std::string unsafe = UnsafeMuxerReason(output.get(), !IsUrl(FileName)); !unsafe.empty())
+    openFailure(unsafe);
+  if (!IsUrl(FileName))
+    if (const int failed =
+            FSideFiles.AddOutput(FileName, byteStream ? byteStream->Identity() : s.ReservedOutput,
+                                 byteStream != nullptr))
+      openFailure(SystemReason(failed));
+  TSideFiles::Attach(output.get());
 
   FOutputFiles[row] = std::move(output);
   FOutputByteStreams[row] = std::move(byteStream);

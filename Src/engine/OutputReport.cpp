@@ -62,13 +62,9 @@ void TTranscoder::DoSubtitleOut(TOutputStream& Output, TInputStream& Input, AVSu
 }
 
 void TTranscoder::DoVideoStats(TOutputStream& Output, int FrameSize) {
-  if (!E.FVStatsFile) {
-    E.FVStatsFile.reset(lib::my_fopen(S.VStatsFileName.c_str(), "w"));
-    if (!E.FVStatsFile)
-      throw FFMpegException("fopen fail: " + S.VStatsFileName + ": " + SystemReason(errno));
-  }
+  // The set-up opened the file for every job that encodes video.
   const AVCodecContext* encoder = Output.Encoder();
-  if (encoder->codec_type != AVMEDIA_TYPE_VIDEO) return;
+  if (!E.FVStatsFile || encoder->codec_type != AVMEDIA_TYPE_VIDEO) return;
   FILE* file = E.FVStatsFile.get();
   lib::my_fprintf(file, "frame= %5d q= %2.1f ", Output.FrameNumber,
                   Output.LastQuality / kLambdaPerQScale);

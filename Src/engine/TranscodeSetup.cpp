@@ -294,24 +294,32 @@ void TTranscoder::OpenTwoPassLog(TOutputStream& Output, int Index) {
   if (!(encoder->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2))) return;
   const std::string prefix = S.PassLogFilePrefix.empty() ? "ffmpeg2pass" : S.PassLogFilePrefix;
   const std::string name = (prefix + "-" + std::to_string(Index) + ".log").substr(0, 1023);
+  std::string path, reason;
   if (encoder->flags & AV_CODEC_FLAG_PASS1) {
-    Output.LogFile.reset(lib::my_fopen(name.c_str(), "w"));
-    if (!Output.LogFile)
-      throw FFMpegException("creat file fail: " + name + ": " + SystemReason(errno));
+    Output.LogFile.reset(E.FSideFiles.CreateTwoPassLog(name, path, reason));
+    if (!Output.LogFile) throw FFMpegException("creat file fail: " + path + ": " + reason);
     return;
   }
-  TCFilePtr log(lib::my_fopen(name.c_str(), "r"));
-  if (!log) throw FFMpegException("creat open fail: " + name + ": " + SystemReason(errno));
-  lib::my_fseek(log.get(), 0, SEEK_END);
-  const long size = lib::my_ftell(log.get());
-  lib::my_fseek(log.get(), 0, SEEK_SET);
-  char* text =
-      size >= 0 ? static_cast<char*>(lib::av_malloc(static_cast<std::size_t>(size) + 1)) : nullptr;
+  std::string log;
+  if (!E.FSideFiles.ReadTwoPassLog(name, path, log, reason))
+    throw FFMpegException("creat open fail: " + path + ": " + reason);
+  char* text = static_cast<char*>(lib::av_malloc(log.size() + 1));
   if (!text) throw FFMpegException("Could not allocate log buffer");
-  const std::size_t read = lib::my_fread(text, 1, static_cast<std::size_t>(size), log.get());
-  text[read] = '\0';
+  std::memcpy(text, log.c_str(), log.size() + 1);
   lib::av_freep(&encoder->stats_in);
   encoder->stats_in = text;  // freed when the encoder closes
+}
+
+void TTranscoder::OpenVStatsFile() {
+  // Opened before any header is written, so that a name that cannot be used costs nothing.
+  if (S.VStatsFileName.empty() || E.FVStatsFile) return;
+  bool encodesVideo = false;
+  for (const auto& output : OutputStreams)
+    encodesVideo |= output->EncodingNeeded && output->Encoder()->codec_type == AVMEDIA_TYPE_VIDEO;
+  if (!encodesVideo) return;
+  std::string path, reason;
+  E.FVStatsFile.reset(E.FSideFiles.CreateStatistics(S.VStatsFileName, path, reason));
+  if (!E.FVStatsFile) throw FFMpegException("fopen fail: " + path + ": " + reason);
 }
 
 void TTranscoder::LogStreamMapping() {
@@ -443,6 +451,7 @@ void TTranscoder::Run() {
       PrepareEncoding(output, input);
     if (output.EncodingNeeded) OpenTwoPassLog(output, static_cast<int>(i));
   }
+  OpenVStatsFile();
   LogStreamMapping();
   HandOverSubtitleHeaders();
   OpenEncoders();

@@ -29,6 +29,7 @@ class TTranscoder {
   void PrepareEncoding(TOutputStream& Output, TInputStream& Input);
   void PrepareVideoEncoding(TOutputStream& Output, TInputStream& Input);
   void OpenTwoPassLog(TOutputStream& Output, int Index);
+  void OpenVStatsFile();
   void LogStreamMapping();
   void OpenEncoders();
   void OpenDecoders();

@@ -257,9 +257,9 @@ TEST_F(SettersTest, PassAndStatisticsFile) {
   EXPECT_EQ(Settings().Pass, 2);
 
   engine->SetOption("vstats", "");
+  // A name only: the job places it beside its output.
   const std::string name = Settings().VStatsFileName;
-  EXPECT_THAT(name, StartsWith(ExecutableFolder()));
-  EXPECT_TRUE(std::regex_search(name, std::regex("/vstats_[0-2][0-9][0-5][0-9][0-6][0-9]\\.log$")))
+  EXPECT_TRUE(std::regex_match(name, std::regex("vstats_[0-2][0-9][0-5][0-9][0-6][0-9]\\.log")))
       << name;
   engine->SetOption("vstats_file", "stats.log");
   EXPECT_EQ(Settings().VStatsFileName, "stats.log");
