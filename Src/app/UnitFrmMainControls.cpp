@@ -1,6 +1,7 @@
 // The main window's controls and their layout: the list with its buttons and progress
 // lines, the output folder row, the output settings and the bottom row.
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -181,9 +182,14 @@ QWidget* TForm1::CreateBottomRow() {
   SpnFilesAtOnce->setRange(1, std::max(QThread::idealThreadCount(), 1));
   auto* filesAtOnce = new QLabel(tr("Files at once:"), row);
   filesAtOnce->setBuddy(SpnFilesAtOnce);
+  ChkAllowPlaylists = new QCheckBox(tr("Read &playlists"), row);
+  ChkAllowPlaylists->setToolTip(
+      tr("Let playlists (HLS, DASH, image patterns) read the files they name inside their own "
+         "folder. Otherwise a file that refers to other files is refused."));
   layout->addWidget(BtnAbout);
   layout->addWidget(BtnHelp);
   layout->addStretch(1);
+  layout->addWidget(ChkAllowPlaylists);
   layout->addWidget(filesAtOnce);
   layout->addWidget(SpnFilesAtOnce);
   layout->addWidget(BtnOpenOutputFolder);
