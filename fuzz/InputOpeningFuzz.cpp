@@ -16,8 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Demuxers that read files or addresses named in the content.
-constexpr std::string_view kReferringFormats[] = {"hls", "dash", "concat", "sdp",   "rtp",
-                                                  "rtsp", "imf", "vobsub", "lavfi"};
+constexpr std::string_view kReferringFormats[] = {"hls",  "dash", "concat", "sdp",  "rtp",
+                                                  "rtsp", "imf",  "vobsub", "lavfi"};
 
 const fs::path& DropFolder() {
   static const fs::path folder = [] {

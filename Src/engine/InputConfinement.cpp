@@ -69,6 +69,10 @@ std::string WithoutFileScheme(const std::string& url) {
                                         : url;
 }
 
+// Further opens refused on this thread: an open that fails after one says why. The
+// callbacks run on the thread that opens or reads the input.
+thread_local unsigned tRefusedOpens = 0;
+
 const char* ContextUrl(const AVFormatContext* context) {
   return context->url ? context->url : "";
 }
@@ -77,6 +81,7 @@ int RefuseFurtherFile(AVFormatContext* context, AVIOContext**, const char* url, 
                       AVDictionary**) {
   lib::av_log(context, AV_LOG_ERROR, "%s: refers to '%s', which an input may not read\n",
               ContextUrl(context), url);
+  ++tRefusedOpens;
   return AVERROR(EPERM);
 }
 
@@ -87,6 +92,7 @@ int OpenInsidePlaylistFolder(AVFormatContext* context, AVIOContext** byteStream,
     lib::av_log(context, AV_LOG_ERROR,
                 "%s: refers to '%s', which is not a file inside the playlist's folder\n",
                 ContextUrl(context), url);
+    ++tRefusedOpens;
     return AVERROR(EPERM);
   }
   AVDictionary* ownOptions = nullptr;
@@ -112,9 +118,17 @@ std::string Refuse(AVFormatContext*& context, std::string message) {
 
 std::string OpenWithLibrary(AVFormatContext*& context, const std::string& fileName,
                             const std::string& url, const AVInputFormat* format,
-                            AVDictionary** options) {
+                            AVDictionary** options, bool allowPlaylists) {
+  const unsigned refusedBefore = tRefusedOpens;
   const int result = lib::avformat_open_input(&context, url.c_str(), format, options);
-  return result < 0 ? OpenErrorText(fileName, result) : std::string();
+  if (result >= 0) return {};
+  // The reader's own words ("Error while parsing header") would hide what stood in the way.
+  if (tRefusedOpens != refusedBefore)
+    return fileName +
+           (allowPlaylists ? ": refers to files outside its folder, which are not read"
+                           : ": is a playlist that refers to other files") +
+           "; not converted (" + ErrorReason(result) + ")";
+  return OpenErrorText(fileName, result);
 }
 
 }  // namespace
@@ -142,7 +156,8 @@ std::string OpenConfinedInput(AVFormatContext*& Context, const std::string& File
                               bool AllowPlaylists) {
   const std::string url = LibraryUrlOf(FileName);
   // An address on the network is read as the libraries read it.
-  if (!IsLocalName(FileName)) return OpenWithLibrary(Context, FileName, url, Format, Options);
+  if (!IsLocalName(FileName))
+    return OpenWithLibrary(Context, FileName, url, Format, Options, AllowPlaylists);
 
   // Without options of the caller's the whitelist travels in a dictionary of our own.
   struct TOwnOptions {
@@ -167,7 +182,7 @@ std::string OpenConfinedInput(AVFormatContext*& Context, const std::string& File
     const TReach reach = ReachWithoutByteStream(*byName);
     if (reach == TReach::Unconfinable || (reach == TReach::Confinable && !AllowPlaylists))
       return Refuse(Context, PlaylistRefusal(FileName, *byName, AllowPlaylists));
-    return OpenWithLibrary(Context, FileName, url, byName, Options);
+    return OpenWithLibrary(Context, FileName, url, byName, Options, AllowPlaylists);
   }
 
   // Otherwise the file is opened here and its format chosen before any demuxer reads it;
@@ -192,7 +207,8 @@ std::string OpenConfinedInput(AVFormatContext*& Context, const std::string& File
     return Refuse(Context, PlaylistRefusal(FileName, *format, AllowPlaylists));
   Context->pb = byteStream.get();
   // On failure the library frees the context but leaves a byte stream it was given.
-  if (std::string failure = OpenWithLibrary(Context, FileName, url, format, Options);
+  if (std::string failure =
+          OpenWithLibrary(Context, FileName, url, format, Options, AllowPlaylists);
       !failure.empty())
     return failure;
   // From here the context closes the byte stream with itself, as one it opened.

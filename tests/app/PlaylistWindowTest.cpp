@@ -15,8 +15,8 @@ class PlaylistWindowTest : public TWindowTest {
  protected:
   std::string Playlist(const std::string& name, const std::string& entry) {
     const std::string path = media_.File(name);
-    WriteTextFile(path, "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:1.0,\n" + entry +
-                            "\n#EXT-X-ENDLIST\n");
+    WriteTextFile(
+        path, "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:1.0,\n" + entry + "\n#EXT-X-ENDLIST\n");
     return path;
   }
 };

@@ -106,10 +106,11 @@ TEST_F(CliPlaylistTest, ReferencesInsideAnAllowedPlaylistStayInItsFolder) {
   fs::copy_file(Clip("clip.avi"), Drop("part1.avi"));
   fs::create_symlink(secretPath, Drop("link.avi"));
   // The one file inside the folder, then every way out of it.
-  WriteTextFile(Drop("list.m3u8"),
-                HlsPlaylist({"part1.avi", secretPath, "../private/secret.avi", "link.avi",
-                             "file:" + secretPath, "crypto+file:" + secretPath, "http://127.0.0.1:9/secret.avi",
-                             "subfile,,start,0,end,0,,:" + secretPath}));
+  WriteTextFile(
+      Drop("list.m3u8"),
+      HlsPlaylist({"part1.avi", secretPath, "../private/secret.avi", "link.avi",
+                   "file:" + secretPath, "crypto+file:" + secretPath,
+                   "http://127.0.0.1:9/secret.avi", "subfile,,start,0,end,0,,:" + secretPath}));
   ExpectRefusedEverywhere(Drop("list.m3u8"));
 
   const TCliResult result = Convert(Drop("list.m3u8"), {"--allow-playlists"});

@@ -19,9 +19,8 @@ class InputConfinementTest : public ::testing::Test {
     fs::create_directories(folder.Path() / "private");
     fs::copy_file(TComponentClips::Get().Clip(0), Drop("part.avi"));
     fs::copy_file(TComponentClips::Get().Clip(0), Private());
-    WriteTextFile(Drop("holiday.avi"),
-                  "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:2.0,\n" + Private() +
-                      "\n#EXT-X-ENDLIST\n");
+    WriteTextFile(Drop("holiday.avi"), "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:2.0,\n" +
+                                           Private() + "\n#EXT-X-ENDLIST\n");
     WriteTextFile(Drop("inside.m3u8"),
                   "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:2.0,\npart.avi\n#EXT-X-ENDLIST\n");
   }
@@ -48,16 +47,23 @@ class InputConfinementTest : public ::testing::Test {
 TEST_F(InputConfinementTest, TheWindowsCheckAndTheProbeRefuseADisguisedPlaylist) {
   const TFileCheck check = Check(Drop("holiday.avi"), false);
   EXPECT_EQ(check.FailedStep, tsInput);
-  EXPECT_EQ(check.Reason.rfind(
-                Drop("holiday.avi") + ": is a playlist that refers to other files; not converted",
-                0),
-            0u)
+  EXPECT_EQ(
+      check.Reason.rfind(
+          Drop("holiday.avi") + ": is a playlist that refers to other files; not converted", 0),
+      0u)
       << check.Reason;
   TAVProbe probe;
   EXPECT_FALSE(probe.Open(Drop("holiday.avi"), ""));
   EXPECT_NE(probe.LastError().find("is a playlist that refers to other files"), std::string::npos);
   // Allowed, the reference outside the folder is still not read: nothing to convert.
-  EXPECT_FALSE(Check(Drop("holiday.avi"), true).Passed());
+  const TFileCheck outside = Check(Drop("holiday.avi"), true);
+  EXPECT_EQ(outside.FailedStep, tsInput);
+  EXPECT_EQ(outside.Reason.rfind(Drop("holiday.avi") +
+                                     ": refers to files outside its folder, which are not read; "
+                                     "not converted (",
+                                 0),
+            0u)
+      << outside.Reason;
 
   const TFileCheck inside = Check(Drop("inside.m3u8"), true);
   EXPECT_TRUE(inside.Passed()) << inside.Reason;
@@ -77,9 +83,9 @@ TEST_F(InputConfinementTest, OnlyLocalFilesInsideThePlaylistsFolderAreReachable)
   EXPECT_FALSE(PathInsidePlaylistFolder(playlist, "file:" + Drop("sub/deeper.avi")).empty());
   for (const std::string& outside : std::vector<std::string>{
            "file:" + Private(), "file:" + Drop("../private/secret.avi"), "file:" + Drop("out.avi"),
-        "file:/etc/passwd", "file:" + Drop("missing.avi"), "file:" + Drop("sub"),
-        "http://example.com/x.ts", "crypto+file:" + Drop("part.avi"), Drop("part.avi"),
-        "subfile,,start,0,end,10,,:" + Drop("part.avi")}) {
+           "file:/etc/passwd", "file:" + Drop("missing.avi"), "file:" + Drop("sub"),
+           "http://example.com/x.ts", "crypto+file:" + Drop("part.avi"), Drop("part.avi"),
+           "subfile,,start,0,end,10,,:" + Drop("part.avi")}) {
     EXPECT_EQ(PathInsidePlaylistFolder(playlist, outside), "") << outside;
   }
   // A playlist named relative to the working folder has that folder's files.
