@@ -20,9 +20,10 @@ void QuietMediaLibraries() {
 
 const std::vector<TFuzzTarget>& FuzzTargets() {
   static const std::vector<TFuzzTarget> targets = {
-      {"option_lines", FuzzOptionLines}, {"ini_file", FuzzIniFile},
-      {"time_ranges", FuzzTimeRanges},   {"matrices", FuzzMatrices},
-      {"rc_override", FuzzRcOverride},   {"picture_setters", FuzzPictureSetters},
+      {"option_lines", FuzzOptionLines},   {"ini_file", FuzzIniFile},
+      {"time_ranges", FuzzTimeRanges},     {"matrices", FuzzMatrices},
+      {"rc_override", FuzzRcOverride},     {"picture_setters", FuzzPictureSetters},
+      {"input_opening", FuzzInputOpening},
   };
   return targets;
 }

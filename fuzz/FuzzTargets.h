@@ -36,6 +36,9 @@ void FuzzMatrices(std::string_view data);
 void FuzzRcOverride(std::string_view data);
 // Frame size, frame rate and aspect ratio texts.
 void FuzzPictureSetters(std::string_view data);
+// A dropped file's content, playlist-like texts above all, opened as an input and its lines
+// as names a playlist asks for: nothing outside the file (or its folder) is reached.
+void FuzzInputOpening(std::string_view data);
 
 struct TFuzzTarget {
   const char* Name;  // also the folder of its seeds and kept inputs

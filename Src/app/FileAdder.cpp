@@ -160,7 +160,7 @@ void TFileAdder::Add(const QStringList& paths, TSetup setup) {
   open_ = true;
   taken_.insert(setup.Taken.begin(), setup.Taken.end());
   auto check = std::make_shared<const TCheckSetup>(
-      TCheckSetup{std::move(setup.Output), std::move(setup.Folder)});
+      TCheckSetup{std::move(setup.Output), std::move(setup.Folder), setup.AllowPlaylists});
   const int generation = generation_;
   const int walk = nextWalk_++;
   walks_.push_back({walk, false, {}, check});
@@ -248,6 +248,7 @@ void TFileAdder::StartCheck(std::uint64_t ticket, const QString& path,
     TInputOptions input;
     TVornConverter::InitInputOptions(input);
     input.FileName = file;
+    input.AllowPlaylists = setup->AllowPlaylists;
     // A name of its own for the check's output, given back with the check.
     const TOutputReservation reservation =
         ReserveOutputName(setup->Folder, FileBaseName(file), setup->Output.FileExt, {});

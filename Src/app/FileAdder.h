@@ -30,9 +30,10 @@ class TFileAdder : public QObject {
  public:
   // What one add needs besides the paths.
   struct TSetup {
-    TOutputOptions Output;  // filled from the profile; FileName empty
-    std::string Folder;     // the output folder, ending with "/"
-    TTakenOutputs Taken;    // output paths the rows already stand for
+    TOutputOptions Output;        // filled from the profile; FileName empty
+    std::string Folder;           // the output folder, ending with "/"
+    TTakenOutputs Taken;          // output paths the rows already stand for
+    bool AllowPlaylists = false;  // a playlist may read the files in its folder
   };
 
   // converter must outlive the adder; the adder makes and fills rows of list.
@@ -62,6 +63,7 @@ class TFileAdder : public QObject {
   struct TCheckSetup {
     TOutputOptions Output;
     std::string Folder;
+    bool AllowPlaylists = false;
   };
   struct TPendingRow {
     QString Path;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -137,6 +138,7 @@ bool TForm1::FormCreate() {
     profileReadError_.clear();
   }
   SpnFilesAtOnce->setValue(ReadFilesAtOnce(SpnFilesAtOnce->maximum()));
+  ChkAllowPlaylists->setChecked(ReadAllowPlaylists());
   created_ = true;
   return true;
 }
@@ -213,6 +215,7 @@ void TForm1::AddFiles(const QStringList& paths) {
   }
   setup.Folder = EdtOutputFolder->text().toStdString();
   setup.Taken = OutputsOfRows();
+  setup.AllowPlaylists = ChkAllowPlaylists->isChecked();
   adder_->Add(paths, std::move(setup));
 }
 
@@ -421,6 +424,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
     }
     if (SpnFilesAtOnce->value() != ReadFilesAtOnce(SpnFilesAtOnce->maximum())) {
       WriteFilesAtOnce(SpnFilesAtOnce->value());
+    }
+    if (ChkAllowPlaylists->isChecked() != ReadAllowPlaylists()) {
+      WriteAllowPlaylists(ChkAllowPlaylists->isChecked());
     }
   } catch (const EIniFileError& error) {
     ShowApplicationError(error);

@@ -32,6 +32,7 @@ class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
+class QCheckBox;
 class QTableWidget;
 class TFileAdder;
 
@@ -107,6 +108,9 @@ class TForm1 : public QWidget {
   QPushButton* BtnOpenOutputFolder = nullptr;
   // "Files at once": how many files a run converts side by side.
   QSpinBox* SpnFilesAtOnce = nullptr;
+  // "Read playlists": a playlist added or converted may read the files it names inside its
+  // own folder; otherwise it is refused.
+  QCheckBox* ChkAllowPlaylists = nullptr;
   QPushButton* BtnStart = nullptr;
   QPushButton* BtnAbout = nullptr;
   QPushButton* BtnHelp = nullptr;

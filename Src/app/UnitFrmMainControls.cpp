@@ -1,6 +1,7 @@
 // The main window's controls and their layout: the list with its buttons and progress
 // lines, the output folder row, the output settings and the bottom row.
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -106,6 +107,13 @@ QWidget* TForm1::CreateListArea() {
   LblRunSummary = new QLabel(area);
   LblRunSummary->hide();
   grid->addWidget(LblRunSummary, 1, 0, 1, 2);
+  // Under the buttons that add files: whether a playlist among them may read the files it
+  // names.
+  ChkAllowPlaylists = new QCheckBox(tr("Read &playlists"), area);
+  ChkAllowPlaylists->setToolTip(
+      tr("Let playlists (HLS, DASH, image patterns) read the files they name inside their own "
+         "folder. Otherwise a file that refers to other files is refused."));
+  grid->addWidget(ChkAllowPlaylists, 2, 1);
   PbrOverall = new QProgressBar(area);
   PbrOverall->setRange(0, 100);
   PbrOverall->setTextVisible(true);
@@ -114,7 +122,7 @@ QWidget* TForm1::CreateListArea() {
   barKeepsPlace.setRetainSizeWhenHidden(true);
   PbrOverall->setSizePolicy(barKeepsPlace);
   PbrOverall->hide();
-  grid->addWidget(PbrOverall, 2, 0, 1, 2);
+  grid->addWidget(PbrOverall, 2, 0);
   return area;
 }
 

@@ -1,5 +1,6 @@
 // The main window's conversion run: setting up each file's task, starting and stopping,
 // and the component's progress and termination events.
+#include <QCheckBox>
 #include <QComboBox>
 
 #include <QGroupBox>
@@ -23,6 +24,7 @@ int TForm1::PrepareFile(const QString& path, int row, TTakenOutputs& taken) {
   TInputOptions input;
   VornC.InitInputOptions(input);
   input.FileName = file;
+  input.AllowPlaylists = ChkAllowPlaylists->isChecked();
 
   // The task opens the file when its turn comes; the row keeps the duration it got when
   // it was added.
@@ -191,7 +193,7 @@ void TForm1::StopRun() {
 void TForm1::SetRunControlsEnabled(bool enabled) {
   for (QWidget* control : std::initializer_list<QWidget*>{
            BtnAdd, BtnAddFolder, BtnRemove, BtnClear, BtnMoveUp, BtnMoveDown, BtnChangeOutputFolder,
-           BtnAbout, BtnHelp, GBOutput, SpnFilesAtOnce}) {
+           BtnAbout, BtnHelp, GBOutput, SpnFilesAtOnce, ChkAllowPlaylists}) {
     control->setEnabled(enabled);
   }
 }

@@ -216,6 +216,16 @@ void WriteFilesAtOnce(int files) {
   file.Save();
 }
 
+bool ReadAllowPlaylists() {
+  return TIniFile(OptionsFilePath()).ReadBool(kOptionsSection, "AllowPlaylists", false);
+}
+
+void WriteAllowPlaylists(bool allow) {
+  TIniFile file(OptionsFilePath());
+  file.WriteBool(kOptionsSection, "AllowPlaylists", allow);
+  file.Save();
+}
+
 void DeleteProfile(const std::string& groupName, const std::string& profileName) {
   TIniFile file(GroupFilePath(groupName));
   file.EraseSection(profileName);

@@ -59,6 +59,12 @@ int ReadFilesAtOnce(int maxFiles);
 // Throws EIniFileError when the write is refused.
 void WriteFilesAtOnce(int files);
 
+// Whether a playlist may read the files it names inside its own folder ("AllowPlaylists"
+// of the section "Options"): false when absent, as before the key existed.
+bool ReadAllowPlaylists();
+// Throws EIniFileError when the write is refused.
+void WriteAllowPlaylists(bool allow);
+
 // The values of one profile; every numeric value stays text until a conversion is set up.
 struct TProfileSettings {
   std::string TargetType;

@@ -43,6 +43,9 @@ extern "C" {
   X(av_demuxer_iterate)             \
   X(avformat_query_codec)           \
   X(avio_open)                      \
+  X(avio_open2)                     \
+  X(av_probe_input_format2)         \
+  X(av_probe_input_buffer2)         \
   X(avio_closep)                    \
   X(avio_size)                      \
   X(avio_seek)                      \

@@ -57,9 +57,9 @@ std::string LongName(const std::string& spelling) {
   for (const auto& [shortName, longName] : kShort) {
     if (spelling == shortName) return std::string(longName);
   }
-  static const std::string_view kLong[] = {"--group",   "--profile", "--output-folder", "--jobs",
-                                           "--threads", "--set",     "--option",        "--verbose",
-                                           "--help",    "--version"};
+  static const std::string_view kLong[] = {
+      "--group",  "--profile", "--output-folder", "--jobs",    "--threads",        "--set",
+      "--option", "--verbose", "--help",          "--version", "--allow-playlists"};
   for (const std::string_view name : kLong) {
     if (spelling == name) return spelling;
   }
@@ -67,11 +67,13 @@ std::string LongName(const std::string& spelling) {
 }
 
 bool TakesValue(const std::string& name) {
-  return name != "--verbose" && name != "--help" && name != "--version";
+  return name != "--verbose" && name != "--help" && name != "--version" &&
+         name != "--allow-playlists";
 }
 
 bool ConvertOnly(const std::string& name) {
-  return name != "--verbose" && name != "--help" && name != "--version";
+  return name != "--verbose" && name != "--help" && name != "--version" &&
+         name != "--allow-playlists";
 }
 
 }  // namespace
@@ -119,6 +121,7 @@ TCliArguments ParseArguments(int argc, const char* const* argv) {
       return arguments;
     }
     if (name == "--verbose") arguments.Verbose = true;
+    if (name == "--allow-playlists") arguments.AllowPlaylists = true;
     if (name == "--group") arguments.Group = value;
     if (name == "--profile") arguments.Profile = value;
     if (name == "--output-folder") {
@@ -197,6 +200,15 @@ Options of convert:
                          is refused before any file is touched; a value the libraries
                          refuse fails each file with their reason. threads=N is the
                          same as --threads N.
+
+Options of probe and convert:
+      --allow-playlists  read playlists (HLS, DASH, image patterns such as
+                         frame%03d.png): they may read the files they name inside
+                         their own folder, nothing outside it and no address.
+                         Without it a file that refers to other files, whatever its
+                         name, is refused and nothing but the file itself is read.
+                         Concat lists and other references that cannot be kept
+                         inside the folder are refused either way.
 
 Other options:
   -v, --verbose          show the libraries' and the engine's log

@@ -28,6 +28,8 @@ struct TCliArguments {
   // Engine option lines "name=value" (or a bare name).
   std::vector<std::string> EngineOptions;
   bool Verbose = false;
+  // Playlists (HLS, DASH, image patterns) may read the files they name in their folder.
+  bool AllowPlaylists = false;
   // The files of probe and convert, the group of profiles.
   std::vector<std::string> Operands;
 };

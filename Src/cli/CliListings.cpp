@@ -82,12 +82,12 @@ void ListGroupProfiles(const std::string& group, std::ostream& out) {
   for (const std::string& profile : ListProfiles(CanonicalGroupName(group))) out << profile << "\n";
 }
 
-int ProbeFiles(TAVProbe& probe, const std::vector<std::string>& files, std::ostream& out,
-               std::ostream& err) {
+int ProbeFiles(TAVProbe& probe, const std::vector<std::string>& files, bool allowPlaylists,
+               std::ostream& out, std::ostream& err) {
   int result = 0;
   bool first = true;
   for (const std::string& file : files) {
-    if (!probe.Open(file, std::string())) {
+    if (!probe.Open(file, std::string(), allowPlaylists)) {
       err << "tovrena-cli: " << probe.LastError() << "\n";
       result = 1;
       continue;

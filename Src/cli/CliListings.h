@@ -14,10 +14,11 @@ void ListGroups(std::ostream& out);
 void ListGroupProfiles(const std::string& group, std::ostream& out);
 
 // Duration, container and streams of each file, with a blank line between files. A file
-// that cannot be read is reported on err and the others are still probed. 0 when every
-// file was read, else 1. The media libraries must be bound.
-int ProbeFiles(TAVProbe& probe, const std::vector<std::string>& files, std::ostream& out,
-               std::ostream& err);
+// that cannot be read (a playlist too, unless allowPlaylists) is reported on err and the
+// others are still probed. 0 when every file was read, else 1. The media libraries must
+// be bound.
+int ProbeFiles(TAVProbe& probe, const std::vector<std::string>& files, bool allowPlaylists,
+               std::ostream& out, std::ostream& err);
 
 // Microseconds as HH:MM:SS.mmm (hours may have more digits); "unknown" when negative.
 std::string DurationWithMilliseconds(std::int64_t microseconds);

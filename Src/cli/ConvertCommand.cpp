@@ -23,6 +23,7 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 struct TRunSetup {
   TChosenProfile Profile;
   std::string OutputFolder;
+  bool AllowPlaylists = false;
   // The output record every file starts from (its names are set per file).
   TOutputOptions Record;
   // Why no file can be converted with the profile (its codec is not in the catalogue).
@@ -67,6 +68,7 @@ void PrepareFile(TVornConverter& converter, TRunSetup& setup, TRunMonitor& monit
   TInputOptions input;
   TVornConverter::InitInputOptions(input);
   input.FileName = path;
+  input.AllowPlaylists = setup.AllowPlaylists;
   TOutputOptions output = setup.Record;
   const TOutputReservation reservation =
       ReserveOutputName(setup.OutputFolder, FileBaseName(path), output.FileExt, setup.Taken);
@@ -169,6 +171,7 @@ int RunConvert(const TCliArguments& arguments, TVornConverter& converter) {
     setup.ProfileFailure = error.what();
   }
   setup.OutputFolder = ChooseOutputFolder(arguments.OutputFolder);
+  setup.AllowPlaylists = arguments.AllowPlaylists;
   if (const std::string reason = PrepareOutputFolder(setup.OutputFolder); !reason.empty()) {
     std::fputs(("tovrena-cli: cannot write into the output folder '" + setup.OutputFolder +
                 "': " + reason + "\n")

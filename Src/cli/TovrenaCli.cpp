@@ -49,7 +49,8 @@ int RunWithLibraries(const TCliArguments& arguments) {
   int result = 1;
   try {
     result = arguments.Command == TCliCommand::Probe
-                 ? ProbeFiles(*converter.Probe, arguments.Operands, std::cout, std::cerr)
+                 ? ProbeFiles(*converter.Probe, arguments.Operands, arguments.AllowPlaylists,
+                              std::cout, std::cerr)
                  : RunConvert(arguments, converter);
   } catch (const EUsageError& error) {
     result = UsageFailure(error.what());

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "binding/LibraryErrorLine.h"
 #include "binding/MediaPointers.h"
 #include "component/OptionRecords.h"
 #include "engine/FFmpeg.h"
+#include "engine/InputConfinement.h"
 #include "engine/PictureRotation.h"
 
 namespace {
@@ -37,7 +37,8 @@ void TAVProbe::CheckLibrariesLoaded() {
   if (!LibSwScaleLoaded()) throw std::runtime_error("LibSwScale not loaded.");
 }
 
-bool TAVProbe::Open(const std::string& FileName, const std::string& FormatName) {
+bool TAVProbe::Open(const std::string& FileName, const std::string& FormatName,
+                    bool AllowPlaylists) {
   CheckLibrariesLoaded();
   Close();
   const AVInputFormat* format = nullptr;
@@ -52,12 +53,14 @@ bool TAVProbe::Open(const std::string& FileName, const std::string& FormatName) 
     FLastError = std::move(refusal);
     return false;
   }
-  AVFormatContext* context = nullptr;
-  const TLibraryErrorScope libraryError;
-  const int opened =
-      lib::avformat_open_input(&context, LibraryUrlOf(FileName).c_str(), format, nullptr);
-  if (opened < 0) {
-    FLastError = OpenErrorText(FileName, opened, libraryError.Line());
+  AVFormatContext* context = lib::avformat_alloc_context();
+  if (!context) {
+    FLastError = OpenErrorText(FileName, AVERROR(ENOMEM));
+    return false;
+  }
+  if (std::string failure = OpenConfinedInput(context, FileName, format, nullptr, AllowPlaylists);
+      !failure.empty()) {
+    FLastError = std::move(failure);
     Close();
     return false;
   }

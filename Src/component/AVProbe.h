@@ -30,9 +30,12 @@ class TAVProbe {
   TAVProbe(const TAVProbe&) = delete;
   TAVProbe& operator=(const TAVProbe&) = delete;
 
-  // Opens a file (FormatName forces the input format when not empty). False with
-  // LastError() set, the probe then empty. Throws when the libraries are not bound.
-  bool Open(const std::string& FileName, const std::string& FormatName);
+  // Opens a file (FormatName forces the input format when not empty) as a conversion
+  // opens it: a file that refers to other files is refused unless AllowPlaylists, and then
+  // reads only those inside its folder. False with LastError() set, the probe then empty.
+  // Throws when the libraries are not bound.
+  bool Open(const std::string& FileName, const std::string& FormatName,
+            bool AllowPlaylists = false);
   // Looks at a file opened elsewhere; the caller keeps it and must Close (or Attach again)
   // before it closes that file. Throws when the libraries are not bound.
   void Attach(AVFormatContext* AContext);

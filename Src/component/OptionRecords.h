@@ -18,6 +18,9 @@ struct TInputOptions {
   std::int32_t StartTime = -1;  // milliseconds
   std::int32_t ProgramID = -1;
   std::string ExtOptions;  // "name=value" lines
+  // A playlist (HLS, DASH, an image pattern) may read the files it names inside its own
+  // folder; otherwise an input that refers to other files is refused.
+  bool AllowPlaylists = false;
 };
 
 struct TOutputOptions {

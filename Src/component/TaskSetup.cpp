@@ -78,6 +78,7 @@ void TFFmpeg::ApplyInputOptions(const TInputOptions& Options) {
   SetInputFormat(Options.FileFormat);
   SetStartTimeUs(static_cast<std::int64_t>(Options.StartTime) * 1000);
   SetProgramId(Options.ProgramID);
+  SetAllowPlaylists(Options.AllowPlaylists);
 }
 
 void TFFmpeg::ApplyOutputOptions(const TOutputOptions& O) {

@@ -27,6 +27,8 @@ struct TEngineSettings {
   const AVInputFormat* ForcedInputFormat = nullptr;
   const AVOutputFormat* ForcedOutputFormat = nullptr;
   bool PgmyuvCompatibility = false;
+  // An input that refers to other files (a playlist) may read those inside its own folder.
+  bool AllowPlaylists = false;
   // The file a front end created for the next output (pending: consumed by OpenOutput).
   TFileIdentity ReservedOutput;
 

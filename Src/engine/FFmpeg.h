@@ -161,6 +161,8 @@ class TCustomFFmpeg {
 
   void SetFormat(const std::string& Name);
   void SetInputFormat(const std::string& Name);
+  // Lets the next inputs read the files their playlist names inside its own folder.
+  void SetAllowPlaylists(bool Value) { FSettings.AllowPlaylists = Value; }
   void SetOutputFormat(const std::string& Name);
   void SetVerbosity(int Level);
 

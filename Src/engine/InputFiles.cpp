@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "binding/LibraryErrorLine.h"
 #include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
+#include "engine/InputConfinement.h"
 #include "engine/PictureRotation.h"
 
 namespace {
@@ -113,12 +113,11 @@ TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileNa
   context->audio_codec_id = audioId;
   context->subtitle_codec_id = subtitleId;
   parameters = parameterOwner.release();
-  // On failure the library frees the context itself.
-  const TLibraryErrorScope libraryError;
-  int result = lib::avformat_open_input(&context, LibraryUrlOf(FileName).c_str(),
-                                        FSettings.ForcedInputFormat, &parameters);
+  // On failure the context is freed.
+  std::string failure = OpenConfinedInput(context, FileName, FSettings.ForcedInputFormat,
+                                          &parameters, FSettings.AllowPlaylists);
   parameterOwner.reset(parameters);
-  if (result < 0) throw FFMpegException(OpenErrorText(FileName, result, libraryError.Line()));
+  if (!failure.empty()) throw FFMpegException(failure);
   TInputFormatContextPtr input(context);
   // The file is known by the name it was given, as every message and check names it.
   lib::av_free(input->url);
@@ -129,6 +128,7 @@ TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileNa
       if (input->programs[i]->id != FSettings.ProgramId)
         input->programs[i]->discard = AVDISCARD_ALL;
 
+  int result = 0;
   {
     std::lock_guard lock(CodecLock());
     result = lib::avformat_find_stream_info(input.get(), nullptr);

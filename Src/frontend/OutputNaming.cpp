@@ -38,6 +38,24 @@ struct TReservedNode {
 std::atomic<TReservedNode*> gReserved{nullptr};
 static_assert(std::atomic<TReservedNode*>::is_always_lock_free);
 
+// The folder or one of its parents is a link whose target is missing: creating it would
+// answer "File exists", which says nothing of the link.
+std::string DanglingLinkOnWay(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::error_code unknown;
+  for (fs::path at = fs::path(folder).lexically_normal(); !at.empty() && at != at.root_path();
+       at = at.parent_path()) {
+    if (at.filename().empty()) continue;
+    const fs::file_status itself = fs::symlink_status(at, unknown);
+    if (fs::exists(fs::status(at, unknown))) return {};
+    if (!fs::is_symlink(itself)) continue;
+    const fs::path target = fs::read_symlink(at, unknown);
+    return "'" + at.string() + "' is a link to '" + target.string() +
+           "', which does not exist: " + SystemReason(ENOENT);
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string FileBaseName(const std::string& path) {
@@ -77,6 +95,9 @@ void ReleaseOutputName(const TOutputReservation& reservation) {
 }
 
 std::string PrepareOutputFolder(const std::string& folder) {
+  // Made as a local folder, an address would become folders named after its parts.
+  if (IsUrl(folder)) return "it is an address, not a folder on this computer";
+  if (std::string dangling = DanglingLinkOnWay(folder); !dangling.empty()) return dangling;
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) {
