@@ -1,9 +1,9 @@
 #include "engine/FirstFrames.h"
 
-#include "binding/LocalFiles.h"
 #include "binding/MediaPointers.h"
 #include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
+#include "engine/InputConfinement.h"
 
 namespace {
 
@@ -13,27 +13,17 @@ constexpr int kStreamPackets = 16;
 // However the streams interleave, the look ends after this many packets of the file.
 constexpr int kFilePackets = 1024;
 
-char* CopyOf(const char* text) {
-  return text ? lib::av_strdup(text) : nullptr;
-}
-
-// The input again, under the restrictions and the stop request it was opened with.
-int Reopen(const AVFormatContext* Input, TInputFormatContextPtr& Copy) {
+// The input again, through the same confined opening and with the demuxer it was opened
+// with; that demuxer was already allowed once, so a playlist asked for stays readable inside
+// its folder and nothing else is.
+std::string Reopen(const AVFormatContext* Input, TInputFormatContextPtr& Copy) {
   AVFormatContext* context = lib::avformat_alloc_context();
-  if (!context) return AVERROR(ENOMEM);
-  context->protocol_whitelist = CopyOf(Input->protocol_whitelist);
-  context->protocol_blacklist = CopyOf(Input->protocol_blacklist);
-  context->format_whitelist = CopyOf(Input->format_whitelist);
-  context->codec_whitelist = CopyOf(Input->codec_whitelist);
+  if (!context) return ErrorReason(AVERROR(ENOMEM));
   context->interrupt_callback = Input->interrupt_callback;
   context->opaque = Input->opaque;  // its library lines go where the input's go
-  context->io_open = Input->io_open;
-  context->io_close2 = Input->io_close2;
-  // On failure the library frees the context itself.
-  const int result =
-      lib::avformat_open_input(&context, LibraryUrlOf(Input->url).c_str(), Input->iformat, nullptr);
-  if (result >= 0) Copy.reset(context);
-  return result;
+  std::string failure = OpenConfinedInput(context, Input->url, Input->iformat, nullptr, true);
+  if (failure.empty()) Copy.reset(context);
+  return failure;
 }
 
 // The decoder's context is closed under the codec lock, as it was opened.
@@ -53,8 +43,8 @@ TFirstFrames DecodeFirstFrames(const AVFormatContext* Input, int StreamIndex) {
     return result;
   }
   TInputFormatContextPtr copy;
-  if (const int error = Reopen(Input, copy); error < 0) {
-    result.Failure = "the file could not be read again: " + ErrorReason(error);
+  if (std::string failure = Reopen(Input, copy); !failure.empty()) {
+    result.Failure = "the file could not be read again: " + failure;
     return result;
   }
   TCodecContextPtr decoder(lib::avcodec_alloc_context3(codec));
