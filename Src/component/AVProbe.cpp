@@ -7,6 +7,7 @@
 
 #include "binding/MediaPointers.h"
 #include "component/OptionRecords.h"
+#include "engine/CoverPictures.h"
 #include "engine/FFmpeg.h"
 #include "engine/PictureRotation.h"
 
@@ -51,9 +52,13 @@ bool TAVProbe::Open(const std::string& FileName, const std::string& FormatName) 
     FLastError = std::move(refusal);
     return false;
   }
+  AVDictionary* parameters = nullptr;
+  if (IsHeaderlessTelephoneSound(format, FileName))
+    lib::av_dict_set_int(&parameters, "sample_rate", kTelephoneSampleRate, 0);
   AVFormatContext* context = nullptr;
   const int opened =
-      lib::avformat_open_input(&context, LibraryUrlOf(FileName).c_str(), format, nullptr);
+      lib::avformat_open_input(&context, LibraryUrlOf(FileName).c_str(), format, &parameters);
+  lib::av_dict_free(&parameters);
   if (opened < 0) {
     FLastError = OpenErrorText(FileName, opened);
     Close();
@@ -156,6 +161,11 @@ int TAVProbe::StreamBitDepth(int Index) const {
           lib::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(stream->codecpar->format)))
     return format->comp[0].depth;
   return std::max(stream->codecpar->bits_per_raw_sample, 0);
+}
+
+std::string TAVProbe::CoverPictureText(int Index) const {
+  const AVStream* stream = VideoStreamAt(FContext, Index);
+  return stream && IsCoverPicture(stream) ? ::CoverPictureText(stream) : std::string();
 }
 
 int TAVProbe::PreferredAudioStream() const {

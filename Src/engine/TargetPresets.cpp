@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "binding/MyUtils.h"
+#include "engine/CoverPictures.h"
 #include "engine/FFmpeg.h"
 #include "engine/ValueConversion.h"
 
@@ -29,7 +30,7 @@ std::optional<TNorm> NormOfInputs(const TCustomFFmpeg& engine) {
     const AVFormatContext* input = engine.InputFile(i);
     for (unsigned j = 0; j < input->nb_streams; ++j) {
       const AVStream* stream = input->streams[j];
-      if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+      if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || IsCoverPicture(stream)) continue;
       if (const auto norm = NormOfRate(av_inv_q(stream->time_base))) return norm;
       const AVRational rate = stream->avg_frame_rate.num && stream->avg_frame_rate.den
                                   ? stream->avg_frame_rate
