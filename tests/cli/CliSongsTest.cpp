@@ -60,7 +60,8 @@ class CliSongs : public TMediaTest {
                      const std::string& input) {
     const TIniFile groupFile(home.SettingsFolder() + group + ".ini");
     const std::string extension = Lower(groupFile.ReadString(profile, "TargetType", group));
-    const TCliResult result = home.Run({"convert", "-g", group, "-p", profile, "-o", output, input});
+    const TCliResult result =
+        home.Run({"convert", "-g", group, "-p", profile, "-o", output, input});
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     return {output + std::filesystem::path(input).stem().string() + "." + extension, extension};
   }
@@ -194,7 +195,8 @@ TEST_F(CliSongs, AFileOfTagsAloneSaysWhatItLacks) {
   EXPECT_EQ(video.exitCode, 1);
   EXPECT_NE(video.err.find(tags + ": the input has neither pictures nor sound"), std::string::npos)
       << video.err;
-  const TCliResult audio = home.Run({"convert", "-g", "Audio", "-p", "MP3 192 kbps", "-o", output, tags});
+  const TCliResult audio =
+      home.Run({"convert", "-g", "Audio", "-p", "MP3 192 kbps", "-o", output, tags});
   EXPECT_EQ(audio.exitCode, 1);
   EXPECT_NE(audio.err.find(tags + ": the input has no sound"), std::string::npos) << audio.err;
   EXPECT_FALSE(std::filesystem::exists(output + "tags.mp4"));

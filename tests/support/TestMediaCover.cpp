@@ -2,17 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
+#include "TestMedia.h"
 #include "binding/MediaPointers.h"
 
 namespace {
 
-constexpr double kToneLevel = 0.3;
-
-double ToneSample(std::int64_t sample, int sampleRate) {
-  return kToneLevel * std::sin(2 * M_PI * kToneHz * static_cast<double>(sample) / sampleRate);
-}
+constexpr double kToneLevel = 0.3;  // PaintSound's
 
 // The first channel's samples of a decoded frame, in any sample format.
 double SampleOf(const AVFrame* frame, int index) {
@@ -45,8 +40,7 @@ void WritePackets(AVCodecContext* encoder, const AVFrame* frame, AVFormatContext
 }
 
 // Encodes seconds of the tone through encoder into the stream.
-void WriteTone(AVCodecContext* encoder, double seconds, AVFormatContext* output,
-               AVStream* stream) {
+void WriteTone(AVCodecContext* encoder, double seconds, AVFormatContext* output, AVStream* stream) {
   TFramePtr frame(lib::av_frame_alloc());
   TPacketPtr packet(lib::av_packet_alloc());
   frame->format = encoder->sample_fmt;
@@ -55,32 +49,8 @@ void WriteTone(AVCodecContext* encoder, double seconds, AVFormatContext* output,
   lib::av_channel_layout_copy(&frame->ch_layout, &encoder->ch_layout);
   ASSERT_GE(lib::av_frame_get_buffer(frame.get(), 0), 0);
   const auto total = static_cast<std::int64_t>(seconds * encoder->sample_rate);
-  const bool planar = lib::av_sample_fmt_is_planar(encoder->sample_fmt);
-  const int channels = encoder->ch_layout.nb_channels;
   for (std::int64_t first = 0; first < total; first += frame->nb_samples) {
-    ASSERT_GE(lib::av_frame_make_writable(frame.get()), 0);
-    for (int i = 0; i < frame->nb_samples; ++i) {
-      const double value = ToneSample(first + i, encoder->sample_rate);
-      for (int c = 0; c < channels; ++c) {
-        const int at = planar ? i : i * channels + c;
-        std::uint8_t* data = frame->data[planar ? c : 0];
-        switch (lib::av_get_packed_sample_fmt(encoder->sample_fmt)) {
-          case AV_SAMPLE_FMT_S16:
-            reinterpret_cast<std::int16_t*>(data)[at] = static_cast<std::int16_t>(value * 32767);
-            break;
-          case AV_SAMPLE_FMT_S32:
-            reinterpret_cast<std::int32_t*>(data)[at] =
-                static_cast<std::int32_t>(value * 2147483647.0);
-            break;
-          case AV_SAMPLE_FMT_FLT:
-            reinterpret_cast<float*>(data)[at] = static_cast<float>(value);
-            break;
-          default:
-            FAIL() << "sample format " << encoder->sample_fmt << " not painted";
-        }
-      }
-    }
-    frame->pts = first;
+    PaintSound(frame.get(), first, false);
     ASSERT_NO_FATAL_FAILURE(WritePackets(encoder, frame.get(), output, stream, packet.get()));
   }
   ASSERT_NO_FATAL_FAILURE(WritePackets(encoder, nullptr, output, stream, packet.get()));
@@ -170,8 +140,8 @@ void MakeSongWithCover(const std::string& path, const TCoverSongRecipe& recipe) 
 
 namespace {
 
-void WriteRawSound(const std::string& path, const AVCodec* codec, const char* muxer,
-                   int sampleRate, double seconds) {
+void WriteRawSound(const std::string& path, const AVCodec* codec, const char* muxer, int sampleRate,
+                   double seconds) {
   AVFormatContext* raw = nullptr;
   ASSERT_GE(lib::avformat_alloc_output_context2(&raw, nullptr, muxer, path.c_str()), 0);
   TOutputFormatContextPtr output(raw);
@@ -188,8 +158,8 @@ void WriteRawSound(const std::string& path, const AVCodec* codec, const char* mu
 
 }  // namespace
 
-bool MakeRawSound(const std::string& path, const char* encoder, const char* muxer,
-                  int sampleRate, double seconds) {
+bool MakeRawSound(const std::string& path, const char* encoder, const char* muxer, int sampleRate,
+                  double seconds) {
   const AVCodec* codec = lib::avcodec_find_encoder_by_name(encoder);
   if (!codec) return false;
   WriteRawSound(path, codec, muxer, sampleRate, seconds);

@@ -25,8 +25,8 @@ void MakeSongWithCover(const std::string& path, const TCoverSongRecipe& recipe);
 // Headerless sound of a tone, one channel: the encoder's packets written one after the
 // other by the raw writer muxer ("gsm", "alaw", "mulaw", "s16le"). False when the
 // libraries lack the encoder (nothing is written then).
-bool MakeRawSound(const std::string& path, const char* encoder, const char* muxer,
-                  int sampleRate, double seconds);
+bool MakeRawSound(const std::string& path, const char* encoder, const char* muxer, int sampleRate,
+                  double seconds);
 
 struct TSoundTone {
   double seconds = 0;    // decoded samples over the sample rate
