@@ -110,6 +110,7 @@ struct TFileAdder::TResult {
   std::uint64_t Ticket = 0;
   int Generation = 0;
   QString Duration;
+  QString Cover;    // the cover picture's description, for the Type cell
   QString Refusal;  // empty when the file can be converted
 };
 
@@ -243,7 +244,7 @@ void TFileAdder::StartCheck(std::uint64_t ticket, const QString& path,
   TVornConverter* converter = &converter_;
   pool_.start([this, shared, generation, converter, ticket, path, setup] {
     if (shared->Generation != generation) return;
-    TResult result{ticket, generation, {}, {}};
+    TResult result{ticket, generation, {}, {}, {}};
     const std::string file = path.toStdString();
     TInputOptions input;
     TVornConverter::InitInputOptions(input);
@@ -262,6 +263,7 @@ void TFileAdder::StartCheck(std::uint64_t ticket, const QString& path,
       ReleaseOutputName(reservation);
       if (check.Passed()) {
         result.Duration = QString::fromStdString(FormatDuration(check.Duration));
+        result.Cover = QString::fromStdString(check.Cover);
       } else if (check.FailedStep == tsInput) {
         result.Refusal = NotSupportedText(path, check.Reason);
       } else {
@@ -294,6 +296,8 @@ void TFileAdder::DrainResults() {
     if (row < 0) continue;
     if (result.Refusal.isEmpty()) {
       list_->item(row, lcDuration)->setText(result.Duration);
+      // The cell keeps the file's type; a song's cover is told where the type is shown.
+      if (!result.Cover.isEmpty()) list_->item(row, lcType)->setToolTip(result.Cover);
     } else {
       refusals_ << result.Refusal;
       list_->removeRow(row);

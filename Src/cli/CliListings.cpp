@@ -23,6 +23,8 @@ std::string RateText(AVRational rate) {
 }
 
 std::string StreamLine(const TAVProbe& probe, int index) {
+  // A cover is one picture: it has no rate, and is no video to convert.
+  if (std::string cover = probe.CoverPictureText(index); !cover.empty()) return cover;
   const AVStream& stream = *probe.Context()->streams[index];
   const AVCodecParameters& codec = *stream.codecpar;
   const char* kind = lib::av_get_media_type_string(codec.codec_type);

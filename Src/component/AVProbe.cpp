@@ -7,6 +7,7 @@
 
 #include "binding/MediaPointers.h"
 #include "component/OptionRecords.h"
+#include "engine/CoverPictures.h"
 #include "engine/FFmpeg.h"
 #include "engine/InputConfinement.h"
 #include "engine/PictureRotation.h"
@@ -53,13 +54,15 @@ bool TAVProbe::Open(const std::string& FileName, const std::string& FormatName,
     FLastError = std::move(refusal);
     return false;
   }
+  AVDictionary* parameters = nullptr;
+  if (IsHeaderlessTelephoneSound(format, FileName))
+    lib::av_dict_set_int(&parameters, "sample_rate", kTelephoneSampleRate, 0);
   AVFormatContext* context = lib::avformat_alloc_context();
-  if (!context) {
-    FLastError = OpenErrorText(FileName, AVERROR(ENOMEM));
-    return false;
-  }
-  if (std::string failure = OpenConfinedInput(context, FileName, format, nullptr, AllowPlaylists);
-      !failure.empty()) {
+  std::string failure =
+      context ? OpenConfinedInput(context, FileName, format, &parameters, AllowPlaylists)
+              : OpenErrorText(FileName, AVERROR(ENOMEM));
+  lib::av_dict_free(&parameters);
+  if (!failure.empty()) {
     FLastError = std::move(failure);
     Close();
     return false;
@@ -161,6 +164,11 @@ int TAVProbe::StreamBitDepth(int Index) const {
           lib::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(stream->codecpar->format)))
     return format->comp[0].depth;
   return std::max(stream->codecpar->bits_per_raw_sample, 0);
+}
+
+std::string TAVProbe::CoverPictureText(int Index) const {
+  const AVStream* stream = VideoStreamAt(FContext, Index);
+  return stream && IsCoverPicture(stream) ? ::CoverPictureText(stream) : std::string();
 }
 
 int TAVProbe::PreferredAudioStream() const {

@@ -69,6 +69,9 @@ class TAVProbe {
   // Bits per sample of a video stream's pictures; 0 when unknown, for other streams and for
   // an index without a stream.
   int StreamBitDepth(int Index) const;
+  // "cover picture (JPEG, 700x700)" for a stream that is a song's cover picture; empty for
+  // other streams and for an index without a stream.
+  std::string CoverPictureText(int Index) const;
   // The audio stream a conversion takes among several: the one marked default, else the
   // one with most channels (the first of equals); -1 without audio.
   int PreferredAudioStream() const;

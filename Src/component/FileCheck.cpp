@@ -24,6 +24,8 @@ TFileCheck TCustomVornConverter::CheckFile(const TInputOptions& Input,
     TAVFileInfo info;
     task.Probe.GetInfo(info);
     check.Duration = info.Duration;
+    for (int i = 0; i < task.Probe.StreamCount() && check.Cover.empty(); ++i)
+      check.Cover = task.Probe.CoverPictureText(i);
     check.FailedStep = tsOutput;
     TOutputOptions output = Output;
     check.Reason = SetUpOutput(task, output.FileName, &output);

@@ -5,6 +5,7 @@
 #include "binding/MyUtils.h"
 #include "component/StreamCopy.h"
 #include "component/TaskList.h"
+#include "engine/CoverPictures.h"
 
 namespace {
 
@@ -63,7 +64,9 @@ class TPlanner {
       const int index = static_cast<int>(i);
       switch (input_->streams[i]->codecpar->codec_type) {
         case AVMEDIA_TYPE_VIDEO:
-          if (wantsVideo && plan_.Video.Source < 0)
+          if (IsCoverPicture(input_->streams[i]))
+            PlanCover(index);
+          else if (wantsVideo && plan_.Video.Source < 0)
             plan_.Video = {index, s.VideoStreamCopy ? "copy" : ""};
           else if (plan_.MapsTracks && wantsVideo)
             LeaveOut(index, "one video track is converted");
@@ -114,10 +117,11 @@ class TPlanner {
   }
 
   // Whether one more track fits into the output file beside the video stream, when the
-  // output gets one (it may come later in the file than the tracks).
+  // output gets one (it may come later in the file than the tracks), and the cover.
   bool Room() const {
     const std::size_t video = wantsVideo_ && task_.Probe.VideoStreamCount() > 0 ? 1 : 0;
-    const std::size_t planned = plan_.Audio.size() + plan_.Subtitles.size() + video;
+    const std::size_t cover = plan_.Cover >= 0 ? 1 : 0;
+    const std::size_t planned = plan_.Audio.size() + plan_.Subtitles.size() + video + cover;
     return planned < static_cast<std::size_t>(kMaxOutputStreams);
   }
 
@@ -128,6 +132,18 @@ class TPlanner {
   void LeaveOutForLimit(int Index) {
     ++leftOutForLimit_;
     LeaveOut(Index, LimitReason());
+  }
+
+  // A cover goes along whatever the profile does with pictures: it belongs to the sound.
+  void PlanCover(int Index) {
+    const AVCodecID picture = input_->streams[Index]->codecpar->codec_id;
+    if (plan_.Cover >= 0)
+      LeaveOut(Index, "one cover picture is kept");
+    else if (CoverKeepingOf(format_, picture) == TCoverKeeping::ckNone)
+      LeaveOut(Index, "the " + std::string(format_->name) + " format keeps no " +
+                          lib::avcodec_get_name(picture) + " cover picture");
+    else
+      plan_.Cover = Index;
   }
 
   void PlanSubtitle(int Index) {
@@ -226,8 +242,11 @@ void ApplyPlanBeforeOpen(TFFmpeg& Task, const TOutputOptions& Options, const TTr
 }
 
 void ApplyPlanAfterOpen(TFFmpeg& Task, const TOutputOptions& Options, const TTrackPlan& Plan) {
-  if (!Plan.MapsTracks) return;
   const int input = Task.InputFileCount() - 1;
+  if (!Plan.MapsTracks) {
+    if (Plan.Cover >= 0) Task.AddCoverPicture(input, Plan.Cover);
+    return;
+  }
   const int outputIndex = Task.OutputFileCount() - 1;
   // The file was created with the video stream and the first audio track the plan read
   // from the same settings, in that order.
@@ -244,6 +263,8 @@ void ApplyPlanAfterOpen(TFFmpeg& Task, const TOutputOptions& Options, const TTra
     Task.AddSubtitleStream();
     Task.AddStreamMap(MapText(input, track.Source));
   }
+  if (Plan.Cover >= 0 && Task.AddCoverPicture(input, Plan.Cover))
+    Task.AddStreamMap(MapText(input, Plan.Cover));
   Task.AddAllTagsMap(MapText(outputIndex, input));
   Task.AddChapterMap(MapText(outputIndex, input));
 }

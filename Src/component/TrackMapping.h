@@ -1,6 +1,7 @@
 // Which input streams an output gets: one video and one audio track, or, where the
 // container holds them and the options ask, every audio and subtitle track with the file's
-// tags and chapters; and which of them are copied because they already fit.
+// tags and chapters; the cover picture where the container keeps one; and which of them
+// are copied because they already fit.
 #pragma once
 
 #include <string>
@@ -20,6 +21,8 @@ struct TTrackPlan {
   // The input's subtitles stay out of the output (which would take the first of them).
   bool DropSubtitles = false;
   TTrack Video;
+  // The input's cover picture (stream index), kept as the output's cover; -1: none.
+  int Cover = -1;
   std::vector<TTrack> Audio;
   std::vector<TTrack> Subtitles;
   // "63 of 200 tracks kept: ..." when tracks were left out for the output's stream limit.

@@ -63,6 +63,7 @@ struct TFileCheck {
   TTaskSetupStep FailedStep = tsNone;
   std::string Reason;
   std::int64_t Duration = -1;  // microseconds, or the libraries' no-value marker
+  std::string Cover;           // "cover picture (JPEG, 700x700)"; empty without a cover
   bool Passed() const { return FailedStep == tsNone; }
 };
 

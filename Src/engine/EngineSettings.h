@@ -31,6 +31,16 @@ struct TEngineSettings {
   bool AllowPlaylists = false;
   // The file a front end created for the next output (pending: consumed by OpenOutput).
   TFileIdentity ReservedOutput;
+  // The demuxer parameters that options gave since the last file was opened (pending).
+  // Raw readers take what they are handed as the truth, so the defaults and the values
+  // taken over from an earlier input never reach them.
+  struct TGivenInputParameters {
+    bool SampleRate = false;
+    bool Channels = false;
+    bool FrameSize = false;
+    bool FrameRate = false;
+    bool PixelFormat = false;
+  } GivenInputParameters;
 
   // Picture.
   int FrameWidth = 0;

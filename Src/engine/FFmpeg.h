@@ -44,6 +44,8 @@ using TBitstreamFilterChain = std::vector<TBsfContextPtr>;
 struct TOutputStreamSetup {
   TCodecContextPtr Codec;
   bool StreamCopy = false;
+  // The input stream (file, stream) of the cover picture this stream copies; -1: no cover.
+  int CoverFile = -1, CoverStream = -1;
   float Quality = 0;
   TBitstreamFilterChain Filters;
 };
@@ -61,6 +63,12 @@ std::mutex& CodecLock();
 std::string OpenErrorText(const std::string& name, int code, const std::string& explanation = {});
 // The libraries' own text for a negative result ("No space left on device").
 std::string ErrorReason(int code);
+
+// A-law and u-law sound without a header is telephone sound (G.711), 8000 samples a second,
+// which its readers take for 44100 unless told: true for a file that the forced format, or
+// without one its name, gives to those readers.
+bool IsHeaderlessTelephoneSound(const AVInputFormat* Forced, const std::string& FileName);
+inline constexpr int kTelephoneSampleRate = 8000;
 
 // Why a path cannot be read as an input without blocking: a named pipe waits in open for a
 // writer that may never come, beyond the reach of a stop. Empty when nothing stands against it.
@@ -256,6 +264,11 @@ class TCustomFFmpeg {
   void AddVideoStream();
   void AddAudioStream();
   void AddSubtitleStream();
+  // The cover picture of input stream File:Stream in the last output file, as its container
+  // keeps covers (CoverKeepingOf). True when that made a picture stream, which a stream map
+  // then names; false for an attached file, which needs none. Raises FFMpegException when
+  // the container keeps no cover or the stream is none.
+  bool AddCoverPicture(int File, int Stream);
   // "target": an optional "pal-", "ntsc-" or "film-" prefix, then the kind ("vcd", "svcd",
   // "dvd", "dv", "dv50"); without a prefix the norm is deduced, with NTSC as the fallback.
   void SetTarget(const std::string& Text);

@@ -70,6 +70,7 @@ void TCustomFFmpeg::SetFrameRate(const std::string& Text) {
   if (Text.empty()) return;
   if (lib::av_parse_video_rate(&FSettings.FrameRate, Text.c_str()) < 0)
     throw FFMpegException("Incorrect frame rate");
+  FSettings.GivenInputParameters.FrameRate = true;
 }
 
 void TCustomFFmpeg::SetFrameSize(const std::string& Text) {
@@ -82,6 +83,7 @@ void TCustomFFmpeg::SetFrameSize(const std::string& Text) {
   if (FSettings.FrameWidth % 2 != 0 || FSettings.FrameHeight % 2 != 0)
     throw FFMpegException("Frame size must be a multiple of 2");
   FSettings.FrameSizeGiven = true;
+  FSettings.GivenInputParameters.FrameSize = true;
 }
 
 void TCustomFFmpeg::SetAspectRatio(const std::string& Text) {
@@ -103,6 +105,7 @@ void TCustomFFmpeg::SetAspectRatio(const std::string& Text) {
 void TCustomFFmpeg::SetPixelFormat(const std::string& Text) {
   if (Text != "list") {
     FSettings.FramePixelFormat = lib::av_get_pix_fmt(Text.c_str());
+    FSettings.GivenInputParameters.PixelFormat = true;
     return;
   }
   if (!Logging()) return;

@@ -88,11 +88,15 @@ void TCustomFFmpeg::SetAudioTag(const std::string& Text) {
 }
 
 void TCustomFFmpeg::SetAudioSampleRate(int Value) {
-  if (Value > 0) FSettings.AudioSampleRate = Value;
+  if (Value <= 0) return;
+  FSettings.AudioSampleRate = Value;
+  FSettings.GivenInputParameters.SampleRate = true;
 }
 
 void TCustomFFmpeg::SetAudioChannels(int Value) {
-  if (Value > 0) FSettings.AudioChannels = Value;
+  if (Value <= 0) return;
+  FSettings.AudioChannels = Value;
+  FSettings.GivenInputParameters.Channels = true;
 }
 
 void TCustomFFmpeg::SetAudioVolume(int Value) {

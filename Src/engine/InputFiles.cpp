@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "binding/MyUtils.h"
+#include "engine/CoverPictures.h"
 #include "engine/FFmpeg.h"
 #include "engine/InputConfinement.h"
 #include "engine/PictureRotation.h"
@@ -24,7 +25,24 @@ std::string LowerExtension(const std::string& fileName) {
   return LowerCase(std::filesystem::path(fileName).extension().string());
 }
 
+// Whether the names in a library's comma-separated list include the extension (".al").
+bool ExtensionListed(const char* list, const std::string& extension) {
+  if (!list || extension.size() < 2) return false;
+  const std::string names = std::string(",") + list + ",";
+  return names.find("," + extension.substr(1) + ",") != std::string::npos;
+}
+
 }  // namespace
+
+bool IsHeaderlessTelephoneSound(const AVInputFormat* Forced, const std::string& FileName) {
+  for (const char* name : {"alaw", "mulaw"}) {
+    const AVInputFormat* format = lib::av_find_input_format(name);
+    if (format &&
+        (Forced ? Forced == format : ExtensionListed(format->extensions, LowerExtension(FileName))))
+      return true;
+  }
+  return false;
+}
 
 std::string BlockingInputText(const std::string& FileName) {
   std::error_code unknown;
@@ -67,6 +85,7 @@ void TCustomFFmpeg::ClearPendingFileSettings() {
   FSettings.VideoCodecName.clear();
   FSettings.AudioCodecName.clear();
   FSettings.SubtitleCodecName.clear();
+  FSettings.GivenInputParameters = {};
 }
 
 // The opened and probed demuxer of an input, or FFMpegException with the text OpenInput reports.
@@ -82,22 +101,29 @@ TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileNa
       CodecIdByName(FSettings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, false);
   if (FSettings.PgmyuvCompatibility) videoId = AV_CODEC_ID_PGMYUV;
 
-  // What raw and device demuxers need to know; the others ignore these.
+  // What raw and device demuxers need to know, as far as options gave it for this input;
+  // the others ignore these.
+  const TEngineSettings::TGivenInputParameters& given = FSettings.GivenInputParameters;
   AVDictionary* parameters = nullptr;
-  if (FSettings.FrameRate.num && FSettings.FrameRate.den)
+  if (given.FrameRate && FSettings.FrameRate.num && FSettings.FrameRate.den)
     lib::av_dict_set(
         &parameters, "framerate",
         StringFormat("%d/%d", FSettings.FrameRate.num, FSettings.FrameRate.den).c_str(), 0);
   const int width = FSettings.FrameWidth + FSettings.PadLeft + FSettings.PadRight;
   const int height = FSettings.FrameHeight + FSettings.PadTop + FSettings.PadBottom;
-  if (FSettings.FrameWidth > 0 && FSettings.FrameHeight > 0)
+  if (given.FrameSize && FSettings.FrameWidth > 0 && FSettings.FrameHeight > 0)
     lib::av_dict_set(&parameters, "video_size", StringFormat("%dx%d", width, height).c_str(), 0);
-  if (FSettings.FramePixelFormat >= 0)
+  if (given.PixelFormat && FSettings.FramePixelFormat >= 0)
     if (const char* name =
             lib::av_get_pix_fmt_name(static_cast<AVPixelFormat>(FSettings.FramePixelFormat)))
       lib::av_dict_set(&parameters, "pixel_format", name, 0);
-  lib::av_dict_set_int(&parameters, "sample_rate", FSettings.AudioSampleRate, 0);
-  lib::av_dict_set_int(&parameters, "channels", FSettings.AudioChannels, 0);
+  // A file so named that holds another format goes to that format's reader, which takes no
+  // rate.
+  if (given.SampleRate)
+    lib::av_dict_set_int(&parameters, "sample_rate", FSettings.AudioSampleRate, 0);
+  else if (IsHeaderlessTelephoneSound(FSettings.ForcedInputFormat, FileName))
+    lib::av_dict_set_int(&parameters, "sample_rate", kTelephoneSampleRate, 0);
+  if (given.Channels) lib::av_dict_set_int(&parameters, "channels", FSettings.AudioChannels, 0);
   if (FSettings.VideoChannel)
     lib::av_dict_set_int(&parameters, "channel", FSettings.VideoChannel, 0);
   if (!FSettings.VideoStandard.empty())
@@ -208,6 +234,8 @@ void TCustomFFmpeg::TakeOverInputStream(AVFormatContext* Context, unsigned Strea
     case AVMEDIA_TYPE_VIDEO: {
       ApplyRecordedOptions(codec.get(), FCodecOptionContexts[0].get(),
                            AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+      // A cover picture's size and rate are no video's to take over.
+      if (IsCoverPicture(stream)) break;
       FSettings.FrameWidth = codec->width;
       FSettings.FrameHeight = codec->height;
       double aspect = stream->sample_aspect_ratio.num ? AspectOf(stream->sample_aspect_ratio)

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "binding/MyUtils.h"
+#include "engine/CoverPictures.h"
 #include "engine/FFmpeg.h"
 
 namespace {
@@ -53,7 +54,8 @@ void TCustomFFmpeg::CheckInputStreamTypes(bool& HasVideo, bool& HasAudio, bool& 
     for (unsigned j = 0; j < input->nb_streams; ++j) {
       switch (input->streams[j]->codecpar->codec_type) {
         case AVMEDIA_TYPE_VIDEO:
-          HasVideo = true;
+          // A song's cover picture is no video: it goes along as a cover or not at all.
+          HasVideo |= !IsCoverPicture(input->streams[j]);
           break;
         case AVMEDIA_TYPE_AUDIO:
           HasAudio = true;
@@ -88,6 +90,8 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
   FSettings.ForcedInputFormat = nullptr;
   FSettings.ReservedOutput = {};
   FSettings.VideoEncoderOptions.clear();
+  // What was given for this output is no input's parameter.
+  FSettings.GivenInputParameters = {};
   return opened;
 }
 
@@ -125,6 +129,7 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
   bool useSubtitle = format->subtitle_codec != AV_CODEC_ID_NONE || s.SubtitleStreamCopy ||
                      !s.SubtitleCodecName.empty();
   bool soundMissing = false;
+  bool picturesMissing = false;  // asked of the inputs, which have none
   if (FNbInputFiles > 0) {
     bool inputVideo, inputAudio, inputSubtitle;
     try {
@@ -133,6 +138,7 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
       throw FFMpegException(StringFormat("check_audio_video_sub_inputs fail: %s", failure.what()));
     }
     soundMissing = useAudio && !s.AudioDisable && !inputAudio;
+    picturesMissing = useVideo && !s.VideoDisable && !inputVideo;
     useVideo &= inputVideo;
     useAudio &= inputAudio;
     useSubtitle &= inputSubtitle;
@@ -140,11 +146,14 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
   useVideo &= !s.VideoDisable;
   useAudio &= !s.AudioDisable;
   useSubtitle &= !s.SubtitleDisable;
-  // Sound asked of inputs that have none (video into an audio format) would leave the file
-  // without any stream: said now, before the file is made.
+  // Sound asked of inputs that have none (video into an audio format, a file of tags alone)
+  // would leave the file without any stream: said now, before the file is made.
   if (soundMissing && !useVideo && !useAudio && !useSubtitle) {
     FSettings.VideoDisable = FSettings.AudioDisable = FSettings.SubtitleDisable = false;
-    throw FFMpegException(StringFormat("%s: the input has no sound", FInputFiles[0]->url));
+    throw FFMpegException(StringFormat(picturesMissing
+                                           ? "%s: the input has neither pictures nor sound"
+                                           : "%s: the input has no sound",
+                                       FInputFiles[0]->url));
   }
   // The disable flags speak for this file only, also where they dropped a stream type.
   FSettings.VideoDisable = FSettings.AudioDisable = FSettings.SubtitleDisable = false;

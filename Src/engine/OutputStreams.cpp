@@ -1,12 +1,14 @@
 // The video, audio and subtitle streams of an output file, prepared from the settings and
 // the parameters taken over from the inputs.
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <utility>
 
 #include "binding/MyUtils.h"
+#include "engine/CoverPictures.h"
 #include "engine/FFmpeg.h"
 #include "engine/PictureRotation.h"
 #include "engine/RcOverride.h"
@@ -302,6 +304,51 @@ void TCustomFFmpeg::new_audio_stream(AVFormatContext* Context) {
   codec->sample_rate = s.AudioSampleRate;
   codec->time_base = {1, s.AudioSampleRate > 0 ? s.AudioSampleRate : 1};
   SetLanguage(stream, s.AudioLanguage);
+}
+
+bool TCustomFFmpeg::AddCoverPicture(int File, int Stream) {
+  AVFormatContext* output = LastOutputFile();
+  if (File < 0 || File >= FNbInputFiles || Stream < 0 ||
+      Stream >= static_cast<int>(FInputFiles[File]->nb_streams) ||
+      !IsCoverPicture(FInputFiles[File]->streams[Stream]))
+    throw FFMpegException(StringFormat("Stream #%d.%d is no cover picture", File, Stream));
+  const AVStream* cover = FInputFiles[File]->streams[Stream];
+  const AVCodecID codecId = cover->codecpar->codec_id;
+  switch (CoverKeepingOf(output->oformat, codecId)) {
+    case TCoverKeeping::ckAttachedPicture: {
+      FSettings.VideoStreamCopy = true;
+      new_video_stream(output);
+      AVStream* stream = output->streams[output->nb_streams - 1];
+      stream->sample_aspect_ratio = cover->sample_aspect_ratio;
+      TOutputStreamSetup& setup = FOutputStreams[OutputRowOf(output)][stream->index];
+      setup.CoverFile = File;
+      setup.CoverStream = Stream;
+      return true;
+    }
+    case TCoverKeeping::ckAttachment: {
+      // Written with the header: the file's bytes ride in the stream's extra data.
+      const AVPacket& picture = cover->attached_pic;
+      if (picture.size <= 0) throw FFMpegException("The cover picture holds no data");
+      AVStream* stream = NewStream(output);
+      AVCodecParameters* parameters = stream->codecpar;
+      parameters->codec_type = AVMEDIA_TYPE_ATTACHMENT;
+      parameters->codec_id = codecId;
+      parameters->extradata = static_cast<std::uint8_t*>(
+          lib::av_mallocz(static_cast<std::size_t>(picture.size) + AV_INPUT_BUFFER_PADDING_SIZE));
+      if (!parameters->extradata)
+        throw FFMpegException("av_mallocz fail: " + ErrorReason(AVERROR(ENOMEM)));
+      std::memcpy(parameters->extradata, picture.data, static_cast<std::size_t>(picture.size));
+      parameters->extradata_size = picture.size;
+      const bool jpeg = codecId == AV_CODEC_ID_MJPEG;
+      lib::av_dict_set(&stream->metadata, "filename", jpeg ? "cover.jpg" : "cover.png", 0);
+      lib::av_dict_set(&stream->metadata, "mimetype", jpeg ? "image/jpeg" : "image/png", 0);
+      return false;
+    }
+    case TCoverKeeping::ckNone:
+      break;
+  }
+  throw FFMpegException(StringFormat("The %s format keeps no %s cover picture",
+                                     output->oformat->name, lib::avcodec_get_name(codecId)));
 }
 
 void TCustomFFmpeg::new_subtitle_stream(AVFormatContext* Context) {

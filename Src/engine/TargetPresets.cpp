@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "binding/MyUtils.h"
+#include "engine/CoverPictures.h"
 #include "engine/FFmpeg.h"
 #include "engine/FirstFrames.h"
 #include "engine/ValueConversion.h"
@@ -31,7 +32,7 @@ std::optional<TNorm> NormOfInputs(const TCustomFFmpeg& engine) {
     const AVFormatContext* input = engine.InputFile(i);
     for (unsigned j = 0; j < input->nb_streams; ++j) {
       const AVStream* stream = input->streams[j];
-      if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+      if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || IsCoverPicture(stream)) continue;
       const AVRational decoderRate = DecodeFirstFrames(input, static_cast<int>(j)).DecoderFrameRate;
       if (const auto norm = NormOfRate(decoderRate)) return norm;
       if (const auto norm = NormOfRate(av_inv_q(stream->time_base))) return norm;

@@ -28,6 +28,8 @@ int TTranscoder::ChooseInputFile(double& SmallestOutputTime) {
   double smallestInputPts = 1e100;
   SmallestOutputTime = 1e100;
   for (const auto& output : OutputStreams) {
+    // A cover is one picture at the start: it neither lags nor ends the output.
+    if (output->Setup->CoverFile >= 0) continue;
     const AVCodecContext* encoder = output->Encoder();
     const double outputTime = output->EncodingNeeded && encoder->codec_type == AVMEDIA_TYPE_VIDEO
                                   ? output->SyncOpts * RationalToDouble(encoder->time_base)

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "binding/MyUtils.h"
+#include "engine/CoverPictures.h"
 #include "engine/Transcoder.h"
 
 namespace {
@@ -24,6 +25,11 @@ void CheckParameterCopy(int result, const char* what, int file, int stream) {
 // picture then has no size or no pixel format.
 bool KnowsItsPictures(const AVCodecContext* decoder) {
   return decoder->width > 0 && decoder->height > 0 && decoder->pix_fmt != AV_PIX_FMT_NONE;
+}
+
+// An attached file goes out with the header; every other stream is fed packets.
+bool IsWrittenStream(const AVStream* stream) {
+  return stream->codecpar->codec_type != AVMEDIA_TYPE_ATTACHMENT;
 }
 
 std::string StreamLanguage(const AVStream* stream) {
@@ -71,6 +77,9 @@ void TTranscoder::BuildInputTables() {
 
 TInputStream* TTranscoder::FindSource(const TOutputStream& Output, int MapIndex) {
   const AVMediaType type = Output.Encoder()->codec_type;
+  const TOutputStreamSetup& setup = *Output.Setup;
+  if (setup.CoverFile >= 0 && MapIndex < 0)
+    return &InputStreams[InputFiles[setup.CoverFile].FirstStreamIndex + setup.CoverStream];
   if (MapIndex >= 0) {
     const TStreamMap& map = E.FStreamMaps[MapIndex];
     TInputStream& source =
@@ -87,7 +96,8 @@ TInputStream* TTranscoder::FindSource(const TOutputStream& Output, int MapIndex)
       S.AudioSourceStream >= 0 && S.AudioSourceStream < InputFiles[S.AudioSourceFile].StreamCount) {
     TInputStream& chosen =
         InputStreams[InputFiles[S.AudioSourceFile].FirstStreamIndex + S.AudioSourceStream];
-    if (chosen.Discard && chosen.Decoder->codec_type == type) return &chosen;
+    if (chosen.Discard && chosen.Decoder->codec_type == type && !IsCoverPicture(chosen.Stream))
+      return &chosen;
   }
   if (S.ProgramId != 0) {
     for (int i = 0; i < E.FNbInputFiles; ++i) {
@@ -98,17 +108,23 @@ TInputStream* TTranscoder::FindSource(const TOutputStream& Output, int MapIndex)
         for (unsigned k = 0; k < program->nb_stream_indexes; ++k) {
           TInputStream& candidate =
               InputStreams[InputFiles[i].FirstStreamIndex + program->stream_index[k]];
-          if (candidate.Discard && candidate.Decoder->codec_type == type) return &candidate;
+          if (candidate.Discard && candidate.Decoder->codec_type == type &&
+              !IsCoverPicture(candidate.Stream))
+            return &candidate;
         }
       }
     }
     return nullptr;
   }
+  // A cover picture only serves as a cover.
+  const auto serves = [type](const TInputStream& candidate) {
+    return candidate.Decoder->codec_type == type && !IsCoverPicture(candidate.Stream);
+  };
   for (TInputStream& candidate : InputStreams)
-    if (candidate.Discard && candidate.Decoder->codec_type == type) return &candidate;
+    if (candidate.Discard && serves(candidate)) return &candidate;
   // Streams may feed several outputs: the last one of the type serves again.
   for (auto candidate = InputStreams.rbegin(); candidate != InputStreams.rend(); ++candidate)
-    if (candidate->Decoder->codec_type == type) return &*candidate;
+    if (serves(*candidate)) return &*candidate;
   return nullptr;
 }
 
@@ -117,7 +133,9 @@ void TTranscoder::BuildOutputTables() {
   for (int i = 0; i < E.FNbOutputFiles; ++i) {
     if (E.FOutputFiles[i]->nb_streams == 0)
       throw FFMpegException("Output file does not contain any stream");
-    count += static_cast<int>(E.FOutputFiles[i]->nb_streams);
+    const AVFormatContext* file = E.FOutputFiles[i].get();
+    count += static_cast<int>(
+        std::count_if(file->streams, file->streams + file->nb_streams, IsWrittenStream));
   }
   if (E.FNbStreamMaps > 0 && E.FNbStreamMaps != count)
     throw FFMpegException("Number of stream maps must match number of output streams");
@@ -138,6 +156,7 @@ void TTranscoder::BuildOutputTables() {
   for (int i = 0; i < E.FNbOutputFiles; ++i) {
     AVFormatContext* file = E.FOutputFiles[i].get();
     for (unsigned j = 0; j < file->nb_streams; ++j) {
+      if (!IsWrittenStream(file->streams[j])) continue;
       auto output = std::make_unique<TOutputStream>();
       output->FileIndex = i;
       output->StreamIndex = static_cast<int>(j);
@@ -195,6 +214,8 @@ void TTranscoder::PrepareStreamCopy(TOutputStream& Output, TInputStream& Input) 
         parameters->block_align = 0;
       break;
     case AVMEDIA_TYPE_VIDEO:
+      // A cover is one picture, shown as it is: no hook sees it.
+      if (Output.Setup->CoverFile >= 0) break;
       if (E.OnCustomHook)
         throw FFMpegException(
             "-vcodec copy and CustomHook are incompatible (frames are not decoded)");

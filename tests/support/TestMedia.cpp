@@ -129,42 +129,6 @@ void PaintPicture(AVFrame* frame, std::int64_t index) {
   frame->pts = index;
 }
 
-// A 440 Hz tone, or clicks of 8 samples every 512, in any sample format the encoder asks for.
-void PaintSound(AVFrame* frame, std::int64_t firstSample, bool clicks) {
-  lib::av_frame_make_writable(frame);
-  const auto format = static_cast<AVSampleFormat>(frame->format);
-  const bool planar = lib::av_sample_fmt_is_planar(format);
-  const int channels = frame->ch_layout.nb_channels;
-  for (int i = 0; i < frame->nb_samples; ++i) {
-    const std::int64_t sample = firstSample + i;
-    const double value = clicks ? (sample % 512 < 8 ? 0.9 : 0.0)
-                                : 0.3 * std::sin(2 * M_PI * 440 * sample / frame->sample_rate);
-    for (int c = 0; c < channels; ++c) {
-      const int index = planar ? i : i * channels + c;
-      std::uint8_t* data = frame->data[planar ? c : 0];
-      switch (lib::av_get_packed_sample_fmt(format)) {
-        case AV_SAMPLE_FMT_S16:
-          reinterpret_cast<std::int16_t*>(data)[index] = static_cast<std::int16_t>(value * 32767);
-          break;
-        case AV_SAMPLE_FMT_S32:
-          reinterpret_cast<std::int32_t*>(data)[index] =
-              static_cast<std::int32_t>(value * 2147483647.0);
-          break;
-        case AV_SAMPLE_FMT_FLT:
-          reinterpret_cast<float*>(data)[index] = static_cast<float>(value);
-          break;
-        case AV_SAMPLE_FMT_DBL:
-          reinterpret_cast<double*>(data)[index] = value;
-          break;
-        default:
-          data[index] = static_cast<std::uint8_t>(128 + value * 127);
-          break;
-      }
-    }
-  }
-  frame->pts = firstSample;
-}
-
 double ClipSeconds(const TClipRecipe& recipe) {
   const double videoSeconds =
       recipe.frames > 0 ? recipe.frames * av_q2d(av_inv_q(recipe.frameRate)) : 0;
@@ -282,6 +246,41 @@ void AddChapters(AVFormatContext* output, const TClipRecipe& recipe) {
 }
 
 }  // namespace
+
+void PaintSound(AVFrame* frame, std::int64_t firstSample, bool clicks) {
+  lib::av_frame_make_writable(frame);
+  const auto format = static_cast<AVSampleFormat>(frame->format);
+  const bool planar = lib::av_sample_fmt_is_planar(format);
+  const int channels = frame->ch_layout.nb_channels;
+  for (int i = 0; i < frame->nb_samples; ++i) {
+    const std::int64_t sample = firstSample + i;
+    const double value = clicks ? (sample % 512 < 8 ? 0.9 : 0.0)
+                                : 0.3 * std::sin(2 * M_PI * 440 * sample / frame->sample_rate);
+    for (int c = 0; c < channels; ++c) {
+      const int index = planar ? i : i * channels + c;
+      std::uint8_t* data = frame->data[planar ? c : 0];
+      switch (lib::av_get_packed_sample_fmt(format)) {
+        case AV_SAMPLE_FMT_S16:
+          reinterpret_cast<std::int16_t*>(data)[index] = static_cast<std::int16_t>(value * 32767);
+          break;
+        case AV_SAMPLE_FMT_S32:
+          reinterpret_cast<std::int32_t*>(data)[index] =
+              static_cast<std::int32_t>(value * 2147483647.0);
+          break;
+        case AV_SAMPLE_FMT_FLT:
+          reinterpret_cast<float*>(data)[index] = static_cast<float>(value);
+          break;
+        case AV_SAMPLE_FMT_DBL:
+          reinterpret_cast<double*>(data)[index] = value;
+          break;
+        default:
+          data[index] = static_cast<std::uint8_t>(128 + value * 127);
+          break;
+      }
+    }
+  }
+  frame->pts = firstSample;
+}
 
 void MakeClip(const std::string& path, const TClipRecipe& recipe) {
   AVFormatContext* raw = nullptr;

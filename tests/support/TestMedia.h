@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+struct AVFrame;
+
 extern "C" {
 #include <libavcodec/codec_id.h>
 #include <libavutil/pixfmt.h>
@@ -68,6 +70,10 @@ struct TClipRecipe {
   // The file's title tag; empty: none.
   std::string title;
 };
+
+// Paints a 440 Hz tone at a level of 0.3 (or clicks of 8 samples every 512) into every
+// channel of frame, from firstSample on, in any sample format; stamps the frame with it.
+void PaintSound(AVFrame* frame, std::int64_t firstSample, bool clicks);
 
 // Writes a clip of moving pictures and a tone; fails the calling test on any error.
 void MakeClip(const std::string& path, const TClipRecipe& recipe);
