@@ -201,7 +201,8 @@ TEST_F(UnitFrmMainRunTest, StopMarksTheRunningFileStoppedAndTheRestNotStarted) {
 TEST_F(UnitFrmMainRunTest, AFileRetriedDuringARunIsConvertedRightAfterIt) {
   WriteOptions(1);
   const std::string gone = Clip("gone.avi", 25);
-  const std::string b = Clip("b.avi", 200);
+  // Long enough to be seen running after the first file has failed, on any machine.
+  const std::string b = Clip("b.avi", 1500);
   auto form = Window({gone, b});
   fs::rename(gone, gone + ".away");
   form->BtnStartClick();
