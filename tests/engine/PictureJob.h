@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "JobRunner.h"
+#include "TestMedia.h"
 #include "binding/MediaPointers.h"
 
 // A raw 8-bit picture file: 4:2:0 planes, or one plane of two-byte samples when wide.
@@ -128,13 +129,9 @@ struct TLumaPicture {
 // Every picture of the file's first video stream, in presentation order.
 inline std::vector<TLumaPicture> DecodeLumaPictures(const std::string& path) {
   std::vector<TLumaPicture> pictures;
-  AVFormatContext* raw = nullptr;
-  if (lib::avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return pictures;
-  TInputFormatContextPtr input(raw);
-  if (lib::avformat_find_stream_info(input.get(), nullptr) < 0) return pictures;
-  int index = -1;
-  for (unsigned i = 0; i < input->nb_streams && index < 0; ++i)
-    if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) index = static_cast<int>(i);
+  const TInputFormatContextPtr input = OpenMediaFile(path);
+  if (!input) return pictures;
+  const int index = FirstStreamIndex(input.get(), AVMEDIA_TYPE_VIDEO);
   if (index < 0) return pictures;
   const AVStream* stream = input->streams[index];
   const AVCodec* codec = lib::avcodec_find_decoder(stream->codecpar->codec_id);

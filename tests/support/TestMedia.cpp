@@ -370,6 +370,20 @@ const TStreamInfo* TMediaInfo::FirstOfType(int type) const {
   return nullptr;
 }
 
+TInputFormatContextPtr OpenMediaFile(const std::string& path) {
+  AVFormatContext* raw = nullptr;
+  if (lib::avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return nullptr;
+  TInputFormatContextPtr input(raw);
+  if (lib::avformat_find_stream_info(input.get(), nullptr) < 0) return nullptr;
+  return input;
+}
+
+int FirstStreamIndex(const AVFormatContext* input, int type) {
+  for (unsigned i = 0; i < input->nb_streams; ++i)
+    if (input->streams[i]->codecpar->codec_type == type) return static_cast<int>(i);
+  return -1;
+}
+
 namespace {
 
 double PatternPsnr(const AVFrame* frame, int index) {
@@ -446,10 +460,8 @@ void DecodeCue(AVCodecContext* decoder, AVPacket* packet, AVRational timeBase, T
 
 TMediaInfo ReadMediaInfoWith(const std::string& path, bool decode, int patternFrame) {
   TMediaInfo info;
-  AVFormatContext* raw = nullptr;
-  if (lib::avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return info;
-  TInputFormatContextPtr input(raw);
-  if (lib::avformat_find_stream_info(input.get(), nullptr) < 0) return info;
+  const TInputFormatContextPtr input = OpenMediaFile(path);
+  if (!input) return info;
   info.opened = true;
   info.formatName = input->iformat->name;
   info.durationUs = input->duration;
@@ -561,13 +573,9 @@ TMediaInfo DecodeMediaInfo(const std::string& path, int patternFrame) {
 
 std::vector<std::string> StreamPackets(const std::string& path, int type) {
   std::vector<std::string> packets;
-  AVFormatContext* raw = nullptr;
-  if (lib::avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return packets;
-  TInputFormatContextPtr input(raw);
-  if (lib::avformat_find_stream_info(input.get(), nullptr) < 0) return packets;
-  int index = -1;
-  for (unsigned i = 0; i < input->nb_streams && index < 0; ++i)
-    if (input->streams[i]->codecpar->codec_type == type) index = static_cast<int>(i);
+  const TInputFormatContextPtr input = OpenMediaFile(path);
+  if (!input) return packets;
+  const int index = FirstStreamIndex(input.get(), type);
   TPacketPtr packet(lib::av_packet_alloc());
   while (index >= 0 && lib::av_read_frame(input.get(), packet.get()) >= 0) {
     if (packet->stream_index == index)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "binding/MediaPointers.h"
+
 struct AVFrame;
 
 extern "C" {
@@ -130,6 +132,12 @@ struct TMediaInfo {
 
   const TStreamInfo* FirstOfType(int type) const;
 };
+
+// The file opened with its streams read, or null.
+TInputFormatContextPtr OpenMediaFile(const std::string& path);
+
+// The index of the file's first stream of a type, or -1.
+int FirstStreamIndex(const AVFormatContext* input, int type);
 
 // Opens the file again and counts its packets per stream.
 TMediaInfo ReadMediaInfo(const std::string& path);

@@ -168,13 +168,9 @@ bool MakeRawSound(const std::string& path, const char* encoder, const char* muxe
 
 TSoundTone DecodeSoundTone(const std::string& path) {
   TSoundTone tone;
-  AVFormatContext* raw = nullptr;
-  if (lib::avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return tone;
-  TInputFormatContextPtr input(raw);
-  if (lib::avformat_find_stream_info(input.get(), nullptr) < 0) return tone;
-  int index = -1;
-  for (unsigned i = 0; i < input->nb_streams && index < 0; ++i)
-    if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) index = static_cast<int>(i);
+  const TInputFormatContextPtr input = OpenMediaFile(path);
+  if (!input) return tone;
+  const int index = FirstStreamIndex(input.get(), AVMEDIA_TYPE_AUDIO);
   if (index < 0) return tone;
   const AVCodecParameters* parameters = input->streams[index]->codecpar;
   const AVCodec* codec = lib::avcodec_find_decoder(parameters->codec_id);
@@ -217,10 +213,8 @@ TSoundTone DecodeSoundTone(const std::string& path) {
 
 TPictureStreams PictureStreamsOf(const std::string& path) {
   TPictureStreams pictures;
-  AVFormatContext* raw = nullptr;
-  if (lib::avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return pictures;
-  TInputFormatContextPtr input(raw);
-  if (lib::avformat_find_stream_info(input.get(), nullptr) < 0) return pictures;
+  const TInputFormatContextPtr input = OpenMediaFile(path);
+  if (!input) return pictures;
   for (unsigned i = 0; i < input->nb_streams; ++i) {
     const AVStream* stream = input->streams[i];
     if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
