@@ -92,18 +92,3 @@ TEST(TextHelpers, CaseChangesOnlyAsciiLetters) {
   EXPECT_FALSE(SameText("\xC3\xA4", "\xC3\x84"));
   EXPECT_FALSE(SameText("[", "{"));  // 0x5B and 0x7B differ by the case bit but are no letters
 }
-
-TEST(CurrentDirectoryScope, ReturnsToThePreviousFolderAlsoWhenTheFolderIsMissing) {
-  TTempFolder folder;
-  const std::filesystem::path before = std::filesystem::current_path();
-  {
-    TCurrentDirectoryScope scope(folder.Path());
-    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(folder.Path()));
-  }
-  EXPECT_EQ(std::filesystem::current_path(), before);
-  {
-    TCurrentDirectoryScope scope(folder.Path() / "missing");
-    EXPECT_EQ(std::filesystem::current_path(), before);
-  }
-  EXPECT_EQ(std::filesystem::current_path(), before);
-}
