@@ -3,21 +3,32 @@
 #include "component/VornConverter.h"
 #include "engine/LibraryLogOwners.h"
 
+namespace {
+
+// The check's engine, whose library lines (its closing ones too) belong to it on this thread.
+struct TCheckTask {
+  TCheckTask() : Owner(&Engine) {}
+  const TLogOwnerScope Owner;  // declared first: it outlives the engine
+  TFFmpeg Engine;
+};
+
+}  // namespace
+
 // Safe on several threads at once because each check works on a task of its own that no
 // list holds and no event reaches: the steps are those a listed task runs on its job thread
 // (SetUpInput and SetUpOutput touch only the task), the libraries' log lines of this thread
 // belong to the check's task, whose level is quiet (the libraries' own level and every other
-// task's lines are left alone), and codec opens are
-// serialised by the engine's CodecLock. The task's destruction closes both files and
-// removes the output while it is the empty file reserved for it.
+// task's lines are left alone), and codec opens are serialised by the engine's CodecLock. The
+// task's destruction closes both files and removes the output while it is the empty file reserved
+// for it.
 TFileCheck TCustomVornConverter::CheckFile(const TInputOptions& Input,
                                            const TOutputOptions& Output) {
   TFileCheck check;
   check.FailedStep = tsInput;
   try {
     TAVProbe::CheckLibrariesLoaded();
-    TFFmpeg task;
-    const TLogOwnerScope logOwner(&task);
+    TCheckTask checked;
+    TFFmpeg& task = checked.Engine;
     task.Reset();
     task.FSettings.ThreadCount = 1;
     task.SetVerbosity(llQuiet - 1);

@@ -17,8 +17,9 @@ TCustomFFmpeg::TCustomFFmpeg() {
 
 TCustomFFmpeg::~TCustomFFmpeg() {
   WaitForJobEnd();
-  UnregisterLogEngine(this);
   Cleanup();
+  // After the clean-up, whose library lines are still this engine's.
+  UnregisterLogEngine(this);
 }
 
 void TCustomFFmpeg::WaitForJobEnd() {
