@@ -5,24 +5,31 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <utility>
 
 #include "binding/AVUtilHlpr.h"
 #include "binding/LibraryBinding.h"
-#include "binding/MyUtils.h"
 
 namespace {
 
-std::vector<TLoadedHookModule>& Modules() {
-  static std::vector<TLoadedHookModule> modules;
-  return modules;
+// Jobs add their hooks on their own threads, so the modules loaded so far are looked up and
+// added under a lock.
+struct THookModules {
+  std::mutex Lock;
+  std::vector<TLoadedHookModule> Modules;
+};
+
+THookModules& Registry() {
+  static THookModules registry;
+  return registry;
 }
 
 // File names are compared exactly: on this platform two names that differ only in case
-// are two different files.
-void* FindLoadedModule(const std::string& FileName) {
-  for (const TLoadedHookModule& module : Modules())
+// are two different files. Called under the registry's lock.
+void* FindLoadedModule(const std::vector<TLoadedHookModule>& Modules, const std::string& FileName) {
+  for (const TLoadedHookModule& module : Modules)
     if (module.FileName == FileName) return module.Handle;
   return nullptr;
 }
@@ -36,19 +43,34 @@ void LogFailure(const char* Format, const std::string& Text) {
   lib::av_log(nullptr, AV_LOG_PANIC, Format, Text.c_str());
 }
 
-// Loads the module, or takes it from the modules loaded before; nullptr when it fails.
-void* LoadModule(const std::string& FileName, const std::filesystem::path& Folder) {
-  if (void* handle = FindLoadedModule(FileName)) return handle;
-  void* handle =
-      Folder.empty()
-          ? LoadLibraryFrom("", FileName)
-          : LoadLibraryFrom(Folder.string(), std::filesystem::path(FileName).filename().string());
-  if (!handle) {
-    LogFailure("%s\n", LastLoadError());
-    return nullptr;
+// Loads the module, or takes it from the modules loaded before; nullptr when it fails. A
+// name with a folder part is loaded by its absolute path, without entering the folder.
+void* LoadModule(const std::string& FileName) {
+  std::string failure;
+  {
+    THookModules& registry = Registry();
+    std::lock_guard lock(registry.Lock);
+    if (void* handle = FindLoadedModule(registry.Modules, FileName)) return handle;
+    const std::filesystem::path name(FileName);
+    std::error_code ignored;
+    void* handle =
+        name.has_parent_path()
+            ? LoadLibraryFrom(std::filesystem::absolute(name.parent_path(), ignored).string(),
+                              name.filename().string())
+            : LoadLibraryFrom("", FileName);
+    if (handle) {
+      try {
+        registry.Modules.push_back({FileName, handle});
+      } catch (const std::bad_alloc&) {
+        // Still loaded (modules stay for the process); only found again by loading it again.
+      }
+      return handle;
+    }
+    failure = LastLoadError();
   }
-  Modules().push_back({FileName, handle});
-  return handle;
+  // Logged outside the lock: the log's listeners may take locks of their own.
+  LogFailure("%s\n", failure);
+  return nullptr;
 }
 
 // A new entry for the module, with its own copy of the arguments.
@@ -71,22 +93,17 @@ std::unique_ptr<TFrameHookEntry> MakeEntry(void* Handle, int Argc, char* Argv[])
 
 }  // namespace
 
-const std::vector<TLoadedHookModule>& LoadedHookModules() {
-  return Modules();
+std::vector<TLoadedHookModule> LoadedHookModules() {
+  THookModules& registry = Registry();
+  std::lock_guard lock(registry.Lock);
+  return registry.Modules;
 }
 
 int FrameHookAdd(TFrameHookEntries& List, int Argc, char* Argv[]) {
   if (Argc < 1 || !Argv || std::find(Argv, Argv + Argc, nullptr) != Argv + Argc) return -2;
   const std::string fileName = Argv[0];
 
-  std::error_code ignored;
-  const std::filesystem::path folderPart = std::filesystem::path(fileName).parent_path();
-  const std::filesystem::path folder =
-      folderPart.empty() ? folderPart : std::filesystem::absolute(folderPart, ignored);
-  std::unique_ptr<TCurrentDirectoryScope> directory;
-  if (!folder.empty()) directory = std::make_unique<TCurrentDirectoryScope>(folder);
-
-  void* handle = LoadModule(fileName, folder);
+  void* handle = LoadModule(fileName);
   if (!handle) return -1;
 
   // A configured entry must reach the list, where its Release will be called.

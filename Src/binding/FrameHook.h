@@ -30,16 +30,17 @@ struct TLoadedHookModule {
   void* Handle = nullptr;
 };
 
-// Every module loaded by this process. Modules stay loaded until the process ends; naming a
-// file again reuses its module.
-const std::vector<TLoadedHookModule>& LoadedHookModules();
+// Every module loaded by this process (a copy, taken under the registry's lock). Modules
+// stay loaded until the process ends; naming a file again reuses its module.
+std::vector<TLoadedHookModule> LoadedHookModules();
 
 // Loads argv[0] (unless loaded before), makes a new entry for it, configures it with the
 // arguments and appends it to the list. Answers 0, or -1 (module cannot be loaded),
 // -2 (no arguments; no "Process"; no "Configure" although arguments are given),
 // -12 (no memory) or -22 (Configure failed); the reason is logged through the libraries.
-// A file name with a folder part makes that folder the current directory while the module
-// is loaded and configured, and puts it in front of "PATH" when it is not there yet.
+// A file name with a folder part is loaded by its absolute path; neither the current
+// directory nor "PATH" changes, since other jobs may be opening files meanwhile. Safe on
+// several threads at once (each with its own list).
 int FrameHookAdd(TFrameHookEntries& List, int Argc, char* Argv[]);
 
 // Hands the picture to every hook of the list, in the order they were added.

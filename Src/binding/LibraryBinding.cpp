@@ -1,14 +1,10 @@
 #include "binding/LibraryBinding.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <utility>
-
-#include "binding/MyUtils.h"
 
 namespace {
 
@@ -25,15 +21,6 @@ constexpr int kOpenFlags = RTLD_NOW | RTLD_GLOBAL;
 void RememberLoadError() {
   const char* text = dlerror();
   lastLoadError = text ? text : "unknown error";
-}
-
-// The folder goes in front of PATH unless PATH already names it (compared without case).
-void PutFolderInPath(const std::string& folder) {
-  const char* current = std::getenv("PATH");
-  const std::string oldValue = current ? current : "";
-  if (UpperCase(oldValue).find(UpperCase(folder)) != std::string::npos) return;
-  const std::string newValue = oldValue.empty() ? folder : folder + ":" + oldValue;
-  setenv("PATH", newValue.c_str(), 1);
 }
 
 std::string JoinPath(const std::string& folder, const std::string& fileName) {
@@ -60,10 +47,12 @@ void* LoadLibraryFrom(const std::string& folder, const std::string& fileName,
     if (!handle) RememberLoadError();
     return handle;
   }
+  // By absolute path, without entering the folder or touching PATH: both belong to the whole
+  // process, where other jobs open files by relative names, and neither guides the dynamic
+  // loader here. The folder is searched first for the named dependencies, which are loaded
+  // from it before the library; other dependencies follow the library's own RUNPATH.
   std::error_code ignored;
   const std::string absoluteFolder = std::filesystem::absolute(folder, ignored).string();
-  TCurrentDirectoryScope directory(absoluteFolder);
-  PutFolderInPath(absoluteFolder);
 
   // The dependencies stay loaded through the library's own references to them; our
   // handles are only needed until the library itself is in.

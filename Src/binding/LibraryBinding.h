@@ -73,10 +73,10 @@ bool BindingLoaded() {
   return Binding().EntriesLoaded();
 }
 
-// Loads fileName from folder: the folder becomes the current directory while loading (and
-// is left again on every way out), is put in front of "PATH" unless already there, and the
-// named dependencies found in the folder are loaded first so that the library's own
-// references resolve to them. Returns the handle, nullptr on failure (see LastLoadError()).
+// Loads fileName from folder by its absolute path; the named dependencies found in the
+// folder are loaded first so that the library's own references resolve to them. Neither the
+// current directory nor "PATH" is touched. An empty folder means the system's search.
+// Returns the handle, nullptr on failure (see LastLoadError()).
 void* LoadLibraryFrom(const std::string& folder, const std::string& fileName,
                       const std::vector<std::string>& dependencies = {});
 

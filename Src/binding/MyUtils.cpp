@@ -53,17 +53,6 @@ bool SameText(std::string_view a, std::string_view b) {
          });
 }
 
-TCurrentDirectoryScope::TCurrentDirectoryScope(const std::filesystem::path& folder) {
-  std::error_code ignored;
-  previous_ = std::filesystem::current_path(ignored);
-  std::filesystem::current_path(folder, ignored);
-}
-
-TCurrentDirectoryScope::~TCurrentDirectoryScope() {
-  std::error_code ignored;
-  if (!previous_.empty()) std::filesystem::current_path(previous_, ignored);
-}
-
 void SplitFirst(std::string& source, const std::string& separator, bool remove, std::string& head) {
   const std::size_t at = separator.empty() ? std::string::npos : source.find(separator);
   if (at == std::string::npos) {

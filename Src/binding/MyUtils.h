@@ -36,19 +36,6 @@ std::string UpperCase(std::string text);
 // Equal apart from the case of ASCII letters.
 bool SameText(std::string_view a, std::string_view b);
 
-// Makes a folder the current directory and returns to the previous one when it goes. A
-// folder that cannot be entered leaves the current directory as it is.
-class TCurrentDirectoryScope {
- public:
-  explicit TCurrentDirectoryScope(const std::filesystem::path& folder);
-  ~TCurrentDirectoryScope();
-  TCurrentDirectoryScope(const TCurrentDirectoryScope&) = delete;
-  TCurrentDirectoryScope& operator=(const TCurrentDirectoryScope&) = delete;
-
- private:
-  std::filesystem::path previous_;
-};
-
 // Size of the file in bytes, -1 when it does not exist or cannot be read.
 std::int64_t FileSizeOf(const std::string& path);
 

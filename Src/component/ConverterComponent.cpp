@@ -23,7 +23,7 @@ TCustomVornConverter::TCustomVornConverter(TMainThreadPoster MainThreadPoster)
     : FMainThreadPoster(std::move(MainThreadPoster)),
       FDelayedCalls(std::make_unique<TDelayedCalls>()),
       FAlive(std::make_shared<TCustomVornConverter*>(this)) {
-  RegisterComponent(this);
+  RegisterComponent(this, FLogLevel - 1);
 }
 
 TCustomVornConverter::~TCustomVornConverter() {
@@ -150,13 +150,15 @@ void TCustomVornConverter::FreeRetired() {
   // Freed outside the lock: a task's destruction joins its threads.
 }
 
+// The component's own level: its tasks get it at their start, and it filters the lines no
+// task owns. The libraries' level is left alone, since other components' tasks may run.
 void TCustomVornConverter::SetLogLevel(TLogLevel Value) {
-  std::lock_guard lock(ComponentLock);
-  FLogLevel = Value;
-  if (MediaLibrariesLoaded()) {
-    lib::av_log_set_level(Value - 1);
-    SetCurrentLogLevel(lib::av_log_get_level());
+  {
+    std::lock_guard lock(ComponentLock);
+    FLogLevel = Value;
   }
+  // Outside ComponentLock: the relay's lock comes first.
+  SetComponentLogLevel(this, Value - 1);
 }
 
 TLogLevel TCustomVornConverter::LogLevel() const {

@@ -1,20 +1,34 @@
 // Checking a file for a conversion without listing it, from any thread.
 #include "component/TaskList.h"
 #include "component/VornConverter.h"
+#include "engine/LibraryLogOwners.h"
+
+namespace {
+
+// The check's engine, whose library lines (its closing ones too) belong to it on this thread.
+struct TCheckTask {
+  TCheckTask() : Owner(&Engine) {}
+  const TLogOwnerScope Owner;  // declared first: it outlives the engine
+  TFFmpeg Engine;
+};
+
+}  // namespace
 
 // Safe on several threads at once because each check works on a task of its own that no
 // list holds and no event reaches: the steps are those a listed task runs on its job thread
 // (SetUpInput and SetUpOutput touch only the task), the libraries' log lines of this thread
-// find no task and go out with index -1 under the component's lock, and codec opens are
-// serialised by the engine's CodecLock. The task's destruction closes both files and
-// removes the output while it is the empty file reserved for it.
+// belong to the check's task, whose level is quiet (the libraries' own level and every other
+// task's lines are left alone), and codec opens are serialised by the engine's CodecLock. The
+// task's destruction closes both files and removes the output while it is the empty file reserved
+// for it.
 TFileCheck TCustomVornConverter::CheckFile(const TInputOptions& Input,
                                            const TOutputOptions& Output) {
   TFileCheck check;
   check.FailedStep = tsInput;
   try {
     TAVProbe::CheckLibrariesLoaded();
-    TFFmpeg task;
+    TCheckTask checked;
+    TFFmpeg& task = checked.Engine;
     task.Reset();
     task.FSettings.ThreadCount = 1;
     task.SetVerbosity(llQuiet - 1);

@@ -1,5 +1,7 @@
 #include "component/LogRelay.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cinttypes>
 #include <condition_variable>
 #include <cstdarg>
@@ -16,12 +18,14 @@
 #include "binding/LibraryErrorLine.h"
 #include "component/TaskList.h"
 #include "component/VornConverter.h"
+#include "engine/LibraryLogOwners.h"
 #include "engine/MediaLibraries.h"
 
 namespace {
 
 struct TRegistryEntry {
   TCustomVornConverter* Component = nullptr;
+  int Level = 1;         // the component's own threshold for lines that no task owns
   int Deliveries = 0;    // lines being raised on it right now
   bool Leaving = false;  // no new lines once it is set
 };
@@ -34,6 +38,14 @@ struct TComponentRegistry {
   std::condition_variable Delivered;
   std::list<TRegistryEntry> Entries;
   TLogList PendingLog;
+  // The most verbose of the entries' levels, read before the lock.
+  std::atomic<int> MostVerbose = -1;
+
+  void UpdateMostVerbose() {
+    int most = -1;
+    for (const TRegistryEntry& entry : Entries) most = std::max(most, entry.Level);
+    MostVerbose = most;
+  }
 };
 
 TComponentRegistry& Registry() {
@@ -90,11 +102,20 @@ bool AssembleText(char (&buffer)[kLineBufferSize], const TLogItem& item, void* s
   return written >= 0 && static_cast<std::size_t>(written) >= kLineBufferSize - used;
 }
 
+// The libraries' level is set once to the most verbose; the threshold is the task's own:
+// that of the engine this thread works for, else that of the engine whose object logged.
+// A line that no live engine owns goes to each component by the component's level.
 void LibraryLogCallback(void* source, int level, const char* format, va_list arguments) {
   if (level <= AV_LOG_ERROR) RecordLibraryErrorLine(format, arguments);
   const int engineLevel = EngineLogLevelOf(level);
-  if (engineLevel > CurrentLogLevel()) return;
   TComponentRegistry& registry = Registry();
+  if (engineLevel > std::max(MostVerboseEngineVerbosity(), registry.MostVerbose.load())) return;
+  const void* owner = ThreadLogOwner();
+  if (!owner) owner = LogOwnerOf(source);
+  int taskLevel = 0;
+  const bool owned = LogVerbosityOf(owner, taskLevel);
+  if (owned && engineLevel > taskLevel) return;
+  if (!owned && engineLevel > registry.MostVerbose) return;
   std::vector<std::string> lines;
   std::vector<TRegistryEntry*> targets;
   {
@@ -113,12 +134,11 @@ void LibraryLogCallback(void* source, int level, const char* format, va_list arg
     item.Text = std::move(text);
     if (lines.empty()) return;
     for (TRegistryEntry& entry : registry.Entries) {
-      if (entry.Leaving) continue;
+      if (entry.Leaving || (!owned && engineLevel > entry.Level)) continue;
       ++entry.Deliveries;
       targets.push_back(&entry);
     }
   }
-  const void* owner = LogOwnerOf(source);
   for (const std::string& line : lines)
     for (TRegistryEntry* entry : targets)
       entry->Component->RaiseLibraryLine(engineLevel, line, owner);
@@ -152,12 +172,24 @@ void TLogList::Clear() {
 
 void InstallLibraryLogCallback() {
   lib::av_log_set_callback(LibraryLogCallback);
+  // Set here once for the whole process; the callback filters by each task's own level.
+  lib::av_log_set_level(AV_LOG_TRACE);
+  SetCurrentLogLevel(lib::av_log_get_level());
 }
 
-void RegisterComponent(TCustomVornConverter* Component) {
+void RegisterComponent(TCustomVornConverter* Component, int Level) {
   TComponentRegistry& registry = Registry();
   std::lock_guard lock(registry.Lock);
-  registry.Entries.push_back(TRegistryEntry{Component});
+  registry.Entries.push_back(TRegistryEntry{Component, Level});
+  registry.UpdateMostVerbose();
+}
+
+void SetComponentLogLevel(TCustomVornConverter* Component, int Level) {
+  TComponentRegistry& registry = Registry();
+  std::lock_guard lock(registry.Lock);
+  for (TRegistryEntry& entry : registry.Entries)
+    if (entry.Component == Component) entry.Level = Level;
+  registry.UpdateMostVerbose();
 }
 
 void UnregisterComponent(TCustomVornConverter* Component) {
@@ -168,6 +200,7 @@ void UnregisterComponent(TCustomVornConverter* Component) {
     entry->Leaving = true;
     registry.Delivered.wait(lock, [&] { return entry->Deliveries == 0; });
     registry.Entries.erase(entry);
+    registry.UpdateMostVerbose();
     return;
   }
 }

@@ -26,12 +26,16 @@ class TLogList {
   TLogItem FHead;
 };
 
-// Installs the callback in the libraries (they must be bound).
+// Installs the callback in the libraries (they must be bound) and sets their level, once, to
+// the most verbose: every line reaches the callback, which drops what its task does not want
+// (the task's verbosity, engine/LibraryLogOwners), so no task changes the process's level.
 void InstallLibraryLogCallback();
 
-// Every component is registered for its whole life. Unregistering waits until no line is
-// being raised on it any more, so it must not be called from the component's own OnLog.
-void RegisterComponent(TCustomVornConverter* Component);
+// Every component is registered for its whole life, with its threshold (engine scale) for
+// the lines no task owns. Unregistering waits until no line is being raised on it any more,
+// so it must not be called from the component's own OnLog.
+void RegisterComponent(TCustomVornConverter* Component, int Level);
+void SetComponentLogLevel(TCustomVornConverter* Component, int Level);
 void UnregisterComponent(TCustomVornConverter* Component);
 
 // Forgets every thread's unfinished line.

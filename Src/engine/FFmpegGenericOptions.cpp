@@ -4,6 +4,7 @@
 
 #include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
+#include "engine/LibraryLogOwners.h"
 #include "engine/MediaLibraries.h"
 
 namespace {
@@ -153,6 +154,6 @@ void TCustomFFmpeg::SetFormat(const std::string& Name) {
 
 void TCustomFFmpeg::SetVerbosity(int Level) {
   FSettings.Verbosity = Level;
-  lib::av_log_set_level(Level);
-  SetCurrentLogLevel(Level);
+  // The engine's own: the libraries' level is the whole process's, and other jobs run.
+  RegisterLogEngine(this, Level);
 }

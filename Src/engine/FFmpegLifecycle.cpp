@@ -3,17 +3,23 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <thread>
 
 #include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
+#include "engine/LibraryLogOwners.h"
 #include "engine/MediaLibraries.h"
 
-TCustomFFmpeg::TCustomFFmpeg() = default;
+TCustomFFmpeg::TCustomFFmpeg() {
+  RegisterLogEngine(this, FSettings.Verbosity);
+}
 
 TCustomFFmpeg::~TCustomFFmpeg() {
   WaitForJobEnd();
   Cleanup();
+  // After the clean-up, whose library lines are still this engine's.
+  UnregisterLogEngine(this);
 }
 
 void TCustomFFmpeg::WaitForJobEnd() {
@@ -57,6 +63,7 @@ void TCustomFFmpeg::ResetSettings() {
   if (!MediaLibrariesLoaded()) return;
   Cleanup();
   FSettings = TEngineSettings{};
+  RegisterLogEngine(this, FSettings.Verbosity);
   FInputFilesTsOffset.fill(0);
   FInputFilesStartTime.fill(0);
   FInputFilesTsScale.clear();
@@ -191,6 +198,8 @@ void TCustomFFmpeg::RecordException(const std::string& Message) {
 
 void TCustomFFmpeg::RunJob() {
   FFinished = false;
+  // Not around the end's report: its handler may start another task on this thread.
+  std::optional<TLogOwnerScope> logOwner(std::in_place, this);
   try {
     Transcode();
     if (!FStopRequest) FSideFiles.JobCompleted();
@@ -209,6 +218,7 @@ void TCustomFFmpeg::RunJob() {
   // encoder look-ahead) come from the heap and stay resident after they are freed: handed
   // back here, the next file of a batch does not start on top of them.
   malloc_trim(0);
+  logOwner.reset();
   ReportEnd();
 }
 

@@ -1,5 +1,6 @@
 // Setters of the streams: codec names and tags, audio parameters, stream and metadata maps,
 // input time stamp scales, bitstream filters and video hooks.
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -202,20 +203,25 @@ void TCustomFFmpeg::AddBitstreamFilter(const std::string& Option, const std::str
 }
 
 void TCustomFFmpeg::AddVideoHook(const std::string& Text) {
-  // The module file and at most 63 arguments.
+  // The module file and at most 63 arguments, separated by "|" when the text has one, else
+  // by blanks; runs of separators count as one. Split here rather than with a tokenizer
+  // that keeps its place between calls: jobs on other threads add their hooks meanwhile.
   constexpr int kMaxHookArguments = 64;
-  std::vector<char> buffer(Text.begin(), Text.end());
-  buffer.push_back('\0');
-  const char* separator = Text.find('|') != std::string::npos ? "|" : " ";
-  std::vector<char*> arguments;
-  for (char* token = lib::my_strtok(buffer.data(), separator); token;
-       token = lib::my_strtok(nullptr, separator)) {
-    if (static_cast<int>(arguments.size()) == kMaxHookArguments)
-      throw FFMpegException(
-          StringFormat("Too many video hook arguments: at most %d can follow the module in: %s",
-                       kMaxHookArguments - 1, Text.c_str()));
-    arguments.push_back(token);
+  const char separator = Text.find('|') != std::string::npos ? '|' : ' ';
+  std::vector<std::string> words;
+  for (std::size_t start = 0; start < Text.size();) {
+    const std::size_t end = std::min(Text.find(separator, start), Text.size());
+    if (end > start) {
+      if (static_cast<int>(words.size()) == kMaxHookArguments)
+        throw FFMpegException(
+            StringFormat("Too many video hook arguments: at most %d can follow the module in: %s",
+                         kMaxHookArguments - 1, Text.c_str()));
+      words.push_back(Text.substr(start, end - start));
+    }
+    start = end + 1;
   }
+  std::vector<char*> arguments;
+  for (std::string& word : words) arguments.push_back(word.data());
   if (FFrameHooks.Add(static_cast<int>(arguments.size()), arguments.data()) != 0)
     throw FFMpegException("Failed to add video hook function: " + Text);
   FSettings.UsingFrameHooks = true;

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <latch>
+#include <thread>
+#include <vector>
 
 #include "TestSupport.h"
+#include "binding/MyUtilHlpr.h"
 #include "binding/MyUtils.h"
 
 TEST(SplitFirst, CutsAtTheFirstSeparatorAndOptionallyRemovesIt) {
@@ -93,17 +97,29 @@ TEST(TextHelpers, CaseChangesOnlyAsciiLetters) {
   EXPECT_FALSE(SameText("[", "{"));  // 0x5B and 0x7B differ by the case bit but are no letters
 }
 
-TEST(CurrentDirectoryScope, ReturnsToThePreviousFolderAlsoWhenTheFolderIsMissing) {
-  TTempFolder folder;
-  const std::filesystem::path before = std::filesystem::current_path();
-  {
-    TCurrentDirectoryScope scope(folder.Path());
-    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(folder.Path()));
-  }
-  EXPECT_EQ(std::filesystem::current_path(), before);
-  {
-    TCurrentDirectoryScope scope(folder.Path() / "missing");
-    EXPECT_EQ(std::filesystem::current_path(), before);
-  }
-  EXPECT_EQ(std::filesystem::current_path(), before);
+// The helper library's tokenizer keeps its place per thread: two threads that tokenize
+// at once, interleaved, each get their own string's tokens, with strtok's rules (runs of
+// separators count as one, none after the last).
+TEST(MyUtilTokenizer, ThreadsTokenizingAtOnceKeepTheirOwnPlace) {
+  BindMediaLibrariesForTest();
+  char mine[] = "  x  y";
+  std::vector<std::string> otherTokens;
+  std::latch started(2), mineStarted(1), otherDone(1);
+  std::thread other([&] {
+    char text[] = "a b c";
+    otherTokens.emplace_back(lib::my_strtok(text, " "));
+    started.arrive_and_wait();
+    mineStarted.wait();
+    for (char* token = lib::my_strtok(nullptr, " "); token; token = lib::my_strtok(nullptr, " "))
+      otherTokens.emplace_back(token);
+    otherDone.count_down();
+  });
+  started.arrive_and_wait();
+  EXPECT_STREQ(lib::my_strtok(mine, " "), "x");
+  mineStarted.count_down();
+  otherDone.wait();
+  EXPECT_STREQ(lib::my_strtok(nullptr, " "), "y");
+  EXPECT_EQ(lib::my_strtok(nullptr, " "), nullptr);
+  other.join();
+  EXPECT_EQ(otherTokens, (std::vector<std::string>{"a", "b", "c"}));
 }

@@ -75,6 +75,13 @@ class FrameHookTest : public ::testing::Test {
   std::unique_ptr<TOptionTestEngine> engine;
 };
 
+// The luma value at (0, 0) of one picture run through a list.
+int ProcessThrough(TFrameHookList& hooks) {
+  TTestPicture picture;
+  hooks.Process(&picture.picture, 0, TTestPicture::kWidth, TTestPicture::kHeight, 0);
+  return picture.luma[0];
+}
+
 TEST_F(FrameHookTest, AModuleNamedTwiceLoadsOnceAndConfiguresTwice) {
   engine->SetOption("vhook", kHook + " set:10");
   const int configured = Counter(kHook, "TestHookConfigureCalls");
@@ -142,25 +149,43 @@ TEST_F(FrameHookTest, RefusalsGiveTheirCodeAndLeaveTheListAlone) {
                 "Failed to add video hook function: ");
 }
 
-TEST_F(FrameHookTest, LoadingKeepsTheCurrentDirectoryAndSetsPathForFolders) {
+// Other jobs open files by relative names meanwhile: a module in a folder is loaded by its
+// absolute path, and neither the current directory nor PATH changes, loaded or not.
+TEST_F(FrameHookTest, LoadingLeavesTheCurrentDirectoryAndPathAlone) {
   const std::filesystem::path before = std::filesystem::current_path();
   const char* pathBefore = std::getenv("PATH");
   const std::string oldPath = pathBefore ? pathBefore : "";
+  auto unchanged = [&] {
+    EXPECT_EQ(std::filesystem::current_path(), before);
+    EXPECT_EQ(std::string(std::getenv("PATH")), oldPath);
+  };
 
   TFrameHookList hooks;
   std::string bareName = "libTovrenaNoSuchHook.so";
   char* bare[] = {bareName.data()};
   EXPECT_EQ(hooks.Add(1, bare), -1);
   EXPECT_THAT(libraryLog.back(), HasSubstr("libTovrenaNoSuchHook.so"));
-  EXPECT_EQ(std::getenv("PATH"), oldPath);
+  unchanged();
 
   TTempFolder folder;
   std::string missing = folder.File("missing.so");
   char* inFolder[] = {missing.data()};
   EXPECT_EQ(hooks.Add(1, inFolder), -1);
-  EXPECT_EQ(std::filesystem::current_path(), before);
-  EXPECT_THAT(std::string(std::getenv("PATH")), HasSubstr(folder.Path().string()));
-  setenv("PATH", oldPath.c_str(), 1);
+  unchanged();
+
+  // A copy under a name of its own is loaded afresh; named relative to the current
+  // directory, it is still found after other folders were visited.
+  std::filesystem::copy_file(kHook, folder.File("libFreshHook.so"));
+  std::filesystem::current_path(folder.Path().parent_path());
+  std::string relative = (folder.Path().filename() / "libFreshHook.so").string();
+  std::string argument = "set:7";
+  char* fresh[] = {relative.data(), argument.data()};
+  EXPECT_EQ(hooks.Add(2, fresh), 0);
+  EXPECT_EQ(std::filesystem::current_path(), folder.Path().parent_path());
+  std::filesystem::current_path(before);
+  unchanged();
+  EXPECT_EQ(LoadCount(relative), 1);
+  EXPECT_EQ(ProcessThrough(hooks), 7);
 }
 
 TEST_F(FrameHookTest, AtMost63ArgumentsFollowTheModule) {

@@ -1,6 +1,7 @@
 /* A video hook module for the tests. Its argument names what it does to the luma plane:
    "set:N" fills it with N, "add:N" adds N (capped at 255), "fail" makes Configure refuse,
    no argument inverts it. It counts its calls for the tests to read back. */
+#include <stdatomic.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -13,7 +14,8 @@ typedef struct {
   int value;
 } TTestHook;
 
-static int configureCalls, processCalls, releaseCalls;
+/* Atomic: jobs on several threads call the module at once. */
+static _Atomic int configureCalls, processCalls, releaseCalls;
 
 EXPORT int Configure(void** context, int argc, char* argv[]) {
   ++configureCalls;

@@ -1,3 +1,6 @@
+// strtok_r is POSIX.
+#define _POSIX_C_SOURCE 200809L
+
 #include "myutil.h"
 
 #include <stdlib.h>
@@ -41,8 +44,11 @@ int my_fseek(FILE* stream, long offset, int whence) {
 int my_fclose(FILE* stream) {
   return fclose(stream);
 }
+// strtok's semantics, but the position between calls is kept per thread: jobs on several
+// threads tokenize at once.
 char* my_strtok(char* str, const char* delimiters) {
-  return strtok(str, delimiters);
+  static _Thread_local char* position = NULL;
+  return strtok_r(str, delimiters, &position);
 }
 long my_strtol(const char* str, char** end, int base) {
   return strtol(str, end, base);

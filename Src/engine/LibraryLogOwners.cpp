@@ -1,0 +1,71 @@
+#include "engine/LibraryLogOwners.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <unordered_map>
+
+namespace {
+
+thread_local const void* threadLogOwner = nullptr;
+
+// Read on every thread that logs, written by the engines' own threads: the map under its
+// lock, the maximum also as an atomic so that a line no one wants is dropped without it.
+struct TLogEngines {
+  std::mutex Lock;
+  std::unordered_map<const void*, int> Levels;
+  std::atomic<int> MostVerbose = -1;
+
+  void UpdateMostVerbose() {
+    int most = -1;
+    for (const auto& [engine, level] : Levels) most = std::max(most, level);
+    MostVerbose = most;
+  }
+};
+
+TLogEngines& Engines() {
+  static TLogEngines engines;
+  return engines;
+}
+
+}  // namespace
+
+TLogOwnerScope::TLogOwnerScope(const TCustomFFmpeg* Engine) : previous_(threadLogOwner) {
+  threadLogOwner = Engine;
+}
+
+TLogOwnerScope::~TLogOwnerScope() {
+  threadLogOwner = previous_;
+}
+
+const void* ThreadLogOwner() {
+  return threadLogOwner;
+}
+
+bool LogVerbosityOf(const void* Owner, int& Level) {
+  if (!Owner) return false;
+  TLogEngines& engines = Engines();
+  std::lock_guard lock(engines.Lock);
+  const auto found = engines.Levels.find(Owner);
+  if (found == engines.Levels.end()) return false;
+  Level = found->second;
+  return true;
+}
+
+int MostVerboseEngineVerbosity() {
+  return Engines().MostVerbose;
+}
+
+void RegisterLogEngine(const TCustomFFmpeg* Engine, int Level) {
+  TLogEngines& engines = Engines();
+  std::lock_guard lock(engines.Lock);
+  engines.Levels[Engine] = Level;
+  engines.UpdateMostVerbose();
+}
+
+void UnregisterLogEngine(const TCustomFFmpeg* Engine) {
+  TLogEngines& engines = Engines();
+  std::lock_guard lock(engines.Lock);
+  engines.Levels.erase(Engine);
+  engines.UpdateMostVerbose();
+}
