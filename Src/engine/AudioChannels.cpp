@@ -2,9 +2,11 @@
 #include "engine/AudioChannels.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "binding/AVCodecHlpr.h"
 #include "binding/AVUtilHlpr.h"
+#include "engine/FFmpeg.h"
 
 TChannelLayout::TChannelLayout(const AVChannelLayout& layout) {
   lib::av_channel_layout_copy(&layout_, &layout);
@@ -19,7 +21,9 @@ TChannelLayout& TChannelLayout::operator=(const TChannelLayout& other) {
   return *this;
 }
 
-TChannelLayout::~TChannelLayout() { lib::av_channel_layout_uninit(&layout_); }
+TChannelLayout::~TChannelLayout() {
+  lib::av_channel_layout_uninit(&layout_);
+}
 
 TChannelLayout CanonicalLayout(const AVChannelLayout& layout) {
   if (layout.order != AV_CHANNEL_ORDER_UNSPEC || layout.nb_channels <= 0)
@@ -57,7 +61,8 @@ TChannelLayout ChooseEncoderLayout(const AVCodec* codec, const AVChannelLayout& 
   if (!listed || !listed->nb_channels) return keepsInput ? source : usual;
 
   if (keepsInput)
-    if (const AVChannelLayout* same = ListedLike(listed, source.Get())) return TChannelLayout(*same);
+    if (const AVChannelLayout* same = ListedLike(listed, source.Get()))
+      return TChannelLayout(*same);
   if (const AVChannelLayout* same = ListedLike(listed, usual.Get())) return TChannelLayout(*same);
   const AVChannelLayout* best = nullptr;  // the most channels not above the wanted count
   const AVChannelLayout* smallest = listed;
@@ -67,6 +72,38 @@ TChannelLayout ChooseEncoderLayout(const AVCodec* codec, const AVChannelLayout& 
     if (layout->nb_channels < smallest->nb_channels) smallest = layout;
   }
   return TChannelLayout(best ? *best : *smallest);
+}
+
+namespace {
+
+bool Opens(const AVCodec* codec, const AVCodecContext* context, const AVChannelLayout& layout) {
+  TCodecContextPtr trial(lib::avcodec_alloc_context3(codec));
+  if (!trial) return false;
+  trial->sample_fmt = context->sample_fmt;
+  trial->sample_rate = context->sample_rate;
+  trial->bit_rate = context->bit_rate;
+  trial->time_base = context->time_base;
+  trial->flags = context->flags;
+  trial->strict_std_compliance = context->strict_std_compliance;
+  if (lib::av_channel_layout_copy(&trial->ch_layout, &layout) < 0) return false;
+  std::lock_guard lock(CodecLock());
+  return lib::avcodec_open2(trial.get(), codec, nullptr) >= 0;
+}
+
+}  // namespace
+
+TChannelLayout LayoutTheEncoderOpens(const AVCodec* codec, const AVCodecContext* context,
+                                     const TChannelLayout& chosen) {
+  if (!codec || (codec->ch_layouts && codec->ch_layouts->nb_channels) ||
+      Opens(codec, context, chosen.Get()))
+    return chosen;
+  for (int channels = chosen.Get().nb_channels - 1; channels >= 1; --channels) {
+    TChannelLayout fewer;
+    lib::av_channel_layout_default(fewer.Ptr(), channels);
+    if (fewer.Get().order == AV_CHANNEL_ORDER_NATIVE && Opens(codec, context, fewer.Get()))
+      return fewer;
+  }
+  return chosen;
 }
 
 namespace {
@@ -89,9 +126,8 @@ TSwrContextPtr Allocate(const AVCodecContext* encoder, const AVFrame* samples,
   // The library takes the layouts as non-const.
   TChannelLayout output(encoder->ch_layout);
   TChannelLayout input(inputLayout);
-  result = lib::swr_alloc_set_opts2(&made, output.Ptr(), encoder->sample_fmt,
-                                    encoder->sample_rate, input.Ptr(),
-                                    static_cast<AVSampleFormat>(samples->format),
+  result = lib::swr_alloc_set_opts2(&made, output.Ptr(), encoder->sample_fmt, encoder->sample_rate,
+                                    input.Ptr(), static_cast<AVSampleFormat>(samples->format),
                                     samples->sample_rate, 0, nullptr);
   return TSwrContextPtr(made);
 }
@@ -105,8 +141,7 @@ TSwrContextPtr MakeResampler(const AVCodecContext* encoder, const AVFrame* sampl
   const int inputs = input.Get().nb_channels;
   const int outputs = encoder->ch_layout.nb_channels;
   // The library builds no matrix without positions; same count keeps the order as it is.
-  if (input.Get().order == AV_CHANNEL_ORDER_NATIVE || inputs <= 0 || outputs <= 0)
-    return nullptr;
+  if (input.Get().order == AV_CHANNEL_ORDER_NATIVE || inputs <= 0 || outputs <= 0) return nullptr;
   resampler = Allocate(encoder, samples, input.Get(), result);
   if (result < 0) return nullptr;
   const std::vector<double> matrix = SpreadMatrix(inputs, outputs);

@@ -44,6 +44,13 @@ bool SameChannels(const AVChannelLayout& a, const AVChannelLayout& b);
 TChannelLayout ChooseEncoderLayout(const AVCodec* codec, const AVChannelLayout& input,
                                    int requested);
 
+// The layout nearest to chosen that codec opens with for context, where the codec
+// lists no layouts but may still refuse some (most stop at 8 channels): chosen itself, or
+// else the usual layouts of fewer channels, tried on a scratch context; chosen when none
+// opens, for the real opening to report why.
+TChannelLayout LayoutTheEncoderOpens(const AVCodec* codec, const AVCodecContext* context,
+                                     const TChannelLayout& chosen);
+
 // A resampler from samples' format, rate and layout to the encoder's, with the libraries'
 // own downmix matrix; inputs whose channels carry no positions are spread over the outputs
 // in turn. Null with the library's result in result when it cannot be made.

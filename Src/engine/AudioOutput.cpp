@@ -149,9 +149,8 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
   if (Output.Resampler) {
     const int room = lib::swr_get_out_samples(Output.Resampler.get(), inputCount);
     AVFrame* converted = ReusableAudioFrame(Output.ConvertFrame, encoder, std::max(room, 1));
-    const int got =
-        lib::swr_convert(Output.Resampler.get(), converted->extended_data, room,
-                         const_cast<const std::uint8_t**>(input.data()), inputCount);
+    const int got = lib::swr_convert(Output.Resampler.get(), converted->extended_data, room,
+                                     const_cast<const std::uint8_t**>(input.data()), inputCount);
     if (got < 0) {
       if (S.ExitOnError) throw FFMpegException("av_audio_convert() failed: " + ErrorReason(got));
       E.Log(0, "av_audio_convert() failed: " + ErrorReason(got));
@@ -161,7 +160,8 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
                                        reinterpret_cast<void**>(converted->extended_data), got);
   } else {
     written = lib::av_audio_fifo_write(
-        Output.Fifo.get(), reinterpret_cast<void**>(const_cast<std::uint8_t**>(input.data())), inputCount);
+        Output.Fifo.get(), reinterpret_cast<void**>(const_cast<std::uint8_t**>(input.data())),
+        inputCount);
   }
   CheckFifoWrite(written);
   EncodeAudioFromFifo(Output, false);

@@ -294,8 +294,11 @@ void TTranscoder::PrepareEncoding(TOutputStream& Output, TInputStream& Input) {
     case AVMEDIA_TYPE_AUDIO: {
       // The channel count set so far is the one asked for; the layout is the encoder's to
       // take.
-      TChannelLayout chosen =
-          ChooseEncoderLayout(encoder->codec, Input.Decoder->ch_layout, encoder->ch_layout.nb_channels);
+      const AVCodec* codec =
+          encoder->codec ? encoder->codec : lib::avcodec_find_encoder(encoder->codec_id);
+      const TChannelLayout chosen = LayoutTheEncoderOpens(
+          codec, encoder,
+          ChooseEncoderLayout(codec, Input.Decoder->ch_layout, encoder->ch_layout.nb_channels));
       lib::av_channel_layout_uninit(&encoder->ch_layout);
       lib::av_channel_layout_copy(&encoder->ch_layout, &chosen.Get());
       Output.AudioResample =
