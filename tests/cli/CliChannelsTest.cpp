@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "CliTestSupport.h"
 #include "MediaTest.h"
@@ -57,6 +58,12 @@ class CliChannels : public TMediaTest {
     video.channels = 16;
     video.audioCodec = AV_CODEC_ID_PCM_S16LE;
     MakeClip(Clip("video16.mkv"), video);
+    // A broadcast that goes from mono to stereo midway: AAC frames say their channels.
+    MakeChannelTones(Clip("mono.aac"), {1, AV_CODEC_ID_AAC, false, 48000, kSeconds});
+    MakeChannelTones(Clip("stereo.aac"), {2, AV_CODEC_ID_AAC, false, 48000, kSeconds});
+    std::ofstream joined(Clip("monothenstereo.aac"), std::ios::binary);
+    for (const char* part : {"mono.aac", "stereo.aac"})
+      joined << std::ifstream(Clip(part), std::ios::binary).rdbuf();
   }
 
   void SetUp() override {
@@ -146,11 +153,14 @@ TEST_F(CliChannels, EncodersThatStopShortOfTheChannelsAskedForGetTheMostTheyTake
   for (const auto& [profile, extension] : AudioProfiles()) {
     for (const char* name : {"planar24.ogg", "s16x16.wav"}) {
       SCOPED_TRACE(profile + " / " + name);
-      const TDecodedSound sound = Convert("Audio", profile, name, OutputName(name, extension),
-                                          {"-s", "AudioChannels=24"});
+      const TDecodedSound sound =
+          Convert("Audio", profile, name, OutputName(name, extension), {"-s", "AudioChannels=24"});
       if (sound.channels.empty()) continue;
       const int channels = static_cast<int>(sound.channels.size());
-      const int expected = extension == "mp3" ? 2 : extension == "flac" ? 8 : extension == "wav" ? 24 : 0;
+      const int expected = extension == "mp3"    ? 2
+                           : extension == "flac" ? 8
+                           : extension == "wav"  ? 24
+                                                 : 0;
       if (expected > 0) {
         EXPECT_EQ(channels, expected);
       }
@@ -183,4 +193,23 @@ TEST_F(CliChannels, VideoGroupsTakeTheSoundOfManyChannelsToo) {
     EXPECT_NEAR(sound.Seconds(), 1.0, kLengthTolerance);
     for (int c = 0; c < 2; ++c) EXPECT_GT(sound.TonePower(c, kToneHz), 1e-4) << c;
   }
+}
+
+TEST_F(CliChannels, SoundThatChangesItsChannelsMidwayKeepsEachPartsSignals) {
+  const TDecodedSound sound =
+      Convert("Audio", "WAV (PCM 16-bit)", "monothenstereo.aac", "monothenstereo.wav");
+  ASSERT_EQ(sound.channels.size(), 2u);
+  EXPECT_NEAR(sound.Seconds(), 2 * kSeconds, 2 * kLengthTolerance);
+  // Each half away from the join: the mono tone on both sides, then each side its own.
+  const auto part = [&sound](double from, double to) {
+    TDecodedSound window = sound;
+    for (auto& samples : window.channels)
+      samples = std::vector<double>(samples.begin() + static_cast<long>(from * sound.sampleRate),
+                                    samples.begin() + static_cast<long>(to * sound.sampleRate));
+    return window;
+  };
+  const TDecodedSound mono = part(0.2, 0.8);
+  EXPECT_EQ(mono.LoudestTone(0, 2), 0);
+  EXPECT_EQ(mono.LoudestTone(1, 2), 0);
+  ExpectSidesKept(part(1.3, 1.9));
 }

@@ -25,9 +25,8 @@ void PaintTones(AVFrame* frame, std::int64_t first) {
   for (int c = 0; c < channels; ++c) {
     std::uint8_t* data = frame->extended_data[planar ? c : 0];
     for (int i = 0; i < frame->nb_samples; ++i) {
-      const double value =
-          0.25 * std::sin(2 * M_PI * ChannelToneHz(c) * static_cast<double>(first + i) /
-                          frame->sample_rate);
+      const double value = 0.25 * std::sin(2 * M_PI * ChannelToneHz(c) *
+                                           static_cast<double>(first + i) / frame->sample_rate);
       const int at = planar ? i : i * channels + c;
       switch (lib::av_get_packed_sample_fmt(format)) {
         case AV_SAMPLE_FMT_U8:
@@ -37,7 +36,8 @@ void PaintTones(AVFrame* frame, std::int64_t first) {
           reinterpret_cast<std::int16_t*>(data)[at] = static_cast<std::int16_t>(value * 32767);
           break;
         case AV_SAMPLE_FMT_S32:
-          reinterpret_cast<std::int32_t*>(data)[at] = static_cast<std::int32_t>(value * 2147483647.0);
+          reinterpret_cast<std::int32_t*>(data)[at] =
+              static_cast<std::int32_t>(value * 2147483647.0);
           break;
         case AV_SAMPLE_FMT_FLT:
           reinterpret_cast<float*>(data)[at] = static_cast<float>(value);
@@ -64,7 +64,8 @@ double Level(const AVFrame* frame, int channel, int i) {
     case AV_SAMPLE_FMT_S32:
       return reinterpret_cast<const std::int32_t*>(data)[at] / 2147483648.0;
     case AV_SAMPLE_FMT_S64:
-      return static_cast<double>(reinterpret_cast<const std::int64_t*>(data)[at]) / 9.2233720368547758e18;
+      return static_cast<double>(reinterpret_cast<const std::int64_t*>(data)[at]) /
+             9.2233720368547758e18;
     case AV_SAMPLE_FMT_FLT:
       return reinterpret_cast<const float*>(data)[at];
     default:
@@ -74,7 +75,9 @@ double Level(const AVFrame* frame, int channel, int i) {
 
 }  // namespace
 
-double ChannelToneHz(int channel) { return 300.0 + 170.0 * channel; }
+double ChannelToneHz(int channel) {
+  return 300.0 + 170.0 * channel;
+}
 
 void MakeChannelTones(const std::string& path, const TChannelTonesRecipe& recipe) {
   AVFormatContext* raw = nullptr;
@@ -93,9 +96,11 @@ void MakeChannelTones(const std::string& path, const TChannelTonesRecipe& recipe
   } else {
     lib::av_channel_layout_default(&codec->ch_layout, recipe.channels);
   }
-  // Quality, not a bitrate: lossy encoders share a bitrate out thinly over many channels.
-  codec->flags |= AV_CODEC_FLAG_QSCALE;
-  codec->global_quality = 5 * FF_QP2LAMBDA;
+  // Quality, not a bitrate: Vorbis shares a bitrate out too thinly over many channels.
+  if (recipe.codec == AV_CODEC_ID_VORBIS) {
+    codec->flags |= AV_CODEC_FLAG_QSCALE;
+    codec->global_quality = 5 * FF_QP2LAMBDA;
+  }
   if (output->oformat->flags & AVFMT_GLOBALHEADER) codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   ASSERT_GE(lib::avcodec_open2(codec.get(), encoder, nullptr), 0);
   AVStream* stream = lib::avformat_new_stream(output.get(), nullptr);
@@ -163,9 +168,8 @@ TDecodedSound DecodeSound(const std::string& path) {
 }
 
 double TDecodedSound::Seconds() const {
-  return channels.empty() || sampleRate <= 0
-             ? 0
-             : static_cast<double>(channels[0].size()) / sampleRate;
+  return channels.empty() || sampleRate <= 0 ? 0
+                                             : static_cast<double>(channels[0].size()) / sampleRate;
 }
 
 double TDecodedSound::TonePower(int channel, double hz) const {
@@ -177,8 +181,8 @@ double TDecodedSound::TonePower(int channel, double hz) const {
     beforePrevious = previous;
     previous = current;
   }
-  const double power =
-      previous * previous + beforePrevious * beforePrevious - coefficient * previous * beforePrevious;
+  const double power = previous * previous + beforePrevious * beforePrevious -
+                       coefficient * previous * beforePrevious;
   const double n = std::max<std::size_t>(samples.size(), 1);
   return power / (n * n);
 }
