@@ -94,10 +94,11 @@ bool Opens(const AVCodec* codec, const AVCodecContext* context, const AVChannelL
 
 TChannelLayout LayoutTheEncoderOpens(const AVCodec* codec, const AVCodecContext* context,
                                      const TChannelLayout& chosen) {
+  // Two channels or fewer: a refusal has another reason, which the real opening names.
   if (!codec || (codec->ch_layouts && codec->ch_layouts->nb_channels) ||
-      Opens(codec, context, chosen.Get()))
+      chosen.Get().nb_channels <= 2 || Opens(codec, context, chosen.Get()))
     return chosen;
-  for (int channels = chosen.Get().nb_channels - 1; channels >= 1; --channels) {
+  for (int channels = chosen.Get().nb_channels - 1; channels >= 2; --channels) {
     TChannelLayout fewer;
     lib::av_channel_layout_default(fewer.Ptr(), channels);
     if (fewer.Get().order == AV_CHANNEL_ORDER_NATIVE && Opens(codec, context, fewer.Get()))

@@ -46,8 +46,8 @@ TChannelLayout ChooseEncoderLayout(const AVCodec* codec, const AVChannelLayout& 
 
 // The layout nearest to chosen that codec opens with for context, where the codec
 // lists no layouts but may still refuse some (most stop at 8 channels): chosen itself, or
-// else the usual layouts of fewer channels, tried on a scratch context; chosen when none
-// opens, for the real opening to report why.
+// else the usual layouts of fewer channels down to stereo, tried on a scratch context;
+// chosen when none opens, for the real opening to report why.
 TChannelLayout LayoutTheEncoderOpens(const AVCodec* codec, const AVCodecContext* context,
                                      const TChannelLayout& chosen);
 
