@@ -105,7 +105,8 @@ extern "C" {
   X(av_channel_layout_default)    \
   X(av_channel_layout_copy)       \
   X(av_channel_layout_uninit)     \
-  X(av_channel_layout_describe)
+  X(av_channel_layout_describe)   \
+  X(av_channel_layout_compare)
 
 namespace lib {
 TOVRENA_AVUTIL_ENTRIES(TOVRENA_DECLARE_ENTRY)

@@ -18,7 +18,8 @@ extern "C" {
   X(swr_convert)                      \
   X(swr_set_compensation)             \
   X(swr_get_delay)                    \
-  X(swr_get_out_samples)
+  X(swr_get_out_samples)              \
+  X(swr_set_matrix)
 
 namespace lib {
 TOVRENA_SWRESAMPLE_ENTRIES(TOVRENA_DECLARE_ENTRY)

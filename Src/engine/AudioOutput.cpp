@@ -2,8 +2,10 @@
 // correction against the time stamps, then encoder-sized frames through the FIFO.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "binding/MyUtils.h"
+#include "engine/AudioChannels.h"
 #include "engine/Transcoder.h"
 
 namespace {
@@ -47,40 +49,31 @@ AVFrame* ReusableAudioFrame(TFramePtr& slot, const AVCodecContext* encoder, int 
   return frame;
 }
 
-// The sample pointers of a frame moved on by skip samples.
-void OffsetPlanes(const AVFrame* frame, int skip,
-                  const std::uint8_t* planes[AV_NUM_DATA_POINTERS]) {
-  const auto format = static_cast<AVSampleFormat>(frame->format);
-  const int bytes = lib::av_get_bytes_per_sample(format);
-  const bool planar = lib::av_sample_fmt_is_planar(format);
-  const int channels = frame->ch_layout.nb_channels;
-  const int count = planar ? std::min(channels, AV_NUM_DATA_POINTERS) : 1;
-  for (int i = 0; i < count; ++i)
-    planes[i] = frame->extended_data[i] +
-                static_cast<std::ptrdiff_t>(skip) * bytes * (planar ? 1 : channels);
-}
-
 }  // namespace
 
+// The resampler is made for the first block that needs one and made again when the
+// decoder's format, rate or layout changes midway (a stream of joined recordings).
 void TTranscoder::EnsureResampler(TOutputStream& Output, const AVFrame* Samples) {
   const AVCodecContext* encoder = Output.Encoder();
+  if (Output.Resampler) {
+    if (Output.ResamplerInput.Matches(Samples)) return;
+    DrainResampler(Output);
+    Output.Resampler.reset();
+  }
   const bool differs = encoder->sample_fmt != Samples->format ||
                        encoder->sample_rate != Samples->sample_rate ||
-                       encoder->ch_layout.nb_channels != Samples->ch_layout.nb_channels;
-  if (Output.Resampler || !(differs || Output.AudioResample)) return;
+                       !SameChannels(encoder->ch_layout, Samples->ch_layout);
+  if (!(differs || Output.AudioResample)) return;
   Output.AudioResample = true;
-  SwrContext* resampler = nullptr;
-  AVChannelLayout outputLayout = encoder->ch_layout;  // the library takes these as non-const
-  AVChannelLayout inputLayout = Samples->ch_layout;
-  const int made = lib::swr_alloc_set_opts2(
-      &resampler, &outputLayout, encoder->sample_fmt, encoder->sample_rate, &inputLayout,
-      static_cast<AVSampleFormat>(Samples->format), Samples->sample_rate, 0, nullptr);
-  Output.Resampler.reset(resampler);
-  if (made < 0 || lib::swr_init(resampler) < 0)
+  int result = 0;
+  Output.Resampler = MakeResampler(encoder, Samples, result);
+  if (!Output.Resampler)
     throw FFMpegException(
-        StringFormat("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
+        StringFormat("Can not resample %d channels @ %d Hz to %d channels @ %d Hz: ",
                      Samples->ch_layout.nb_channels, Samples->sample_rate,
-                     encoder->ch_layout.nb_channels, encoder->sample_rate));
+                     encoder->ch_layout.nb_channels, encoder->sample_rate) +
+        ErrorReason(result));
+  Output.ResamplerInput.Remember(Samples);
 }
 
 void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame* Samples) {
@@ -150,15 +143,14 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
         Output.Fifo.get(), reinterpret_cast<void**>(quiet->extended_data), quiet->nb_samples));
   }
 
-  const std::uint8_t* input[AV_NUM_DATA_POINTERS] = {};
-  OffsetPlanes(Samples, skip, input);
+  const std::vector<const std::uint8_t*> input = SamplePlanes(Samples, skip);
   const int inputCount = Samples->nb_samples - skip;
   int written;
   if (Output.Resampler) {
     const int room = lib::swr_get_out_samples(Output.Resampler.get(), inputCount);
     AVFrame* converted = ReusableAudioFrame(Output.ConvertFrame, encoder, std::max(room, 1));
-    const int got =
-        lib::swr_convert(Output.Resampler.get(), converted->extended_data, room, input, inputCount);
+    const int got = lib::swr_convert(Output.Resampler.get(), converted->extended_data, room,
+                                     const_cast<const std::uint8_t**>(input.data()), inputCount);
     if (got < 0) {
       if (S.ExitOnError) throw FFMpegException("av_audio_convert() failed: " + ErrorReason(got));
       E.Log(0, "av_audio_convert() failed: " + ErrorReason(got));
@@ -168,7 +160,8 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
                                        reinterpret_cast<void**>(converted->extended_data), got);
   } else {
     written = lib::av_audio_fifo_write(
-        Output.Fifo.get(), reinterpret_cast<void**>(const_cast<std::uint8_t**>(input)), inputCount);
+        Output.Fifo.get(), reinterpret_cast<void**>(const_cast<std::uint8_t**>(input.data())),
+        inputCount);
   }
   CheckFifoWrite(written);
   EncodeAudioFromFifo(Output, false);

@@ -291,10 +291,20 @@ void TTranscoder::PrepareVideoEncoding(TOutputStream& Output, TInputStream& Inpu
 void TTranscoder::PrepareEncoding(TOutputStream& Output, TInputStream& Input) {
   AVCodecContext* encoder = Output.Encoder();
   switch (encoder->codec_type) {
-    case AVMEDIA_TYPE_AUDIO:
+    case AVMEDIA_TYPE_AUDIO: {
+      // The channel count set so far is the one asked for; the layout is the encoder's to
+      // take.
+      const AVCodec* codec =
+          encoder->codec ? encoder->codec : lib::avcodec_find_encoder(encoder->codec_id);
+      const TChannelLayout chosen = LayoutTheEncoderOpens(
+          codec, encoder,
+          ChooseEncoderLayout(codec, Input.Decoder->ch_layout, encoder->ch_layout.nb_channels));
+      lib::av_channel_layout_uninit(&encoder->ch_layout);
+      lib::av_channel_layout_copy(&encoder->ch_layout, &chosen.Get());
       Output.AudioResample =
           encoder->sample_rate != Input.Decoder->sample_rate || S.AudioSyncMethod > 1;
       break;
+    }
     case AVMEDIA_TYPE_VIDEO:
       PrepareVideoEncoding(Output, Input);
       break;
@@ -366,11 +376,12 @@ void TTranscoder::OpenEncoders() {
     if (!codec)
       throw FFMpegException(StringFormat("Unsupported codec for output stream #%d.%d",
                                          output->FileIndex, output->StreamIndex));
-    if (E.OpenEncoder(encoder, codec, nullptr) < 0)
-      throw FFMpegException(StringFormat(
-          "Error while opening codec for output stream #%d.%d - maybe incorrect parameters such "
-          "as bit_rate, rate, width or height",
-          output->FileIndex, output->StreamIndex));
+    if (const int result = E.OpenEncoder(encoder, codec, nullptr); result < 0)
+      throw FFMpegException(StringFormat("Error while opening codec for output stream #%d.%d - "
+                                         "maybe incorrect parameters such as bit_rate, rate, "
+                                         "width or height: ",
+                                         output->FileIndex, output->StreamIndex) +
+                            ErrorReason(result));
     E.FExtraSize += encoder->extradata_size;
     CheckParameterCopy(lib::avcodec_parameters_from_context(output->Stream->codecpar, encoder),
                        "encoder", output->FileIndex, output->StreamIndex);

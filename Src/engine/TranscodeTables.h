@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "binding/MediaPointers.h"
+#include "engine/AudioChannels.h"
 #include "engine/EngineTypes.h"
 #include "engine/FFmpeg.h"
 #include "engine/PictureRotation.h"
@@ -77,6 +78,7 @@ struct TOutputStream {
   bool AudioResample = false;
   bool AudioClockStarted = false;  // sync opts follow the samples from the first block on
   TSwrContextPtr Resampler;
+  TResamplerInput ResamplerInput;  // the samples Resampler was made for
   TAudioFifoPtr Fifo;
 
   // What the encoder said of its last packet.

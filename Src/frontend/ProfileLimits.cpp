@@ -18,7 +18,7 @@ constexpr int kLeastPixels = 2;  // the encoders take even sizes from 2 up
 constexpr int kMostPixels = 16384;
 constexpr double kLeastFrameRate = 1;
 constexpr double kMostFrameRate = 1000;
-constexpr int kMostChannels = 8;
+constexpr int kMostChannels = 64;  // recorders write 16 or 24, 22.2 sound 24
 constexpr int kLeastSampleRate = 1000;
 constexpr int kMostSampleRate = 384000;
 

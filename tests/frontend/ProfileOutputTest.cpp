@@ -259,7 +259,9 @@ TEST_F(ProfileOutputTest, ValuesTheEncodersCannotTakeAreRefusedWithKeyValueAndRa
   EXPECT_EQ(refusal("VideoCustomWidth", "0", true),
             "Profile value VideoCustomWidth 0: must be from 2 to 16384 pixels");
   EXPECT_EQ(refusal("AudioChannels", "0"),
-            "Profile value AudioChannels 0: must be from 1 to 8 channels");
+            "Profile value AudioChannels 0: must be from 1 to 64 channels");
+  EXPECT_EQ(refusal("AudioChannels", "65"),
+            "Profile value AudioChannels 65: must be from 1 to 64 channels");
   EXPECT_EQ(refusal("AudioSampleRate", "-44100"),
             "Profile value AudioSampleRate -44100: must be from 1000 to 384000 Hz");
   // Limits themselves, 0 for a rate the encoder picks, named rates and an ignored size pass.
@@ -271,7 +273,7 @@ TEST_F(ProfileOutputTest, ValuesTheEncodersCannotTakeAreRefusedWithKeyValueAndRa
                                    {"VideoFrameRateOption", "30000/1001"},
                                    {"VideoFrameRateOption", "ntsc"},
                                    {"VideoCustomWidth", "0"},
-                                   {"AudioChannels", "8"},
+                                   {"AudioChannels", "64"},
                                    {"AudioSampleRate", "384000"}}) {
     EXPECT_EQ(refusal(key, value), "") << key << "=" << value;
   }
