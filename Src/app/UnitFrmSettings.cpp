@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -61,6 +62,24 @@ const QStringList kAmrBitrates = {"4.75 kbps", "5.15 kbps", "5.90 kbps", "6.70 k
 
 QString Text(const std::string& text) {
   return QString::fromStdString(text);
+}
+
+// "Mono", "Stereo", or "N channels" for a stored count above two (which the lists lack, and
+// which must survive OK rather than turn into Stereo).
+QString ChannelItem(const std::string& value) {
+  if (value == "1") return kMono;
+  bool number = false;
+  const int channels = QString::fromStdString(value).toInt(&number);
+  return number && channels > 2
+             ? QCoreApplication::translate("TFrmOptions", "%1 channels").arg(channels)
+             : kStereo;
+}
+
+// The stored count of a channel item: its position for Mono and Stereo, else its number.
+std::string ChannelValue(const QComboBox* list) {
+  const int index = list->currentIndex();
+  if (index < 2) return std::to_string(index + 1);
+  return std::to_string(list->currentText().section(' ', 0, 0).toInt());
 }
 
 // Selects the item with exactly this text, or none.
@@ -294,7 +313,9 @@ void TFrmOptions::ShowProfile(const TProfileSettings& profile) {
   GrpAudio->setEnabled(!profile.AudioDisabled);
   Select(CboAudioCodec, Text(profile.AudioCodec));
   if (WantsAmrLists() != amrLists_) BuildAudioLists(WantsAmrLists());
-  Select(CboAudioChannels, profile.AudioChannels == "1" ? kMono : kStereo);
+  const QString channels = ChannelItem(profile.AudioChannels);
+  if (!amrLists_ && CboAudioChannels->findText(channels) < 0) CboAudioChannels->addItem(channels);
+  Select(CboAudioChannels, channels);
   Select(CboAudioSampleRate, Text(profile.AudioSampleRate) + kHz);
   Select(CboAudioBitrate, Text(profile.AudioBitRate) + kKbps);
   Select(CboTracks, Text(profile.Tracks));
@@ -425,7 +446,7 @@ TProfileSettings TFrmOptions::ShownProfile() const {
   profile.VideoQuality = QString::number(EdtVideoQuality->value()).toStdString();
   TakeSelected(CboAudioCodec, QString(), profile.AudioCodec);
   if (CboAudioChannels->currentIndex() >= 0) {
-    profile.AudioChannels = std::to_string(CboAudioChannels->currentIndex() + 1);
+    profile.AudioChannels = ChannelValue(CboAudioChannels);
   }
   TakeSelected(CboAudioSampleRate, kHz, profile.AudioSampleRate);
   TakeSelected(CboAudioBitrate, kKbps, profile.AudioBitRate);

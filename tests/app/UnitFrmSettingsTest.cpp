@@ -127,6 +127,22 @@ TEST_F(UnitFrmSettingsTest, ShownSizeFollowsWhatTheProfileConvertsWith) {
   EXPECT_EQ(dialog.CboProfiles->currentText(), "H.263 Small");  // loading is no edit
 }
 
+TEST_F(UnitFrmSettingsTest, AManyChannelProfileKeepsItsCountThroughOk) {
+  main_->CurrentProfile.AudioChannels = "16";
+  {
+    TFrmOptions dialog(main_->Link());
+    EXPECT_EQ(dialog.CboAudioChannels->currentText(), "16 channels");
+    EXPECT_EQ(dialog.CboProfiles->currentText(), "H.263 Small");  // loading is no edit
+    dialog.BtnOK->click();
+    EXPECT_EQ(main_->CurrentProfile.AudioChannels, "16");
+  }
+  TFrmOptions dialog(main_->Link());
+  EXPECT_EQ(Items(dialog.CboAudioChannels), QStringList({"Mono", "Stereo", "16 channels"}));
+  Choose(dialog.CboAudioChannels, "Stereo");
+  dialog.BtnOK->click();
+  EXPECT_EQ(main_->CurrentProfile.AudioChannels, "2");
+}
+
 TEST_F(UnitFrmSettingsTest, AmrProfileKeepsItsListsUntilTheChoiceTurnsCustom) {
   main_->Choose("AMR");
   TFrmOptions dialog(main_->Link());
