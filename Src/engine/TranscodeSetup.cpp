@@ -299,6 +299,10 @@ void TTranscoder::PrepareEncoding(TOutputStream& Output, TInputStream& Input) {
       const TChannelLayout chosen = LayoutTheEncoderOpens(
           codec, encoder,
           ChooseEncoderLayout(codec, Input.Decoder->ch_layout, encoder->ch_layout.nb_channels));
+      if (chosen.Get().nb_channels != encoder->ch_layout.nb_channels)
+        E.Log(0, StringFormat("Output stream #%d.%d: %d channels asked, %s takes %d",
+                              Output.FileIndex, Output.StreamIndex, encoder->ch_layout.nb_channels,
+                              codec ? codec->name : "the encoder", chosen.Get().nb_channels));
       lib::av_channel_layout_uninit(&encoder->ch_layout);
       lib::av_channel_layout_copy(&encoder->ch_layout, &chosen.Get());
       Output.AudioResample =
