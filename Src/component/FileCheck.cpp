@@ -6,8 +6,8 @@
 // list holds and no event reaches: the steps are those a listed task runs on its job thread
 // (SetUpInput and SetUpOutput touch only the task), the libraries' log lines of this thread
 // find no task and go out with index -1 under the component's lock, and codec opens are
-// serialised by the engine's CodecLock. The task's destruction closes both files and
-// removes the output while it is the empty file reserved for it.
+// serialised by the engine's CodecLock. The task's destruction closes the input; no output
+// file is created.
 TFileCheck TCustomVornConverter::CheckFile(const TInputOptions& Input,
                                            const TOutputOptions& Output) {
   TFileCheck check;
@@ -28,6 +28,8 @@ TFileCheck TCustomVornConverter::CheckFile(const TInputOptions& Input,
       check.Cover = task.Probe.CoverPictureText(i);
     check.FailedStep = tsOutput;
     TOutputOptions output = Output;
+    // Only whether it can be set up: the check leaves nothing in the output folder.
+    task.SetOutputWithoutFile(true);
     check.Reason = SetUpOutput(task, output.FileName, &output);
     if (check.Reason.empty()) check.FailedStep = tsNone;
   } catch (const std::exception& failure) {

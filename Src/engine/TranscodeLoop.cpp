@@ -162,6 +162,8 @@ void TTranscoder::Finish() {
       throw FFMpegException(StringFormat("Could not close '%s': %s", E.FOutputFiles[i]->url,
                                          ErrorReason(result).c_str()));
   }
+  // Completed means the file holds what was written, as a player opens it.
+  if (!E.FStopRequest) E.CheckOutputFiles();
   E.FFinished = !E.FStopRequest;
 }
 

@@ -1,0 +1,29 @@
+// Checking a written output before it counts as completed: opened again by the libraries
+// as a player would open it, it must hold the streams written and last as long as what
+// was written. Only the header and index are read; nothing is decoded.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavutil/avutil.h>
+}
+
+// What the engine handed the muxer of one output; times in AV_TIME_BASE units.
+struct TWrittenOutput {
+  std::vector<AVMediaType> Types;  // by stream index
+  std::int64_t Start = AV_NOPTS_VALUE;
+  std::int64_t End = AV_NOPTS_VALUE;
+  std::int64_t LongestPacket = 0;
+  // Notes one packet of the stream in TimeBase units.
+  void Note(std::int64_t Pts, std::int64_t Duration, AVRational TimeBase);
+};
+
+// Empty when the file at Path holds what Written says, else the reason, naming the file as
+// Shown ("'clip.mp4' does not open: ...", "'clip.mp4' lasts 4.20 s of the 10.00 s written").
+// A duration is compared where the file states one (a header or an index); one only guessed
+// from the bit rate, or not known without reading the whole file, is not.
+std::string CheckWrittenOutput(const std::string& Path, const std::string& Shown,
+                               const TWrittenOutput& Written);
