@@ -42,6 +42,12 @@ int TOutputByteStream::Flush() {
   return context_->error;
 }
 
+std::int64_t TOutputByteStream::Size() const {
+  struct stat info {};
+  if (descriptor_ < 0 || ::fstat(descriptor_, &info) != 0) return -1;
+  return info.st_size;
+}
+
 int TOutputByteStream::Close() {
   int result = Flush();
   if (context_) {

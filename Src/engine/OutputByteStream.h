@@ -24,6 +24,8 @@ class TOutputByteStream {
   // Writes out what is buffered: 0, else the library error of the first failure
   // (AVERROR(ENOSPC), ...).
   int Flush();
+  // The file's size now: -1 when it cannot be read (or the file is closed).
+  std::int64_t Size() const;
   // Flushes and closes the file: 0, else the first failure. Later calls return 0.
   int Close();
 

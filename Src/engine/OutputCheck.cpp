@@ -1,7 +1,9 @@
 #include "engine/OutputCheck.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
-#include <cinttypes>
+#include <cerrno>
 
 #include "binding/MediaPointers.h"
 #include "binding/MyUtils.h"
@@ -22,7 +24,8 @@ const char* TypeName(AVMediaType type) {
 
 std::string TypesText(const std::vector<AVMediaType>& types) {
   std::string text;
-  for (const AVMediaType type : types) text += (text.empty() ? "" : ", ") + std::string(TypeName(type));
+  for (const AVMediaType type : types)
+    text += (text.empty() ? "" : ", ") + std::string(TypeName(type));
   return text.empty() ? "none" : text;
 }
 
@@ -60,6 +63,14 @@ void TWrittenOutput::Note(std::int64_t Pts, std::int64_t Duration, AVRational Ti
 
 std::string CheckWrittenOutput(const std::string& Path, const std::string& Shown,
                                const TWrittenOutput& Written) {
+  if (Written.Bytes >= 0) {
+    struct stat info {};
+    if (::stat(Path.c_str(), &info) != 0)
+      return "'" + Shown + "' could not be checked: " + SystemReason(errno);
+    if (info.st_size != Written.Bytes)
+      return "'" + Shown + "' holds " + std::to_string(info.st_size) + " bytes of the " +
+             std::to_string(Written.Bytes) + " written";
+  }
   AVFormatContext* context = lib::avformat_alloc_context();
   if (!context) return "'" + Shown + "' could not be checked: " + ErrorReason(AVERROR(ENOMEM));
   if (std::string failure = OpenConfinedInput(context, Path, nullptr, nullptr, false);

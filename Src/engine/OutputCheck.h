@@ -17,13 +17,14 @@ struct TWrittenOutput {
   std::int64_t Start = AV_NOPTS_VALUE;
   std::int64_t End = AV_NOPTS_VALUE;
   std::int64_t LongestPacket = 0;
+  std::int64_t Bytes = -1;  // the file's size when the engine closed it; < 0: unknown
   // Notes one packet of the stream in TimeBase units.
   void Note(std::int64_t Pts, std::int64_t Duration, AVRational TimeBase);
 };
 
-// Empty when the file at Path holds what Written says, else the reason, naming the file as
-// Shown ("'clip.mp4' does not open: ...", "'clip.mp4' lasts 4.20 s of the 10.00 s written").
-// A duration is compared where the file states one (a header or an index); one only guessed
-// from the bit rate, or not known without reading the whole file, is not.
+// Empty when the file at Path holds what Written says (its size too, where known), else the reason,
+// naming the file as Shown ("'clip.mp4' does not open: ...", "'clip.mp4' lasts 4.20 s of the 10.00
+// s written"). A duration is compared where the file states one (a header or an index); one only
+// guessed from the bit rate, or not known without reading the whole file, is not.
 std::string CheckWrittenOutput(const std::string& Path, const std::string& Shown,
                                const TWrittenOutput& Written);

@@ -236,16 +236,15 @@ int TOutputPlacement::Publish() {
 
 void TOutputPlacement::Discard() {
   if (published_ || folder_ < 0 || temporaryName_.empty()) return;
-  if (StandsFor(folder_, temporaryName_, identity_))
-    ::unlinkat(folder_, temporaryName_.c_str(), 0);
+  if (StandsFor(folder_, temporaryName_, identity_)) ::unlinkat(folder_, temporaryName_.c_str(), 0);
   ReleaseNode(node_);
   node_ = nullptr;
   temporaryName_.clear();
 }
 
 int RemoveStaleTemporaries(const std::string& Folder) {
-  const int folder = ::open(Folder.empty() ? "." : Folder.c_str(),
-                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int folder =
+      ::open(Folder.empty() ? "." : Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) return 0;
   const int listing = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
   DIR* entries = listing < 0 ? nullptr : ::fdopendir(listing);
