@@ -141,7 +141,7 @@ void TCustomFFmpeg::CheckOutputFiles() {
     TWrittenOutput& written = FOutputWritten[i];
     written.Types.clear();
     for (unsigned j = 0; j < FOutputFiles[i]->nb_streams; ++j)
-      written.Types.push_back(FOutputFiles[i]->streams[j]->codecpar->codec_type);
+      written.Types.push_back(CheckedKindOf(FOutputFiles[i]->streams[j]));
     const std::string failure =
         CheckWrittenOutput(placement->TemporaryPath(), placement->FinalPath(), written);
     if (failure.empty()) continue;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+
+struct AVStream;
 #include <string>
 #include <vector>
 
@@ -13,7 +15,7 @@ extern "C" {
 
 // What the engine handed the muxer of one output; times in AV_TIME_BASE units.
 struct TWrittenOutput {
-  std::vector<AVMediaType> Types;  // by stream index
+  std::vector<AVMediaType> Types;  // by stream index, as CheckedKindOf gives them
   std::int64_t Start = AV_NOPTS_VALUE;
   std::int64_t End = AV_NOPTS_VALUE;
   std::int64_t LongestPacket = 0;
@@ -22,9 +24,13 @@ struct TWrittenOutput {
   void Note(std::int64_t Pts, std::int64_t Duration, AVRational TimeBase);
 };
 
-// Empty when the file at Path holds what Written says (its size too, where known), else the reason,
-// naming the file as Shown ("'clip.mp4' does not open: ...", "'clip.mp4' lasts 4.20 s of the 10.00
-// s written"). A duration is compared where the file states one (a header or an index); one only
-// guessed from the bit rate, or not known without reading the whole file, is not.
+// The kind a stream is compared as: a cover picture counts as an attachment, however stored.
+AVMediaType CheckedKindOf(const AVStream* Stream);
+
+// Empty when the file at Path holds what Written says (its size too, where known), else the
+// reason, naming the file as Shown ("'clip.mp4' does not open: ...", "'clip.mp4' lasts
+// 4.20 s of the 10.00 s written"). A length is compared where the file states one (a header
+// or an index), and only for falling short: one not known without reading the whole file is
+// not compared.
 std::string CheckWrittenOutput(const std::string& Path, const std::string& Shown,
                                const TWrittenOutput& Written);

@@ -62,11 +62,24 @@ TEST_F(CliLongListTest, TwoThousandFilesConvertWithOnly128OpenFilesAllowed) {
     arguments.push_back(input.string());
   }
   TCliResult result;
+  const std::string out = folder.File("out");
+  bool looked = false;
+  std::size_t atFirstTurn = 0;
   {
     TOpenFileLimit limit(128);
     ASSERT_TRUE(limit.Applied());
-    result = home.Run(arguments);
+    // When the first file's turn has come, the 1,999 others have nothing on disk.
+    result = home.Run(arguments, [&](const std::string& text, int) {
+      if (looked || text.find("[1/2000] started") == std::string::npos) return;
+      looked = true;
+      std::error_code ignored;
+      for (auto entry = fs::directory_iterator(out, ignored); entry != fs::directory_iterator();
+           entry.increment(ignored))
+        ++atFirstTurn;
+    });
   }
+  EXPECT_TRUE(looked);
+  EXPECT_LE(atFirstTurn, 2u) << "files were created for outputs whose turn had not come";
   ASSERT_EQ(result.exitCode, 0) << result.err.substr(0, 2000);
   EXPECT_NE(result.out.find("2000 files: 2000 completed"), std::string::npos)
       << result.out.substr(result.out.size() > 2000 ? result.out.size() - 2000 : 0);

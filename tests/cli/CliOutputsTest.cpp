@@ -378,6 +378,39 @@ TEST_F(ComponentOutputTest, ALinkOrAFileThatTakesTheNameMeanwhileIsNeverWrittenT
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 4);
 }
 
+TEST_F(ComponentOutputTest, ListingTwoThousandFilesOrCheckingOneCreatesNothingInTheOutputFolder) {
+  const std::string out = folder.Path().string() + "/out/";
+  fs::create_directories(out);
+  TTakenOutputs taken;
+  for (int i = 0; i < 2000; ++i) {
+    TInputOptions input;
+    TVornConverter::InitInputOptions(input);
+    input.FileName = Clip("clip.avi");
+    TOutputOptions options;
+    TVornConverter::InitOutputOptions(options);
+    options.FileExt = ".avi";
+    const TPlannedOutput plan = PlanOutputName(out, "clip", ".avi", taken);
+    ASSERT_TRUE(plan.Planned()) << plan.Error;
+    taken.insert(plan.Path);
+    options.FileName = plan.Path;
+    options.NameBase = plan.Base;
+    ASSERT_GE(converter.ListFile(input, options), 0) << converter.LastErrorMessage;
+  }
+  EXPECT_TRUE(fs::is_empty(out));
+  EXPECT_EQ(taken.count(out + "clip(1999).avi"), 1u);
+  converter.ClearTasks();
+  // The window's check when a file is added sets the output up without creating it.
+  TInputOptions input;
+  TVornConverter::InitInputOptions(input);
+  input.FileName = Clip("clip.avi");
+  TOutputOptions options;
+  TVornConverter::InitOutputOptions(options);
+  options.FileName = out + "clip.avi";
+  const TFileCheck check = converter.CheckFile(input, options);
+  EXPECT_TRUE(check.Passed()) << check.Reason;
+  EXPECT_TRUE(fs::is_empty(out));
+}
+
 TEST_F(ComponentOutputTest, WithCopiedTimeStampsAJumpBetweenJoinedRecordingsIsNeitherFilledNorCut) {
   // Two recordings of 25 pictures, 100 s apart, joined byte for byte as a capture tool or
   // "cat" joins transport streams; forwards and backwards.

@@ -53,8 +53,9 @@ TEST(OutputPlacement, TemporaryNamesReadBackAndNothingElseReadsAsOne) {
   ASSERT_TRUE(ParseTemporaryOutputName(name, host, pid)) << name;
   EXPECT_EQ(pid, ::getpid());
   EXPECT_FALSE(host.empty());
-  for (const char* other : {"clip.mp4", "clip.part", ".clip.mp4.part", ".x.tovrena-h-1.part",
-                            ".x.tovrena-h-p-1.part", ".x.tovrena--1-2.part", "x.tovrena-h-1-2.part"})
+  for (const char* other :
+       {"clip.mp4", "clip.part", ".clip.mp4.part", ".x.tovrena-h-1.part", ".x.tovrena-h-p-1.part",
+        ".x.tovrena--1-2.part", "x.tovrena-h-1-2.part"})
     EXPECT_FALSE(ParseTemporaryOutputName(other, host, pid)) << other;
   // A name as long as a file system takes still leaves room for the marks.
   const std::string longName = TemporaryOutputName(std::string(255, 'a'), 1);
@@ -142,7 +143,7 @@ TEST(OutputPlacement, OnlyThisUsersTemporariesOfDeadRunsAreCleanedUp) {
 
   EXPECT_EQ(RemoveStaleTemporaries(out), 1);
   ::close(holder);
-  std::set<std::string> expected = {live,  locked, otherHost, "clip.part", ".clip.mp4.part",
+  std::set<std::string> expected = {live,     locked, otherHost, "clip.part", ".clip.mp4.part",
                                     "target", link};
   if (!otherUsers.empty()) expected.insert(otherUsers);
   EXPECT_EQ(NamesIn(out), expected);
