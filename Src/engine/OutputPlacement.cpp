@@ -53,9 +53,10 @@ TTemporaryNode* ClaimNode(int folder, const std::string& name) {
     node = new TTemporaryNode;
     node->State.store(kFilling);
   }
-  node->Folder = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+  // The placement's own descriptor: it is closed only after the node is given back.
+  node->Folder = folder;
   std::snprintf(node->Name, sizeof node->Name, "%s", name.c_str());
-  node->State.store(node->Folder >= 0 ? kLive : kFilling);
+  node->State.store(kLive);
   if (fresh) {
     TTemporaryNode* head = gTemporaries.load();
     do node->Next = head;
@@ -67,7 +68,6 @@ TTemporaryNode* ClaimNode(int folder, const std::string& name) {
 void ReleaseNode(TTemporaryNode* node) {
   if (!node) return;
   node->State.store(kFilling);
-  if (node->Folder >= 0) ::close(node->Folder);
   node->Folder = -1;
   node->State.store(kFree);
 }

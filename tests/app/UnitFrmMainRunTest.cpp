@@ -22,6 +22,7 @@
 #include "ConfigHomeSupport.h"
 #include "TestMedia.h"
 #include "WindowTestSupport.h"
+#include "app/FileStates.h"
 #include "app/UnitFrmMain.h"
 #include "engine/MediaLibraries.h"
 
@@ -337,7 +338,7 @@ TEST_F(UnitFrmMainRunTest, AnOutputIsUnseenUntilCompleteAndTheColumnShowsTheName
   const std::string a = Clip("a.avi", 500);
   auto form = Window({a});
   // Listed and checked: the name is planned, nothing is on disk.
-  EXPECT_EQ(form->RowOutputName(0).toStdString(), "a");
+  EXPECT_EQ(OutputCellName(*form->Lvw, 0, lcOutputFilename).toStdString(), "a");
   EXPECT_TRUE(fs::is_empty(output_));
   form->BtnStartClick();
   // While it is written only a temporary of its own is in the folder; then another file
@@ -353,7 +354,7 @@ TEST_F(UnitFrmMainRunTest, AnOutputIsUnseenUntilCompleteAndTheColumnShowsTheName
   WriteTextFile(output_ + "a.avi", "another program's");
   ASSERT_TRUE(WaitFor([&] { return !form->Running(); }));
   EXPECT_EQ(form->RowState(0), TRowState::rsCompleted);
-  EXPECT_EQ(form->RowOutputName(0).toStdString(), "a(1)");
+  EXPECT_EQ(OutputCellName(*form->Lvw, 0, lcOutputFilename).toStdString(), "a(1)");
   EXPECT_EQ(ReadTextFile(output_ + "a.avi"), "another program's");
   BindMediaLibrariesForTest();
   EXPECT_EQ(DecodeMediaInfo(output_ + "a(1).avi").FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames,
