@@ -1,11 +1,13 @@
 // tovrena-bench-check: how long the check of a finished output takes, the one a file
 // passes before it counts as completed. Prints the median of RUNS checks in milliseconds.
 #include <algorithm>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "binding/LocalFiles.h"
 #include "binding/MediaPointers.h"
 #include "binding/MyUtils.h"
 #include "engine/MediaLibraries.h"
@@ -49,7 +51,9 @@ int main(int argc, char** argv) {
   for (int i = 0; i < runs; ++i) {
     const auto start = std::chrono::steady_clock::now();
     const std::string failure = CheckWrittenOutput(argv[1], argv[1], written);
-    times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    times.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count());
     if (!failure.empty()) {
       std::fprintf(stderr, "tovrena-bench-check: %s\n", failure.c_str());
       return 1;

@@ -28,7 +28,7 @@ for group in MP4 MKV AVI; do
   for ((i = 0; i < runs; i++)); do
     rm -rf "$work/out"
     start=$(date +%s.%N)
-    "$bin/tovrena-cli" convert -g "$group" -o "$work/out" "$work/clip.avi" >/dev/null
+    "$bin/tovrena-cli" convert -g "$group" -o "$work/out" "$work/clip.avi" >/dev/null 2>&1
     samples+="$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {print (b - a) * 1000}')"$'\n'
   done
   job_ms=$(median <<<"${samples%$'\n'}")
