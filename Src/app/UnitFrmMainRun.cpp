@@ -322,7 +322,9 @@ void TForm1::ConnectComponentEvents() {
       QMetaObject::invokeMethod(
           this,
           [=, this] {
-            if (const int row = RowOfTask(AIndex); run == runSerial_ && row >= 0)
+            // A stopped file keeps what it got under the name it got, too.
+            const bool current = run == runSerial_ || (run == stoppedRun_ && !running_);
+            if (const int row = RowOfTask(AIndex); current && row >= 0)
               SetRowOutput(row, FileBaseName(output), output);
           },
           Qt::QueuedConnection);
