@@ -121,9 +121,21 @@ int MoveWithoutReplacing(int folder, const char* from, const char* to) {
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
   // File systems without the flag (some network shares): a hard link is refused as well
   // when the name exists, and the temporary's name goes afterwards.
-  if (::linkat(folder, from, folder, to, 0) != 0) return errno;
-  ::unlinkat(folder, from, 0);
-  return 0;
+  if (::linkat(folder, from, folder, to, 0) == 0) {
+    ::unlinkat(folder, from, 0);
+    return 0;
+  }
+  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK) return errno;
+  // Nor hard links: the name is taken by creating it exclusively, then the file moved
+  // over that empty file of its own.
+  const int taken =
+      ::openat(folder, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (taken < 0) return errno;
+  ::close(taken);
+  if (::renameat(folder, from, folder, to) == 0) return 0;
+  const int error = errno;
+  ::unlinkat(folder, to, 0);
+  return error;
 }
 
 }  // namespace
