@@ -1,9 +1,9 @@
 // tovrena-bench-check: how long the check of a finished output takes, the one a file
 // passes before it counts as completed. Prints the median of RUNS checks in milliseconds.
 #include <algorithm>
-#include <cstdlib>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
