@@ -285,11 +285,12 @@ listed_sample() {
   "${cli[@]}" "${batch_profile[@]}" -j 1 -o "$out" "$clip" "${small[@]}" >/dev/null 2>&1 &
   pid=$!
   for ((waited = 0; waited < 600; waited++)); do
-    [[ -e "$out/clip720.mp4" ]] && break
+    compgen -G "$out/.clip720.mp4.tovrena-*.part" >/dev/null && break
     sleep 0.1
   done
   sleep 1
-  if [[ -e "$out/clip720.mp4" && -r "/proc/$pid/status" ]]; then
+  # Written under its temporary name until it is complete.
+  if compgen -G "$out/.clip720.mp4.tovrena-*.part" >/dev/null && [[ -r "/proc/$pid/status" ]]; then
     sample="$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status") $(ls "/proc/$pid/fd" | wc -l)"
   fi
   kill -KILL "$pid" 2>/dev/null || true

@@ -250,17 +250,16 @@ void TFileAdder::StartCheck(std::uint64_t ticket, const QString& path,
     TVornConverter::InitInputOptions(input);
     input.FileName = file;
     input.AllowPlaylists = setup->AllowPlaylists;
-    // A name of its own for the check's output, given back with the check.
-    const TOutputReservation reservation =
-        ReserveOutputName(setup->Folder, FileBaseName(file), setup->Output.FileExt, {});
-    if (!reservation.Reserved()) {
-      result.Refusal = CannotConvertText(path, reservation.Error);
+    // A name for the check's output, which it does not create.
+    const TPlannedOutput plan =
+        PlanOutputName(setup->Folder, FileBaseName(file), setup->Output.FileExt, {});
+    if (!plan.Planned()) {
+      result.Refusal = CannotConvertText(path, plan.Error);
     } else {
       TOutputOptions output = setup->Output;
-      output.FileName = reservation.Path;
-      output.ReservedFile = reservation.Identity;
+      output.FileName = plan.Path;
+      output.NameBase = plan.Base;
       const TFileCheck check = converter->CheckFile(input, output);
-      ReleaseOutputName(reservation);
       if (check.Passed()) {
         result.Duration = QString::fromStdString(FormatDuration(check.Duration));
         result.Cover = QString::fromStdString(check.Cover);

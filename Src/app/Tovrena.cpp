@@ -13,17 +13,17 @@
 #include "app/UnitFrmMain.h"
 #include "app/UnitGeneral.h"
 #include "binding/MyUtils.h"
+#include "engine/OutputPlacement.h"
 #include "frontend/FirstStartSettings.h"
 #include "frontend/IniFile.h"
-#include "frontend/OutputNaming.h"
 #include "ui/AppErrorHandler.h"
 
 namespace {
 
 // Ended by a signal (logout, kill, Ctrl+C in its terminal) the window still takes along the
-// outputs of its run that had not started, so that no empty file keeps their names.
+// temporaries its outputs were being written into.
 extern "C" void QuitBySignal(int signal) {
-  RemoveEmptyReservedOutputs();
+  RemoveTemporaryOutputs();
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }

@@ -395,7 +395,6 @@ void TForm1::closeEvent(QCloseEvent* event) {
   adder_->CancelAndWait();  // no check may use the libraries once they go
   VornC.StopAll();
   VornC.UnloadLibraries();  // waits for the stopped tasks before the libraries go
-  ReleaseRunReservations();
   VornC.OnLog = nullptr;
   VornC.OnProgress = nullptr;
   VornC.OnTerminate = nullptr;

@@ -192,7 +192,6 @@ class TForm1 : public QWidget {
   void SetRunControlsEnabled(bool enabled);
   void EndRun();
   // Gives back the run's reserved output names whose files never received anything.
-  void ReleaseRunReservations();
   // The row of a task of the current run, or -1.
   int RowOfTask(int taskIndex) const;
 
@@ -228,7 +227,6 @@ class TForm1 : public QWidget {
   // The row of each task of the run, by task index.
   std::vector<int> taskRows_;
   // The output names reserved for the run's files, given back when the run ends.
-  std::vector<TOutputReservation> runReservations_;
   // Tasks of the run whose set-up failed: their error box has been shown.
   std::set<int> setupFailedTasks_;
   // Tasks of the run whose end has arrived; tasks start in list order, one more at each end.

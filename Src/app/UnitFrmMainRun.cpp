@@ -30,10 +30,8 @@ int TForm1::PrepareFile(const QString& path, int row, TTakenOutputs& taken) {
   // it was added.
   TOutputOptions output;
   VornC.InitOutputOptions(output);
-  TOutputReservation reservation;
   const auto refuse = [&](const std::string& reason) {
     SetRowFailed(row, tr("Cannot convert: ") + QString::fromStdString(reason));
-    ReleaseOutputName(reservation);
     return -1;
   };
   if (!profileReadError_.empty()) return refuse(profileReadError_);
@@ -44,23 +42,20 @@ int TForm1::PrepareFile(const QString& path, int row, TTakenOutputs& taken) {
     return refuse(error.what());
   }
   const std::string folder = EdtOutputFolder->text().toStdString();
-  reservation = ReserveOutputName(folder, FileBaseName(file), output.FileExt, taken);
-  if (!reservation.Reserved()) return refuse(reservation.Error);
-  output.FileName = reservation.Path;
-  output.ReservedFile = reservation.Identity;
+  const TPlannedOutput plan = PlanOutputName(folder, FileBaseName(file), output.FileExt, taken);
+  if (!plan.Planned()) return refuse(plan.Error);
+  output.FileName = plan.Path;
+  output.NameBase = plan.Base;
   const int task = VornC.ListFile(input, output);
   if (task < 0) {
-    ReleaseOutputName(reservation);
     SetRowFailed(row, tr("Convertion of file \"%1\" is not supported. ").arg(path) +
                           QString::fromStdString(VornC.LastErrorMessage));
     return -1;
   }
-  // A run's outputs wait on disk until their turn: the run's end or a signal removes
-  // those that never received anything.
-  RegisterReservedOutput(reservation);
-  runReservations_.push_back(reservation);
-  taken.insert(reservation.Path);
-  SetRowOutput(row, reservation.Name, reservation.Path);
+  // Planned only: the file is created when its turn comes, and the name it finally gets
+  // replaces this one when it ends.
+  taken.insert(plan.Path);
+  SetRowOutput(row, plan.Name, plan.Path);
   return task;
 }
 
@@ -158,7 +153,6 @@ void TForm1::StopRun() {
   running_ = false;
   VornC.StopAll();
   VornC.ClearTasks();
-  ReleaseRunReservations();
   SetRunControlsEnabled(true);
   LblProgress->hide();
   // Tasks start in list order, the first ones at once and one more at each end, so those
@@ -206,7 +200,6 @@ void TForm1::EndRun() {
   LblProgress->hide();
   VornC.StopAll();
   VornC.ClearTasks();
-  ReleaseRunReservations();
   runTicker_.stop();
   PbrOverall->hide();
   setWindowTitle(kApplicationTitle);
@@ -300,12 +293,6 @@ void TForm1::MarkTaskEnded(int taskIndex) {
   progress_->End(taskSlots_[taskIndex]);
 }
 
-void TForm1::ReleaseRunReservations() {
-  // Only the names still holding the empty file reserved go: every task has ended.
-  for (const TOutputReservation& reservation : runReservations_) ReleaseOutputName(reservation);
-  runReservations_.clear();
-}
-
 int TForm1::RowOfTask(int taskIndex) const {
   if (taskIndex < 0 || taskIndex >= static_cast<int>(taskRows_.size())) return -1;
   const int row = taskRows_[taskIndex];
@@ -327,6 +314,18 @@ void TForm1::ConnectComponentEvents() {
           [=, this] {
             if (const int row = RowOfTask(AIndex); run == runSerial_ && row >= 0)
               runNotes_.push_back({RowText(row, lcPath).section('/', -1).toStdString(), note});
+          },
+          Qt::QueuedConnection);
+    }
+    if (std::string output = VornC.TaskOutputFile(AIndex); !output.empty() && !detached_) {
+      const int run = runSerial_;
+      QMetaObject::invokeMethod(
+          this,
+          [=, this] {
+            // A stopped file keeps what it got under the name it got, too.
+            const bool current = run == runSerial_ || (run == stoppedRun_ && !running_);
+            if (const int row = RowOfTask(AIndex); current && row >= 0)
+              SetRowOutput(row, FileBaseName(output), output);
           },
           Qt::QueuedConnection);
     }

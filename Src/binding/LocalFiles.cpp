@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -39,6 +40,19 @@ std::string SystemReason(int errorNumber) {
   return strerror_r(errorNumber, buffer, sizeof buffer);
 }
 
+std::string OutputCandidateName(const std::string& base, int counter,
+                                const std::string& extension) {
+  const std::string suffix = counter == 0 ? std::string() : "(" + std::to_string(counter) + ")";
+  const std::size_t tail = suffix.size() + extension.size();
+  std::string fitting = base;
+  if (base.size() + tail > NAME_MAX && tail < NAME_MAX) {
+    std::size_t length = NAME_MAX - tail;
+    while (length > 0 && (static_cast<unsigned char>(base[length]) & 0xC0) == 0x80) --length;
+    fitting = base.substr(0, length);
+  }
+  return fitting + suffix + extension;
+}
+
 int CreateExclusive(const std::string& path, TFileIdentity& identity) {
   // O_EXCL also refuses a link of any kind at the name, dangling or not.
   const int descriptor =
@@ -49,26 +63,6 @@ int CreateExclusive(const std::string& path, TFileIdentity& identity) {
   if (::close(descriptor) != 0 && result == 0) result = errno;
   if (result != 0) ::unlink(path.c_str());
   return result;
-}
-
-int OpenReservedFile(const std::string& path, const TFileIdentity& identity) {
-  const int descriptor = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
-  if (descriptor < 0) return -errno;
-  struct stat info {};
-  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != 0 ||
-      !(IdentityOfStat(info) == identity)) {
-    ::close(descriptor);
-    return -EEXIST;
-  }
-  return descriptor;
-}
-
-bool RemoveEmptyReservation(const std::string& path, const TFileIdentity& identity) {
-  struct stat info {};
-  if (!identity.Known() || ::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      !(IdentityOfStat(info) == identity) || info.st_size != 0)
-    return false;
-  return ::unlink(path.c_str()) == 0;
 }
 
 TFileIdentity IdentityOf(int descriptor) {

@@ -34,15 +34,13 @@ std::string LibraryUrlOf(const std::string& name);
 // The system's message for an errno value.
 std::string SystemReason(int errorNumber);
 
+// An output's name: base, else base(counter), cut (never inside a UTF-8 sequence) so that
+// with the extension (its dot included) it fits a file name.
+std::string OutputCandidateName(const std::string& base, int counter, const std::string& extension);
+
 // Creates path as a new empty file, failing when anything (a link included) has that name.
 // Returns 0 with identity set, else the errno value.
 int CreateExclusive(const std::string& path, TFileIdentity& identity);
-// Opens the file that CreateExclusive made for writing: never through a link at its name,
-// never truncated, and only when it is still that file, untouched. Returns the descriptor,
-// else -errno (EEXIST when another file took the name).
-int OpenReservedFile(const std::string& path, const TFileIdentity& identity);
-// Removes path when it is still the empty file of that identity; true when it did.
-bool RemoveEmptyReservation(const std::string& path, const TFileIdentity& identity);
 // The identity of an open file; unknown when it cannot be read.
 TFileIdentity IdentityOf(int descriptor);
 // True when the name (not followed when it is a link) stands for the same regular file

@@ -28,10 +28,8 @@ struct TRunSetup {
   TOutputOptions Record;
   // Why no file can be converted with the profile (its codec is not in the catalogue).
   std::string ProfileFailure;
+  // Output names planned for earlier files of the run.
   TTakenOutputs Taken;
-  // Every output name reserved for a listed file; those that never received anything are
-  // given back when the run ends.
-  std::vector<TOutputReservation> Reservations;
 };
 
 std::string JoinedLines(const std::vector<std::string>& lines) {
@@ -58,7 +56,7 @@ TOutputOptions ProfileRecord(const TChosenProfile& profile, const std::string& e
 
 // The window's PrepareFile without the probe: the output record from the profile and the
 // first free output name, listed as a task that is set up (input opened, output created)
-// only when its turn comes, so that a long list holds no open file.
+// only when its turn comes, so that a long list holds no open file and creates nothing.
 void PrepareFile(TVornConverter& converter, TRunSetup& setup, TRunMonitor& monitor, int file,
                  const std::string& path) {
   if (!setup.ProfileFailure.empty()) {
@@ -70,24 +68,21 @@ void PrepareFile(TVornConverter& converter, TRunSetup& setup, TRunMonitor& monit
   input.FileName = path;
   input.AllowPlaylists = setup.AllowPlaylists;
   TOutputOptions output = setup.Record;
-  const TOutputReservation reservation =
-      ReserveOutputName(setup.OutputFolder, FileBaseName(path), output.FileExt, setup.Taken);
-  if (!reservation.Reserved()) {
-    monitor.Reject(file, "cannot convert: " + reservation.Error);
+  const TPlannedOutput plan =
+      PlanOutputName(setup.OutputFolder, FileBaseName(path), output.FileExt, setup.Taken);
+  if (!plan.Planned()) {
+    monitor.Reject(file, "cannot convert: " + plan.Error);
     return;
   }
-  output.FileName = reservation.Path;
-  output.ReservedFile = reservation.Identity;
+  output.FileName = plan.Path;
+  output.NameBase = plan.Base;
   const int task = converter.ListFile(input, output);
   if (task < 0) {
-    ReleaseOutputName(reservation);
     monitor.Reject(file, "not supported: " + converter.LastErrorMessage);
     return;
   }
-  setup.Taken.insert(reservation.Path);
-  RegisterReservedOutput(reservation);
-  setup.Reservations.push_back(reservation);
-  monitor.SetTask(file, task, reservation.Path);
+  setup.Taken.insert(plan.Path);
+  monitor.SetTask(file, task, plan.Path);
 }
 
 // The name as a message shows it: a long one cut short.
@@ -130,6 +125,7 @@ class TEventConnection {
         return;
       }
       monitor.Note(AIndex, converter.TaskOutputNote(AIndex));
+      monitor.OutputNamed(AIndex, converter.TaskOutputFile(AIndex));
       // Tasks start in list order; those below the next index were picked to start.
       monitor.Ended(AIndex, AFinished, AException, AMessage, AIndex < converter.NextTaskIndex());
     };
@@ -229,8 +225,6 @@ int RunConvert(const TCliArguments& arguments, TVornConverter& converter) {
   converter.ClearTasks();
   monitor.MarkUnstartedAsNotStarted();
   const std::vector<TFileRecord> files = monitor.Files();
-  // Every task has ended: a name still holding the empty file reserved was never written.
-  for (const TOutputReservation& reservation : setup.Reservations) ReleaseOutputName(reservation);
   display.Close(monitor.TakeLines());
 
   std::fputs(("\n" + SummaryTable(files)).c_str(), stdout);

@@ -247,6 +247,11 @@ void TRunMonitor::Note(int task, const std::string& note) {
   if (const int file = FileOfTask(task); file >= 0) files_[file].Note = note;
 }
 
+void TRunMonitor::OutputNamed(int task, const std::string& output) {
+  std::lock_guard lock(mutex_);
+  if (const int file = FileOfTask(task); file >= 0 && !output.empty()) files_[file].Output = output;
+}
+
 int TRunMonitor::FileOfTask(int task) const {
   return task >= 0 && task < static_cast<int>(fileOfTask_.size()) ? fileOfTask_[task] : -1;
 }

@@ -57,6 +57,9 @@ class TRunMonitor {
   void SetupFailed(int task, const std::string& reason);
   // The component's note on the task's output (tracks left out); empty: none.
   void Note(int task, const std::string& note);
+  // The name the task's output finally got (it may differ from the one planned); empty:
+  // none was kept, the planned name stays shown.
+  void OutputNamed(int task, const std::string& output);
   void RunEnded();
   void Log(int task, const std::string& line);
   // A line of the main thread's own.

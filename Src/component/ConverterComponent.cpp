@@ -201,6 +201,12 @@ int TCustomVornConverter::TaskCount() const {
   return Tasks.Count();
 }
 
+std::string TCustomVornConverter::TaskOutputFile(int Index) const {
+  std::lock_guard lock(ComponentLock);
+  if (Index < 0 || Index >= Tasks.Count()) return {};
+  return Tasks.Items(Index).PublishedOutputPath();
+}
+
 std::string TCustomVornConverter::TaskOutputNote(int Index) const {
   std::lock_guard lock(ComponentLock);
   if (Index < 0 || Index >= Tasks.Count()) return {};

@@ -19,8 +19,7 @@ struct TCheckTask {
 // (SetUpInput and SetUpOutput touch only the task), the libraries' log lines of this thread
 // belong to the check's task, whose level is quiet (the libraries' own level and every other
 // task's lines are left alone), and codec opens are serialised by the engine's CodecLock. The
-// task's destruction closes both files and removes the output while it is the empty file reserved
-// for it.
+// task's destruction closes the input; no output file is created.
 TFileCheck TCustomVornConverter::CheckFile(const TInputOptions& Input,
                                            const TOutputOptions& Output) {
   TFileCheck check;
@@ -42,6 +41,8 @@ TFileCheck TCustomVornConverter::CheckFile(const TInputOptions& Input,
       check.Cover = task.Probe.CoverPictureText(i);
     check.FailedStep = tsOutput;
     TOutputOptions output = Output;
+    // Only whether it can be set up: the check leaves nothing in the output folder.
+    task.SetOutputWithoutFile(true);
     check.Reason = SetUpOutput(task, output.FileName, &output);
     if (check.Reason.empty()) check.FailedStep = tsNone;
   } catch (const std::exception& failure) {

@@ -92,10 +92,10 @@ struct TOutputOptions {
   // A stream whose codec, size, rate and bitrate already satisfy the output is copied, not
   // re-encoded.
   bool CopyFittingStreams = false;
-  // Known when the front end created the output file itself (ReserveOutputName): the engine
-  // then writes into that very file and no other that has taken its name. Unknown: the file
-  // is created, or an existing one replaced.
-  TFileIdentity ReservedFile;
+  // FileName's name without counter and extension ("clip" for "clip(1).mp4"): when that
+  // name is taken by the time the file is complete, it gets the next free "(n)" of this
+  // base. Empty: FileName's own name counts as the base.
+  std::string NameBase;
 };
 
 // Copies text into a fixed-size field, cut so that the terminator always fits.

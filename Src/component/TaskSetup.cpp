@@ -233,7 +233,7 @@ std::string TCustomVornConverter::SetUpOutput(TFFmpeg& Task, const std::string& 
   } else {
     Task.OutputOptions = TOutputOptions{};
   }
-  Task.SetReservedOutput(Options ? Options->ReservedFile : TFileIdentity{});
+  Task.SetOutputNameBase(Options ? Options->NameBase : std::string());
   if (!Task.OpenOutput(FileName)) return Task.ErrorText();
   if (Options) ApplyPlanAfterOpen(Task, *Options, plan);
   return std::string();

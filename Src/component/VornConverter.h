@@ -156,6 +156,10 @@ class TCustomVornConverter {
   // kept: ..."), empty when nothing; complete once the task's output is set up (by its
   // OnTerminate at the latest). Empty for an index without a task.
   std::string TaskOutputNote(int Index) const;
+  // The name the task's output finally got: it is written under a temporary name and
+  // moved to its name, or the next free "(n)" one, when it is closed. Empty until then (by
+  // its OnTerminate at the latest), and when no output was kept.
+  std::string TaskOutputFile(int Index) const;
 
   // Raises one library log line on this component, with the task that the calling
   // thread runs, else the task whose engine Owner is (the engine whose context logged it,

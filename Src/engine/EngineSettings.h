@@ -29,8 +29,12 @@ struct TEngineSettings {
   bool PgmyuvCompatibility = false;
   // An input that refers to other files (a playlist) may read those inside its own folder.
   bool AllowPlaylists = false;
-  // The file a front end created for the next output (pending: consumed by OpenOutput).
-  TFileIdentity ReservedOutput;
+  // The next output's name without counter and extension, from which a name taken by the
+  // time it is complete counts on ("clip" for "clip(2).mp4"); empty: its own name's.
+  // Pending: consumed by OpenOutput, as is OutputWithoutFile (the output is only set up,
+  // nothing is created on disk).
+  std::string OutputNameBase;
+  bool OutputWithoutFile = false;
   // The demuxer parameters that options gave since the last file was opened (pending).
   // Raw readers take what they are handed as the truth, so the defaults and the values
   // taken over from an earlier input never reach them.

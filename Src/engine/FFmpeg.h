@@ -21,6 +21,8 @@
 #include "engine/EngineThreads.h"
 #include "engine/EngineTypes.h"
 #include "engine/OutputByteStream.h"
+#include "engine/OutputCheck.h"
+#include "engine/OutputPlacement.h"
 #include "engine/SideFiles.h"
 
 class TCustomFFmpeg;
@@ -119,9 +121,13 @@ class TCustomFFmpeg {
   // be used; the pending settings they consume are cleared either way.
   bool OpenInput(const std::string& FileName);
   bool OpenOutput(const std::string& FileName);
-  // The next OpenOutput writes into this file, which the caller created under that name:
-  // never through a link put at the name, never into another file that took it.
-  void SetReservedOutput(const TFileIdentity& Identity) { FSettings.ReservedOutput = Identity; }
+  // For the next OpenOutput: the base its name counts on from when it is taken by the time
+  // the file is complete, and whether it only sets the output up without creating a file.
+  void SetOutputNameBase(const std::string& Base) { FSettings.OutputNameBase = Base; }
+  void SetOutputWithoutFile(bool WithoutFile) { FSettings.OutputWithoutFile = WithoutFile; }
+  // The name the first output finally got (it is written under a temporary name until it
+  // is closed); empty until then and for an output that was not kept.
+  std::string PublishedOutputPath() const;
   const std::string& ErrorText() const { return FErrorText; }
   int InputFileCount() const { return FNbInputFiles; }
   int OutputFileCount() const { return FNbOutputFiles; }
@@ -328,6 +334,11 @@ class TCustomFFmpeg {
   std::array<TOutputFormatContextPtr, kMaxFiles> FOutputFiles;
   // The byte streams of the output files on the local file system (URLs have none).
   std::array<std::unique_ptr<TOutputByteStream>, kMaxFiles> FOutputByteStreams;
+  // The temporaries the local outputs are written into, and what was written into each.
+  std::array<std::unique_ptr<TOutputPlacement>, kMaxFiles> FOutputPlacements;
+  std::array<TWrittenOutput, kMaxFiles> FOutputWritten;
+  mutable std::mutex FPublishedMutex;
+  std::string FPublishedOutput;
   // The files written beside the outputs: the muxers' own, two-pass logs, vstats.
   TSideFiles FSideFiles;
   // Set by a job whose output received no packet: such a file holds nothing to play and is
@@ -395,6 +406,11 @@ class TCustomFFmpeg {
   void CloseOpenedCodecs();
   void ReportEnd();
   void CloseOutputFiles();
+  // Each local output checked against what was written into it; raises the first mismatch.
+  void CheckOutputFiles();
+  // Each kept local output moved from its temporary to its name, the others' temporaries
+  // removed: the reason naming the file when one could not be moved, else empty.
+  std::string PublishOutputFiles();
   void AllocateOptionContexts();
   void ClearPendingFileSettings();
   int OutputRowOf(const AVFormatContext* Context) const;

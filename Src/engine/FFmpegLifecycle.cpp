@@ -75,6 +75,10 @@ void TCustomFFmpeg::ResetSettings() {
   FFramesDuplicated = FFramesDropped = 0;
   FTimerStart = 0;
   FErrorText.clear();
+  {
+    std::lock_guard lock(FPublishedMutex);
+    FPublishedOutput.clear();
+  }
   AllocateOptionContexts();
 }
 
@@ -82,9 +86,11 @@ void TCustomFFmpeg::CloseOutputFiles() {
   for (int i = 0; i < FNbOutputFiles; ++i) {
     TOutputFormatContextPtr& output = FOutputFiles[i];
     FOutputStreams[i].clear();
-    const bool withoutData = FOutputWithoutData[i];
     FOutputWithoutData[i] = false;
     std::unique_ptr<TOutputByteStream> byteStream = std::move(FOutputByteStreams[i]);
+    // A temporary never moved to its name (the job did not run, or its file was not kept)
+    // goes once it is closed; it never stood under an output's name.
+    const std::unique_ptr<TOutputPlacement> placement = std::move(FOutputPlacements[i]);
     if (!output) continue;
     if (!byteStream) {
       // A URL: the libraries' own byte stream; nothing on disk to judge.
@@ -94,20 +100,62 @@ void TCustomFFmpeg::CloseOutputFiles() {
       continue;
     }
     output->pb = nullptr;
-    byteStream->Flush();
-    const std::string path = output->url ? output->url : "";
-    output.reset();
-    // A file that received nothing is not an output, and after a failure one that does not
-    // open would only hold its space: neither is left behind. Only the file written here
-    // goes, never one that has taken its name since (while its descriptor is open, which
-    // it is unless the job closed it after the last byte, no other file has its inode).
-    const bool empty = withoutData || FileSizeOf(path) == 0;
-    if ((empty || (FExceptionRaised && !FileOpensAsMedia(path))) &&
-        NameStandsFor(path, byteStream->Identity()))
-      std::remove(path.c_str());
     byteStream->Close();
+    output.reset();
   }
   FNbOutputFiles = 0;
+}
+
+std::string TCustomFFmpeg::PublishOutputFiles() {
+  std::string failure;
+  for (int i = 0; i < FNbOutputFiles; ++i) {
+    TOutputPlacement* placement = FOutputPlacements[i].get();
+    if (!placement || !placement->Pending()) continue;
+    if (FOutputByteStreams[i]) FOutputByteStreams[i]->Flush();
+    const std::string& path = placement->TemporaryPath();
+    // A file that received nothing is not an output, and after a failure one that does not
+    // open would only hold its space: neither is kept.
+    if (FOutputWithoutData[i] || FileSizeOf(path) == 0 ||
+        (FExceptionRaised && !FileOpensAsMedia(path))) {
+      placement->Discard();
+      continue;
+    }
+    const std::string asked = placement->FinalPath();
+    if (const int error = placement->Publish(); error != 0) {
+      placement->Discard();
+      if (failure.empty())
+        failure =
+            StringFormat("Could not name '%s': %s", asked.c_str(), SystemReason(error).c_str());
+      continue;
+    }
+    if (i == 0) {
+      std::lock_guard lock(FPublishedMutex);
+      FPublishedOutput = placement->FinalPath();
+    }
+  }
+  return failure;
+}
+
+std::string TCustomFFmpeg::PublishedOutputPath() const {
+  std::lock_guard lock(FPublishedMutex);
+  return FPublishedOutput;
+}
+
+void TCustomFFmpeg::CheckOutputFiles() {
+  for (int i = 0; i < FNbOutputFiles; ++i) {
+    TOutputPlacement* placement = FOutputPlacements[i].get();
+    if (!placement || !placement->Pending() || FOutputWithoutData[i] || !FOutputFiles[i]) continue;
+    TWrittenOutput& written = FOutputWritten[i];
+    written.Types.clear();
+    for (unsigned j = 0; j < FOutputFiles[i]->nb_streams; ++j)
+      written.Types.push_back(CheckedKindOf(FOutputFiles[i]->streams[j]));
+    const std::string failure =
+        CheckWrittenOutput(placement->TemporaryPath(), placement->FinalPath(), written);
+    if (failure.empty()) continue;
+    // Not what was asked for: it is not kept under any name.
+    placement->Discard();
+    throw FFMpegException(failure);
+  }
 }
 
 void TCustomFFmpeg::Cleanup() {
@@ -202,6 +250,8 @@ void TCustomFFmpeg::RunJob() {
   std::optional<TLogOwnerScope> logOwner(std::in_place, this);
   try {
     Transcode();
+    if (const std::string failure = PublishOutputFiles(); !failure.empty())
+      throw FFMpegException(failure);
     if (!FStopRequest) FSideFiles.JobCompleted();
   } catch (const std::exception& failure) {
     // The libraries pass on only an error code for a side file that was refused.
@@ -212,6 +262,9 @@ void TCustomFFmpeg::RunJob() {
     // Nothing may escape a worker thread: that would end the whole program.
     RecordException("Unknown error");
   }
+  // After a failure: what was written up to it is kept where it opens.
+  if (FExceptionRaised)
+    if (const std::string failure = PublishOutputFiles(); !failure.empty()) Log(-1, failure);
   CloseOpenedCodecs();
   Cleanup();
   // Once the C library has raised its mmap threshold, a job's large buffers (pictures,

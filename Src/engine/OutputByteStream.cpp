@@ -15,17 +15,7 @@ constexpr int kBufferSize = 64 * 1024;
 
 }  // namespace
 
-std::unique_ptr<TOutputByteStream> TOutputByteStream::Open(const std::string& path,
-                                                           const TFileIdentity& reserved,
-                                                           int& errorNumber) {
-  const int descriptor =
-      reserved.Known()
-          ? OpenReservedFile(path, reserved)
-          : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-  if (descriptor < 0) {
-    errorNumber = reserved.Known() ? -descriptor : errno;
-    return nullptr;
-  }
+std::unique_ptr<TOutputByteStream> TOutputByteStream::Adopt(int descriptor, int& errorNumber) {
   auto* buffer = static_cast<unsigned char*>(lib::av_malloc(kBufferSize));
   std::unique_ptr<TOutputByteStream> stream(new TOutputByteStream(descriptor, nullptr));
   if (buffer)
@@ -50,6 +40,12 @@ int TOutputByteStream::Flush() {
   if (!context_) return 0;
   lib::avio_flush(context_);
   return context_->error;
+}
+
+std::int64_t TOutputByteStream::Size() const {
+  struct stat info {};
+  if (descriptor_ < 0 || ::fstat(descriptor_, &info) != 0) return -1;
+  return info.st_size;
 }
 
 int TOutputByteStream::Close() {

@@ -1,6 +1,6 @@
-// The byte stream of an output file on the local file system. The engine opens the file
-// itself, so that it writes into exactly the file meant (the one a front end reserved, never
-// one a link leads to) and every failure carries the system's reason.
+// The byte stream of an output file on the local file system. The engine creates the file
+// itself (TOutputPlacement), so that it writes into exactly the file meant, never one a link
+// leads to, and every failure carries the system's reason.
 #pragma once
 
 #include <memory>
@@ -12,11 +12,9 @@ struct AVIOContext;
 
 class TOutputByteStream {
  public:
-  // A reserved file (identity known) is opened without following a link at its name and
-  // without truncating, and only while it is still the file reserved; any other name is
-  // created or truncated. nullptr with errorNumber set when the file cannot be used.
-  static std::unique_ptr<TOutputByteStream> Open(const std::string& path,
-                                                 const TFileIdentity& reserved, int& errorNumber);
+  // Writes into descriptor, which it then owns. nullptr with errorNumber set (and the
+  // descriptor closed) when no stream can be made.
+  static std::unique_ptr<TOutputByteStream> Adopt(int descriptor, int& errorNumber);
   ~TOutputByteStream();
   TOutputByteStream(const TOutputByteStream&) = delete;
   TOutputByteStream& operator=(const TOutputByteStream&) = delete;
@@ -26,6 +24,8 @@ class TOutputByteStream {
   // Writes out what is buffered: 0, else the library error of the first failure
   // (AVERROR(ENOSPC), ...).
   int Flush();
+  // The file's size now: -1 when it cannot be read (or the file is closed).
+  std::int64_t Size() const;
   // Flushes and closes the file: 0, else the first failure. Later calls return 0.
   int Close();
 

@@ -29,6 +29,11 @@ void SetMetadata(AVDictionary** metadata, const char* key, const std::string& va
   if (!value.empty()) lib::av_dict_set(metadata, key, value.substr(0, limit - 1).c_str(), 0);
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 }  // namespace
 
 int TCustomFFmpeg::OutputRowOf(const AVFormatContext* Context) const {
@@ -88,7 +93,8 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
   }
   FSettings.ForcedOutputFormat = nullptr;
   FSettings.ForcedInputFormat = nullptr;
-  FSettings.ReservedOutput = {};
+  FSettings.OutputNameBase.clear();
+  FSettings.OutputWithoutFile = false;
   FSettings.VideoEncoderOptions.clear();
   // What was given for this output is no input's parameter.
   FSettings.GivenInputParameters = {};
@@ -200,7 +206,10 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
         StringFormat("Could not open '%s': %s", FileName.c_str(), reason.c_str()));
   };
   std::unique_ptr<TOutputByteStream> byteStream;
-  if (format->flags & AVFMT_NOFILE) {
+  std::unique_ptr<TOutputPlacement> placement;
+  if (s.OutputWithoutFile) {
+    // Set up to see that it can be, not written: nothing on disk.
+  } else if (format->flags & AVFMT_NOFILE) {
     // Such muxers open their files by the context's name: it must name a local file too.
     if (!IsUrl(FileName)) {
       lib::av_free(output->url);
@@ -211,12 +220,14 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
         result < 0)
       openFailure(ErrorReason(result));
   } else {
+    // What a run killed before it could clean up left here goes first.
+    RemoveStaleTemporariesOnce(FolderOf(FileName));
+    placement = std::make_unique<TOutputPlacement>();
+    const int descriptor = placement->Create(FileName, s.OutputNameBase);
+    if (descriptor < 0) openFailure(SystemReason(-descriptor));
     int errorNumber = 0;
-    byteStream = TOutputByteStream::Open(FileName, s.ReservedOutput, errorNumber);
-    if (!byteStream)
-      openFailure(errorNumber == EEXIST && s.ReservedOutput.Known()
-                      ? "another file has taken its name"
-                      : SystemReason(errorNumber));
+    byteStream = TOutputByteStream::Adopt(descriptor, errorNumber);
+    if (!byteStream) openFailure(SystemReason(errorNumber));
     output->pb = byteStream->Context();
     output->flags |= AVFMT_FLAG_CUSTOM_IO;
   }
@@ -231,14 +242,16 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
   // Files a muxer makes beside the output are created like the output, or not at all.
   if (const std::string unsafe = UnsafeMuxerReason(output.get(), !IsUrl(FileName)); !unsafe.empty())
     openFailure(unsafe);
-  if (!IsUrl(FileName))
+  if (!IsUrl(FileName) && !s.OutputWithoutFile)
     if (const int failed =
-            FSideFiles.AddOutput(FileName, byteStream ? byteStream->Identity() : s.ReservedOutput,
-                                 byteStream != nullptr))
+            FSideFiles.AddOutput(FileName, byteStream ? byteStream->Identity() : TFileIdentity{},
+                                 placement ? placement->TemporaryPath() : std::string()))
       openFailure(SystemReason(failed));
   TSideFiles::Attach(output.get());
 
   FOutputFiles[row] = std::move(output);
   FOutputByteStreams[row] = std::move(byteStream);
+  FOutputPlacements[row] = std::move(placement);
+  FOutputWritten[row] = {};
   ++FNbOutputFiles;
 }

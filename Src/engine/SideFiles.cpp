@@ -42,7 +42,8 @@ TSideFiles::~TSideFiles() {
   Release();
 }
 
-int TSideFiles::AddOutput(const std::string& Path, const TFileIdentity& Identity, bool Held) {
+int TSideFiles::AddOutput(const std::string& Path, const TFileIdentity& Identity,
+                          const std::string& Temporary) {
   const std::size_t slash = Path.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : Path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? Path : Path.substr(slash + 1);
@@ -61,7 +62,12 @@ int TSideFiles::AddOutput(const std::string& Path, const TFileIdentity& Identity
     folders_.push_back({slash == std::string::npos ? "" : folder, descriptor});
   else
     ::close(descriptor);
-  if (Identity.Known()) files_.push_back({index, name, Identity, Held ? 1 : 0});
+  if (Identity.Known() && !Temporary.empty()) {
+    const std::size_t cut = Temporary.rfind('/');
+    files_.push_back(
+        {index, cut == std::string::npos ? Temporary : Temporary.substr(cut + 1), Identity, 1});
+    temporaries_[Path] = Temporary;
+  }
   return 0;
 }
 
@@ -218,6 +224,7 @@ void TSideFiles::Release() {
   }
   streams_.clear();
   files_.clear();
+  temporaries_.clear();
   for (const TFolder& folder : folders_) ::close(folder.Descriptor);
   folders_.clear();
   lastRefusal_.clear();
@@ -264,7 +271,9 @@ int TSideFiles::OpenWriting(const std::string& Path, std::size_t& File) {
 int TSideFiles::OpenReading(const std::string& Path) {
   // Only a file of this job's is read back (a muxer moving its index to the front): the
   // name may lead anywhere, what counts is the file found.
-  const int descriptor = ::open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  const auto temporary = temporaries_.find(Path);
+  const std::string& opened = temporary == temporaries_.end() ? Path : temporary->second;
+  const int descriptor = ::open(opened.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (descriptor < 0) return Refuse(Path, errno, SystemReason(errno));
   const TFileIdentity found = IdentityOf(descriptor);
   for (const TCreatedFile& created : files_)

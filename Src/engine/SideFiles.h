@@ -24,10 +24,11 @@ class TSideFiles {
   TSideFiles(const TSideFiles&) = delete;
   TSideFiles& operator=(const TSideFiles&) = delete;
 
-  // The folder of a local output takes side files from now on, and the output itself is
-  // this job's: held open by the engine, or reserved empty for a muxer that opens it by
-  // name (Held false). 0, else the errno value.
-  int AddOutput(const std::string& Path, const TFileIdentity& Identity, bool Held);
+  // The folder of a local output takes side files from now on. An output the engine writes
+  // itself (Identity known) is held open in the temporary Temporary beside it: a muxer that
+  // reads its output back by Path reads that. 0, else the errno value.
+  int AddOutput(const std::string& Path, const TFileIdentity& Identity,
+                const std::string& Temporary);
   // Every file the muxer of Context (and the muxers it nests) opens goes through here.
   static void Attach(AVFormatContext* Context);
 
@@ -103,6 +104,8 @@ class TSideFiles {
   std::vector<TCreatedFile> files_;
   std::map<AVIOContext*, std::unique_ptr<TOpenStream>> streams_;
   std::vector<TTwoPassLog> logs_;
+  // Output name -> the temporary it is written into.
+  std::map<std::string, std::string> temporaries_;
   std::string lastRefusal_;
 };
 

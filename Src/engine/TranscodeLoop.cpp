@@ -158,10 +158,14 @@ void TTranscoder::Finish() {
   for (int i = 0; i < E.FNbOutputFiles; ++i) {
     if (!E.FOutputByteStreams[i] || E.FOutputWithoutData[i]) continue;
     E.FOutputFiles[i]->pb = nullptr;
+    const int flushed = E.FOutputByteStreams[i]->Flush();
+    E.FOutputWritten[i].Bytes = flushed < 0 ? -1 : E.FOutputByteStreams[i]->Size();
     if (const int result = E.FOutputByteStreams[i]->Close(); result < 0)
       throw FFMpegException(StringFormat("Could not close '%s': %s", E.FOutputFiles[i]->url,
                                          ErrorReason(result).c_str()));
   }
+  // Completed means the file holds what was written, as a player opens it.
+  if (!E.FStopRequest) E.CheckOutputFiles();
   E.FFinished = !E.FStopRequest;
 }
 

@@ -17,34 +17,24 @@ std::string FileExtension(const std::string& path);
 // taken like files on disk, so two inputs with the same base name never share an output.
 using TTakenOutputs = std::set<std::string>;
 
-// A name reserved for an output: the empty file created under it, which the output is
-// then written into (TOutputOptions::ReservedFile).
-struct TOutputReservation {
-  std::string Name;        // without folder and extension, as the list shows it
-  std::string Path;        // folder + name + extension
-  TFileIdentity Identity;  // of the file created; unknown when none could be
-  std::string Error;       // why no file could be created, with the system's reason
-  bool Reserved() const { return Identity.Known(); }
+// The name planned for an output. Nothing is created for it: the engine writes the file
+// under a temporary name when its turn comes and moves it to this name when it is closed,
+// or to the next free "(n)" of Base when another file has taken the name by then.
+struct TPlannedOutput {
+  std::string Name;   // without folder and extension, as the list shows it
+  std::string Path;   // folder + name + extension
+  std::string Base;   // the name without counter (TOutputOptions::NameBase)
+  std::string Error;  // why the folder cannot be looked at, with the system's reason
+  bool Planned() const { return Error.empty(); }
 };
 
-// The reservation point of both front ends. base, else base(1), base(2), ...: the first name
-// not in taken that can be created as a new empty file in folder, created in the same step
-// as it is checked (so that two runs or two files never get one name) and never through a
-// link at the name. A name too long for the file system is shortened to fit. folder is used
-// as written (it ends with "/"); extension includes its dot. Any failure other than a taken
-// name stops with Error set ("Could not open '<path>': Permission denied").
-TOutputReservation ReserveOutputName(const std::string& folder, const std::string& base,
-                                     const std::string& extension, const TTakenOutputs& taken);
-// Gives a reservation back that no task took (its file refused, the run ended before it):
-// its file goes while it is still the empty file reserved.
-void ReleaseOutputName(const TOutputReservation& reservation);
-
-// Remembers a reservation of a run, so that a quit by a signal can take its file along
-// while it is still the empty file reserved. Entries are kept until the program ends.
-void RegisterReservedOutput(const TOutputReservation& reservation);
-// Removes every registered file that is still its empty reserved self. Makes only
-// async-signal-safe calls: meant for the handler of a signal that ends the program.
-void RemoveEmptyReservedOutputs();
+// The naming of both front ends. base, else base(1), base(2), ...: the first name not in
+// taken and not in folder yet (a link at the name counts, even a dangling one). A name too
+// long for the file system is shortened to fit. folder is used as written (it ends with
+// "/"); extension includes its dot. A failure other than a taken name stops with Error set
+// ("Could not open '<path>': Permission denied").
+TPlannedOutput PlanOutputName(const std::string& folder, const std::string& base,
+                              const std::string& extension, const TTakenOutputs& taken);
 
 // Makes the output folder (with its parents) when missing and checks that files can be
 // created in it. Empty when it can take outputs, else the reason ("Not a directory", "Read-only

@@ -22,6 +22,7 @@
 #include "ConfigHomeSupport.h"
 #include "TestMedia.h"
 #include "WindowTestSupport.h"
+#include "app/FileStates.h"
 #include "app/UnitFrmMain.h"
 #include "engine/MediaLibraries.h"
 
@@ -326,6 +327,39 @@ TEST_F(UnitFrmMainRunTest, TheSummaryNamesTracksLeftOutForTheStreamLimit) {
             "1 converted\n\nseventy.mkv: 64 of 70 tracks kept: an output file takes at most 64 "
             "streams");
   EXPECT_EQ(ReadMediaInfo(output_ + "seventy.mkv").streams.size(), 64u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UnitFrmMainRunTest, AnOutputIsUnseenUntilCompleteAndTheColumnShowsTheNameItGot) {
+  WriteOptions(1);
+  const std::string a = Clip("a.avi", 500);
+  auto form = Window({a});
+  // Listed and checked: the name is planned, nothing is on disk.
+  EXPECT_EQ(OutputCellName(*form->Lvw, 0, lcOutputFilename).toStdString(), "a");
+  EXPECT_TRUE(fs::is_empty(output_));
+  form->BtnStartClick();
+  // While it is written only a temporary of its own is in the folder; then another file
+  // takes its name.
+  ASSERT_TRUE(WaitFor([&] {
+    for (const auto& entry : fs::directory_iterator(output_))
+      if (entry.path().filename().string().rfind(".a.avi.tovrena-", 0) == 0 &&
+          entry.file_size() > 0)
+        return true;
+    return false;
+  }));
+  EXPECT_FALSE(fs::exists(output_ + "a.avi"));
+  WriteTextFile(output_ + "a.avi", "another program's");
+  ASSERT_TRUE(WaitFor([&] { return !form->Running(); }));
+  EXPECT_EQ(form->RowState(0), TRowState::rsCompleted);
+  EXPECT_EQ(OutputCellName(*form->Lvw, 0, lcOutputFilename).toStdString(), "a(1)");
+  EXPECT_EQ(ReadTextFile(output_ + "a.avi"), "another program's");
+  BindMediaLibrariesForTest();
+  EXPECT_EQ(DecodeMediaInfo(output_ + "a(1).avi").FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames,
+            500);
+  EXPECT_EQ(std::distance(fs::directory_iterator(output_), fs::directory_iterator()), 2);
 }
 
 }  // namespace

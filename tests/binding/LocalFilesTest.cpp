@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <filesystem>
 
 #include "TestSupport.h"
@@ -21,20 +22,27 @@ TEST(LocalFiles, OnlyASchemeFollowedByTwoSlashesMakesAUrl) {
   EXPECT_EQ(LibraryUrlOf("http://host/a"), "http://host/a");
 }
 
-TEST(LocalFiles, AReservedFileIsOpenedOnlyWhileItIsStillTheEmptyFileCreated) {
+TEST(LocalFiles, AnExclusiveCreationTakesNoNameTwiceAndIdentifiesTheFileMade) {
   TTempFolder folder;
   const std::string path = folder.File("out.mp4");
   TFileIdentity identity;
   ASSERT_EQ(CreateExclusive(path, identity), 0);
   EXPECT_EQ(CreateExclusive(path, identity), EEXIST);
-  const int descriptor = OpenReservedFile(path, identity);
-  ASSERT_GE(descriptor, 0);
-  EXPECT_TRUE(NameStandsFor(path, IdentityOf(descriptor)));
-  ::close(descriptor);
+  EXPECT_TRUE(NameStandsFor(path, identity));
+  // A link at the name stands for no file of ours.
+  std::filesystem::remove(path);
+  std::filesystem::create_symlink(folder.File("elsewhere"), path);
+  EXPECT_EQ(CreateExclusive(path, identity), EEXIST);
+  EXPECT_FALSE(std::filesystem::exists(folder.File("elsewhere")));
+}
 
-  // Written by someone else in the meantime: no longer what was reserved, and not removed.
-  WriteTextFile(path, "data");
-  EXPECT_EQ(OpenReservedFile(path, identity), -EEXIST);
-  EXPECT_FALSE(RemoveEmptyReservation(path, identity));
-  EXPECT_TRUE(std::filesystem::exists(path));
+TEST(LocalFiles, ACandidateNameCarriesItsCounterAndIsCutToFitBetweenLetters) {
+  EXPECT_EQ(OutputCandidateName("clip", 0, ".mp4"), "clip.mp4");
+  EXPECT_EQ(OutputCandidateName("clip", 3, ".mp4"), "clip(3).mp4");
+  std::string longBase;
+  while (longBase.size() < 300) longBase += "\xc3\xa9";
+  const std::string cut = OutputCandidateName(longBase, 12, ".mkv");
+  EXPECT_LE(cut.size(), static_cast<std::size_t>(NAME_MAX));
+  EXPECT_EQ(cut.substr(cut.size() - 8), "(12).mkv");
+  EXPECT_EQ((cut.size() - 8) % 2, 0u) << "cut inside a letter";
 }

@@ -62,11 +62,29 @@ TEST_F(CliLongListTest, TwoThousandFilesConvertWithOnly128OpenFilesAllowed) {
     arguments.push_back(input.string());
   }
   TCliResult result;
+  const std::string out = folder.File("out");
+  bool looked = false;
+  std::size_t entries = 0, emptyOutputs = 0;
   {
     TOpenFileLimit limit(128);
     ASSERT_TRUE(limit.Applied());
-    result = home.Run(arguments);
+    // Once the run is under way, what is in the output folder is what has been converted
+    // and at most the file being written: nothing waits there for the files to come.
+    result = home.Run(arguments, [&](const std::string& text, int) {
+      if (looked || text.find("[1/2000] started") == std::string::npos) return;
+      looked = true;
+      std::error_code ignored;
+      for (auto entry = fs::directory_iterator(out, ignored); entry != fs::directory_iterator();
+           entry.increment(ignored)) {
+        ++entries;
+        const bool hidden = entry->path().filename().string().front() == '.';
+        emptyOutputs += !hidden && entry->file_size(ignored) == 0;
+      }
+    });
   }
+  EXPECT_TRUE(looked);
+  EXPECT_LT(entries, static_cast<std::size_t>(kFiles)) << "files were made before their turn";
+  EXPECT_EQ(emptyOutputs, 0u) << "an empty file stood under an output's name";
   ASSERT_EQ(result.exitCode, 0) << result.err.substr(0, 2000);
   EXPECT_NE(result.out.find("2000 files: 2000 completed"), std::string::npos)
       << result.out.substr(result.out.size() > 2000 ? result.out.size() - 2000 : 0);

@@ -1,7 +1,8 @@
 // What tovrena-cli leaves on disk when several runs share a folder, when names are odd,
-// when the disk fills, when the user insists on quitting, and when a link or another file
-// takes a reserved name before the engine opens it.
+// when the disk fills, when the user insists on quitting, when a run was killed before it,
+// and when a link or another file takes an output's name while it is being written.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -19,6 +20,7 @@
 #include "MediaTest.h"
 #include "TestMedia.h"
 #include "component/VornConverter.h"
+#include "engine/OutputPlacement.h"
 #include "frontend/OutputNaming.h"
 
 extern "C" {
@@ -47,6 +49,31 @@ std::map<std::string, std::uintmax_t> FilesIn(const std::string& folder) {
   for (const auto& entry : fs::directory_iterator(folder, ignored))
     files[entry.path().filename().string()] = fs::file_size(entry.path(), ignored);
   return files;
+}
+
+bool IsTemporary(const std::string& name) {
+  std::string host;
+  long pid = 0;
+  return ParseTemporaryOutputName(name, host, pid);
+}
+
+// A temporary output with something in it: a file is being written.
+bool WritingInto(const std::string& folder) {
+  for (const auto& [name, size] : FilesIn(folder))
+    if (IsTemporary(name) && size > 0) return true;
+  return false;
+}
+
+// Every file under an output's name opens and decodes pictures; no temporary is left.
+void ExpectOnlyPlayableOutputs(const std::string& folder) {
+  for (const auto& [name, size] : FilesIn(folder)) {
+    EXPECT_FALSE(IsTemporary(name)) << name << " was left";
+    const TMediaInfo info = DecodeMediaInfo(folder + name);
+    ASSERT_TRUE(info.opened) << name << " does not open";
+    const TStreamInfo* video = info.FirstOfType(AVMEDIA_TYPE_VIDEO);
+    ASSERT_NE(video, nullptr) << name;
+    EXPECT_GT(video->decodedFrames, 0) << name;
+  }
 }
 
 // Checks that the output decodes whole: every picture of the short clip.
@@ -182,7 +209,7 @@ TEST_F(CliOutputsTest, AFullDiskFailsWithItsReasonAndLeavesNothingThatDoesNotPla
   EXPECT_EQ(FilesIn(small).size(), 1u);
 }
 
-TEST_F(CliOutputsTest, InsistingOnAStopQuitsAtOnceAndLeavesNoEmptyOutput) {
+TEST_F(CliOutputsTest, InsistingOnAStopQuitsAtOnceAndLeavesNoHalfWrittenFile) {
   // Two signals of one kind sent at once may arrive as one; a SIGTERM after the Ctrl+C takes
   // the same way as a second Ctrl+C and cannot merge with it.
   bool interrupted = false;
@@ -200,17 +227,86 @@ TEST_F(CliOutputsTest, InsistingOnAStopQuitsAtOnceAndLeavesNoEmptyOutput) {
   ASSERT_TRUE(interrupted) << result.out << result.err;
   EXPECT_EQ(result.exitCode, 128 + SIGTERM) << result.out << result.err;
   EXPECT_EQ(result.out.find("3 files:"), std::string::npos) << "it did not quit at once";
+  // The file being written was still under its temporary name, which went with the quit;
+  // the files that had not started left nothing.
+  ExpectOnlyPlayableOutputs(output);
+  EXPECT_LT(FilesIn(output).size(), 3u) << result.out;
+}
+
+TEST_F(CliOutputsTest, ASecondCtrlCWhileTwoMp4FilesAreWrittenLeavesNoUnplayableFileUnderAName) {
+  // MP4 writes its index last: cut off before it, a file does not open at all.
+  int signals = 0;
+  const std::string out = output;
+  const TCliResult result = home.Run(
+      {"convert", "-g", "MP4", "--jobs", "2", "-o", output, "--set", "VideoCustomWidth=720",
+       "--set", "VideoCustomHeight=576", Clip("long.avi"), Clip("long.avi"), Clip("long.avi")},
+      [&signals, &out](const std::string& text, int pid) {
+        if (signals == 0 && WritingInto(out)) {
+          ++signals;
+          ::kill(pid, SIGINT);
+        } else if (signals == 1 && text.find("Stopping:") != std::string::npos) {
+          ++signals;
+          ::kill(pid, SIGINT);
+        }
+      });
+  ASSERT_EQ(signals, 2) << result.out << result.err;
+  EXPECT_EQ(result.exitCode, 128 + SIGINT) << result.out << result.err;
+  ExpectOnlyPlayableOutputs(output);
+}
+
+TEST_F(CliOutputsTest, ARunCleansUpTheTemporariesOfADeadRunOfItsOwnAndNothingElse) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  // Named as the dead run would have named them on this machine.
+  const auto temporaryOf = [child](const std::string& name) {
+    std::string temporary = TemporaryOutputName(name, 3);
+    const std::string own = "-" + std::to_string(::getpid()) + "-";
+    return temporary.replace(temporary.rfind(own), own.size(), "-" + std::to_string(child) + "-");
+  };
+  fs::create_directories(output);
+  const std::string stale = temporaryOf("clip.mp4");
+  const std::string live = TemporaryOutputName("clip.mp4", 4);  // this test's, alive
+  WriteTextFile(output + stale, "half a file");
+  WriteTextFile(output + live, "being written");
+  WriteTextFile(output + ".clip.mp4.part", "someone's");
+  const TCliResult result = home.Run({"convert", "-g", "MP4", "-o", output, Clip("clip.avi")});
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
   const auto files = FilesIn(output);
-  // A file that had started may keep what it got; none is left empty, and the files that
-  // had not started leave nothing.
-  for (const auto& [name, size] : files) {
-    EXPECT_GT(size, 0u) << name;
-    EXPECT_NE(result.out.find("started   " + Clip("long.avi") + " -> " + output + name),
-              std::string::npos)
-        << name << " never started:\n"
-        << result.out;
-  }
-  EXPECT_LT(files.size(), 3u) << result.out;
+  EXPECT_EQ(files.count(stale), 0u);
+  EXPECT_EQ(files.count(live), 1u);
+  EXPECT_EQ(files.count(".clip.mp4.part"), 1u);
+  EXPECT_EQ(files.count("clip.mp4"), 1u);
+  EXPECT_EQ(files.size(), 3u);
+}
+
+TEST_F(CliOutputsTest, ANameTakenWhileItsFileIsWrittenGivesTheNextNameAndTheLinesSaySo) {
+  bool taken = false;
+  const std::string out = output;
+  const TCliResult result =
+      home.Run({"convert", "-g", "AVI", "-o", output, "--set", "VideoCustomWidth=720", "--set",
+                "VideoCustomHeight=576", Clip("long.avi")},
+               [&taken, &out](const std::string& text, int) {
+                 static const std::regex kConverting(R"(\[1/1\] progress .* frame=[1-9])");
+                 if (!taken && std::regex_search(text, kConverting)) {
+                   taken = true;
+                   WriteTextFile(out + "long.avi", "another run's");
+                 }
+               });
+  ASSERT_TRUE(taken) << result.out;
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_NE(result.out.find("[1/1] started   " + Clip("long.avi") + " -> " + output + "long.avi"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(
+      result.out.find("[1/1] completed " + Clip("long.avi") + " -> " + output + "long(1).avi"),
+      std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find(output + "long(1).avi  completed"), std::string::npos) << result.out;
+  EXPECT_EQ(ReadTextFile(output + "long.avi"), "another run's");
+  const TMediaInfo info = DecodeMediaInfo(output + "long(1).avi");
+  ASSERT_TRUE(info.opened);
+  EXPECT_EQ(info.FirstOfType(AVMEDIA_TYPE_VIDEO)->decodedFrames, kLongClipFrames);
 }
 
 // The component's path, as both front ends take it: with a reservation whose name is
@@ -230,17 +326,21 @@ class ComponentOutputTest : public TMediaTest {
     reason = converter.LastErrorMessage;
     return false;
   }
-  bool SetUpTask(const TOutputReservation& reservation, std::string& reason) {
+  bool SetUpTask(const std::string& output, std::string& reason) {
     TOutputOptions options;
     TVornConverter::InitOutputOptions(options);
-    options.ReservedFile = reservation.Identity;
-    return SetUpTask(Clip("clip.avi"), reservation.Path, options, reason);
+    options.NameBase = "clip";
+    return SetUpTask(Clip("clip.avi"), output, options, reason);
   }
   // Runs the tasks set up to their end; the engine's log is gathered.
   void Run() {
     std::promise<void> runEnded;
-    converter.OnTerminate = [&runEnded](int AIndex, bool, bool, const std::string&) {
-      if (AIndex < 0) runEnded.set_value();
+    named.clear();
+    converter.OnTerminate = [this, &runEnded](int AIndex, bool, bool, const std::string&) {
+      if (AIndex < 0)
+        runEnded.set_value();
+      else
+        named.push_back(converter.TaskOutputFile(AIndex));
     };
     converter.OnLog = [this](int, TLogLevel, const std::string& AMsg) {
       std::lock_guard lock(logMutex);
@@ -255,36 +355,60 @@ class ComponentOutputTest : public TMediaTest {
   TVornConverter converter;
   std::mutex logMutex;
   std::string log;
+  std::vector<std::string> named;  // the name each task's output got, in order of their ends
 };
 
-TEST_F(ComponentOutputTest, ALinkOrAnotherFileAtTheReservedNameIsNeverWritten) {
+TEST_F(ComponentOutputTest, ALinkOrAFileThatTakesTheNameMeanwhileIsNeverWrittenTheNextNameIs) {
   const std::string out = folder.Path().string() + "/";
   WriteTextFile(out + "victim", "the user's own file");
-  const TOutputReservation linked = ReserveOutputName(out, "clip", ".avi", {});
-  ASSERT_TRUE(linked.Reserved()) << linked.Error;
-  fs::remove(linked.Path);
-  fs::create_symlink(out + "victim", linked.Path);
   std::string reason;
-  EXPECT_FALSE(SetUpTask(linked, reason));
-  EXPECT_EQ(reason, "Could not open '" + linked.Path + "': Too many levels of symbolic links");
-  ReleaseOutputName(linked);
-  EXPECT_TRUE(fs::is_symlink(linked.Path));
-
-  const TOutputReservation replaced = ReserveOutputName(out, "clip", ".avi", {});
-  ASSERT_TRUE(replaced.Reserved()) << replaced.Error;
-  fs::remove(replaced.Path);
-  WriteTextFile(replaced.Path, "another run's file");
-  EXPECT_FALSE(SetUpTask(replaced, reason));
-  EXPECT_EQ(reason, "Could not open '" + replaced.Path + "': another file has taken its name");
-  ReleaseOutputName(replaced);
-  EXPECT_EQ(ReadTextFile(replaced.Path), "another run's file");
-  EXPECT_EQ(ReadTextFile(out + "victim"), "the user's own file");
-
-  // Left alone, the reservation is what the task converts into.
-  const TOutputReservation kept = ReserveOutputName(out, "clip", ".avi", {});
-  ASSERT_TRUE(SetUpTask(kept, reason)) << reason;
+  // Set up under a free name; by the time it is complete a link and a file hold the name
+  // and the next one.
+  ASSERT_TRUE(SetUpTask(out + "clip.avi", reason)) << reason;
+  fs::create_symlink(out + "victim", out + "clip.avi");
+  WriteTextFile(out + "clip(1).avi", "another run's file");
   Run();
-  ExpectWholeClip(kept.Path);
+  ASSERT_EQ(named.size(), 1u);
+  EXPECT_EQ(named[0], out + "clip(2).avi");
+  ExpectWholeClip(out + "clip(2).avi");
+  EXPECT_TRUE(fs::is_symlink(out + "clip.avi"));
+  EXPECT_EQ(ReadTextFile(out + "victim"), "the user's own file");
+  EXPECT_EQ(ReadTextFile(out + "clip(1).avi"), "another run's file");
+  // Nothing else is left: the temporary went with the move.
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 4);
+}
+
+TEST_F(ComponentOutputTest, ListingTwoThousandFilesOrCheckingOneCreatesNothingInTheOutputFolder) {
+  const std::string out = folder.Path().string() + "/out/";
+  fs::create_directories(out);
+  TTakenOutputs taken;
+  for (int i = 0; i < 2000; ++i) {
+    TInputOptions input;
+    TVornConverter::InitInputOptions(input);
+    input.FileName = Clip("clip.avi");
+    TOutputOptions options;
+    TVornConverter::InitOutputOptions(options);
+    options.FileExt = ".avi";
+    const TPlannedOutput plan = PlanOutputName(out, "clip", ".avi", taken);
+    ASSERT_TRUE(plan.Planned()) << plan.Error;
+    taken.insert(plan.Path);
+    options.FileName = plan.Path;
+    options.NameBase = plan.Base;
+    ASSERT_GE(converter.ListFile(input, options), 0) << converter.LastErrorMessage;
+  }
+  EXPECT_TRUE(fs::is_empty(out));
+  EXPECT_EQ(taken.count(out + "clip(1999).avi"), 1u);
+  converter.ClearTasks();
+  // The window's check when a file is added sets the output up without creating it.
+  TInputOptions input;
+  TVornConverter::InitInputOptions(input);
+  input.FileName = Clip("clip.avi");
+  TOutputOptions options;
+  TVornConverter::InitOutputOptions(options);
+  options.FileName = out + "clip.avi";
+  const TFileCheck check = converter.CheckFile(input, options);
+  EXPECT_TRUE(check.Passed()) << check.Reason;
+  EXPECT_TRUE(fs::is_empty(out));
 }
 
 TEST_F(ComponentOutputTest, WithCopiedTimeStampsAJumpBetweenJoinedRecordingsIsNeitherFilledNorCut) {

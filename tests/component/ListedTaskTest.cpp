@@ -100,10 +100,12 @@ TEST_F(ListedTask, HoldsNoFileUntilItsTurnAndReleasesItsFilesWhenItEnds) {
   recorder.ExpectOneEndEachThenRunEnd(kTasks);
   for (const TTerminateRecord& record : recorder.Records())
     EXPECT_TRUE(record.finished) << record.message;
-  // Two running tasks, each with its input, its output, its output's folder (where side
-  // files are created) and, for a moment, a second look at its input's first packets.
+  // Two running tasks, each with its input, its output's temporary (written, and held for
+  // its lock), its output's folder twice (where side files are created, and where the
+  // temporary is moved to its name) and, for a moment, a second look at its input's first
+  // packets or at its finished output.
   EXPECT_GE(mostOpen.load(), before + 2);
-  EXPECT_LE(mostOpen.load(), before + 8);
+  EXPECT_LE(mostOpen.load(), before + 12);
   EXPECT_EQ(OpenDescriptorCount(), before);
   EXPECT_TRUE(Failures().empty());
   for (int i = 0; i < kTasks; ++i) {

@@ -44,16 +44,22 @@ class TScriptedEngine : public TCustomFFmpeg {
   }
   ~TScriptedEngine() override { WaitForJobEnd(); }
 
-  // An output context on path (a real file opened for writing unless noFile).
+  // An output context on path, written as the engine writes one: into a temporary beside it.
   void AddOutput(const std::string& path) {
     AVFormatContext* context = nullptr;
     ASSERT_GE(lib::avformat_alloc_output_context2(&context, nullptr, "nut", path.c_str()), 0);
+    auto placement = std::make_unique<TOutputPlacement>();
+    const int descriptor = placement->Create(path, "");
+    ASSERT_GE(descriptor, 0) << SystemReason(-descriptor);
     int error = 0;
-    FOutputByteStreams[FNbOutputFiles] = TOutputByteStream::Open(path, {}, error);
+    FOutputByteStreams[FNbOutputFiles] = TOutputByteStream::Adopt(descriptor, error);
     ASSERT_TRUE(FOutputByteStreams[FNbOutputFiles]) << SystemReason(error);
+    FOutputPlacements[FNbOutputFiles] = std::move(placement);
     context->pb = FOutputByteStreams[FNbOutputFiles]->Context();
     FOutputFiles[FNbOutputFiles++].reset(context);
   }
+  // Where output row is being written until it is moved to its name.
+  std::string TemporaryOf(int row) const { return FOutputPlacements[row]->TemporaryPath(); }
   // Stands for an opened input: the job tables only need a context to be there.
   void AddInput() { FInputFiles[FNbInputFiles++].reset(lib::avformat_alloc_context()); }
 
@@ -265,15 +271,31 @@ TEST_F(EngineLifecycle, EngineMayBeFreedByItsOwnTerminationHandler) {
   EXPECT_TRUE(freed.wait_for(lock, 5s, [&] { return done; }));
 }
 
-TEST_F(EngineLifecycle, CleanupDeletesAnEmptyOutputAndKeepsOneWithData) {
+TEST_F(EngineLifecycle, OutputsAreWrittenUnseenAndOnlyThoseAJobKeepsGetTheirNames) {
   const std::string empty = folder.File("empty.nut");
   const std::string written = folder.File("written.nut");
   engine->AddOutput(empty);
   engine->AddOutput(written);
-  std::ofstream(written, std::ios::app) << "data";
+  EXPECT_EQ(FileSizeOf(empty), -1);
+  std::ofstream(engine->TemporaryOf(1), std::ios::app) << "data";
+  // Set up and never run: nothing is left, under any name.
   engine->Cleanup();
+  EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+
+  // A job that ends: what holds data gets its name, an empty file goes.
+  engine->Reset();
+  engine->AddOutput(empty);
+  engine->AddOutput(written);
+  engine->AddInput();
+  engine->body = [](TScriptedEngine& job) {
+    std::ofstream(job.TemporaryOf(1), std::ios::app) << "data";
+    job.MarkFinished();
+  };
+  engine->Start(false);
   EXPECT_EQ(FileSizeOf(empty), -1);
   EXPECT_EQ(FileSizeOf(written), 4);
+  EXPECT_EQ(engine->PublishedOutputPath(), "");  // the first output was not kept
+  std::filesystem::remove(written);
 
   // After a failed job, an output that does not open as media only holds its space; one
   // that opens is kept.
@@ -281,36 +303,32 @@ TEST_F(EngineLifecycle, CleanupDeletesAnEmptyOutputAndKeepsOneWithData) {
   const std::string playable = folder.File("playable.nut");
   engine->AddOutput(written);
   engine->AddOutput(playable);
-  std::ofstream(written, std::ios::app) << "data";
   engine->AddInput();
   engine->body = [](TScriptedEngine& job) {
+    std::ofstream(job.TemporaryOf(0), std::ios::app) << "data";
     TClipRecipe clip;
     clip.frames = 5;
     clip.audioSeconds = 0;
-    MakeClip(job.OutputFile(1)->url, clip);
+    clip.formatName = "nut";
+    MakeClip(job.TemporaryOf(1), clip);
     throw FFMpegException("failed");
   };
   engine->Start(false);
   EXPECT_EQ(FileSizeOf(written), -1);
   EXPECT_GT(FileSizeOf(playable), 0);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                          std::filesystem::directory_iterator()),
+            1);
 
-  // Only the file the engine wrote goes: not one that has taken its name since.
+  // Only the file the engine wrote goes: not one put at its temporary's name since.
   engine->Reset();
   engine->AddOutput(empty);
-  std::filesystem::remove(empty);
-  WriteTextFile(empty, "");
+  const std::string temporary = engine->TemporaryOf(0);
+  std::filesystem::remove(temporary);
+  WriteTextFile(temporary, "");
   engine->Cleanup();
-  EXPECT_EQ(FileSizeOf(empty), 0);
-
-  // A device named as the output is never removed, however little it received.
-  const std::string device = folder.File("null-device");
-  if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) return;  // not root
-  engine->Reset();
-  engine->AddOutput(device);
-  engine->Cleanup();
-  struct stat info {};
-  ASSERT_EQ(::lstat(device.c_str(), &info), 0);
-  EXPECT_TRUE(S_ISCHR(info.st_mode));
+  EXPECT_EQ(FileSizeOf(temporary), 0);
+  EXPECT_EQ(FileSizeOf(empty), -1);
 }
 
 TEST(OpenErrorText, FormatsByErrorCode) {

@@ -26,6 +26,7 @@ class FilterGraph : public ::testing::Test {
                                 const std::function<void(TTestEngine&)>& beforeStart = nullptr) {
     std::vector<std::string> all = {"vcodec=rawvideo"};
     all.insert(all.end(), options.begin(), options.end());
+    std::filesystem::remove(output);  // the last run's: an output never replaces a file
     job = RunPictureJob(engine, clip, {{output, all}}, beforeStart);
     EXPECT_TRUE(job.opened) << job.error;
     return job.finished ? DecodeLumaPictures(output) : std::vector<TLumaPicture>{};

@@ -263,12 +263,16 @@ TEST_F(InputOutputFiles, AnInputIsNeverOverwritten) {
   EXPECT_EQ(FileSizeOf(input), size);
 }
 
-TEST_F(InputOutputFiles, ExistingOutputIsReplaced) {
+TEST_F(InputOutputFiles, AnExistingOutputIsNeverReplacedTheOutputGoesToTheNextName) {
   const std::string output = folder.File("existing.avi");
   WriteTextFile(output, "old contents");
   ASSERT_TRUE(engine.OpenInput(Clip("av.avi")));
   ASSERT_TRUE(engine.OpenOutput(output));
-  EXPECT_EQ(FileSizeOf(output), 0);
+  engine.Start(false);
+  ASSERT_TRUE(engine.Finished()) << engine.ExceptionMessage();
+  EXPECT_EQ(ReadTextFile(output), "old contents");
+  EXPECT_EQ(engine.PublishedOutputPath(), folder.File("existing(1).avi"));
+  EXPECT_TRUE(DecodeMediaInfo(folder.File("existing(1).avi")).opened);
 }
 
 TEST_F(InputOutputFiles, SoundAskedOfAnInputWithoutSoundIsRefusedByName) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <fstream>
 #include <mutex>
 
@@ -23,6 +25,7 @@ class OutputPaths : public TMediaTest {
 
   int VideoFrames(const std::vector<std::string>& options, const char* name = "sync.avi") {
     const std::string output = folder.File(name);
+    std::filesystem::remove(output);  // the last call's: an output never replaces a file
     const TJobResult job = RunJob({Clip("av.avi")}, {output}, options);
     EXPECT_TRUE(job.finished) << job.error << job.message;
     const TMediaInfo info = ReadMediaInfo(output);

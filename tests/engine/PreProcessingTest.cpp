@@ -1,6 +1,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <stdexcept>
 
 #include "PictureJob.h"
@@ -102,6 +104,7 @@ TEST_F(PreProcessing, BeforeHookDecidesEachPictureAndItsStopOrFailureIsFinal) {
             (std::vector<std::int64_t>{0, 1'000'000, 2'000'000, 3'000'000, 4'000'000, 5'000'000}));
 
   int calls = 0;
+  std::filesystem::remove(output);  // the last run's: an output never replaces a file
   job = RunPictureJob(engine, clip, {{output, options}}, [&](TTestEngine& e) {
     e.OnBeforeHook = [&](TCustomFFmpeg*, std::int64_t pts, THookAction&) {
       ++calls;
@@ -176,6 +179,7 @@ TEST_F(PreProcessing, CustomHookWithoutUpdateOrFailingLeavesThePictureAndStopIsF
   ASSERT_TRUE(job.finished) << job.message;
   EXPECT_TRUE(unchanged());
 
+  std::filesystem::remove(output);  // the last run's: an output never replaces a file
   job = RunPictureJob(engine, clip, {{output, kRawOutput}}, [](TTestEngine& e) {
     e.OnCustomHook = [](TCustomFFmpeg*, TBitmap& bitmap, int, std::int64_t, bool&, bool&) {
       DrawBox(bitmap);
@@ -187,6 +191,7 @@ TEST_F(PreProcessing, CustomHookWithoutUpdateOrFailingLeavesThePictureAndStopIsF
   EXPECT_EQ(job.LogCount("Error occurs OnCustomHook: no canvas"), 6);
 
   int calls = 0;
+  std::filesystem::remove(output);  // the last run's: an output never replaces a file
   job = RunPictureJob(engine, clip, {{output, kRawOutput}}, [&](TTestEngine& e) {
     e.OnCustomHook = [&](TCustomFFmpeg*, TBitmap& bitmap, int, std::int64_t, bool&, bool& stop) {
       DrawBox(bitmap);
@@ -214,6 +219,7 @@ TEST_F(PreProcessing, DeinterlacingBlendsTheFieldsAndFallsBackForWideSamples) {
   ASSERT_EQ(pictures.size(), 3u);
   EXPECT_EQ(pictures[0].Range(0, 2, 64, 46), (std::pair{50, 200}));
 
+  std::filesystem::remove(output);  // the last run's: an output never replaces a file
   job = RunPictureJob(engine, clip, {{output, With(kRawOutput, "deinterlace")}});
   ASSERT_TRUE(job.finished) << job.message;
   pictures = DecodeLumaPictures(output);
@@ -225,6 +231,7 @@ TEST_F(PreProcessing, DeinterlacingBlendsTheFieldsAndFallsBackForWideSamples) {
   wide.frames = 3;
   wide.wide = true;
   WriteRawClip(wide, [](int, int, int y) { return y % 2 ? 200 : 50; });
+  std::filesystem::remove(output);  // the last run's: an output never replaces a file
   job = RunPictureJob(engine, wide, {{output, With(kRawOutput, "deinterlace")}});
   ASSERT_TRUE(job.finished) << job.message;
   EXPECT_EQ(job.LogCount("Deinterlacing failed."), 3);

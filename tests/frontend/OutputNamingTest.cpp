@@ -21,64 +21,44 @@ TEST(OutputNamingTest, BaseNameAndExtensionSplitAtTheLastDotOfTheName) {
   EXPECT_EQ(FileBaseName("clip.mp4"), "clip");
 }
 
-std::string NameReserved(const std::string& folder, const std::string& base,
-                         const std::string& extension, const TTakenOutputs& taken = {}) {
-  const TOutputReservation reservation = ReserveOutputName(folder, base, extension, taken);
-  EXPECT_TRUE(reservation.Reserved()) << reservation.Error;
-  return reservation.Name;
+std::string NamePlanned(const std::string& folder, const std::string& base,
+                        const std::string& extension, const TTakenOutputs& taken = {}) {
+  const TPlannedOutput plan = PlanOutputName(folder, base, extension, taken);
+  EXPECT_TRUE(plan.Planned()) << plan.Error;
+  return plan.Name;
 }
 
-TEST(OutputNamingTest, AReservedNameIsAnEmptyFileOfItsOwnAndTheNextAskGetsTheNextCounter) {
+TEST(OutputNamingTest, APlannedNameCreatesNothingAndCountsOnPastNamesOnDisk) {
   TTempFolder folder;
   const std::string out = folder.Path().string() + "/";
   WriteTextFile(out + "clip(1).mp4", "someone's");
-  const TOutputReservation first = ReserveOutputName(out, "clip", ".mp4", {});
-  ASSERT_TRUE(first.Reserved()) << first.Error;
+  const TPlannedOutput first = PlanOutputName(out, "clip", ".mp4", {});
+  ASSERT_TRUE(first.Planned()) << first.Error;
   EXPECT_EQ(first.Name, "clip");
+  EXPECT_EQ(first.Base, "clip");
   EXPECT_EQ(first.Path, out + "clip.mp4");
-  EXPECT_EQ(FileSizeOf(first.Path), 0);
-  EXPECT_EQ(NameReserved(out, "clip", ".mp4"), "clip(2)");
+  EXPECT_FALSE(std::filesystem::exists(first.Path));
+  // Asked again, the same name: nothing holds it until a file is written under it.
+  EXPECT_EQ(NamePlanned(out, "clip", ".mp4"), "clip");
+  WriteTextFile(first.Path, "written");
+  const TPlannedOutput next = PlanOutputName(out, "clip", ".mp4", {});
+  EXPECT_EQ(next.Name, "clip(2)");
+  EXPECT_EQ(next.Base, "clip");
   EXPECT_EQ(ReadTextFile(out + "clip(1).mp4"), "someone's");
   // Another extension is another name.
-  EXPECT_EQ(NameReserved(out, "clip", ".avi"), "clip");
-
-  // Given back, the empty file goes; a file written since, or another file at the name, stays.
-  ReleaseOutputName(first);
-  EXPECT_FALSE(std::filesystem::exists(first.Path));
-  const TOutputReservation written = ReserveOutputName(out, "talk", ".mp4", {});
-  WriteTextFile(written.Path, "media");
-  ReleaseOutputName(written);
-  EXPECT_EQ(ReadTextFile(written.Path), "media");
-}
-
-TEST(OutputNamingTest, AQuitBySignalTakesAlongOnlyTheRegisteredOutputsThatAreStillEmpty) {
-  TTempFolder folder;
-  const std::string out = folder.Path().string() + "/";
-  const TOutputReservation waiting = ReserveOutputName(out, "waiting", ".mp4", {});
-  const TOutputReservation written = ReserveOutputName(out, "written", ".mp4", {});
-  const TOutputReservation retaken = ReserveOutputName(out, "retaken", ".mp4", {});
-  const TOutputReservation unregistered = ReserveOutputName(out, "other", ".mp4", {});
-  for (const TOutputReservation* reservation : {&waiting, &written, &retaken})
-    RegisterReservedOutput(*reservation);
-  WriteTextFile(written.Path, "media");
-  // Another run's empty file under a name this one gave back.
-  ReleaseOutputName(retaken);
-  TFileIdentity theirs;
-  ASSERT_EQ(CreateExclusive(retaken.Path, theirs), 0);
-
-  RemoveEmptyReservedOutputs();
-  EXPECT_FALSE(std::filesystem::exists(waiting.Path));
-  EXPECT_EQ(ReadTextFile(written.Path), "media");
-  EXPECT_TRUE(std::filesystem::exists(retaken.Path));
-  EXPECT_TRUE(std::filesystem::exists(unregistered.Path));
+  EXPECT_EQ(NamePlanned(out, "clip", ".avi"), "clip");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out),
+                          std::filesystem::directory_iterator()),
+            2);
 }
 
 TEST(OutputNamingTest, NamesGivenToEarlierFilesCountAsTaken) {
   TTempFolder folder;
   const std::string out = folder.Path().string() + "/";
   TTakenOutputs taken{out + "clip.mp4", out + "clip(2).mp4"};
-  EXPECT_EQ(NameReserved(out, "clip", ".mp4", taken), "clip(1)");
-  EXPECT_EQ(NameReserved(out, "clip", ".mp4", taken), "clip(3)");
+  EXPECT_EQ(NamePlanned(out, "clip", ".mp4", taken), "clip(1)");
+  taken.insert(out + "clip(1).mp4");
+  EXPECT_EQ(NamePlanned(out, "clip", ".mp4", taken), "clip(3)");
   EXPECT_FALSE(std::filesystem::exists(out + "clip.mp4"));
 }
 
@@ -88,7 +68,7 @@ TEST(OutputNamingTest, ALinkAtANameIsNeverWrittenThroughDanglingOrNot) {
   std::filesystem::create_symlink(out + "elsewhere.mp4", out + "clip.mp4");
   WriteTextFile(out + "target.mp4", "kept");
   std::filesystem::create_symlink(out + "target.mp4", out + "clip(1).mp4");
-  EXPECT_EQ(NameReserved(out, "clip", ".mp4"), "clip(2)");
+  EXPECT_EQ(NamePlanned(out, "clip", ".mp4"), "clip(2)");
   EXPECT_FALSE(std::filesystem::exists(out + "elsewhere.mp4"));
   EXPECT_EQ(ReadTextFile(out + "target.mp4"), "kept");
 }
@@ -98,16 +78,17 @@ TEST(OutputNamingTest, OddNamesAreUsedAsTheyAreAndALongOneIsShortenedToFit) {
   const std::string out = folder.Path().string() + "/";
   for (const std::string base :
        {"-i \"quoted\" 'x'", "line\nbreak", "file:x", "a:b", "\xff\xfe bytes"}) {
-    const TOutputReservation reservation = ReserveOutputName(out, base, ".mp4", {});
-    ASSERT_TRUE(reservation.Reserved()) << reservation.Error;
-    EXPECT_EQ(reservation.Name, base);
-    EXPECT_TRUE(std::filesystem::exists(out + base + ".mp4"));
+    const TPlannedOutput plan = PlanOutputName(out, base, ".mp4", {});
+    ASSERT_TRUE(plan.Planned()) << plan.Error;
+    EXPECT_EQ(plan.Name, base);
+    EXPECT_EQ(plan.Path, out + base + ".mp4");
   }
   // 250 bytes of two-byte letters: the name and a counter still fit, cut between letters.
   std::string longBase;
   while (longBase.size() < 250) longBase += "\xc3\xa9";
-  EXPECT_EQ(NameReserved(out, longBase, ".mp4"), longBase);
-  const std::string second = NameReserved(out, longBase, ".mp4");
+  EXPECT_EQ(NamePlanned(out, longBase, ".mp4"), longBase);
+  WriteTextFile(out + longBase + ".mp4", "first");
+  const std::string second = NamePlanned(out, longBase, ".mp4");
   ASSERT_GE(second.size(), 3u);
   EXPECT_EQ(second.substr(second.size() - 3), "(1)");
   EXPECT_LE(second.size() + 4, static_cast<std::size_t>(NAME_MAX));
@@ -125,10 +106,10 @@ TEST(OutputNamingTest, AFolderThatCannotTakeFilesIsRefusedWithTheReasonAndNothin
   EXPECT_TRUE(std::filesystem::is_directory(out + "new/deeper"));
   // A name with ":" is a folder like any other.
   EXPECT_EQ(PrepareOutputFolder(out + "rel:dir/"), "");
-  EXPECT_EQ(NameReserved(out + "rel:dir/", "clip", ".mp4"), "clip");
+  EXPECT_EQ(NamePlanned(out + "rel:dir/", "clip", ".mp4"), "clip");
 
-  const TOutputReservation refused = ReserveOutputName(out + "plain/", "clip", ".mp4", {});
-  EXPECT_FALSE(refused.Reserved());
+  const TPlannedOutput refused = PlanOutputName(out + "plain/", "clip", ".mp4", {});
+  EXPECT_FALSE(refused.Planned());
   EXPECT_EQ(refused.Error, "Could not open '" + out + "plain/clip.mp4': Not a directory");
 }
 
@@ -139,8 +120,9 @@ TEST(OutputNamingTest, AReadOnlyFileSystemIsRefusedWithItsReason) {
   EXPECT_EQ(PrepareOutputFolder(out), "Read-only file system");
   EXPECT_EQ(PrepareOutputFolder(out + "sub/"), "Read-only file system");
   EXPECT_FALSE(std::filesystem::exists(out + "sub"));
-  const TOutputReservation refused = ReserveOutputName(out, "clip", ".mp4", {});
-  EXPECT_EQ(refused.Error, "Could not open '" + out + "clip.mp4': Read-only file system");
+  // Only planned, the name needs nothing of the file system; the folder's check refused it.
+  EXPECT_TRUE(PlanOutputName(out, "clip", ".mp4", {}).Planned());
+  EXPECT_FALSE(std::filesystem::exists(out + "clip.mp4"));
 }
 
 }  // namespace
