@@ -6,14 +6,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "CliTestSupport.h"
-#include "MediaTest.h"
+#include "CliMediaTest.h"
 #include "TestMedia.h"
 #include "TestMediaChannels.h"
 #include "TestMediaCover.h"
 #include "frontend/IniFile.h"
-#include "frontend/LibraryEncoders.h"
-#include "frontend/SettingsInstaller.h"
 
 namespace {
 
@@ -47,7 +44,7 @@ std::string OutputName(const std::string& source, const std::string& extension) 
   return name;
 }
 
-class CliChannels : public TMediaTest {
+class CliChannels : public TCliInstalledProfilesTest {
  protected:
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
@@ -66,23 +63,6 @@ class CliChannels : public TMediaTest {
       joined << std::ifstream(Clip(part), std::ios::binary).rdbuf();
   }
 
-  void SetUp() override {
-    TMediaTest::SetUp();
-    output = folder.File("out") + "/";
-    const TInstallReport report = InstallDefaultSettings(
-        TOVRENA_DEFAULT_SETTINGS_DIR, home.SettingsFolder(), LibraryEncoderQuery());
-    ASSERT_FALSE(report.Installed.empty());
-  }
-
-  // The Audio group's installed profiles with the extension of their files.
-  std::vector<std::pair<std::string, std::string>> AudioProfiles() const {
-    const TIniFile groupFile(home.SettingsFolder() + "Audio.ini");
-    std::vector<std::pair<std::string, std::string>> profiles;
-    for (const std::string& profile : groupFile.ReadSections())
-      profiles.emplace_back(profile, groupFile.ReadString(profile, "TargetType", "Audio"));
-    return profiles;
-  }
-
   // Converts source and decodes the output; fails the test when either goes wrong.
   TDecodedSound Convert(const std::string& group, const std::string& profile,
                         const std::string& source, const std::string& name,
@@ -97,9 +77,6 @@ class CliChannels : public TMediaTest {
     std::filesystem::remove(output + name);
     return sound;
   }
-
-  TCliHome home;
-  std::string output;
 };
 
 // The front left tone (channel 0) in the left channel, the front right (channel 1) in the
@@ -119,7 +96,7 @@ void ExpectSidesKept(const TDecodedSound& sound) {
 }  // namespace
 
 TEST_F(CliChannels, EveryAudioProfileDownmixesManyChannelsToStereoWithTheSidesKept) {
-  const auto profiles = AudioProfiles();
+  const auto profiles = ProfilesOf("Audio");
   ASSERT_GE(profiles.size(), 5u);
   for (const auto& [profile, extension] : profiles) {
     for (const TSource& source : kSources) {
@@ -150,7 +127,7 @@ TEST_F(CliChannels, AllChannelsAreKeptWhereTheEncoderTakesThemEachWithItsOwnTone
 
 TEST_F(CliChannels, EncodersThatStopShortOfTheChannelsAskedForGetTheMostTheyTake) {
   // MP3 takes two channels, FLAC eight; the others at least two and no more than asked.
-  for (const auto& [profile, extension] : AudioProfiles()) {
+  for (const auto& [profile, extension] : ProfilesOf("Audio")) {
     for (const char* name : {"planar24.ogg", "s16x16.wav"}) {
       SCOPED_TRACE(profile + " / " + name);
       const TDecodedSound sound =

@@ -2,16 +2,12 @@
 // tovrena-cli with the installed profiles as users run it; outputs checked by decoding.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
 
-#include "CliTestSupport.h"
-#include "MediaTest.h"
+#include "CliMediaTest.h"
 #include "TestMediaCover.h"
 #include "app/UnitGeneral.h"
 #include "frontend/IniFile.h"
-#include "frontend/LibraryEncoders.h"
-#include "frontend/SettingsInstaller.h"
 
 namespace {
 
@@ -21,11 +17,6 @@ constexpr double kPromptSeconds = 3;
 constexpr double kLengthTolerance = 0.1;
 constexpr double kToneTolerance = kToneHz * 0.03;
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // The containers that keep a cover, by the extension the profiles give them.
 bool KeepsCover(const std::string& extension) {
   for (const char* keeping : {"mp4", "m4a", "mp3", "flac", "mkv"})
@@ -33,21 +24,13 @@ bool KeepsCover(const std::string& extension) {
   return false;
 }
 
-class CliSongs : public TMediaTest {
+class CliSongs : public TCliInstalledProfilesTest {
  protected:
   static void SetUpTestSuite() {
     TMediaTest::SetUpTestSuite();
     MakeSongWithCover(Clip("song.mp3"), {kSongSeconds, AV_CODEC_ID_MP3, 44100, 700, 700});
     MakeSongWithCover(Clip("song.flac"), {kSongSeconds, AV_CODEC_ID_FLAC, 44100, 320, 240});
     MakeSongWithCover(Clip("song.m4a"), {kSongSeconds, AV_CODEC_ID_AAC, 44100, 500, 500});
-  }
-
-  void SetUp() override {
-    TMediaTest::SetUp();
-    output = folder.File("out") + "/";
-    const TInstallReport report = InstallDefaultSettings(
-        TOVRENA_DEFAULT_SETTINGS_DIR, home.SettingsFolder(), LibraryEncoderQuery());
-    ASSERT_FALSE(report.Installed.empty());
   }
 
   struct TConverted {
@@ -58,8 +41,7 @@ class CliSongs : public TMediaTest {
   // Converts input with the group's profile; the output's path.
   TConverted Convert(const std::string& group, const std::string& profile,
                      const std::string& input) {
-    const TIniFile groupFile(home.SettingsFolder() + group + ".ini");
-    const std::string extension = Lower(groupFile.ReadString(profile, "TargetType", group));
+    const std::string extension = ExtensionOf(group, profile);
     const TCliResult result =
         home.Run({"convert", "-g", group, "-p", profile, "-o", output, input});
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
@@ -85,9 +67,6 @@ class CliSongs : public TMediaTest {
     EXPECT_NEAR(tone.seconds, seconds, kLengthTolerance) << path;
     EXPECT_NEAR(tone.frequency, kToneHz, kToneTolerance) << path;
   }
-
-  TCliHome home;
-  std::string output;
 };
 
 }  // namespace
