@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/DemoClip.h"
+#include "tools/DemoClip.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "binding/LocalFiles.h"
+#include "binding/MediaLibraries.h"
 #include "binding/MediaPointers.h"
 #include "binding/MyUtils.h"
-#include "engine/MediaLibraries.h"
 #include "engine/OutputCheck.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "FuzzTargets.h"
 
 #include "binding/AVUtilHlpr.h"
-#include "engine/MediaLibraries.h"
+#include "binding/MediaLibraries.h"
 
 void FuzzExpect(bool condition, const std::string& what) {
   if (!condition) throw TFuzzFinding(what);

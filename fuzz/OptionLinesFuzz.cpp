@@ -1,6 +1,6 @@
 #include "FuzzTargets.h"
+#include "binding/ValueConversion.h"
 #include "component/TaskList.h"
-#include "engine/ValueConversion.h"
 
 void FuzzOptionLines(std::string_view data) {
   TFFmpeg task;

@@ -11,11 +11,11 @@
 
 #include "app/AppIcon.h"
 #include "app/UnitFrmMain.h"
-#include "app/UnitGeneral.h"
 #include "binding/MyUtils.h"
-#include "engine/OutputPlacement.h"
+#include "component/VornConverter.h"
 #include "frontend/FirstStartSettings.h"
 #include "frontend/IniFile.h"
+#include "frontend/UnitGeneral.h"
 #include "ui/AppErrorHandler.h"
 
 namespace {
@@ -23,7 +23,7 @@ namespace {
 // Ended by a signal (logout, kill, Ctrl+C in its terminal) the window still takes along the
 // temporaries its outputs were being written into.
 extern "C" void QuitBySignal(int signal) {
-  RemoveTemporaryOutputs();
+  RemoveTasksTemporaryOutputs();
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }
@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
   }
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, QuitBySignal);
   TApplication application(argc, argv);
+  SetConversionFailureTest(IsEngineFailure);
   application.setWindowIcon(ApplicationIcon());
   // Lets the desktop match the window with its menu entry and icon.
   application.setDesktopFileName("tovrena");

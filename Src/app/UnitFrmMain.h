@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "app/FileStates.h"
-#include "app/UnitGeneral.h"
 #include "app/frmMessage.h"
 #include "component/VornConverter.h"
 #include "frontend/OutputNaming.h"
 #include "frontend/RunProgress.h"
 #include "frontend/RunTexts.h"
+#include "frontend/UnitGeneral.h"
 
 class QButtonGroup;
 class QComboBox;

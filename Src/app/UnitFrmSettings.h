@@ -9,8 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "app/UnitGeneral.h"
 #include "app/frmMessage.h"
+#include "frontend/UnitGeneral.h"
 
 class QCheckBox;
 class QComboBox;

@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/UnitGeneral.h"
 #include "frontend/IniFile.h"
+#include "frontend/UnitGeneral.h"
 
 namespace {
 

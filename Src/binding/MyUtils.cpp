@@ -114,6 +114,11 @@ std::string StringFormat(const char* format, ...) {
   return text;
 }
 
+std::string WithClosingPeriod(const std::string& text) {
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') return text + ".";
+  return text;
+}
+
 std::string ExecutableFolder() {
   std::error_code ignored;
   const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", ignored);

@@ -53,6 +53,10 @@ AVRational SubtractRationals(AVRational b, AVRational c);
 // The nearest rational to d whose terms do not exceed max.
 AVRational RationalFromDouble(double d, int max);
 
+// An error text as the error boxes show it: a "." is appended when the text is not empty
+// and its last character sorts after ".".
+std::string WithClosingPeriod(const std::string& text);
+
 // printf-style formatting into a string.
 std::string StringFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/UnitGeneral.h"
+#include "frontend/UnitGeneral.h"
 
 // The group of that name (letter case ignored), as the window spells it. Throws
 // EUsageError for a name that is no output group.

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <csignal>
 
-#include "engine/OutputPlacement.h"
+#include "component/VornConverter.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ extern "C" void RequestStop(int signal) {
   // The user insists (a second Ctrl+C, or SIGTERM after it): end now, by the signal's own
   // default action.
   const int savedErrno = errno;
-  RemoveTemporaryOutputs();
+  RemoveTasksTemporaryOutputs();
   std::signal(signal, SIG_DFL);
   std::raise(signal);
   errno = savedErrno;

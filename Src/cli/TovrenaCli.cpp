@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <iostream>
 
-#include "app/UnitGeneral.h"
 #include "binding/MyUtils.h"
 #include "cli/CliArguments.h"
 #include "cli/CliListings.h"
@@ -12,6 +11,7 @@
 #include "component/VornConverter.h"
 #include "frontend/FirstStartSettings.h"
 #include "frontend/IniFile.h"
+#include "frontend/UnitGeneral.h"
 
 namespace {
 

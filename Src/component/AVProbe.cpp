@@ -6,11 +6,24 @@
 #include <stdexcept>
 
 #include "binding/MediaPointers.h"
+#include "binding/MyUtils.h"
 #include "component/OptionRecords.h"
 #include "engine/CoverPictures.h"
 #include "engine/FFmpeg.h"
 #include "engine/InputConfinement.h"
 #include "engine/PictureRotation.h"
+
+namespace {
+
+// 25, 29.97, 23.976: at most three decimals, no trailing zeros.
+std::string RateText(AVRational rate) {
+  std::string text = StringFormat("%.3f", RationalToDouble(rate));
+  text.erase(text.find_last_not_of('0') + 1);
+  if (text.back() == '.') text.pop_back();
+  return text;
+}
+
+}  // namespace
 
 namespace {
 
@@ -183,4 +196,45 @@ int TAVProbe::PreferredAudioStream() const {
     }
   }
   return chosen;
+}
+
+std::string TAVProbe::BitRateText(std::int64_t bitsPerSecond) {
+  return std::to_string((bitsPerSecond + 500) / 1000) + " kbit/s";
+}
+
+std::string TAVProbe::ContainerText() const {
+  std::string text = FContext->iformat->name;
+  if (FContext->iformat->long_name) text += std::string(" (") + FContext->iformat->long_name + ")";
+  return text;
+}
+
+std::string TAVProbe::StreamText(int index) const {
+  // A cover is one picture: it has no rate, and is no video to convert.
+  if (std::string cover = CoverPictureText(index); !cover.empty()) return cover;
+  const AVStream& stream = *FContext->streams[index];
+  const AVCodecParameters& codec = *stream.codecpar;
+  const char* kind = lib::av_get_media_type_string(codec.codec_type);
+  std::string line =
+      std::string(kind ? kind : "unknown") + ", " + lib::avcodec_get_name(codec.codec_id);
+  if (codec.codec_type == AVMEDIA_TYPE_VIDEO) {
+    if (codec.width > 0 && codec.height > 0) {
+      line += ", " + std::to_string(codec.width) + "x" + std::to_string(codec.height);
+    }
+    const AVRational rate = stream.avg_frame_rate.num > 0 && stream.avg_frame_rate.den > 0
+                                ? stream.avg_frame_rate
+                                : stream.r_frame_rate;
+    if (rate.num > 0 && rate.den > 0) line += ", " + RateText(rate) + " fps";
+    if (const int depth = StreamBitDepth(index); depth > 0)
+      line += ", " + std::to_string(depth) + "-bit";
+    if (const int rotation = StreamRotation(index); rotation != 0)
+      line += ", shown turned " + std::to_string(rotation) + " degrees clockwise";
+  }
+  if (codec.codec_type == AVMEDIA_TYPE_AUDIO) {
+    if (codec.sample_rate > 0) line += ", " + std::to_string(codec.sample_rate) + " Hz";
+    const int channels = codec.ch_layout.nb_channels;
+    if (channels > 0)
+      line += ", " + std::to_string(channels) + (channels == 1 ? " channel" : " channels");
+  }
+  if (codec.bit_rate > 0) line += ", " + BitRateText(codec.bit_rate);
+  return line;
 }

@@ -72,6 +72,14 @@ class TAVProbe {
   // "cover picture (JPEG, 700x700)" for a stream that is a song's cover picture; empty for
   // other streams and for an index without a stream.
   std::string CoverPictureText(int Index) const;
+  // "mp3 (MP2/3 (MPEG audio layer 2/3))": the container's short and long name. Only while
+  // a file is open.
+  std::string ContainerText() const;
+  // "video, h264, 1280x720, 25 fps, 10-bit, 2400 kbit/s", "audio, aac, 48000 Hz,
+  // 2 channels", or the cover's text; Index must be a stream of the open file.
+  std::string StreamText(int Index) const;
+  // "128 kbit/s".
+  static std::string BitRateText(std::int64_t BitsPerSecond);
   // The audio stream a conversion takes among several: the one marked default, else the
   // one with most channels (the first of equals); -1 without audio.
   int PreferredAudioStream() const;

@@ -2,12 +2,13 @@
 // the relays of the engines' log, progress and hook events.
 #include <algorithm>
 
+#include "binding/MediaLibraries.h"
 #include "component/DelayedCalls.h"
 #include "component/EventScope.h"
 #include "component/LogRelay.h"
 #include "component/TaskList.h"
 #include "component/VornConverter.h"
-#include "engine/MediaLibraries.h"
+#include "engine/OutputPlacement.h"
 
 namespace {
 
@@ -18,6 +19,14 @@ TLogLevel LogLevelOfEngineLevel(int Level) {
 }
 
 }  // namespace
+
+bool IsEngineFailure(const std::exception& error) {
+  return dynamic_cast<const FFMpegException*>(&error) != nullptr;
+}
+
+void RemoveTasksTemporaryOutputs() {
+  RemoveTemporaryOutputs();
+}
 
 TCustomVornConverter::TCustomVornConverter(TMainThreadPoster MainThreadPoster)
     : FMainThreadPoster(std::move(MainThreadPoster)),

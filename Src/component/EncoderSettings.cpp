@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "binding/MediaLibraries.h"
 #include "binding/MyUtils.h"
 #include "component/TaskList.h"
-#include "engine/MediaLibraries.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include "binding/AVFormatHlpr.h"
 #include "binding/AVUtilHlpr.h"
 #include "binding/LibraryErrorLine.h"
+#include "binding/MediaLibraries.h"
 #include "component/TaskList.h"
 #include "component/VornConverter.h"
 #include "engine/LibraryLogOwners.h"
-#include "engine/MediaLibraries.h"
 
 namespace {
 

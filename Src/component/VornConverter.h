@@ -58,6 +58,14 @@ class TDelayedCalls;
 
 enum TLogLevel : std::int32_t { llQuiet, llError, llInfo, llDebug, llAll };
 
+// Whether error is a failure of a conversion (raised by the engine) rather than of the
+// program around it.
+bool IsEngineFailure(const std::exception& error);
+
+// Removes the temporaries that this process's tasks are writing their outputs into. Only
+// async-signal-safe calls: meant for the handler of a signal that ends the program.
+void RemoveTasksTemporaryOutputs();
+
 // What CheckFile found: the input's duration, or the step that failed and why.
 struct TFileCheck {
   TTaskSetupStep FailedStep = tsNone;

@@ -47,9 +47,3 @@ class FFMpegException : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-// A value that is not a valid number ("'%s' is not a valid integer value").
-class EConvertError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};

@@ -2,10 +2,10 @@
 // verbosity.
 #include <cinttypes>
 
+#include "binding/MediaLibraries.h"
 #include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
 #include "engine/LibraryLogOwners.h"
-#include "engine/MediaLibraries.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <optional>
 #include <thread>
 
+#include "binding/MediaLibraries.h"
 #include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
 #include "engine/LibraryLogOwners.h"
-#include "engine/MediaLibraries.h"
 
 TCustomFFmpeg::TCustomFFmpeg() {
   RegisterLogEngine(this, FSettings.Verbosity);

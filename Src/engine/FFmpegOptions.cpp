@@ -2,8 +2,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "binding/ValueConversion.h"
 #include "engine/FFmpeg.h"
-#include "engine/ValueConversion.h"
 
 // The vocabulary: a member's static table, so that its handlers reach the settings.
 const std::unordered_map<std::string_view, TCustomFFmpeg::TOptionHandler>&

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "binding/MyUtils.h"
+#include "binding/ValueConversion.h"
 #include "engine/FFmpeg.h"
-#include "engine/ValueConversion.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <optional>
 
 #include "binding/MyUtils.h"
+#include "binding/ValueConversion.h"
 #include "engine/CoverPictures.h"
 #include "engine/FFmpeg.h"
 #include "engine/FirstFrames.h"
-#include "engine/ValueConversion.h"
 
 namespace {
 

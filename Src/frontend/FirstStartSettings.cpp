@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "engine/MediaLibraries.h"
+#include "binding/MediaLibraries.h"
 #include "frontend/LibraryEncoders.h"
 
 namespace fs = std::filesystem;

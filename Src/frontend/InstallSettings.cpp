@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <string>
 
-#include "app/UnitGeneral.h"
+#include "binding/MediaLibraries.h"
 #include "binding/MyUtils.h"
-#include "engine/MediaLibraries.h"
 #include "frontend/LibraryEncoders.h"
 #include "frontend/SettingsInstaller.h"
+#include "frontend/UnitGeneral.h"
 
 int main(int argc, char** argv) {
   if (argc < 2 || argc > 3) {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/UnitGeneral.h"
+#include "frontend/UnitGeneral.h"
 
 // The first value of the profile outside its limits, as "<key> <value>: must be from <low>
 // to <high> <unit>" (or "must be a ... number" for text that is none), or one that cannot be

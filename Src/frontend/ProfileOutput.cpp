@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "binding/MyUtils.h"
-#include "engine/ValueConversion.h"
+#include "binding/ValueConversion.h"
 #include "frontend/ProfileLimits.h"
 
 namespace {

@@ -2,10 +2,10 @@
 // use it.
 #pragma once
 
-#include "app/UnitGeneral.h"
+#include "binding/ValueConversion.h"
 #include "component/OptionRecords.h"
-#include "engine/ValueConversion.h"
 #include "frontend/IniFile.h"
+#include "frontend/UnitGeneral.h"
 
 // A codec of the profile that the codec catalogue cannot resolve: a failure of each file
 // converted with the profile rather than of the profile's values.

@@ -99,8 +99,3 @@ std::string PlainReason(const std::string& reason) {
   }
   return reason;
 }
-
-std::string WithClosingPeriod(const std::string& text) {
-  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') return text + ".";
-  return text;
-}

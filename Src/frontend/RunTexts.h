@@ -55,7 +55,3 @@ std::string FileNotesText(const std::vector<TFailedFile>& notes);
 // The libraries' reason put in words a user knows, when it is one of the common ones
 // (a full disk, a file that is no media); otherwise unchanged.
 std::string PlainReason(const std::string& reason);
-
-// An error text as the error boxes show it: a "." is appended when the text is not empty
-// and its last character sorts after ".".
-std::string WithClosingPeriod(const std::string& text);

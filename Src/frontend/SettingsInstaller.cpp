@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/UnitGeneral.h"
 #include "binding/MyUtils.h"
+#include "frontend/UnitGeneral.h"
 
 namespace fs = std::filesystem;
 

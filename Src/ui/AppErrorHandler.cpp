@@ -3,8 +3,13 @@
 #include <QMessageBox>
 #include <stdexcept>
 
-#include "engine/EngineTypes.h"
-#include "frontend/RunTexts.h"
+#include "binding/MyUtils.h"
+
+namespace {
+
+bool (*conversionFailureTest)(const std::exception&) = nullptr;
+
+}  // namespace
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(kApplicationTitle);
@@ -22,11 +27,15 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   return false;
 }
 
+void SetConversionFailureTest(bool (*isConversionFailure)(const std::exception& error)) {
+  conversionFailureTest = isConversionFailure;
+}
+
 void PrepareErrorBox(QMessageBox& box, const std::exception& error) {
   box.setWindowTitle(kApplicationTitle);
   box.setText(QString::fromStdString(WithClosingPeriod(error.what())));
-  const bool engineFailure = dynamic_cast<const FFMpegException*>(&error) != nullptr;
-  box.setIcon(engineFailure ? QMessageBox::Warning : QMessageBox::Critical);
+  const bool conversionFailure = conversionFailureTest && conversionFailureTest(error);
+  box.setIcon(conversionFailure ? QMessageBox::Warning : QMessageBox::Critical);
   box.setStandardButtons(QMessageBox::Ok);
 }
 

@@ -17,8 +17,12 @@ class TApplication : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// Tells which errors are failures of a conversion; those get the warning icon. Until one is
+// set, every error gets the error icon.
+void SetConversionFailureTest(bool (*isConversionFailure)(const std::exception& error));
+
 // Sets up box for error: the application title as caption, the text with its closing
-// ".", the warning icon for an engine failure (FFMpegException), the error icon otherwise.
+// ".", the warning icon for a conversion's failure, the error icon otherwise.
 void PrepareErrorBox(QMessageBox& box, const std::exception& error);
 // Shows that box modally.
 void ShowApplicationError(const std::exception& error);

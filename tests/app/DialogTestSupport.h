@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "app/UnitFrmSettings.h"
-#include "app/UnitGeneral.h"
 #include "app/frmMessage.h"
+#include "frontend/UnitGeneral.h"
 
 // Test messages show texts as texts.
 inline void PrintTo(const QString& text, std::ostream* out) {

@@ -24,7 +24,7 @@
 #include "WindowTestSupport.h"
 #include "app/FileStates.h"
 #include "app/UnitFrmMain.h"
-#include "engine/MediaLibraries.h"
+#include "binding/MediaLibraries.h"
 
 namespace {
 

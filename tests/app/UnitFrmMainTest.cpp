@@ -31,8 +31,8 @@
 #include "ConfigHomeSupport.h"
 #include "TestMedia.h"
 #include "WindowTestSupport.h"
+#include "binding/MediaLibraries.h"
 #include "engine/EngineTypes.h"
-#include "engine/MediaLibraries.h"
 #include "ui/AppErrorHandler.h"
 
 namespace {
@@ -524,6 +524,7 @@ TEST_F(UnitFrmMainTest, StopEndsTheRunAndLeavesAPlayablePartialFile) {
 }
 
 TEST(AppErrorHandlerTest, EngineFailuresWarnAndOtherErrorsShowTheErrorIcon) {
+  SetConversionFailureTest(IsEngineFailure);
   QMessageBox box;
   PrepareErrorBox(box, FFMpegException("Could not open 'x'"));
   EXPECT_EQ(box.windowTitle(), "Tovrena");

@@ -9,8 +9,8 @@
 #include "binding/AVFilterHlpr.h"
 #include "binding/AVFormatHlpr.h"
 #include "binding/AVUtilHlpr.h"
+#include "binding/MediaLibraries.h"
 #include "binding/MyUtilHlpr.h"
-#include "engine/MediaLibraries.h"
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;

@@ -100,6 +100,16 @@ TEST(TextHelpers, CaseChangesOnlyAsciiLetters) {
 // The helper library's tokenizer keeps its place per thread: two threads that tokenize
 // at once, interleaved, each get their own string's tokens, with strtok's rules (runs of
 // separators count as one, none after the last).
+TEST(TextHelpers, ErrorTextsEndWithAPeriodUnlessTheyEndInPunctuationBeforeIt) {
+  EXPECT_EQ(WithClosingPeriod("Unable to write to /x"), "Unable to write to /x.");
+  EXPECT_EQ(WithClosingPeriod("Done."), "Done.");
+  EXPECT_EQ(WithClosingPeriod("Really!"), "Really!");
+  EXPECT_EQ(WithClosingPeriod("size (0)"), "size (0)");
+  EXPECT_EQ(WithClosingPeriod("frame 5"), "frame 5.");
+  EXPECT_EQ(WithClosingPeriod("path/"), "path/.");
+  EXPECT_EQ(WithClosingPeriod(""), "");
+}
+
 TEST(MyUtilTokenizer, ThreadsTokenizingAtOnceKeepTheirOwnPlace) {
   BindMediaLibrariesForTest();
   char mine[] = "  x  y";

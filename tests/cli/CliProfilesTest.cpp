@@ -6,10 +6,10 @@
 #include "CliTestSupport.h"
 #include "MediaTest.h"
 #include "TestMedia.h"
-#include "app/UnitGeneral.h"
 #include "frontend/IniFile.h"
 #include "frontend/LibraryEncoders.h"
 #include "frontend/SettingsInstaller.h"
+#include "frontend/UnitGeneral.h"
 
 extern "C" {
 #include <libavutil/pixfmt.h>

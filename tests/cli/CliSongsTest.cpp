@@ -6,8 +6,8 @@
 
 #include "CliMediaTest.h"
 #include "TestMediaCover.h"
-#include "app/UnitGeneral.h"
 #include "frontend/IniFile.h"
+#include "frontend/UnitGeneral.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "CliTestSupport.h"
 #include "MediaTest.h"
 #include "TestMedia.h"
-#include "app/UnitGeneral.h"
+#include "frontend/UnitGeneral.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "TestMedia.h"
 #include "TestSupport.h"
-#include "cli/DemoClip.h"
+#include "tools/DemoClip.h"
 
 extern "C" {
 #include <libavutil/avutil.h>

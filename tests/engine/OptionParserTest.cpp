@@ -5,9 +5,9 @@
 
 #include "OptionTestEngine.h"
 #include "TestSupport.h"
+#include "binding/MediaLibraries.h"
+#include "binding/ValueConversion.h"
 #include "engine/LibraryLogOwners.h"
-#include "engine/MediaLibraries.h"
-#include "engine/ValueConversion.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;

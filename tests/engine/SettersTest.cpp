@@ -8,7 +8,7 @@
 #include "OptionTestEngine.h"
 #include "TestSupport.h"
 #include "binding/MyUtils.h"
-#include "engine/ValueConversion.h"
+#include "binding/ValueConversion.h"
 
 using ::testing::StartsWith;
 

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "ConfigHomeSupport.h"
-#include "engine/MediaLibraries.h"
+#include "binding/MediaLibraries.h"
 #include "frontend/IniFile.h"
 
 namespace {

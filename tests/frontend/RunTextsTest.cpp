@@ -54,14 +54,4 @@ TEST(RunTextsTest, TheRunSummaryCountsAndListsFailuresInPlainWords) {
   EXPECT_EQ(FailedFilesText({}), "");
 }
 
-TEST(RunTextsTest, ErrorTextsEndWithAPeriodUnlessTheyEndInPunctuationBeforeIt) {
-  EXPECT_EQ(WithClosingPeriod("Unable to write to /x"), "Unable to write to /x.");
-  EXPECT_EQ(WithClosingPeriod("Done."), "Done.");
-  EXPECT_EQ(WithClosingPeriod("Really!"), "Really!");
-  EXPECT_EQ(WithClosingPeriod("size (0)"), "size (0)");
-  EXPECT_EQ(WithClosingPeriod("frame 5"), "frame 5.");
-  EXPECT_EQ(WithClosingPeriod("path/"), "path/.");
-  EXPECT_EQ(WithClosingPeriod(""), "");
-}
-
 }  // namespace

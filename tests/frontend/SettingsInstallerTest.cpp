@@ -9,9 +9,9 @@
 #include <set>
 
 #include "ConfigHomeSupport.h"
-#include "app/UnitGeneral.h"
 #include "binding/MediaPointers.h"
 #include "frontend/LibraryEncoders.h"
+#include "frontend/UnitGeneral.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <random>
 #include <sstream>
 
-#include "engine/MediaLibraries.h"
+#include "binding/MediaLibraries.h"
 
 std::string LibAVFolder() {
   return TOVRENA_LIBAV_DIR;

@@ -1,7 +1,7 @@
 // tovrena-demo-clip: writes a short clip to convert, for a first run on a fresh machine.
 #include <cstdio>
 
-#include "cli/DemoClip.h"
+#include "tools/DemoClip.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -1,12 +1,12 @@
-#include "cli/DemoClip.h"
+#include "tools/DemoClip.h"
 
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
 
+#include "binding/MediaLibraries.h"
 #include "binding/MediaPointers.h"
 #include "binding/MyUtils.h"
-#include "engine/MediaLibraries.h"
 
 namespace {
 

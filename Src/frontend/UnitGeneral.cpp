@@ -1,4 +1,4 @@
-#include "app/UnitGeneral.h"
+#include "frontend/UnitGeneral.h"
 
 #include <pwd.h>
 #include <unistd.h>

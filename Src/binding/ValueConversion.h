@@ -6,7 +6,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/EngineTypes.h"
+// A value that is not a valid number ("'%s' is not a valid integer value").
+class EConvertError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // A check that the option vocabulary makes in assertion style ("... must be 4 chars").
 class EAssertionFailed : public std::logic_error {

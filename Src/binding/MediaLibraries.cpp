@@ -1,4 +1,4 @@
-#include "engine/MediaLibraries.h"
+#include "binding/MediaLibraries.h"
 
 #include <atomic>
 

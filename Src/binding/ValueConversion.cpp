@@ -1,4 +1,4 @@
-#include "engine/ValueConversion.h"
+#include "binding/ValueConversion.h"
 
 #include <charconv>
 #include <cmath>
