@@ -416,6 +416,15 @@ class TCustomFFmpeg {
   int OutputRowOf(const AVFormatContext* Context) const;
   TOutputStreamSetup& NewStreamSetup(AVFormatContext* Context, AVStream* Stream,
                                      int PendingFilterIndex);
+  // The one creator behind new_video_stream, new_audio_stream and new_subtitle_stream: the
+  // stream, its setup and codec context, then the part of its type.
+  void NewOutputStream(AVFormatContext* Context, AVMediaType Type);
+  void SetUpVideoStream(AVFormatContext* Context, AVStream* Stream, TOutputStreamSetup& Setup,
+                        const AVCodec* Encoder, AVCodecID Id,
+                        const TEncoderOptions& EncoderOptions);
+  void SetUpAudioStream(AVFormatContext* Context, AVStream* Stream, TOutputStreamSetup& Setup,
+                        const AVCodec* Encoder, AVCodecID Id);
+  void SetUpSubtitleStream(AVStream* Stream, TOutputStreamSetup& Setup, AVCodecID Id);
   void TakeOverInputStream(AVFormatContext* Context, unsigned StreamIndex,
                            const std::string& FileName);
   bool NamesAnInput(const std::string& FileName) const;
