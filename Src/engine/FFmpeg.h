@@ -431,6 +431,13 @@ class TCustomFFmpeg {
   void CheckInputStreamTypes(bool& HasVideo, bool& HasAudio, bool& HasSubtitle) const;
   // The body of OpenOutput: raises FFMpegException with the text OpenOutput reports.
   void CreateOutputFile(const std::string& FileName);
+  // Its steps: what stands against the file, the stream types it gets (the disable flags
+  // are consumed), its streams, and its muxer's options and side files.
+  void CheckOutputFileRequest(const std::string& FileName);
+  std::array<bool, 3> OutputStreamTypes(const AVOutputFormat* Format);
+  void CreateOutputStreams(AVFormatContext* Output, const std::array<bool, 3>& Types);
+  void SetUpMuxer(AVFormatContext* Output, const std::string& FileName,
+                  const TOutputByteStream* ByteStream, const TOutputPlacement* Placement);
   TInputFormatContextPtr OpenInputContext(const std::string& FileName);
   // FindCodec's lookup, raising FFMpegException with its text.
   void AddMetaDataMapOf(const std::string& Text, TMetaDataMapKind Kind);
