@@ -26,6 +26,7 @@
 #include "engine/SideFiles.h"
 
 class TCustomFFmpeg;
+struct TDiscTarget;
 
 using TBeforeHookEvent =
     std::function<void(TCustomFFmpeg* Sender, std::int64_t APTS, THookAction& AHookAction)>;
@@ -438,6 +439,8 @@ class TCustomFFmpeg {
   void CreateOutputStreams(AVFormatContext* Output, const std::array<bool, 3>& Types);
   void SetUpMuxer(AVFormatContext* Output, const std::string& FileName,
                   const TOutputByteStream* ByteStream, const TOutputPlacement* Placement);
+  // The part of ApplyTarget for the disc standards (VCD, SVCD, DVD).
+  void ApplyDiscTarget(const TDiscTarget& Target, bool Pal, const std::string& Rate);
   TInputFormatContextPtr OpenInputContext(const std::string& FileName);
   // FindCodec's lookup, raising FFMpegException with its text.
   void AddMetaDataMapOf(const std::string& Text, TMetaDataMapKind Kind);
