@@ -10,6 +10,13 @@
 #include "engine/FFmpeg.h"
 #include "engine/TranscodeTables.h"
 
+// What the drift correction does to one block of samples: samples left out at its start,
+// or silence (in the encoder's samples) put ahead of it.
+struct TAudioCorrection {
+  int Skip = 0;
+  std::int64_t Silence = 0;
+};
+
 class TTranscoder {
  public:
   explicit TTranscoder(TCustomFFmpeg& Engine);
@@ -77,6 +84,11 @@ class TTranscoder {
 
   // Audio (AudioOutput.cpp).
   void DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame* Samples);
+  TAudioCorrection CorrectAudioDrift(TOutputStream& Output, TInputStream& Input,
+                                     const AVFrame* Samples, int FifoSamples);
+  void CompensateAudioDrift(TOutputStream& Output, double Delta);
+  void FollowAudioClock(TOutputStream& Output, const TInputStream& Input, int FifoSamples);
+  bool WriteSamples(TOutputStream& Output, const AVFrame* Samples, int Skip);
   void EncodeAudioFromFifo(TOutputStream& Output, bool Flush);
   void DrainResampler(TOutputStream& Output);
   void EnsureResampler(TOutputStream& Output, const AVFrame* Samples);
