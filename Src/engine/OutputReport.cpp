@@ -86,7 +86,7 @@ void TTranscoder::PrintReport(bool IsLast) {
   int frameNumber = -1;
   int fps = -1;
   float quality = -1.0f;
-  AVIOContext* io = E.FOutputFiles[0]->pb;
+  AVIOContext* io = E.OutputFile(0)->pb;
   std::int64_t totalSize = io ? lib::avio_size(io) : 0;
   if (totalSize < 0 && io) totalSize = lib::avio_seek(io, 0, SEEK_CUR);
   if (totalSize < 0) totalSize = 0;
@@ -141,7 +141,7 @@ void TTranscoder::PrintReport(bool IsLast) {
   double time = std::max(ReportedSeconds, 0.01);
   int currentMs = static_cast<int>(std::min(time * 1000, double(INT_MAX)));
   // A job that ran to its end has converted all there was, whatever its last packet's stamp.
-  if (IsLast && !E.FStopRequest) currentMs = std::max(currentMs, S.ExpectedTotalDurationMs);
+  if (IsLast && !E.StopRequested()) currentMs = std::max(currentMs, S.ExpectedTotalDurationMs);
 
   if (E.OnProgress || S.Verbosity > 0 || IsLast) {
     const double bitRate = totalSize * 8 / time / 1000.0;

@@ -102,7 +102,7 @@ int TTranscoder::DecodeAudioOrVideo(int InputIndex, AVPacket* Packet) {
     if (result < 0) return result;
     HandleDecodedFrame(InputIndex, DecodedFrame.get());
     lib::av_frame_unref(DecodedFrame.get());
-    if (E.FStopRequest && Packet) return 0;
+    if (E.StopRequested() && Packet) return 0;
   }
 }
 

@@ -54,8 +54,8 @@ TTranscoder::TTranscoder(TCustomFFmpeg& Engine) : E(Engine), S(Engine.FSettings)
 
 void TTranscoder::BuildInputTables() {
   int total = 0;
-  for (int i = 0; i < E.FNbInputFiles; ++i) {
-    AVFormatContext* file = E.FInputFiles[i].get();
+  for (int i = 0; i < E.InputFileCount(); ++i) {
+    AVFormatContext* file = E.InputFile(i);
     InputFiles.push_back({false, total, static_cast<int>(file->nb_streams)});
     for (unsigned j = 0; j < file->nb_streams; ++j) {
       TInputStream input;
@@ -92,16 +92,17 @@ TInputStream* TTranscoder::FindSource(const TOutputStream& Output, int MapIndex)
     }
     return &source;
   }
-  if (type == AVMEDIA_TYPE_AUDIO && S.AudioSourceFile >= 0 && S.AudioSourceFile < E.FNbInputFiles &&
-      S.AudioSourceStream >= 0 && S.AudioSourceStream < InputFiles[S.AudioSourceFile].StreamCount) {
+  if (type == AVMEDIA_TYPE_AUDIO && S.AudioSourceFile >= 0 &&
+      S.AudioSourceFile < E.InputFileCount() && S.AudioSourceStream >= 0 &&
+      S.AudioSourceStream < InputFiles[S.AudioSourceFile].StreamCount) {
     TInputStream& chosen =
         InputStreams[InputFiles[S.AudioSourceFile].FirstStreamIndex + S.AudioSourceStream];
     if (chosen.Discard && chosen.Decoder->codec_type == type && !IsCoverPicture(chosen.Stream))
       return &chosen;
   }
   if (S.ProgramId != 0) {
-    for (int i = 0; i < E.FNbInputFiles; ++i) {
-      const AVFormatContext* file = E.FInputFiles[i].get();
+    for (int i = 0; i < E.InputFileCount(); ++i) {
+      const AVFormatContext* file = E.InputFile(i);
       for (unsigned p = 0; p < file->nb_programs; ++p) {
         const AVProgram* program = file->programs[p];
         if (program->id != S.ProgramId) continue;
@@ -130,10 +131,10 @@ TInputStream* TTranscoder::FindSource(const TOutputStream& Output, int MapIndex)
 
 void TTranscoder::BuildOutputTables() {
   int count = 0;
-  for (int i = 0; i < E.FNbOutputFiles; ++i) {
-    if (E.FOutputFiles[i]->nb_streams == 0)
+  for (int i = 0; i < E.OutputFileCount(); ++i) {
+    if (E.OutputFile(i)->nb_streams == 0)
       throw FFMpegException("Output file does not contain any stream");
-    const AVFormatContext* file = E.FOutputFiles[i].get();
+    const AVFormatContext* file = E.OutputFile(i);
     count += static_cast<int>(
         std::count_if(file->streams, file->streams + file->nb_streams, IsWrittenStream));
   }
@@ -142,8 +143,8 @@ void TTranscoder::BuildOutputTables() {
   for (int m = 0; m < E.FNbStreamMaps; ++m) {
     const TStreamMap& map = E.FStreamMaps[m];
     const auto exists = [this](int file, int stream) {
-      return file >= 0 && file < E.FNbInputFiles && stream >= 0 &&
-             stream < static_cast<int>(E.FInputFiles[file]->nb_streams);
+      return file >= 0 && file < E.InputFileCount() && stream >= 0 &&
+             stream < static_cast<int>(E.InputFile(file)->nb_streams);
     };
     if (!exists(map.FileIndex, map.StreamIndex))
       throw FFMpegException(
@@ -153,8 +154,8 @@ void TTranscoder::BuildOutputTables() {
                                          map.SyncStreamIndex));
   }
 
-  for (int i = 0; i < E.FNbOutputFiles; ++i) {
-    AVFormatContext* file = E.FOutputFiles[i].get();
+  for (int i = 0; i < E.OutputFileCount(); ++i) {
+    AVFormatContext* file = E.OutputFile(i);
     for (unsigned j = 0; j < file->nb_streams; ++j) {
       if (!IsWrittenStream(file->streams[j])) continue;
       auto output = std::make_unique<TOutputStream>();
@@ -437,8 +438,8 @@ void TTranscoder::InitBitstreamFilters(TOutputStream& Output) {
 }
 
 void TTranscoder::RefuseStartPastEnd() const {
-  for (int i = 0; i < E.FNbInputFiles; ++i) {
-    const AVFormatContext* input = E.FInputFiles[i].get();
+  for (int i = 0; i < E.InputFileCount(); ++i) {
+    const AVFormatContext* input = E.InputFile(i);
     // The input's own seek, then what the output side cuts off the beginning.
     const std::int64_t start = E.FInputFilesStartTime[i] + std::max<std::int64_t>(S.StartTime, 0);
     if (start <= 0 || input->duration == AV_NOPTS_VALUE || start < input->duration) continue;
@@ -452,9 +453,9 @@ void TTranscoder::RefuseStartPastEnd() const {
 
 void TTranscoder::WriteHeaders() {
   bool allRtp = true;
-  TrailerPending.assign(static_cast<std::size_t>(E.FNbOutputFiles), false);
-  for (int i = 0; i < E.FNbOutputFiles; ++i) {
-    AVFormatContext* file = E.FOutputFiles[i].get();
+  TrailerPending.assign(static_cast<std::size_t>(E.OutputFileCount()), false);
+  for (int i = 0; i < E.OutputFileCount(); ++i) {
+    AVFormatContext* file = E.OutputFile(i);
     if (const int result = lib::avformat_write_header(file, nullptr); result < 0)
       throw FFMpegException(StringFormat(
           "Could not write header for output file #%d (incorrect codec parameters ?): %s", i,
@@ -464,7 +465,7 @@ void TTranscoder::WriteHeaders() {
   }
   if (allRtp && E.Logging()) {
     std::vector<AVFormatContext*> files;
-    for (int i = 0; i < E.FNbOutputFiles; ++i) files.push_back(E.FOutputFiles[i].get());
+    for (int i = 0; i < E.OutputFileCount(); ++i) files.push_back(E.OutputFile(i));
     char sdp[2048] = {};
     lib::av_sdp_create(files.data(), static_cast<int>(files.size()), sdp, sizeof sdp);
     E.Log(1, "SDP: " + TrimRight(sdp, kWhiteSpace));
@@ -493,8 +494,8 @@ void TTranscoder::Run() {
   OpenEncoders();
   OpenDecoders();
   for (const auto& output : OutputStreams) InitBitstreamFilters(*output);
-  for (int i = 0; i < E.FNbOutputFiles; ++i)
-    lib::av_dump_format(E.FOutputFiles[i].get(), i, E.FOutputFiles[i]->url, 1);
+  for (int i = 0; i < E.OutputFileCount(); ++i)
+    lib::av_dump_format(E.OutputFile(i), i, E.OutputFile(i)->url, 1);
   for (TInputStream& input : InputStreams) {
     input.Pts = 0;
     input.NextPts = kNoTimestamp;

@@ -200,7 +200,7 @@ void TTranscoder::DoVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame
   const int interlaced = Picture->interlaced_frame;
   const int topFieldFirst = S.TopFieldFirst != -1 ? S.TopFieldFirst : Picture->top_field_first;
   const AVCodecContext* options = E.FCodecOptionContexts[0].get();
-  for (std::int64_t i = 0; i < frames && !E.FStopRequest; ++i) {
+  for (std::int64_t i = 0; i < frames && !E.StopRequested(); ++i) {
     final->interlaced_frame = interlaced;
     if (options && (options->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)))
       final->top_field_first = topFieldFirst;
