@@ -27,6 +27,7 @@
 
 class TCustomFFmpeg;
 struct TDiscTarget;
+struct TJobTables;
 
 using TBeforeHookEvent =
     std::function<void(TCustomFFmpeg* Sender, std::int64_t APTS, THookAction& AHookAction)>;
@@ -78,8 +79,6 @@ inline constexpr int kTelephoneSampleRate = 8000;
 std::string BlockingInputText(const std::string& FileName);
 
 class TCustomFFmpeg {
-  friend class TTranscoder;
-
  public:
   TCustomFFmpeg();
   virtual ~TCustomFFmpeg();
@@ -296,6 +295,12 @@ class TCustomFFmpeg {
   std::size_t OpenedEncoderCount() const { return OpenedEncoders.size(); }
   std::size_t OpenedDecoderCount() const { return OpenedDecoders.size(); }
 
+  // Lines for OnLog, from the engine and from the parts of its job.
+  bool Logging() const { return static_cast<bool>(OnLog); }
+  void Log(int Level, const std::string& Msg);
+  // Each local output checked against what was written into it; raises the first mismatch.
+  void CheckOutputFiles();
+
   std::int64_t FProgressInterval = 500000;
 
   TBeforeHookEvent OnBeforeHook;
@@ -307,6 +312,8 @@ class TCustomFFmpeg {
  protected:
   // The job's body: the transcode of the input files into the output files.
   virtual void Transcode();
+  // What the job's transcoder works on, all of it this engine's.
+  TJobTables JobTables();
 
   // Ends a running job and waits until its thread has let go of this object; classes
   // that override Transcode call it from their own destructor.
@@ -318,9 +325,6 @@ class TCustomFFmpeg {
   // True for a job that opens its files at the start of its Transcode: Start then does not
   // ask for files up front.
   virtual bool OpensFilesInJob() const { return false; }
-
-  bool Logging() const { return static_cast<bool>(OnLog); }
-  void Log(int Level, const std::string& Msg);
 
   // Settings written by the options.
   TEngineSettings FSettings;
@@ -407,8 +411,6 @@ class TCustomFFmpeg {
   void CloseOpenedCodecs();
   void ReportEnd();
   void CloseOutputFiles();
-  // Each local output checked against what was written into it; raises the first mismatch.
-  void CheckOutputFiles();
   // Each kept local output moved from its temporary to its name, the others' temporaries
   // removed: the reason naming the file when one could not be moved, else empty.
   std::string PublishOutputFiles();

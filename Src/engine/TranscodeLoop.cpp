@@ -54,16 +54,15 @@ int TTranscoder::ChooseInputFile(double& SmallestOutputTime) {
 
 void TTranscoder::CorrectTimestamps(TInputStream& Input, AVPacket* Packet) {
   const AVRational timeBase = Input.Stream->time_base;
-  std::int64_t& offset = E.FInputFilesTsOffset[Input.FileIndex];
+  std::int64_t& offset = J.InputFilesTsOffset[Input.FileIndex];
   if (Packet->dts != AV_NOPTS_VALUE)
     Packet->dts += lib::av_rescale_q(offset, kMicrosecondTimeBase, timeBase);
   if (Packet->pts != AV_NOPTS_VALUE)
     Packet->pts += lib::av_rescale_q(offset, kMicrosecondTimeBase, timeBase);
 
   // Scales can only be given for the first streams of a file; later ones keep their stamps.
-  const double scale = Input.StreamIndex < kMaxStreams
-                           ? E.FInputFilesTsScale[Input.FileIndex][Input.StreamIndex]
-                           : 0;
+  const double scale =
+      Input.StreamIndex < kMaxStreams ? J.InputFilesTsScale[Input.FileIndex][Input.StreamIndex] : 0;
   if (scale != 0) {
     Packet->pts = ScaledTimestamp(Packet->pts, scale);
     Packet->dts = ScaledTimestamp(Packet->dts, scale);
@@ -145,7 +144,7 @@ void TTranscoder::Finish() {
                                          input.FileIndex, input.StreamIndex));
   if (const std::string failure = WriteTrailers(); !failure.empty()) throw FFMpegException(failure);
   for (int i = 0; i < E.OutputFileCount(); ++i)
-    if (E.FOutputWithoutData[i] && !E.StopRequested())
+    if (J.OutputWithoutData[i] && !E.StopRequested())
       throw FFMpegException(
           StringFormat("Output file #%d is empty: nothing could be converted", i));
   PrintReport(true);
@@ -156,17 +155,17 @@ void TTranscoder::Finish() {
   // Only a file whose last bytes reached the disk is complete. One without data stays open
   // until the clean-up removes it.
   for (int i = 0; i < E.OutputFileCount(); ++i) {
-    if (!E.FOutputByteStreams[i] || E.FOutputWithoutData[i]) continue;
+    if (!J.OutputByteStreams[i] || J.OutputWithoutData[i]) continue;
     E.OutputFile(i)->pb = nullptr;
-    const int flushed = E.FOutputByteStreams[i]->Flush();
-    E.FOutputWritten[i].Bytes = flushed < 0 ? -1 : E.FOutputByteStreams[i]->Size();
-    if (const int result = E.FOutputByteStreams[i]->Close(); result < 0)
+    const int flushed = J.OutputByteStreams[i]->Flush();
+    J.OutputWritten[i].Bytes = flushed < 0 ? -1 : J.OutputByteStreams[i]->Size();
+    if (const int result = J.OutputByteStreams[i]->Close(); result < 0)
       throw FFMpegException(StringFormat("Could not close '%s': %s", E.OutputFile(i)->url,
                                          ErrorReason(result).c_str()));
   }
   // Completed means the file holds what was written, as a player opens it.
   if (!E.StopRequested()) E.CheckOutputFiles();
-  E.FFinished = !E.StopRequested();
+  J.Finished = !E.StopRequested();
 }
 
 std::string TTranscoder::WriteTrailers() {
@@ -183,11 +182,40 @@ std::string TTranscoder::WriteTrailers() {
     bool withoutData = true;
     for (const auto& output : OutputStreams)
       withoutData &= output->FileIndex != static_cast<int>(i) || output->PacketsWritten == 0;
-    E.FOutputWithoutData[i] = withoutData;
+    J.OutputWithoutData[i] = withoutData;
   }
   return failure;
 }
 
+TJobTables TCustomFFmpeg::JobTables() {
+  return {FSettings,
+          FInputStreamCodecs,
+          FInputFilesRateEmulation,
+          FInputFilesStartTime,
+          FInputFilesTsOffset,
+          FInputFilesTsScale,
+          FOutputStreams,
+          FOutputByteStreams,
+          FOutputWritten,
+          FOutputWithoutData,
+          FStreamMaps,
+          FNbStreamMaps,
+          FMetaDataMaps,
+          FNbMetaDataMaps,
+          FCodecOptionContexts,
+          FScalerOptionContext,
+          FFrameHooks,
+          FSideFiles,
+          FVideoSize,
+          FAudioSize,
+          FExtraSize,
+          FFramesDuplicated,
+          FFramesDropped,
+          FTimerStart,
+          FVStatsFile,
+          FFinished};
+}
+
 void TCustomFFmpeg::Transcode() {
-  TTranscoder(*this).Run();
+  TTranscoder(*this, JobTables()).Run();
 }

@@ -20,8 +20,8 @@ void CopyTags(const AVDictionary* from, AVDictionary** to) {
 void TTranscoder::CopyMetaDataMaps() {
   static const char* const kKeys[] = {"title", "artist", "author", "copyright", "comment",
                                       "album", "date",   "track",  "genre"};
-  for (int m = 0; m < E.FNbMetaDataMaps; ++m) {
-    const TMetaDataMap& map = E.FMetaDataMaps[m];
+  for (int m = 0; m < J.NbMetaDataMaps; ++m) {
+    const TMetaDataMap& map = J.MetaDataMaps[m];
     if (map.OutFile < 0 || map.OutFile >= E.OutputFileCount())
       throw FFMpegException(StringFormat("Invalid output file index %d map_meta_data(%d,%d)",
                                          map.OutFile, map.OutFile, map.InFile));
@@ -55,8 +55,7 @@ void TTranscoder::CopyMetaDataMaps() {
 // asked for) and ends at the recording time: chapters move with it and are cut to it.
 void TTranscoder::CopyChapters(int InFile, AVFormatContext* Output) {
   const AVFormatContext* input = E.InputFile(InFile);
-  const std::int64_t offset =
-      E.FInputFilesTsOffset[InFile] - std::max<std::int64_t>(S.StartTime, 0);
+  const std::int64_t offset = J.InputFilesTsOffset[InFile] - std::max<std::int64_t>(S.StartTime, 0);
   for (unsigned i = 0; i < input->nb_chapters; ++i) {
     const AVChapter* chapter = input->chapters[i];
     const std::int64_t start =

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/FFmpeg.h"
+#include "engine/JobTables.h"
 #include "engine/TranscodeTables.h"
 
 // What the drift correction does to one block of samples: samples left out at its start,
@@ -19,7 +20,7 @@ struct TAudioCorrection {
 
 class TTranscoder {
  public:
-  explicit TTranscoder(TCustomFFmpeg& Engine);
+  TTranscoder(TCustomFFmpeg& Engine, const TJobTables& Tables);
   TTranscoder(const TTranscoder&) = delete;
   TTranscoder& operator=(const TTranscoder&) = delete;
 
@@ -120,6 +121,7 @@ class TTranscoder {
   double SyncInputTime(const TInputStream& Input) const;
 
   TCustomFFmpeg& E;
+  const TJobTables J;
   TEngineSettings& S;
   std::vector<TInputFile> InputFiles;
   std::vector<TInputStream> InputStreams;
