@@ -49,6 +49,30 @@ AVFrame* ReusableAudioFrame(TFramePtr& slot, const AVCodecContext* encoder, int 
   return frame;
 }
 
+// Silence to put ahead of a block that comes late by inputDelta input samples, in the
+// encoder's samples; one block takes at most kLargestSilenceBytes of it, the rest is left
+// to the next (stillStarting).
+std::int64_t SilenceFor(const AVFrame* samples, double inputDelta, int encoderRate,
+                        bool& stillStarting) {
+  const int channels = std::max(1, samples->ch_layout.nb_channels);
+  const std::int64_t room = kLargestSilenceBytes / (2 * channels) - samples->nb_samples;
+  std::int64_t inserted = static_cast<std::int64_t>(inputDelta);
+  if (inserted > room) {
+    inserted = std::max<std::int64_t>(room, 0);
+    stillStarting = true;
+  }
+  return inserted * encoderRate / std::max(1, samples->sample_rate);
+}
+
+void WriteSilence(TOutputStream& output, std::int64_t silence) {
+  const AVCodecContext* encoder = output.Encoder();
+  AVFrame* quiet = ReusableAudioFrame(output.ConvertFrame, encoder, static_cast<int>(silence));
+  lib::av_samples_set_silence(quiet->extended_data, 0, quiet->nb_samples,
+                              quiet->ch_layout.nb_channels, encoder->sample_fmt);
+  CheckFifoWrite(lib::av_audio_fifo_write(
+      output.Fifo.get(), reinterpret_cast<void**>(quiet->extended_data), quiet->nb_samples));
+}
+
 }  // namespace
 
 // The resampler is made for the first block that needs one and made again when the
@@ -77,84 +101,93 @@ void TTranscoder::EnsureResampler(TOutputStream& Output, const AVFrame* Samples)
 }
 
 void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame* Samples) {
-  AVCodecContext* encoder = Output.Encoder();
   EnsureResampler(Output, Samples);
-  const int encoderRate = encoder->sample_rate;
-  const int decoderRate = Samples->sample_rate;
   const int fifoSamples = lib::av_audio_fifo_size(Output.Fifo.get());
-  int skip = 0;
-  std::int64_t silence = 0;
-  bool stillStarting = false;  // the start's correction goes on into the next block
-
+  TAudioCorrection correction;
   if (S.AudioSyncMethod != 0) {
-    const double delta =
-        SyncInputTime(Input) * encoderRate - static_cast<double>(Output.SyncOpts) - fifoSamples;
-    const double inputDelta = delta * decoderRate / encoderRate;
-    if (std::fabs(delta) > 50) {
-      if (Input.IsStart || std::fabs(delta) > S.AudioDriftThreshold * encoderRate) {
-        if (inputDelta < 0) {
-          skip = static_cast<int>(std::min<double>(-inputDelta, Samples->nb_samples));
-          if (S.Verbosity > 2 && E.Logging())
-            E.Log(1, StringFormat("discarding %d audio samples", static_cast<int>(-delta)));
-          if (skip >= Samples->nb_samples) return;
-        } else {
-          const int channels = std::max(1, Samples->ch_layout.nb_channels);
-          const std::int64_t room = kLargestSilenceBytes / (2 * channels) - Samples->nb_samples;
-          std::int64_t inserted = static_cast<std::int64_t>(inputDelta);
-          if (inserted > room) {
-            inserted = std::max<std::int64_t>(room, 0);
-            stillStarting = true;
-          }
-          silence = inserted * encoderRate / std::max(1, decoderRate);
-          if (S.Verbosity > 2 && E.Logging())
-            E.Log(1, StringFormat("adding %d audio samples of silence", static_cast<int>(delta)));
-        }
-      } else if (S.AudioSyncMethod > 1 && Output.Resampler) {
-        const int compensation =
-            ClipInt(static_cast<int>(delta), -S.AudioSyncMethod, S.AudioSyncMethod);
-        if (S.Verbosity > 2 && E.Logging())
-          E.Log(1, StringFormat("compensating audio timestamp drift:%f compensation:%d in:%d",
-                                delta, compensation, encoderRate));
-        if (const int result =
-                lib::swr_set_compensation(Output.Resampler.get(), compensation, encoderRate);
-            result < 0)
-          E.Log(0, "compensating audio timestamp drift failed: " + ErrorReason(result));
-      }
-    }
-    // Past its first block a stream is no longer at its start, on time or not: later drift
-    // within the threshold is left to the compensation.
-    if (!stillStarting) Input.IsStart = false;
+    correction = CorrectAudioDrift(Output, Input, Samples, fifoSamples);
+    if (correction.Skip >= Samples->nb_samples) return;
   } else {
-    // Packet times follow the samples actually encoded. Stamps that disagree with the sample
-    // count (rounded to milliseconds, or send times) would give two packets one time; only
-    // a gap longer than the drift threshold moves the clock on.
-    const std::int64_t expected = std::llround(SyncInputTime(Input) * encoderRate) - fifoSamples;
-    if (!Output.AudioClockStarted ||
-        static_cast<double>(expected - Output.SyncOpts) > S.AudioDriftThreshold * encoderRate)
-      Output.SyncOpts = expected;
-    Output.AudioClockStarted = true;
+    FollowAudioClock(Output, Input, fifoSamples);
   }
+  if (correction.Silence > 0) WriteSilence(Output, correction.Silence);
+  if (WriteSamples(Output, Samples, correction.Skip)) EncodeAudioFromFifo(Output, false);
+}
 
-  if (silence > 0) {
-    AVFrame* quiet = ReusableAudioFrame(Output.ConvertFrame, encoder, static_cast<int>(silence));
-    lib::av_samples_set_silence(quiet->extended_data, 0, quiet->nb_samples,
-                                quiet->ch_layout.nb_channels, encoder->sample_fmt);
-    CheckFifoWrite(lib::av_audio_fifo_write(
-        Output.Fifo.get(), reinterpret_cast<void**>(quiet->extended_data), quiet->nb_samples));
+// Against the time stamps: a block that comes early loses its first samples, one that comes
+// late gets silence ahead of it (at the stream's start, or past the drift threshold); a
+// smaller drift is left to the resampler's compensation.
+TAudioCorrection TTranscoder::CorrectAudioDrift(TOutputStream& Output, TInputStream& Input,
+                                                const AVFrame* Samples, int FifoSamples) {
+  const int encoderRate = Output.Encoder()->sample_rate;
+  const double delta =
+      SyncInputTime(Input) * encoderRate - static_cast<double>(Output.SyncOpts) - FifoSamples;
+  const double inputDelta = delta * Samples->sample_rate / encoderRate;
+  TAudioCorrection correction;
+  bool stillStarting = false;  // the start's correction goes on into the next block
+  if (std::fabs(delta) > 50) {
+    if (Input.IsStart || std::fabs(delta) > S.AudioDriftThreshold * encoderRate) {
+      if (inputDelta < 0) {
+        correction.Skip = static_cast<int>(std::min<double>(-inputDelta, Samples->nb_samples));
+        if (S.Verbosity > 2 && E.Logging())
+          E.Log(1, StringFormat("discarding %d audio samples", static_cast<int>(-delta)));
+        if (correction.Skip >= Samples->nb_samples) return correction;
+      } else {
+        correction.Silence = SilenceFor(Samples, inputDelta, encoderRate, stillStarting);
+        if (S.Verbosity > 2 && E.Logging())
+          E.Log(1, StringFormat("adding %d audio samples of silence", static_cast<int>(delta)));
+      }
+    } else if (S.AudioSyncMethod > 1 && Output.Resampler) {
+      CompensateAudioDrift(Output, delta);
+    }
   }
+  // Past its first block a stream is no longer at its start, on time or not: later drift
+  // within the threshold is left to the compensation.
+  if (!stillStarting) Input.IsStart = false;
+  return correction;
+}
 
-  const std::vector<const std::uint8_t*> input = SamplePlanes(Samples, skip);
-  const int inputCount = Samples->nb_samples - skip;
+void TTranscoder::CompensateAudioDrift(TOutputStream& Output, double Delta) {
+  const int encoderRate = Output.Encoder()->sample_rate;
+  const int compensation = ClipInt(static_cast<int>(Delta), -S.AudioSyncMethod, S.AudioSyncMethod);
+  if (S.Verbosity > 2 && E.Logging())
+    E.Log(1, StringFormat("compensating audio timestamp drift:%f compensation:%d in:%d", Delta,
+                          compensation, encoderRate));
+  if (const int result =
+          lib::swr_set_compensation(Output.Resampler.get(), compensation, encoderRate);
+      result < 0)
+    E.Log(0, "compensating audio timestamp drift failed: " + ErrorReason(result));
+}
+
+// Packet times follow the samples actually encoded. Stamps that disagree with the sample
+// count (rounded to milliseconds, or send times) would give two packets one time; only a gap
+// longer than the drift threshold moves the clock on.
+void TTranscoder::FollowAudioClock(TOutputStream& Output, const TInputStream& Input,
+                                   int FifoSamples) {
+  const int encoderRate = Output.Encoder()->sample_rate;
+  const std::int64_t expected = std::llround(SyncInputTime(Input) * encoderRate) - FifoSamples;
+  if (!Output.AudioClockStarted ||
+      static_cast<double>(expected - Output.SyncOpts) > S.AudioDriftThreshold * encoderRate)
+    Output.SyncOpts = expected;
+  Output.AudioClockStarted = true;
+}
+
+// The block's samples from Skip on into the FIFO, through the resampler when there is one;
+// false when the resampler failed and the block is left out.
+bool TTranscoder::WriteSamples(TOutputStream& Output, const AVFrame* Samples, int Skip) {
+  const std::vector<const std::uint8_t*> input = SamplePlanes(Samples, Skip);
+  const int inputCount = Samples->nb_samples - Skip;
   int written;
   if (Output.Resampler) {
     const int room = lib::swr_get_out_samples(Output.Resampler.get(), inputCount);
-    AVFrame* converted = ReusableAudioFrame(Output.ConvertFrame, encoder, std::max(room, 1));
+    AVFrame* converted =
+        ReusableAudioFrame(Output.ConvertFrame, Output.Encoder(), std::max(room, 1));
     const int got = lib::swr_convert(Output.Resampler.get(), converted->extended_data, room,
                                      const_cast<const std::uint8_t**>(input.data()), inputCount);
     if (got < 0) {
       if (S.ExitOnError) throw FFMpegException("av_audio_convert() failed: " + ErrorReason(got));
       E.Log(0, "av_audio_convert() failed: " + ErrorReason(got));
-      return;
+      return false;
     }
     written = lib::av_audio_fifo_write(Output.Fifo.get(),
                                        reinterpret_cast<void**>(converted->extended_data), got);
@@ -164,7 +197,7 @@ void TTranscoder::DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame
         inputCount);
   }
   CheckFifoWrite(written);
-  EncodeAudioFromFifo(Output, false);
+  return true;
 }
 
 // The resampler keeps the last samples for its filter; at the end of the stream they go to

@@ -19,6 +19,9 @@ extern "C" {
 struct AVInputFormat;
 struct AVOutputFormat;
 
+// Options of an encoder itself by name, set on it in order.
+using TEncoderOptions = std::vector<std::pair<std::string, std::string>>;
+
 // 64 coefficients of an intra or inter quantiser matrix.
 using TQuantMatrix = std::array<std::uint16_t, 64>;
 
@@ -77,7 +80,7 @@ struct TEngineSettings {
   std::string VideoCodecName;  // pending; empty means none
   // Options of the next video stream's own encoder ("crf", "preset"), set on it in order;
   // pending: consumed by that stream or by the output file.
-  std::vector<std::pair<std::string, std::string>> VideoEncoderOptions;
+  TEncoderOptions VideoEncoderOptions;
   std::uint32_t VideoCodecTag = 0;
   int TopFieldFirst = -1;
   int MotionThreshold = 0;

@@ -26,6 +26,8 @@
 #include "engine/SideFiles.h"
 
 class TCustomFFmpeg;
+struct TDiscTarget;
+struct TJobTables;
 
 using TBeforeHookEvent =
     std::function<void(TCustomFFmpeg* Sender, std::int64_t APTS, THookAction& AHookAction)>;
@@ -77,8 +79,6 @@ inline constexpr int kTelephoneSampleRate = 8000;
 std::string BlockingInputText(const std::string& FileName);
 
 class TCustomFFmpeg {
-  friend class TTranscoder;
-
  public:
   TCustomFFmpeg();
   virtual ~TCustomFFmpeg();
@@ -295,6 +295,12 @@ class TCustomFFmpeg {
   std::size_t OpenedEncoderCount() const { return OpenedEncoders.size(); }
   std::size_t OpenedDecoderCount() const { return OpenedDecoders.size(); }
 
+  // Lines for OnLog, from the engine and from the parts of its job.
+  bool Logging() const { return static_cast<bool>(OnLog); }
+  void Log(int Level, const std::string& Msg);
+  // Each local output checked against what was written into it; raises the first mismatch.
+  void CheckOutputFiles();
+
   std::int64_t FProgressInterval = 500000;
 
   TBeforeHookEvent OnBeforeHook;
@@ -306,6 +312,8 @@ class TCustomFFmpeg {
  protected:
   // The job's body: the transcode of the input files into the output files.
   virtual void Transcode();
+  // What the job's transcoder works on, all of it this engine's.
+  TJobTables JobTables();
 
   // Ends a running job and waits until its thread has let go of this object; classes
   // that override Transcode call it from their own destructor.
@@ -317,9 +325,6 @@ class TCustomFFmpeg {
   // True for a job that opens its files at the start of its Transcode: Start then does not
   // ask for files up front.
   virtual bool OpensFilesInJob() const { return false; }
-
-  bool Logging() const { return static_cast<bool>(OnLog); }
-  void Log(int Level, const std::string& Msg);
 
   // Settings written by the options.
   TEngineSettings FSettings;
@@ -406,8 +411,6 @@ class TCustomFFmpeg {
   void CloseOpenedCodecs();
   void ReportEnd();
   void CloseOutputFiles();
-  // Each local output checked against what was written into it; raises the first mismatch.
-  void CheckOutputFiles();
   // Each kept local output moved from its temporary to its name, the others' temporaries
   // removed: the reason naming the file when one could not be moved, else empty.
   std::string PublishOutputFiles();
@@ -416,12 +419,30 @@ class TCustomFFmpeg {
   int OutputRowOf(const AVFormatContext* Context) const;
   TOutputStreamSetup& NewStreamSetup(AVFormatContext* Context, AVStream* Stream,
                                      int PendingFilterIndex);
+  // The one creator behind new_video_stream, new_audio_stream and new_subtitle_stream: the
+  // stream, its setup and codec context, then the part of its type.
+  void NewOutputStream(AVFormatContext* Context, AVMediaType Type);
+  void SetUpVideoStream(AVFormatContext* Context, AVStream* Stream, TOutputStreamSetup& Setup,
+                        const AVCodec* Encoder, AVCodecID Id,
+                        const TEncoderOptions& EncoderOptions);
+  void SetUpAudioStream(AVFormatContext* Context, AVStream* Stream, TOutputStreamSetup& Setup,
+                        const AVCodec* Encoder, AVCodecID Id);
+  void SetUpSubtitleStream(AVStream* Stream, TOutputStreamSetup& Setup, AVCodecID Id);
   void TakeOverInputStream(AVFormatContext* Context, unsigned StreamIndex,
                            const std::string& FileName);
   bool NamesAnInput(const std::string& FileName) const;
   void CheckInputStreamTypes(bool& HasVideo, bool& HasAudio, bool& HasSubtitle) const;
   // The body of OpenOutput: raises FFMpegException with the text OpenOutput reports.
   void CreateOutputFile(const std::string& FileName);
+  // Its steps: what stands against the file, the stream types it gets (the disable flags
+  // are consumed), its streams, and its muxer's options and side files.
+  void CheckOutputFileRequest(const std::string& FileName);
+  std::array<bool, 3> OutputStreamTypes(const AVOutputFormat* Format);
+  void CreateOutputStreams(AVFormatContext* Output, const std::array<bool, 3>& Types);
+  void SetUpMuxer(AVFormatContext* Output, const std::string& FileName,
+                  const TOutputByteStream* ByteStream, const TOutputPlacement* Placement);
+  // The part of ApplyTarget for the disc standards (VCD, SVCD, DVD).
+  void ApplyDiscTarget(const TDiscTarget& Target, bool Pal, const std::string& Rate);
   TInputFormatContextPtr OpenInputContext(const std::string& FileName);
   // FindCodec's lookup, raising FFMpegException with its text.
   void AddMetaDataMapOf(const std::string& Text, TMetaDataMapKind Kind);

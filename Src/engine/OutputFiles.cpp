@@ -101,7 +101,76 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
   return opened;
 }
 
-void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
+namespace {
+
+// What holds a local output's bytes until it is complete; none for URLs and for outputs
+// without a file.
+struct TOutputTarget {
+  std::unique_ptr<TOutputByteStream> ByteStream;
+  std::unique_ptr<TOutputPlacement> Placement;
+};
+
+[[noreturn]] void OpenFailure(const std::string& FileName, const std::string& reason) {
+  throw FFMpegException(StringFormat("Could not open '%s': %s", FileName.c_str(), reason.c_str()));
+}
+
+void SetFileMetadata(AVDictionary** metadata, const TEngineSettings& s) {
+  if (s.RecordTimestamp != 0) {
+    const std::time_t stamp = static_cast<std::time_t>(s.RecordTimestamp);
+    char text[32];
+    std::tm utc{};
+    gmtime_r(&stamp, &utc);
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &utc);
+    lib::av_dict_set(metadata, "creation_time", text, 0);
+  }
+  SetMetadata(metadata, "title", s.Title, 512);
+  SetMetadata(metadata, "artist", s.Author, 512);
+  SetMetadata(metadata, "copyright", s.Copyright, 512);
+  SetMetadata(metadata, "comment", s.Comment, 512);
+  SetMetadata(metadata, "album", s.Album, 512);
+  if (s.Year > 0) lib::av_dict_set_int(metadata, "date", s.Year, 0);
+  if (s.Track > 0) lib::av_dict_set_int(metadata, "track", s.Track, 0);
+  SetMetadata(metadata, "genre", s.Genre, 32);
+}
+
+// Where the muxer writes: nothing for an output without a file, the name for muxers that
+// open their own files, the URL, or a temporary beside the local file's name.
+TOutputTarget OpenOutputTarget(AVFormatContext* output, const std::string& FileName,
+                               const TEngineSettings& s) {
+  const AVOutputFormat* format = output->oformat;
+  if ((format->flags & AVFMT_NEEDNUMBER) && !lib::av_filename_number_test(FileName.c_str()))
+    throw FFMpegException(OpenErrorText(FileName, AVERROR(EDOM)));
+  TOutputTarget target;
+  if (s.OutputWithoutFile) {
+    // Set up to see that it can be, not written: nothing on disk.
+  } else if (format->flags & AVFMT_NOFILE) {
+    // Such muxers open their files by the context's name: it must name a local file too.
+    if (!IsUrl(FileName)) {
+      lib::av_free(output->url);
+      output->url = lib::av_strdup(LibraryUrlOf(FileName).c_str());
+    }
+  } else if (IsUrl(FileName)) {
+    if (const int result = lib::avio_open(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE);
+        result < 0)
+      OpenFailure(FileName, ErrorReason(result));
+  } else {
+    // What a run killed before it could clean up left here goes first.
+    RemoveStaleTemporariesOnce(FolderOf(FileName));
+    target.Placement = std::make_unique<TOutputPlacement>();
+    const int descriptor = target.Placement->Create(FileName, s.OutputNameBase);
+    if (descriptor < 0) OpenFailure(FileName, SystemReason(-descriptor));
+    int errorNumber = 0;
+    target.ByteStream = TOutputByteStream::Adopt(descriptor, errorNumber);
+    if (!target.ByteStream) OpenFailure(FileName, SystemReason(errorNumber));
+    output->pb = target.ByteStream->Context();
+    output->flags |= AVFMT_FLAG_CUSTOM_IO;
+  }
+  return target;
+}
+
+}  // namespace
+
+void TCustomFFmpeg::CheckOutputFileRequest(const std::string& FileName) {
   const TEngineSettings& s = FSettings;
   if (!s.VideoFilters.empty() && s.CropTop + s.CropBottom + s.CropLeft + s.CropRight != 0)
     throw FFMpegException("Cannot enable crop options and filters at the same time.");
@@ -115,24 +184,15 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
   // An input is never overwritten, whatever name or link leads to it.
   if (NamesAnInput(FileName))
     throw FFMpegException(StringFormat("Output file '%s' is also an input file", FileName.c_str()));
-  FSettings.UseFilterGraph = !s.VideoFilters.empty();
+}
 
-  AVFormatContext* raw = nullptr;
-  lib::avformat_alloc_output_context2(&raw, s.ForcedOutputFormat, nullptr, FileName.c_str());
-  if (!raw)
-    throw FFMpegException(
-        StringFormat("Unable to find a suitable output format for '%s'", FileName.c_str()));
-  TOutputFormatContextPtr output(raw);
-  MarkLogOwner(raw->opaque);
-  const int row = FNbOutputFiles;
-  FOutputStreams[row].clear();
-
-  const AVOutputFormat* format = output->oformat;
+std::array<bool, 3> TCustomFFmpeg::OutputStreamTypes(const AVOutputFormat* Format) {
+  const TEngineSettings& s = FSettings;
   bool useVideo =
-      format->video_codec != AV_CODEC_ID_NONE || s.VideoStreamCopy || !s.VideoCodecName.empty();
+      Format->video_codec != AV_CODEC_ID_NONE || s.VideoStreamCopy || !s.VideoCodecName.empty();
   bool useAudio =
-      format->audio_codec != AV_CODEC_ID_NONE || s.AudioStreamCopy || !s.AudioCodecName.empty();
-  bool useSubtitle = format->subtitle_codec != AV_CODEC_ID_NONE || s.SubtitleStreamCopy ||
+      Format->audio_codec != AV_CODEC_ID_NONE || s.AudioStreamCopy || !s.AudioCodecName.empty();
+  bool useSubtitle = Format->subtitle_codec != AV_CODEC_ID_NONE || s.SubtitleStreamCopy ||
                      !s.SubtitleCodecName.empty();
   bool soundMissing = false;
   bool picturesMissing = false;  // asked of the inputs, which have none
@@ -152,106 +212,79 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
   useVideo &= !s.VideoDisable;
   useAudio &= !s.AudioDisable;
   useSubtitle &= !s.SubtitleDisable;
+  // The disable flags speak for this file only, also where they dropped a stream type.
+  FSettings.VideoDisable = FSettings.AudioDisable = FSettings.SubtitleDisable = false;
   // Sound asked of inputs that have none (video into an audio format, a file of tags alone)
   // would leave the file without any stream: said now, before the file is made.
-  if (soundMissing && !useVideo && !useAudio && !useSubtitle) {
-    FSettings.VideoDisable = FSettings.AudioDisable = FSettings.SubtitleDisable = false;
+  if (soundMissing && !useVideo && !useAudio && !useSubtitle)
     throw FFMpegException(StringFormat(picturesMissing
                                            ? "%s: the input has neither pictures nor sound"
                                            : "%s: the input has no sound",
                                        FInputFiles[0]->url));
-  }
-  // The disable flags speak for this file only, also where they dropped a stream type.
-  FSettings.VideoDisable = FSettings.AudioDisable = FSettings.SubtitleDisable = false;
+  return {useVideo, useAudio, useSubtitle};
+}
 
+void TCustomFFmpeg::CreateOutputStreams(AVFormatContext* Output, const std::array<bool, 3>& Types) {
   const struct {
-    bool wanted;
     void (TCustomFFmpeg::*create)(AVFormatContext*);
     const char* failure;
-  } creators[] = {
-      {useVideo, &TCustomFFmpeg::new_video_stream, "new_video_stream fail: %s"},
-      {useAudio, &TCustomFFmpeg::new_audio_stream, "new_audio_stream fail: %s"},
-      {useSubtitle, &TCustomFFmpeg::new_subtitle_stream, "new_subtitle_stream fail: %s"}};
-  for (const auto& creator : creators) {
-    if (!creator.wanted) continue;
+  } creators[] = {{&TCustomFFmpeg::new_video_stream, "new_video_stream fail: %s"},
+                  {&TCustomFFmpeg::new_audio_stream, "new_audio_stream fail: %s"},
+                  {&TCustomFFmpeg::new_subtitle_stream, "new_subtitle_stream fail: %s"}};
+  for (std::size_t i = 0; i < Types.size(); ++i) {
+    if (!Types[i]) continue;
     try {
-      (this->*creator.create)(output.get());
+      (this->*creators[i].create)(Output);
     } catch (const std::exception& failure) {
-      throw FFMpegException(StringFormat(creator.failure, failure.what()));
+      throw FFMpegException(StringFormat(creators[i].failure, failure.what()));
     }
   }
+}
 
-  AVDictionary** metadata = &output->metadata;
-  if (s.RecordTimestamp != 0) {
-    const std::time_t stamp = static_cast<std::time_t>(s.RecordTimestamp);
-    char text[32];
-    std::tm utc{};
-    gmtime_r(&stamp, &utc);
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &utc);
-    lib::av_dict_set(metadata, "creation_time", text, 0);
-  }
-  SetMetadata(metadata, "title", s.Title, 512);
-  SetMetadata(metadata, "artist", s.Author, 512);
-  SetMetadata(metadata, "copyright", s.Copyright, 512);
-  SetMetadata(metadata, "comment", s.Comment, 512);
-  SetMetadata(metadata, "album", s.Album, 512);
-  if (s.Year > 0) lib::av_dict_set_int(metadata, "date", s.Year, 0);
-  if (s.Track > 0) lib::av_dict_set_int(metadata, "track", s.Track, 0);
-  SetMetadata(metadata, "genre", s.Genre, 32);
-
-  if ((format->flags & AVFMT_NEEDNUMBER) && !lib::av_filename_number_test(FileName.c_str()))
-    throw FFMpegException(OpenErrorText(FileName, AVERROR(EDOM)));
-  const auto openFailure = [&](const std::string& reason) {
-    throw FFMpegException(
-        StringFormat("Could not open '%s': %s", FileName.c_str(), reason.c_str()));
-  };
-  std::unique_ptr<TOutputByteStream> byteStream;
-  std::unique_ptr<TOutputPlacement> placement;
-  if (s.OutputWithoutFile) {
-    // Set up to see that it can be, not written: nothing on disk.
-  } else if (format->flags & AVFMT_NOFILE) {
-    // Such muxers open their files by the context's name: it must name a local file too.
-    if (!IsUrl(FileName)) {
-      lib::av_free(output->url);
-      output->url = lib::av_strdup(LibraryUrlOf(FileName).c_str());
-    }
-  } else if (IsUrl(FileName)) {
-    if (const int result = lib::avio_open(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE);
-        result < 0)
-      openFailure(ErrorReason(result));
-  } else {
-    // What a run killed before it could clean up left here goes first.
-    RemoveStaleTemporariesOnce(FolderOf(FileName));
-    placement = std::make_unique<TOutputPlacement>();
-    const int descriptor = placement->Create(FileName, s.OutputNameBase);
-    if (descriptor < 0) openFailure(SystemReason(-descriptor));
-    int errorNumber = 0;
-    byteStream = TOutputByteStream::Adopt(descriptor, errorNumber);
-    if (!byteStream) openFailure(SystemReason(errorNumber));
-    output->pb = byteStream->Context();
-    output->flags |= AVFMT_FLAG_CUSTOM_IO;
-  }
-
+void TCustomFFmpeg::SetUpMuxer(AVFormatContext* Output, const std::string& FileName,
+                               const TOutputByteStream* ByteStream,
+                               const TOutputPlacement* Placement) {
+  const TEngineSettings& s = FSettings;
   // Muxers that know these options take them; the others have nothing to set.
-  lib::av_opt_set_int(output.get(), "preload", static_cast<std::int64_t>(s.MuxPreload * 1000000),
+  lib::av_opt_set_int(Output, "preload", static_cast<std::int64_t>(s.MuxPreload * 1000000),
                       AV_OPT_SEARCH_CHILDREN);
-  output->max_delay = static_cast<int>(s.MuxMaxDelay * 1000000);
-  if (s.LoopOutput >= 0)
-    lib::av_opt_set_int(output.get(), "loop", s.LoopOutput, AV_OPT_SEARCH_CHILDREN);
-  ApplyRecordedOptions(output.get(), FFormatOptionContext.get(), AV_OPT_FLAG_ENCODING_PARAM);
+  Output->max_delay = static_cast<int>(s.MuxMaxDelay * 1000000);
+  if (s.LoopOutput >= 0) lib::av_opt_set_int(Output, "loop", s.LoopOutput, AV_OPT_SEARCH_CHILDREN);
+  ApplyRecordedOptions(Output, FFormatOptionContext.get(), AV_OPT_FLAG_ENCODING_PARAM);
   // Files a muxer makes beside the output are created like the output, or not at all.
-  if (const std::string unsafe = UnsafeMuxerReason(output.get(), !IsUrl(FileName)); !unsafe.empty())
-    openFailure(unsafe);
+  if (const std::string unsafe = UnsafeMuxerReason(Output, !IsUrl(FileName)); !unsafe.empty())
+    OpenFailure(FileName, unsafe);
   if (!IsUrl(FileName) && !s.OutputWithoutFile)
     if (const int failed =
-            FSideFiles.AddOutput(FileName, byteStream ? byteStream->Identity() : TFileIdentity{},
-                                 placement ? placement->TemporaryPath() : std::string()))
-      openFailure(SystemReason(failed));
-  TSideFiles::Attach(output.get());
+            FSideFiles.AddOutput(FileName, ByteStream ? ByteStream->Identity() : TFileIdentity{},
+                                 Placement ? Placement->TemporaryPath() : std::string()))
+      OpenFailure(FileName, SystemReason(failed));
+  TSideFiles::Attach(Output);
+}
+
+void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
+  CheckOutputFileRequest(FileName);
+  FSettings.UseFilterGraph = !FSettings.VideoFilters.empty();
+
+  AVFormatContext* raw = nullptr;
+  lib::avformat_alloc_output_context2(&raw, FSettings.ForcedOutputFormat, nullptr,
+                                      FileName.c_str());
+  if (!raw)
+    throw FFMpegException(
+        StringFormat("Unable to find a suitable output format for '%s'", FileName.c_str()));
+  TOutputFormatContextPtr output(raw);
+  MarkLogOwner(raw->opaque);
+  const int row = FNbOutputFiles;
+  FOutputStreams[row].clear();
+
+  CreateOutputStreams(output.get(), OutputStreamTypes(output->oformat));
+  SetFileMetadata(&output->metadata, FSettings);
+  TOutputTarget target = OpenOutputTarget(output.get(), FileName, FSettings);
+  SetUpMuxer(output.get(), FileName, target.ByteStream.get(), target.Placement.get());
 
   FOutputFiles[row] = std::move(output);
-  FOutputByteStreams[row] = std::move(byteStream);
-  FOutputPlacements[row] = std::move(placement);
+  FOutputByteStreams[row] = std::move(target.ByteStream);
+  FOutputPlacements[row] = std::move(target.Placement);
   FOutputWritten[row] = {};
   ++FNbOutputFiles;
 }

@@ -64,8 +64,8 @@ void TTranscoder::DoSubtitleOut(TOutputStream& Output, TInputStream& Input, AVSu
 void TTranscoder::DoVideoStats(TOutputStream& Output, int FrameSize) {
   // The set-up opened the file for every job that encodes video.
   const AVCodecContext* encoder = Output.Encoder();
-  if (!E.FVStatsFile || encoder->codec_type != AVMEDIA_TYPE_VIDEO) return;
-  FILE* file = E.FVStatsFile.get();
+  if (!J.VStatsFile || encoder->codec_type != AVMEDIA_TYPE_VIDEO) return;
+  FILE* file = J.VStatsFile.get();
   lib::my_fprintf(file, "frame= %5d q= %2.1f ", Output.FrameNumber,
                   Output.LastQuality / kLambdaPerQScale);
   if (encoder->flags & AV_CODEC_FLAG_PSNR)
@@ -76,9 +76,9 @@ void TTranscoder::DoVideoStats(TOutputStream& Output, int FrameSize) {
   double time = Output.SyncOpts * RationalToDouble(encoder->time_base);
   if (time < 0.01) time = 0.01;
   const double frameRate = FrameSize * 8 / RationalToDouble(encoder->time_base) / 1000.0;
-  const double averageRate = E.FVideoSize * 8 / time / 1000.0;
+  const double averageRate = J.VideoSize * 8 / time / 1000.0;
   lib::my_fprintf(file, "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
-                  E.FVideoSize / 1024.0, time, frameRate, averageRate);
+                  J.VideoSize / 1024.0, time, frameRate, averageRate);
   lib::my_fprintf(file, "type= %c\n", Output.LastPictureType);
 }
 
@@ -86,7 +86,7 @@ void TTranscoder::PrintReport(bool IsLast) {
   int frameNumber = -1;
   int fps = -1;
   float quality = -1.0f;
-  AVIOContext* io = E.FOutputFiles[0]->pb;
+  AVIOContext* io = E.OutputFile(0)->pb;
   std::int64_t totalSize = io ? lib::avio_size(io) : 0;
   if (totalSize < 0 && io) totalSize = lib::avio_seek(io, 0, SEEK_CUR);
   if (totalSize < 0) totalSize = 0;
@@ -103,7 +103,7 @@ void TTranscoder::PrintReport(bool IsLast) {
       text += StringFormat("q=%2.1f ", streamQuality);
     if (video && firstVideo) {
       firstVideo = false;
-      const float elapsed = static_cast<float>(lib::av_gettime() - E.FTimerStart) / 1000000.0f;
+      const float elapsed = static_cast<float>(lib::av_gettime() - J.TimerStart) / 1000000.0f;
       frameNumber = output->FrameNumber;
       if (frameNumber < 1) return;  // nothing to tell before the first picture
       fps = elapsed > 1 ? static_cast<int>(frameNumber / elapsed + 0.5) : 0;
@@ -141,14 +141,14 @@ void TTranscoder::PrintReport(bool IsLast) {
   double time = std::max(ReportedSeconds, 0.01);
   int currentMs = static_cast<int>(std::min(time * 1000, double(INT_MAX)));
   // A job that ran to its end has converted all there was, whatever its last packet's stamp.
-  if (IsLast && !E.FStopRequest) currentMs = std::max(currentMs, S.ExpectedTotalDurationMs);
+  if (IsLast && !E.StopRequested()) currentMs = std::max(currentMs, S.ExpectedTotalDurationMs);
 
   if (E.OnProgress || S.Verbosity > 0 || IsLast) {
     const double bitRate = totalSize * 8 / time / 1000.0;
     text += StringFormat("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", totalSize / 1024.0, time,
                          bitRate);
     if (S.Verbosity > 1)
-      text += StringFormat(" dup=%d drop=%d", E.FFramesDuplicated, E.FFramesDropped);
+      text += StringFormat(" dup=%d drop=%d", J.FramesDuplicated, J.FramesDropped);
     if (E.OnProgress) {
       E.OnProgress(&E, frameNumber, fps, currentMs, quality, static_cast<float>(bitRate), totalSize,
                    S.ExpectedTotalDurationMs);
@@ -157,10 +157,10 @@ void TTranscoder::PrintReport(bool IsLast) {
     }
   }
   if (IsLast && S.Verbosity >= 0 && E.Logging()) {
-    const double raw = static_cast<double>(E.FVideoSize + E.FAudioSize + E.FExtraSize);
+    const double raw = static_cast<double>(J.VideoSize + J.AudioSize + J.ExtraSize);
     E.Log(1, StringFormat(
                  "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
-                 E.FVideoSize / 1024.0, E.FAudioSize / 1024.0, E.FExtraSize / 1024.0,
+                 J.VideoSize / 1024.0, J.AudioSize / 1024.0, J.ExtraSize / 1024.0,
                  raw > 0 ? (totalSize - raw) * 100 / raw : 0.0));
   }
 }

@@ -160,57 +160,23 @@ AVStream* NewStream(AVFormatContext* context) {
 
 }  // namespace
 
-void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
-  TEngineSettings& s = FSettings;
-  TPendingStreamSettings pending(s.VideoDisable, s.VideoCodecName, s.VideoStreamCopy);
-  const auto encoderOptions = std::exchange(s.VideoEncoderOptions, {});
-  AVStream* stream = NewStream(Context);
-  TOutputStreamSetup& setup = NewStreamSetup(Context, stream, 0);
+namespace {
 
-  if (s.VideoStreamCopy) {
-    setup.Codec.reset(lib::avcodec_alloc_context3(nullptr));
-    setup.Codec->codec_type = AVMEDIA_TYPE_VIDEO;
-    setup.StreamCopy = true;
-    // The copied pictures keep the coded orientation; the settings hold the upright one.
-    stream->sample_aspect_ratio =
-        TurnsOnSide(s.FrameRotation)
-            ? SampleAspectFor(1 / s.FrameAspectRatio, s.FrameHeight, s.FrameWidth)
-            : SampleAspectFor(s.FrameAspectRatio, s.FrameWidth, s.FrameHeight);
-    return;
+// The pending settings of a stream type, cleared by the guard however its creation ends.
+TPendingStreamSettings PendingSettingsOf(TEngineSettings& s, AVMediaType Type) {
+  switch (Type) {
+    case AVMEDIA_TYPE_VIDEO:
+      return {s.VideoDisable, s.VideoCodecName, s.VideoStreamCopy};
+    case AVMEDIA_TYPE_AUDIO:
+      return {s.AudioDisable, s.AudioCodecName, s.AudioStreamCopy, &s.AudioLanguage};
+    default:
+      return {s.SubtitleDisable, s.SubtitleCodecName, s.SubtitleStreamCopy, &s.SubtitleLanguage};
   }
+}
 
-  AVCodecID id;
-  if (s.VideoCodecName.empty())
-    id = lib::av_guess_codec(Context->oformat, nullptr, Context->url, nullptr, AVMEDIA_TYPE_VIDEO);
-  else
-    id = CodecIdByName(s.VideoCodecName, AVMEDIA_TYPE_VIDEO, true);
-  const AVCodec* encoder = EncoderOf(s.VideoCodecName, id);
-  setup.Codec.reset(lib::avcodec_alloc_context3(encoder));
-  AVCodecContext* codec = setup.Codec.get();
-  if (!codec) throw FFMpegException("Could not alloc stream");
-  codec->codec_type = AVMEDIA_TYPE_VIDEO;
-  codec->codec_id = id;
-  if (s.VideoCodecTag) codec->codec_tag = s.VideoCodecTag;
-  AVCodecContext* options = FCodecOptionContexts[0].get();
-  if ((s.VideoGlobalHeader & 1) ||
-      (s.VideoGlobalHeader == 0 && (Context->oformat->flags & AVFMT_GLOBALHEADER))) {
-    codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    options->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  }
-  if (s.VideoGlobalHeader & 2) {
-    codec->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
-    options->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
-  }
-  ApplyRecordedOptions(codec, options, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-  for (const auto& [name, value] : encoderOptions) {
-    const int result = lib::av_opt_set(codec, name.c_str(), value.c_str(), AV_OPT_SEARCH_CHILDREN);
-    if (result < 0)
-      throw FFMpegException(
-          StringFormat("Encoder %s refuses %s=%s: ", encoder ? encoder->name : "(none)",
-                       name.c_str(), value.c_str()) +
-          ErrorReason(result));
-  }
-
+// Frame rate, size, aspect and pixel format of a video stream that is encoded.
+void SetVideoPicture(const TEngineSettings& s, const AVCodec* encoder, AVCodecContext* codec,
+                     AVStream* stream) {
   AVRational rate = s.FrameRate.num && s.FrameRate.den ? s.FrameRate : AVRational{25, 1};
   if (encoder && encoder->supported_framerates)
     rate = NearestSupportedRate(rate, encoder->supported_framerates);
@@ -230,7 +196,11 @@ void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
   if (encoder && encoder->pix_fmts)
     pixelFormat = FullRangeFormatPreferred(encoder->pix_fmts, pixelFormat);
   codec->pix_fmt = pixelFormat;
+}
 
+// Quality, matrices, rate control and pass of a video stream that is encoded.
+void SetVideoRateControl(const TEngineSettings& s, TOutputStreamSetup& setup,
+                         AVCodecContext* codec) {
   if (s.IntraOnly) codec->gop_size = 0;
   if (s.VideoQScale != 0 || s.SameQuality) {
     codec->flags |= AV_CODEC_FLAG_QSCALE;
@@ -257,24 +227,101 @@ void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
   if (s.Pass == 2) codec->flags |= AV_CODEC_FLAG_PASS2;
 }
 
-void TCustomFFmpeg::new_audio_stream(AVFormatContext* Context) {
-  TEngineSettings& s = FSettings;
-  TPendingStreamSettings pending(s.AudioDisable, s.AudioCodecName, s.AudioStreamCopy,
-                                 &s.AudioLanguage);
-  AVStream* stream = NewStream(Context);
-  TOutputStreamSetup& setup = NewStreamSetup(Context, stream, 1);
+}  // namespace
 
+void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
+  NewOutputStream(Context, AVMEDIA_TYPE_VIDEO);
+}
+
+void TCustomFFmpeg::new_audio_stream(AVFormatContext* Context) {
+  NewOutputStream(Context, AVMEDIA_TYPE_AUDIO);
+}
+
+void TCustomFFmpeg::new_subtitle_stream(AVFormatContext* Context) {
+  NewOutputStream(Context, AVMEDIA_TYPE_SUBTITLE);
+}
+
+void TCustomFFmpeg::NewOutputStream(AVFormatContext* Context, AVMediaType Type) {
+  TEngineSettings& s = FSettings;
+  const TPendingStreamSettings pending = PendingSettingsOf(s, Type);
+  const bool video = Type == AVMEDIA_TYPE_VIDEO, audio = Type == AVMEDIA_TYPE_AUDIO;
+  // Taken at once: a stream that fails leaves none of them for the next one.
+  const TEncoderOptions encoderOptions =
+      video ? std::exchange(s.VideoEncoderOptions, {}) : TEncoderOptions{};
+  AVStream* stream = NewStream(Context);
+  TOutputStreamSetup& setup = NewStreamSetup(Context, stream, video ? 0 : audio ? 1 : 2);
+  const bool copy = video ? s.VideoStreamCopy : audio ? s.AudioStreamCopy : s.SubtitleStreamCopy;
+  const std::string& name = video   ? s.VideoCodecName
+                            : audio ? s.AudioCodecName
+                                    : s.SubtitleCodecName;
+
+  // Without a name the format's own codec of the type is used, so subtitles convert too.
   AVCodecID id = AV_CODEC_ID_NONE;
   const AVCodec* encoder = nullptr;
-  if (!s.AudioStreamCopy) {
-    id = lib::av_guess_codec(Context->oformat, nullptr, Context->url, nullptr, AVMEDIA_TYPE_AUDIO);
-    if (!s.AudioCodecName.empty()) id = CodecIdByName(s.AudioCodecName, AVMEDIA_TYPE_AUDIO, true);
-    encoder = EncoderOf(s.AudioCodecName, id);
+  if (!copy) {
+    id = name.empty() ? lib::av_guess_codec(Context->oformat, nullptr, Context->url, nullptr, Type)
+                      : CodecIdByName(name, Type, true);
+    if (video || audio)
+      encoder = EncoderOf(name, id);
+    else if (id)
+      encoder = lib::avcodec_find_encoder(id);
   }
   setup.Codec.reset(lib::avcodec_alloc_context3(encoder));
   AVCodecContext* codec = setup.Codec.get();
   if (!codec) throw FFMpegException("Could not alloc stream");
-  codec->codec_type = AVMEDIA_TYPE_AUDIO;
+  codec->codec_type = Type;
+  setup.StreamCopy = copy;
+  if (video)
+    SetUpVideoStream(Context, stream, setup, encoder, id, encoderOptions);
+  else if (audio)
+    SetUpAudioStream(Context, stream, setup, encoder, id);
+  else
+    SetUpSubtitleStream(stream, setup, id);
+}
+
+void TCustomFFmpeg::SetUpVideoStream(AVFormatContext* Context, AVStream* Stream,
+                                     TOutputStreamSetup& Setup, const AVCodec* Encoder,
+                                     AVCodecID Id, const TEncoderOptions& EncoderOptions) {
+  const TEngineSettings& s = FSettings;
+  if (Setup.StreamCopy) {
+    // The copied pictures keep the coded orientation; the settings hold the upright one.
+    Stream->sample_aspect_ratio =
+        TurnsOnSide(s.FrameRotation)
+            ? SampleAspectFor(1 / s.FrameAspectRatio, s.FrameHeight, s.FrameWidth)
+            : SampleAspectFor(s.FrameAspectRatio, s.FrameWidth, s.FrameHeight);
+    return;
+  }
+  AVCodecContext* codec = Setup.Codec.get();
+  codec->codec_id = Id;
+  if (s.VideoCodecTag) codec->codec_tag = s.VideoCodecTag;
+  AVCodecContext* options = FCodecOptionContexts[0].get();
+  if ((s.VideoGlobalHeader & 1) ||
+      (s.VideoGlobalHeader == 0 && (Context->oformat->flags & AVFMT_GLOBALHEADER))) {
+    codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    options->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  }
+  if (s.VideoGlobalHeader & 2) {
+    codec->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
+    options->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
+  }
+  ApplyRecordedOptions(codec, options, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+  for (const auto& [name, value] : EncoderOptions) {
+    const int result = lib::av_opt_set(codec, name.c_str(), value.c_str(), AV_OPT_SEARCH_CHILDREN);
+    if (result < 0)
+      throw FFMpegException(
+          StringFormat("Encoder %s refuses %s=%s: ", Encoder ? Encoder->name : "(none)",
+                       name.c_str(), value.c_str()) +
+          ErrorReason(result));
+  }
+  SetVideoPicture(s, Encoder, codec, Stream);
+  SetVideoRateControl(s, Setup, codec);
+}
+
+void TCustomFFmpeg::SetUpAudioStream(AVFormatContext* Context, AVStream* Stream,
+                                     TOutputStreamSetup& Setup, const AVCodec* Encoder,
+                                     AVCodecID Id) {
+  const TEngineSettings& s = FSettings;
+  AVCodecContext* codec = Setup.Codec.get();
   if (s.AudioCodecTag) codec->codec_tag = s.AudioCodecTag;
   AVCodecContext* options = FCodecOptionContexts[1].get();
   if (Context->oformat->flags & AVFMT_GLOBALHEADER) {
@@ -284,26 +331,33 @@ void TCustomFFmpeg::new_audio_stream(AVFormatContext* Context) {
   lib::av_channel_layout_uninit(&codec->ch_layout);
   lib::av_channel_layout_default(&codec->ch_layout, s.AudioChannels);
 
-  if (s.AudioStreamCopy) {
-    setup.StreamCopy = true;
-  } else {
-    codec->codec_id = id;
+  if (!Setup.StreamCopy) {
+    codec->codec_id = Id;
     ApplyRecordedOptions(codec, options, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     if (s.AudioQScale > -99999) {
       codec->flags |= AV_CODEC_FLAG_QSCALE;
-      setup.Quality = kLambdaPerQScale * s.AudioQScale;
-      codec->global_quality = static_cast<int>(setup.Quality);
+      Setup.Quality = kLambdaPerQScale * s.AudioQScale;
+      codec->global_quality = static_cast<int>(Setup.Quality);
     }
     codec->thread_count = s.ThreadCount;
     auto sampleFormat = static_cast<AVSampleFormat>(s.AudioSampleFormat);
-    if (encoder && encoder->sample_fmts &&
-        !Lists(encoder->sample_fmts, AV_SAMPLE_FMT_NONE, sampleFormat))
-      sampleFormat = encoder->sample_fmts[0];
+    if (Encoder && Encoder->sample_fmts &&
+        !Lists(Encoder->sample_fmts, AV_SAMPLE_FMT_NONE, sampleFormat))
+      sampleFormat = Encoder->sample_fmts[0];
     codec->sample_fmt = sampleFormat;
   }
   codec->sample_rate = s.AudioSampleRate;
   codec->time_base = {1, s.AudioSampleRate > 0 ? s.AudioSampleRate : 1};
-  SetLanguage(stream, s.AudioLanguage);
+  SetLanguage(Stream, s.AudioLanguage);
+}
+
+void TCustomFFmpeg::SetUpSubtitleStream(AVStream* Stream, TOutputStreamSetup& Setup, AVCodecID Id) {
+  if (!Setup.StreamCopy) {
+    Setup.Codec->codec_id = Id;
+    ApplyRecordedOptions(Setup.Codec.get(), FCodecOptionContexts[3].get(),
+                         AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+  }
+  SetLanguage(Stream, FSettings.SubtitleLanguage);
 }
 
 bool TCustomFFmpeg::AddCoverPicture(int File, int Stream) {
@@ -349,34 +403,4 @@ bool TCustomFFmpeg::AddCoverPicture(int File, int Stream) {
   }
   throw FFMpegException(StringFormat("The %s format keeps no %s cover picture",
                                      output->oformat->name, lib::avcodec_get_name(codecId)));
-}
-
-void TCustomFFmpeg::new_subtitle_stream(AVFormatContext* Context) {
-  TEngineSettings& s = FSettings;
-  TPendingStreamSettings pending(s.SubtitleDisable, s.SubtitleCodecName, s.SubtitleStreamCopy,
-                                 &s.SubtitleLanguage);
-  AVStream* stream = NewStream(Context);
-  TOutputStreamSetup& setup = NewStreamSetup(Context, stream, 2);
-
-  AVCodecID id = AV_CODEC_ID_NONE;
-  if (!s.SubtitleStreamCopy) {
-    // Without a name the format's own subtitle codec is used, so subtitles convert too.
-    if (s.SubtitleCodecName.empty())
-      id = lib::av_guess_codec(Context->oformat, nullptr, Context->url, nullptr,
-                               AVMEDIA_TYPE_SUBTITLE);
-    else
-      id = CodecIdByName(s.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true);
-  }
-  setup.Codec.reset(lib::avcodec_alloc_context3(id ? lib::avcodec_find_encoder(id) : nullptr));
-  AVCodecContext* codec = setup.Codec.get();
-  if (!codec) throw FFMpegException("Could not alloc stream");
-  codec->codec_type = AVMEDIA_TYPE_SUBTITLE;
-  if (s.SubtitleStreamCopy) {
-    setup.StreamCopy = true;
-  } else {
-    codec->codec_id = id;
-    ApplyRecordedOptions(codec, FCodecOptionContexts[3].get(),
-                         AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-  }
-  SetLanguage(stream, s.SubtitleLanguage);
 }

@@ -71,9 +71,9 @@ void TTranscoder::CopyPacket(TInputStream& Input, TOutputStream& Output, const A
   const AVRational from = Input.Stream->time_base;
   const AVRational to = Output.Stream->time_base;
   if (Output.Stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
-    E.FAudioSize += Packet->size;
+    J.AudioSize += Packet->size;
   } else if (Output.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-    E.FVideoSize += Packet->size;
+    J.VideoSize += Packet->size;
     ++Output.SyncOpts;
   }
   copy->stream_index = Output.Stream->index;
@@ -102,7 +102,7 @@ int TTranscoder::DecodeAudioOrVideo(int InputIndex, AVPacket* Packet) {
     if (result < 0) return result;
     HandleDecodedFrame(InputIndex, DecodedFrame.get());
     lib::av_frame_unref(DecodedFrame.get());
-    if (E.FStopRequest && Packet) return 0;
+    if (E.StopRequested() && Packet) return 0;
   }
 }
 
@@ -274,7 +274,7 @@ void TTranscoder::WriteEncodedPacket(TOutputStream& Output, AVPacket* Packet) {
   AVCodecContext* encoder = Output.Encoder();
   Output.LastPacketSize = Packet->size;
   if (encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
-    E.FVideoSize += Packet->size;
+    J.VideoSize += Packet->size;
     std::size_t statsSize = 0;
     if (const std::uint8_t* stats =
             lib::av_packet_get_side_data(Packet, AV_PKT_DATA_QUALITY_STATS, &statsSize);
@@ -294,7 +294,7 @@ void TTranscoder::WriteEncodedPacket(TOutputStream& Output, AVPacket* Packet) {
     if (Output.LogFile && encoder->stats_out)
       lib::my_fprintf(Output.LogFile.get(), "%s", encoder->stats_out);
   } else {
-    E.FAudioSize += Packet->size;
+    J.AudioSize += Packet->size;
   }
   // Every packet lasts: a video packet one picture of the encoder's clock, an audio one its
   // frame. Without it the last picture of MP4 and MOV outputs is never shown.

@@ -217,7 +217,7 @@ void TTranscoder::RunFrameHooks(AVFrame* Working, std::int64_t Pts) {
     picture.data[i] = Working->data[i];
     picture.linesize[i] = Working->linesize[i];
   }
-  E.FFrameHooks.Process(&picture, Working->format, Working->width, Working->height, Pts);
+  J.FrameHooks.Process(&picture, Working->format, Working->width, Working->height, Pts);
 }
 
 // The decoded picture becomes a reference to the working picture, keeping its own

@@ -45,6 +45,58 @@ std::optional<TNorm> NormOfInputs(const TCustomFFmpeg& engine) {
   return std::nullopt;
 }
 
+// The norm asked for; "auto" (or any other word) deduces it, setting assumed.
+TNorm TargetNorm(const TCustomFFmpeg& engine, const std::string& Norm,
+                 const std::string& FallbackNorm, bool& assumed) {
+  if (Norm == "pal") return TNorm::Pal;
+  if (Norm == "ntsc") return TNorm::Ntsc;
+  if (Norm == "film") return TNorm::Film;
+  const AVRational frameRate = engine.Settings().FrameRate;
+  if (frameRate.den == 0) throw FFMpegException("frame_rate is invalid.");
+  std::optional<TNorm> found = NormOfRate(frameRate);
+  if (!found) found = NormOfInputs(engine);
+  assumed = true;
+  return found                    ? *found
+         : FallbackNorm == "film" ? TNorm::Film
+         : FallbackNorm == "ntsc" ? TNorm::Ntsc
+                                  : TNorm::Pal;
+}
+
+}  // namespace
+
+// A disc standard: what its streams and its muxer are set to.
+struct TDiscTarget {
+  const char* Kind;
+  const char* VideoCodec;
+  const char* AudioCodec;
+  const char* PalSize;
+  const char* NtscSize;
+  const char* Bitrate;
+  const char* MaxRate;
+  const char* MinRate;
+  const char* BufferSize;
+  bool ScanOffset;  // the encoder keeps room for the scan offset
+  const char* AudioBitrate;
+  int SampleRate;
+  bool TwoChannels;  // always two channels; otherwise mono becomes stereo
+  const char* PacketSize;
+  const char* MuxRate;  // nullptr: the muxer's own
+  float MuxPreload;     // negative: unchanged
+  const char* Aspect;   // when none is set
+};
+
+namespace {
+
+// The output format of each is named as its kind.
+constexpr TDiscTarget kDiscTargets[] = {
+    {"vcd", "mpeg1video", "mp2", "352x288", "352x240", "1150000", "1150000", "1150000", "327680",
+     false, "224000", 44100, true, "2324", "1411200", 0.44f, "4:3"},
+    {"svcd", "mpeg2video", "mp2", "480x576", "480x480", "2040000", "2516000", "0", "1835008", true,
+     "224000", 44100, false, "2324", nullptr, -1, "4:3"},
+    {"dvd", "mpeg2video", "ac3", "720x576", "720x480", "6000000", "9000000", "0", "1835008", false,
+     "448000", 48000, false, "2048", "10080000", -1, "16:9"},
+};
+
 }  // namespace
 
 void TCustomFFmpeg::SetTarget(const std::string& Text) {
@@ -59,109 +111,55 @@ void TCustomFFmpeg::SetTarget(const std::string& Text) {
 
 void TCustomFFmpeg::ApplyTarget(const std::string& Kind, const std::string& Norm,
                                 const std::string& FallbackNorm) {
-  TNorm norm;
-  if (Norm == "pal") {
-    norm = TNorm::Pal;
-  } else if (Norm == "ntsc") {
-    norm = TNorm::Ntsc;
-  } else if (Norm == "film") {
-    norm = TNorm::Film;
-  } else {
-    if (FSettings.FrameRate.den == 0) throw FFMpegException("frame_rate is invalid.");
-    std::optional<TNorm> found = NormOfRate(FSettings.FrameRate);
-    if (!found) found = NormOfInputs(*this);
-    norm = found                    ? *found
-           : FallbackNorm == "film" ? TNorm::Film
-           : FallbackNorm == "ntsc" ? TNorm::Ntsc
-                                    : TNorm::Pal;
-    if (FSettings.Verbosity > 0 && Logging())
-      Log(1, StringFormat("Assuming %s for target.", norm == TNorm::Pal ? "PAL" : "NTSC"));
-  }
+  bool assumed = false;
+  const TNorm norm = TargetNorm(*this, Norm, FallbackNorm, assumed);
+  if (assumed && FSettings.Verbosity > 0 && Logging())
+    Log(1, StringFormat("Assuming %s for target.", norm == TNorm::Pal ? "PAL" : "NTSC"));
 
   const bool pal = norm == TNorm::Pal;
   const std::string rate = pal ? "25" : norm == TNorm::Ntsc ? "30000/1001" : "24000/1001";
-  // A disc's frame size is the standard's, whatever the shape of the pictures.
-  const auto frameSize = [&](const char* palSize, const char* ntscSize) {
-    SetFrameSize(pal ? palSize : ntscSize);
-    FSettings.FrameSizeGiven = false;
-  };
+  for (const TDiscTarget& target : kDiscTargets)
+    if (Kind == target.Kind) {
+      ApplyDiscTarget(target, pal, rate);
+      return;
+    }
+  if (Kind != "dv" && Kind != "dv50") throw FFMpegException("Unknown target type");
+  SetOutputFormat("dv");
+  // A disc's or tape's frame size is the standard's, whatever the shape of the pictures.
+  SetFrameSize(pal ? "720x576" : "720x480");
+  FSettings.FrameSizeGiven = false;
+  SetPixelFormat(Kind == "dv50" ? "yuv422p" : pal ? "yuv420p" : "yuv411p");
+  SetFrameRate(rate);
+  FSettings.AudioSampleRate = 48000;
+  FSettings.AudioChannels = 2;
+}
+
+void TCustomFFmpeg::ApplyDiscTarget(const TDiscTarget& Target, bool Pal, const std::string& Rate) {
   // Library options that the libraries do not know are skipped, as always.
   const auto option = [this](const char* name, const char* value) { SetCodecOption(name, value); };
-  // The library's name for the group-of-pictures length.
-  const auto gop = [&] { option("g", pal ? "15" : "18"); };
-  const auto monoToStereo = [this] {
-    if (FSettings.AudioChannels == 1) FSettings.AudioChannels = 2;
-  };
-  const auto defaultAspect = [this](const char* aspect) {
-    if (FSettings.FrameAspectRatio != 0) return;
-    if (Logging()) Log(1, StringFormat("Assuming %s for aspect ratio", aspect));
-    SetAspectRatio(aspect);
-  };
-
-  if (Kind == "vcd") {
-    SetVideoCodec("mpeg1video");
-    SetAudioCodec("mp2");
-    SetOutputFormat("vcd");
-    frameSize("352x288", "352x240");
-    SetFrameRate(rate);
-    gop();
-    option("b", "1150000");
-    option("maxrate", "1150000");
-    option("minrate", "1150000");
-    option("bufsize", "327680");
-    option("ab", "224000");
-    FSettings.AudioSampleRate = 44100;
-    FSettings.AudioChannels = 2;
-    option("packetsize", "2324");
-    option("muxrate", "1411200");
-    FSettings.MuxPreload = 0.44f;
-    defaultAspect("4:3");
-  } else if (Kind == "svcd") {
-    SetVideoCodec("mpeg2video");
-    SetAudioCodec("mp2");
-    SetOutputFormat("svcd");
-    frameSize("480x576", "480x480");
-    SetFrameRate(rate);
-    gop();
-    option("b", "2040000");
-    option("maxrate", "2516000");
-    option("minrate", "0");
-    option("bufsize", "1835008");
-    // Libraries that keep the scan-offset reservation only as a private encoder option
-    // would answer the flag with an error in their log; they are spared it.
-    if (FCodecOptionContexts[0] &&
-        lib::av_opt_find(FCodecOptionContexts[0].get(), "scan_offset", "flags", 0, 0))
-      option("flags", "+scan_offset");
-    option("ab", "224000");
-    FSettings.AudioSampleRate = 44100;
-    option("packetsize", "2324");
-    monoToStereo();
-    defaultAspect("4:3");
-  } else if (Kind == "dvd") {
-    SetVideoCodec("mpeg2video");
-    SetAudioCodec("ac3");
-    SetOutputFormat("dvd");
-    frameSize("720x576", "720x480");
-    SetFrameRate(rate);
-    gop();
-    option("b", "6000000");
-    option("maxrate", "9000000");
-    option("minrate", "0");
-    option("bufsize", "1835008");
-    option("packetsize", "2048");
-    option("muxrate", "10080000");
-    option("ab", "448000");
-    FSettings.AudioSampleRate = 48000;
-    monoToStereo();
-    defaultAspect("16:9");
-  } else if (Kind == "dv" || Kind == "dv50") {
-    SetOutputFormat("dv");
-    frameSize("720x576", "720x480");
-    SetPixelFormat(Kind == "dv50" ? "yuv422p" : pal ? "yuv420p" : "yuv411p");
-    SetFrameRate(rate);
-    FSettings.AudioSampleRate = 48000;
-    FSettings.AudioChannels = 2;
-  } else {
-    throw FFMpegException("Unknown target type");
-  }
+  SetVideoCodec(Target.VideoCodec);
+  SetAudioCodec(Target.AudioCodec);
+  SetOutputFormat(Target.Kind);
+  SetFrameSize(Pal ? Target.PalSize : Target.NtscSize);
+  FSettings.FrameSizeGiven = false;
+  SetFrameRate(Rate);
+  option("g", Pal ? "15" : "18");  // the library's name for the group-of-pictures length
+  option("b", Target.Bitrate);
+  option("maxrate", Target.MaxRate);
+  option("minrate", Target.MinRate);
+  option("bufsize", Target.BufferSize);
+  // Libraries that keep the scan-offset reservation only as a private encoder option
+  // would answer the flag with an error in their log; they are spared it.
+  if (Target.ScanOffset && FCodecOptionContexts[0] &&
+      lib::av_opt_find(FCodecOptionContexts[0].get(), "scan_offset", "flags", 0, 0))
+    option("flags", "+scan_offset");
+  option("ab", Target.AudioBitrate);
+  FSettings.AudioSampleRate = Target.SampleRate;
+  if (Target.TwoChannels || FSettings.AudioChannels == 1) FSettings.AudioChannels = 2;
+  option("packetsize", Target.PacketSize);
+  if (Target.MuxRate) option("muxrate", Target.MuxRate);
+  if (Target.MuxPreload >= 0) FSettings.MuxPreload = Target.MuxPreload;
+  if (FSettings.FrameAspectRatio != 0) return;
+  if (Logging()) Log(1, StringFormat("Assuming %s for aspect ratio", Target.Aspect));
+  SetAspectRatio(Target.Aspect);
 }

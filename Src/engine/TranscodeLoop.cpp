@@ -54,16 +54,15 @@ int TTranscoder::ChooseInputFile(double& SmallestOutputTime) {
 
 void TTranscoder::CorrectTimestamps(TInputStream& Input, AVPacket* Packet) {
   const AVRational timeBase = Input.Stream->time_base;
-  std::int64_t& offset = E.FInputFilesTsOffset[Input.FileIndex];
+  std::int64_t& offset = J.InputFilesTsOffset[Input.FileIndex];
   if (Packet->dts != AV_NOPTS_VALUE)
     Packet->dts += lib::av_rescale_q(offset, kMicrosecondTimeBase, timeBase);
   if (Packet->pts != AV_NOPTS_VALUE)
     Packet->pts += lib::av_rescale_q(offset, kMicrosecondTimeBase, timeBase);
 
   // Scales can only be given for the first streams of a file; later ones keep their stamps.
-  const double scale = Input.StreamIndex < kMaxStreams
-                           ? E.FInputFilesTsScale[Input.FileIndex][Input.StreamIndex]
-                           : 0;
+  const double scale =
+      Input.StreamIndex < kMaxStreams ? J.InputFilesTsScale[Input.FileIndex][Input.StreamIndex] : 0;
   if (scale != 0) {
     Packet->pts = ScaledTimestamp(Packet->pts, scale);
     Packet->dts = ScaledTimestamp(Packet->dts, scale);
@@ -86,17 +85,17 @@ void TTranscoder::CorrectTimestamps(TInputStream& Input, AVPacket* Packet) {
 void TTranscoder::Loop() {
   TPacketPtr packet(lib::av_packet_alloc());
   if (!packet) throw FFMpegException("av_mallocz fail: " + ErrorReason(AVERROR(ENOMEM)));
-  while (!E.FStopRequest) {
+  while (!E.StopRequested()) {
     double smallestOutputTime = 0;
     const int fileIndex = ChooseInputFile(smallestOutputTime);
     if (fileIndex < 0) break;
     if (smallestOutputTime >= static_cast<double>(S.RecordingTime) / 1000000) break;
-    AVIOContext* firstOutput = E.FOutputFiles[0]->pb;
+    AVIOContext* firstOutput = E.OutputFile(0)->pb;
     if (S.FileSizeLimit && firstOutput &&
         static_cast<std::uint64_t>(lib::avio_seek(firstOutput, 0, SEEK_CUR)) > S.FileSizeLimit)
       break;
 
-    AVFormatContext* file = E.FInputFiles[fileIndex].get();
+    AVFormatContext* file = E.InputFile(fileIndex);
     const int result = lib::av_read_frame(file, packet.get());
     if (result == AVERROR(EAGAIN)) continue;
     if (result < 0) {
@@ -140,12 +139,12 @@ void TTranscoder::Finish() {
   // A video stream that took packets and gave no picture cannot make its output.
   for (const TInputStream& input : InputStreams)
     if (input.DecodingNeeded && input.Decoder->codec_type == AVMEDIA_TYPE_VIDEO &&
-        input.PacketsDecoded > 0 && input.PicturesDecoded == 0 && !E.FStopRequest)
+        input.PacketsDecoded > 0 && input.PicturesDecoded == 0 && !E.StopRequested())
       throw FFMpegException(StringFormat("no picture could be decoded from stream #%d:%d",
                                          input.FileIndex, input.StreamIndex));
   if (const std::string failure = WriteTrailers(); !failure.empty()) throw FFMpegException(failure);
-  for (int i = 0; i < E.FNbOutputFiles; ++i)
-    if (E.FOutputWithoutData[i] && !E.FStopRequest)
+  for (int i = 0; i < E.OutputFileCount(); ++i)
+    if (J.OutputWithoutData[i] && !E.StopRequested())
       throw FFMpegException(
           StringFormat("Output file #%d is empty: nothing could be converted", i));
   PrintReport(true);
@@ -155,18 +154,18 @@ void TTranscoder::Finish() {
     if (input.DecodingNeeded) E.CloseDecoder(input.Decoder);
   // Only a file whose last bytes reached the disk is complete. One without data stays open
   // until the clean-up removes it.
-  for (int i = 0; i < E.FNbOutputFiles; ++i) {
-    if (!E.FOutputByteStreams[i] || E.FOutputWithoutData[i]) continue;
-    E.FOutputFiles[i]->pb = nullptr;
-    const int flushed = E.FOutputByteStreams[i]->Flush();
-    E.FOutputWritten[i].Bytes = flushed < 0 ? -1 : E.FOutputByteStreams[i]->Size();
-    if (const int result = E.FOutputByteStreams[i]->Close(); result < 0)
-      throw FFMpegException(StringFormat("Could not close '%s': %s", E.FOutputFiles[i]->url,
+  for (int i = 0; i < E.OutputFileCount(); ++i) {
+    if (!J.OutputByteStreams[i] || J.OutputWithoutData[i]) continue;
+    E.OutputFile(i)->pb = nullptr;
+    const int flushed = J.OutputByteStreams[i]->Flush();
+    J.OutputWritten[i].Bytes = flushed < 0 ? -1 : J.OutputByteStreams[i]->Size();
+    if (const int result = J.OutputByteStreams[i]->Close(); result < 0)
+      throw FFMpegException(StringFormat("Could not close '%s': %s", E.OutputFile(i)->url,
                                          ErrorReason(result).c_str()));
   }
   // Completed means the file holds what was written, as a player opens it.
-  if (!E.FStopRequest) E.CheckOutputFiles();
-  E.FFinished = !E.FStopRequest;
+  if (!E.StopRequested()) E.CheckOutputFiles();
+  J.Finished = !E.StopRequested();
 }
 
 std::string TTranscoder::WriteTrailers() {
@@ -174,7 +173,7 @@ std::string TTranscoder::WriteTrailers() {
   for (std::size_t i = 0; i < TrailerPending.size(); ++i) {
     if (!TrailerPending[i]) continue;
     TrailerPending[i] = false;
-    AVFormatContext* file = E.FOutputFiles[static_cast<int>(i)].get();
+    AVFormatContext* file = E.OutputFile(static_cast<int>(i));
     // The trailer holds the index of many formats: without it the file is not finished.
     if (const int result = lib::av_write_trailer(file); result < 0 && failure.empty())
       failure = StringFormat("Could not write the trailer of output file #%d '%s': %s",
@@ -183,11 +182,40 @@ std::string TTranscoder::WriteTrailers() {
     bool withoutData = true;
     for (const auto& output : OutputStreams)
       withoutData &= output->FileIndex != static_cast<int>(i) || output->PacketsWritten == 0;
-    E.FOutputWithoutData[i] = withoutData;
+    J.OutputWithoutData[i] = withoutData;
   }
   return failure;
 }
 
+TJobTables TCustomFFmpeg::JobTables() {
+  return {FSettings,
+          FInputStreamCodecs,
+          FInputFilesRateEmulation,
+          FInputFilesStartTime,
+          FInputFilesTsOffset,
+          FInputFilesTsScale,
+          FOutputStreams,
+          FOutputByteStreams,
+          FOutputWritten,
+          FOutputWithoutData,
+          FStreamMaps,
+          FNbStreamMaps,
+          FMetaDataMaps,
+          FNbMetaDataMaps,
+          FCodecOptionContexts,
+          FScalerOptionContext,
+          FFrameHooks,
+          FSideFiles,
+          FVideoSize,
+          FAudioSize,
+          FExtraSize,
+          FFramesDuplicated,
+          FFramesDropped,
+          FTimerStart,
+          FVStatsFile,
+          FFinished};
+}
+
 void TCustomFFmpeg::Transcode() {
-  TTranscoder(*this).Run();
+  TTranscoder(*this, JobTables()).Run();
 }

@@ -20,16 +20,16 @@ void CopyTags(const AVDictionary* from, AVDictionary** to) {
 void TTranscoder::CopyMetaDataMaps() {
   static const char* const kKeys[] = {"title", "artist", "author", "copyright", "comment",
                                       "album", "date",   "track",  "genre"};
-  for (int m = 0; m < E.FNbMetaDataMaps; ++m) {
-    const TMetaDataMap& map = E.FMetaDataMaps[m];
-    if (map.OutFile < 0 || map.OutFile >= E.FNbOutputFiles)
+  for (int m = 0; m < J.NbMetaDataMaps; ++m) {
+    const TMetaDataMap& map = J.MetaDataMaps[m];
+    if (map.OutFile < 0 || map.OutFile >= E.OutputFileCount())
       throw FFMpegException(StringFormat("Invalid output file index %d map_meta_data(%d,%d)",
                                          map.OutFile, map.OutFile, map.InFile));
-    if (map.InFile < 0 || map.InFile >= E.FNbInputFiles)
+    if (map.InFile < 0 || map.InFile >= E.InputFileCount())
       throw FFMpegException(StringFormat("Invalid input file index %d map_meta_data(%d,%d)",
                                          map.InFile, map.OutFile, map.InFile));
-    const AVFormatContext* input = E.FInputFiles[map.InFile].get();
-    AVFormatContext* output = E.FOutputFiles[map.OutFile].get();
+    const AVFormatContext* input = E.InputFile(map.InFile);
+    AVFormatContext* output = E.OutputFile(map.OutFile);
     switch (map.Kind) {
       case mmTexts:
         for (const char* key : kKeys)
@@ -54,9 +54,8 @@ void TTranscoder::CopyMetaDataMaps() {
 // The output's time line starts where the input's read began (its start, or the start time
 // asked for) and ends at the recording time: chapters move with it and are cut to it.
 void TTranscoder::CopyChapters(int InFile, AVFormatContext* Output) {
-  const AVFormatContext* input = E.FInputFiles[InFile].get();
-  const std::int64_t offset =
-      E.FInputFilesTsOffset[InFile] - std::max<std::int64_t>(S.StartTime, 0);
+  const AVFormatContext* input = E.InputFile(InFile);
+  const std::int64_t offset = J.InputFilesTsOffset[InFile] - std::max<std::int64_t>(S.StartTime, 0);
   for (unsigned i = 0; i < input->nb_chapters; ++i) {
     const AVChapter* chapter = input->chapters[i];
     const std::int64_t start =

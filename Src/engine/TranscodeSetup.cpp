@@ -50,20 +50,21 @@ void CopyDisplayMatrix(const AVStream* from, AVStream* to) {
 
 }  // namespace
 
-TTranscoder::TTranscoder(TCustomFFmpeg& Engine) : E(Engine), S(Engine.FSettings) {}
+TTranscoder::TTranscoder(TCustomFFmpeg& Engine, const TJobTables& Tables)
+    : E(Engine), J(Tables), S(Tables.Settings) {}
 
 void TTranscoder::BuildInputTables() {
   int total = 0;
-  for (int i = 0; i < E.FNbInputFiles; ++i) {
-    AVFormatContext* file = E.FInputFiles[i].get();
+  for (int i = 0; i < E.InputFileCount(); ++i) {
+    AVFormatContext* file = E.InputFile(i);
     InputFiles.push_back({false, total, static_cast<int>(file->nb_streams)});
     for (unsigned j = 0; j < file->nb_streams; ++j) {
       TInputStream input;
       input.FileIndex = i;
       input.StreamIndex = static_cast<int>(j);
       input.Stream = file->streams[j];
-      input.Decoder = E.FInputStreamCodecs[i][j].get();
-      input.RateEmulation = E.FInputFilesRateEmulation[i];
+      input.Decoder = J.InputStreamCodecs[i][j].get();
+      input.RateEmulation = J.InputFilesRateEmulation[i];
       if (input.RateEmulation) input.Start = lib::av_gettime();
       if (input.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
         input.Rotation = UprightRotation(input.Stream);
@@ -81,7 +82,7 @@ TInputStream* TTranscoder::FindSource(const TOutputStream& Output, int MapIndex)
   if (setup.CoverFile >= 0 && MapIndex < 0)
     return &InputStreams[InputFiles[setup.CoverFile].FirstStreamIndex + setup.CoverStream];
   if (MapIndex >= 0) {
-    const TStreamMap& map = E.FStreamMaps[MapIndex];
+    const TStreamMap& map = J.StreamMaps[MapIndex];
     TInputStream& source =
         InputStreams[InputFiles[map.FileIndex].FirstStreamIndex + map.StreamIndex];
     if (source.Decoder->codec_type != type) {
@@ -92,16 +93,17 @@ TInputStream* TTranscoder::FindSource(const TOutputStream& Output, int MapIndex)
     }
     return &source;
   }
-  if (type == AVMEDIA_TYPE_AUDIO && S.AudioSourceFile >= 0 && S.AudioSourceFile < E.FNbInputFiles &&
-      S.AudioSourceStream >= 0 && S.AudioSourceStream < InputFiles[S.AudioSourceFile].StreamCount) {
+  if (type == AVMEDIA_TYPE_AUDIO && S.AudioSourceFile >= 0 &&
+      S.AudioSourceFile < E.InputFileCount() && S.AudioSourceStream >= 0 &&
+      S.AudioSourceStream < InputFiles[S.AudioSourceFile].StreamCount) {
     TInputStream& chosen =
         InputStreams[InputFiles[S.AudioSourceFile].FirstStreamIndex + S.AudioSourceStream];
     if (chosen.Discard && chosen.Decoder->codec_type == type && !IsCoverPicture(chosen.Stream))
       return &chosen;
   }
   if (S.ProgramId != 0) {
-    for (int i = 0; i < E.FNbInputFiles; ++i) {
-      const AVFormatContext* file = E.FInputFiles[i].get();
+    for (int i = 0; i < E.InputFileCount(); ++i) {
+      const AVFormatContext* file = E.InputFile(i);
       for (unsigned p = 0; p < file->nb_programs; ++p) {
         const AVProgram* program = file->programs[p];
         if (program->id != S.ProgramId) continue;
@@ -130,20 +132,20 @@ TInputStream* TTranscoder::FindSource(const TOutputStream& Output, int MapIndex)
 
 void TTranscoder::BuildOutputTables() {
   int count = 0;
-  for (int i = 0; i < E.FNbOutputFiles; ++i) {
-    if (E.FOutputFiles[i]->nb_streams == 0)
+  for (int i = 0; i < E.OutputFileCount(); ++i) {
+    if (E.OutputFile(i)->nb_streams == 0)
       throw FFMpegException("Output file does not contain any stream");
-    const AVFormatContext* file = E.FOutputFiles[i].get();
+    const AVFormatContext* file = E.OutputFile(i);
     count += static_cast<int>(
         std::count_if(file->streams, file->streams + file->nb_streams, IsWrittenStream));
   }
-  if (E.FNbStreamMaps > 0 && E.FNbStreamMaps != count)
+  if (J.NbStreamMaps > 0 && J.NbStreamMaps != count)
     throw FFMpegException("Number of stream maps must match number of output streams");
-  for (int m = 0; m < E.FNbStreamMaps; ++m) {
-    const TStreamMap& map = E.FStreamMaps[m];
+  for (int m = 0; m < J.NbStreamMaps; ++m) {
+    const TStreamMap& map = J.StreamMaps[m];
     const auto exists = [this](int file, int stream) {
-      return file >= 0 && file < E.FNbInputFiles && stream >= 0 &&
-             stream < static_cast<int>(E.FInputFiles[file]->nb_streams);
+      return file >= 0 && file < E.InputFileCount() && stream >= 0 &&
+             stream < static_cast<int>(E.InputFile(file)->nb_streams);
     };
     if (!exists(map.FileIndex, map.StreamIndex))
       throw FFMpegException(
@@ -153,8 +155,8 @@ void TTranscoder::BuildOutputTables() {
                                          map.SyncStreamIndex));
   }
 
-  for (int i = 0; i < E.FNbOutputFiles; ++i) {
-    AVFormatContext* file = E.FOutputFiles[i].get();
+  for (int i = 0; i < E.OutputFileCount(); ++i) {
+    AVFormatContext* file = E.OutputFile(i);
     for (unsigned j = 0; j < file->nb_streams; ++j) {
       if (!IsWrittenStream(file->streams[j])) continue;
       auto output = std::make_unique<TOutputStream>();
@@ -162,8 +164,8 @@ void TTranscoder::BuildOutputTables() {
       output->StreamIndex = static_cast<int>(j);
       output->File = file;
       output->Stream = file->streams[j];
-      output->Setup = &E.FOutputStreams[i][j];
-      const int mapIndex = E.FNbStreamMaps > 0 ? static_cast<int>(OutputStreams.size()) : -1;
+      output->Setup = &J.OutputStreams[i][j];
+      const int mapIndex = J.NbStreamMaps > 0 ? static_cast<int>(OutputStreams.size()) : -1;
       TInputStream* source = FindSource(*output, mapIndex);
       if (!source) {
         lib::av_dump_format(file, i, file->url, 1);
@@ -174,7 +176,7 @@ void TTranscoder::BuildOutputTables() {
       output->SourceIndex = static_cast<int>(source - InputStreams.data());
       output->SyncInput = source;
       if (mapIndex >= 0) {
-        const TStreamMap& map = E.FStreamMaps[mapIndex];
+        const TStreamMap& map = J.StreamMaps[mapIndex];
         output->SyncInput =
             &InputStreams[InputFiles[map.SyncFileIndex].FirstStreamIndex + map.SyncStreamIndex];
       }
@@ -273,8 +275,8 @@ void TTranscoder::PrepareVideoEncoding(TOutputStream& Output, TInputStream& Inpu
   }
   if (Output.VideoResample && knowsPictures) {
     std::int64_t flags = S.ScalerFlags;
-    if (E.FScalerOptionContext)
-      lib::av_opt_get_int(E.FScalerOptionContext.get(), "sws_flags", 0, &flags);
+    if (J.ScalerOptionContext)
+      lib::av_opt_get_int(J.ScalerOptionContext.get(), "sws_flags", 0, &flags);
     S.ScalerFlags = static_cast<int>(flags);
     Output.Scaler.reset(lib::sws_getContext(
         sourceWidth - S.CropLeft - S.CropRight, sourceHeight - S.CropTop - S.CropBottom,
@@ -331,12 +333,12 @@ void TTranscoder::OpenTwoPassLog(TOutputStream& Output, int Index) {
   const std::string name = (prefix + "-" + std::to_string(Index) + ".log").substr(0, 1023);
   std::string path, reason;
   if (encoder->flags & AV_CODEC_FLAG_PASS1) {
-    Output.LogFile.reset(E.FSideFiles.CreateTwoPassLog(name, path, reason));
+    Output.LogFile.reset(J.SideFiles.CreateTwoPassLog(name, path, reason));
     if (!Output.LogFile) throw FFMpegException("creat file fail: " + path + ": " + reason);
     return;
   }
   std::string log;
-  if (!E.FSideFiles.ReadTwoPassLog(name, path, log, reason))
+  if (!J.SideFiles.ReadTwoPassLog(name, path, log, reason))
     throw FFMpegException("creat open fail: " + path + ": " + reason);
   char* text = static_cast<char*>(lib::av_malloc(log.size() + 1));
   if (!text) throw FFMpegException("Could not allocate log buffer");
@@ -347,14 +349,14 @@ void TTranscoder::OpenTwoPassLog(TOutputStream& Output, int Index) {
 
 void TTranscoder::OpenVStatsFile() {
   // Opened before any header is written, so that a name that cannot be used costs nothing.
-  if (S.VStatsFileName.empty() || E.FVStatsFile) return;
+  if (S.VStatsFileName.empty() || J.VStatsFile) return;
   bool encodesVideo = false;
   for (const auto& output : OutputStreams)
     encodesVideo |= output->EncodingNeeded && output->Encoder()->codec_type == AVMEDIA_TYPE_VIDEO;
   if (!encodesVideo) return;
   std::string path, reason;
-  E.FVStatsFile.reset(E.FSideFiles.CreateStatistics(S.VStatsFileName, path, reason));
-  if (!E.FVStatsFile) throw FFMpegException("fopen fail: " + path + ": " + reason);
+  J.VStatsFile.reset(J.SideFiles.CreateStatistics(S.VStatsFileName, path, reason));
+  if (!J.VStatsFile) throw FFMpegException("fopen fail: " + path + ": " + reason);
 }
 
 void TTranscoder::LogStreamMapping() {
@@ -386,7 +388,7 @@ void TTranscoder::OpenEncoders() {
                                          "width or height: ",
                                          output->FileIndex, output->StreamIndex) +
                             ErrorReason(result));
-    E.FExtraSize += encoder->extradata_size;
+    J.ExtraSize += encoder->extradata_size;
     CheckParameterCopy(lib::avcodec_parameters_from_context(output->Stream->codecpar, encoder),
                        "encoder", output->FileIndex, output->StreamIndex);
     output->Stream->time_base = encoder->time_base;
@@ -437,10 +439,10 @@ void TTranscoder::InitBitstreamFilters(TOutputStream& Output) {
 }
 
 void TTranscoder::RefuseStartPastEnd() const {
-  for (int i = 0; i < E.FNbInputFiles; ++i) {
-    const AVFormatContext* input = E.FInputFiles[i].get();
+  for (int i = 0; i < E.InputFileCount(); ++i) {
+    const AVFormatContext* input = E.InputFile(i);
     // The input's own seek, then what the output side cuts off the beginning.
-    const std::int64_t start = E.FInputFilesStartTime[i] + std::max<std::int64_t>(S.StartTime, 0);
+    const std::int64_t start = J.InputFilesStartTime[i] + std::max<std::int64_t>(S.StartTime, 0);
     if (start <= 0 || input->duration == AV_NOPTS_VALUE || start < input->duration) continue;
     // Nothing of the input would reach the output but the encoders' flush.
     throw FFMpegException(
@@ -452,9 +454,9 @@ void TTranscoder::RefuseStartPastEnd() const {
 
 void TTranscoder::WriteHeaders() {
   bool allRtp = true;
-  TrailerPending.assign(static_cast<std::size_t>(E.FNbOutputFiles), false);
-  for (int i = 0; i < E.FNbOutputFiles; ++i) {
-    AVFormatContext* file = E.FOutputFiles[i].get();
+  TrailerPending.assign(static_cast<std::size_t>(E.OutputFileCount()), false);
+  for (int i = 0; i < E.OutputFileCount(); ++i) {
+    AVFormatContext* file = E.OutputFile(i);
     if (const int result = lib::avformat_write_header(file, nullptr); result < 0)
       throw FFMpegException(StringFormat(
           "Could not write header for output file #%d (incorrect codec parameters ?): %s", i,
@@ -464,7 +466,7 @@ void TTranscoder::WriteHeaders() {
   }
   if (allRtp && E.Logging()) {
     std::vector<AVFormatContext*> files;
-    for (int i = 0; i < E.FNbOutputFiles; ++i) files.push_back(E.FOutputFiles[i].get());
+    for (int i = 0; i < E.OutputFileCount(); ++i) files.push_back(E.OutputFile(i));
     char sdp[2048] = {};
     lib::av_sdp_create(files.data(), static_cast<int>(files.size()), sdp, sizeof sdp);
     E.Log(1, "SDP: " + TrimRight(sdp, kWhiteSpace));
@@ -493,8 +495,8 @@ void TTranscoder::Run() {
   OpenEncoders();
   OpenDecoders();
   for (const auto& output : OutputStreams) InitBitstreamFilters(*output);
-  for (int i = 0; i < E.FNbOutputFiles; ++i)
-    lib::av_dump_format(E.FOutputFiles[i].get(), i, E.FOutputFiles[i]->url, 1);
+  for (int i = 0; i < E.OutputFileCount(); ++i)
+    lib::av_dump_format(E.OutputFile(i), i, E.OutputFile(i)->url, 1);
   for (TInputStream& input : InputStreams) {
     input.Pts = 0;
     input.NextPts = kNoTimestamp;
@@ -509,8 +511,8 @@ void TTranscoder::Run() {
     WorkPacket.reset(lib::av_packet_alloc());
     if (!DecodedFrame || !WorkFrame || !WorkPacket)
       throw FFMpegException("av_mallocz fail: " + ErrorReason(AVERROR(ENOMEM)));
-    E.FTimerStart = lib::av_gettime();
-    LastReportTime = E.FTimerStart;
+    J.TimerStart = lib::av_gettime();
+    LastReportTime = J.TimerStart;
     Loop();
     Finish();
   } catch (...) {

@@ -8,11 +8,19 @@
 #include <vector>
 
 #include "engine/FFmpeg.h"
+#include "engine/JobTables.h"
 #include "engine/TranscodeTables.h"
+
+// What the drift correction does to one block of samples: samples left out at its start,
+// or silence (in the encoder's samples) put ahead of it.
+struct TAudioCorrection {
+  int Skip = 0;
+  std::int64_t Silence = 0;
+};
 
 class TTranscoder {
  public:
-  explicit TTranscoder(TCustomFFmpeg& Engine);
+  TTranscoder(TCustomFFmpeg& Engine, const TJobTables& Tables);
   TTranscoder(const TTranscoder&) = delete;
   TTranscoder& operator=(const TTranscoder&) = delete;
 
@@ -77,6 +85,11 @@ class TTranscoder {
 
   // Audio (AudioOutput.cpp).
   void DoAudioOut(TOutputStream& Output, TInputStream& Input, AVFrame* Samples);
+  TAudioCorrection CorrectAudioDrift(TOutputStream& Output, TInputStream& Input,
+                                     const AVFrame* Samples, int FifoSamples);
+  void CompensateAudioDrift(TOutputStream& Output, double Delta);
+  void FollowAudioClock(TOutputStream& Output, const TInputStream& Input, int FifoSamples);
+  bool WriteSamples(TOutputStream& Output, const AVFrame* Samples, int Skip);
   void EncodeAudioFromFifo(TOutputStream& Output, bool Flush);
   void DrainResampler(TOutputStream& Output);
   void EnsureResampler(TOutputStream& Output, const AVFrame* Samples);
@@ -108,6 +121,7 @@ class TTranscoder {
   double SyncInputTime(const TInputStream& Input) const;
 
   TCustomFFmpeg& E;
+  const TJobTables J;
   TEngineSettings& S;
   std::vector<TInputFile> InputFiles;
   std::vector<TInputStream> InputStreams;

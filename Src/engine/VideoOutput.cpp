@@ -179,10 +179,10 @@ void TTranscoder::DoVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame
     else if (delta > 1.1)
       frames = std::llround(delta);
     if (frames == 0) {
-      ++E.FFramesDropped;
+      ++J.FramesDropped;
       if (S.Verbosity > 2 && E.Logging()) E.Log(1, "*** drop!");
     } else if (frames > 1) {
-      E.FFramesDuplicated += static_cast<int>(frames - 1);
+      J.FramesDuplicated += static_cast<int>(frames - 1);
       if (S.Verbosity > 2 && E.Logging())
         E.Log(1, StringFormat("*** %d dup!", static_cast<int>(frames - 1)));
     }
@@ -199,8 +199,8 @@ void TTranscoder::DoVideoOut(TOutputStream& Output, TInputStream& Input, AVFrame
   // buffer references is needed.
   const int interlaced = Picture->interlaced_frame;
   const int topFieldFirst = S.TopFieldFirst != -1 ? S.TopFieldFirst : Picture->top_field_first;
-  const AVCodecContext* options = E.FCodecOptionContexts[0].get();
-  for (std::int64_t i = 0; i < frames && !E.FStopRequest; ++i) {
+  const AVCodecContext* options = J.CodecOptionContexts[0].get();
+  for (std::int64_t i = 0; i < frames && !E.StopRequested(); ++i) {
     final->interlaced_frame = interlaced;
     if (options && (options->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)))
       final->top_field_first = topFieldFirst;

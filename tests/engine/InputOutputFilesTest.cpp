@@ -250,6 +250,37 @@ TEST_F(InputOutputFiles, AnOutputRefusedHalfwayLeavesNothingForTheNext) {
   EXPECT_EQ(engine.FOutputStreams[0].size(), 1u);
 }
 
+// Each stream type's failure names its own creator, and the type's pending settings (codec,
+// copy, language, encoder options) go with the refused file, whichever type failed.
+TEST_F(InputOutputFiles, EachStreamTypesRefusalNamesItAndConsumesItsPendingSettings) {
+  engine.FSettings.SubtitleCodecName = "nosuch";
+  engine.FSettings.SubtitleLanguage = "deu";
+  engine.FSettings.AudioLanguage = "fra";
+  engine.SetVideoEncoderOption("g", "12");
+  EXPECT_FALSE(engine.OpenOutput(folder.File("refused.mkv")));
+  EXPECT_EQ(engine.ErrorText(), "new_subtitle_stream fail: Unknown encoder 'nosuch'");
+  EXPECT_TRUE(engine.FSettings.SubtitleCodecName.empty());
+  EXPECT_TRUE(engine.FSettings.SubtitleLanguage.empty());
+  EXPECT_TRUE(engine.FSettings.AudioLanguage.empty());
+  EXPECT_TRUE(engine.FSettings.VideoEncoderOptions.empty());
+
+  engine.FSettings.VideoStreamCopy = true;
+  engine.FSettings.AudioCodecName = "nosuch";
+  EXPECT_FALSE(engine.OpenOutput(folder.File("refused.avi")));
+  EXPECT_EQ(engine.ErrorText(), "new_audio_stream fail: Unknown encoder 'nosuch'");
+  EXPECT_FALSE(engine.FSettings.VideoStreamCopy);
+  EXPECT_TRUE(engine.FSettings.AudioCodecName.empty());
+
+  ASSERT_TRUE(engine.OpenOutput(folder.File("next.mkv"))) << engine.ErrorText();
+  const AVFormatContext* next = engine.OutputFile(0);
+  ASSERT_EQ(next->nb_streams, 3u);
+  for (unsigned i = 0; i < next->nb_streams; ++i) {
+    EXPECT_FALSE(engine.FOutputStreams[0][i].StreamCopy) << i;
+    EXPECT_EQ(lib::av_dict_get(next->streams[i]->metadata, "language", nullptr, 0), nullptr) << i;
+  }
+  EXPECT_EQ(engine.FOutputStreams[0][2].Codec->codec_type, AVMEDIA_TYPE_SUBTITLE);
+}
+
 TEST_F(InputOutputFiles, AnInputIsNeverOverwritten) {
   const std::string input = folder.File("input.avi");
   std::filesystem::copy_file(Clip("av.avi"), input);

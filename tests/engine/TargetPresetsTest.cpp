@@ -120,6 +120,48 @@ TEST_F(TargetPresets, FilmSvcdUsesNtscSizesAndMakesMonoStereo) {
   EXPECT_EQ(Settings().AudioSampleRate, 44100);
 }
 
+// The disc standards differ in every value; none takes another's, and what one leaves alone
+// (a given aspect, six channels, the preload) stays as it was.
+TEST_F(TargetPresets, DvdAndSvcdSetTheirOwnValuesAndLeaveTheRest) {
+  engine->SetAudioChannels(6);
+  engine->SetAspectRatio("4:3");
+  engine->SetOption("target", "pal-dvd");
+  EXPECT_EQ(Settings().VideoCodecName, "mpeg2video");
+  EXPECT_EQ(Settings().AudioCodecName, "ac3");
+  EXPECT_STREQ(Settings().ForcedOutputFormat->name, "dvd");
+  EXPECT_EQ(Settings().FrameWidth, 720);
+  EXPECT_EQ(Settings().FrameHeight, 576);
+  EXPECT_FALSE(Settings().FrameSizeGiven);
+  EXPECT_EQ(VideoOptions().gop_size, 15);
+  EXPECT_EQ(VideoOptions().bit_rate, 6000000);
+  EXPECT_EQ(VideoOptions().rc_max_rate, 9000000);
+  EXPECT_EQ(VideoOptions().rc_min_rate, 0);
+  EXPECT_EQ(VideoOptions().rc_buffer_size, 1835008);
+  EXPECT_EQ(AudioOptions().bit_rate, 448000);
+  EXPECT_EQ(engine->FFormatOptionContext->packet_size, 2048u);
+  EXPECT_EQ(Settings().AudioSampleRate, 48000);
+  EXPECT_EQ(Settings().AudioChannels, 6);
+  EXPECT_FLOAT_EQ(Settings().MuxPreload, 0.5f);
+  EXPECT_FLOAT_EQ(Settings().FrameAspectRatio, 4.0f / 3.0f);
+  EXPECT_FALSE(Logged("Assuming 16:9 for aspect ratio"));
+
+  engine = std::make_unique<TTargetEngine>();
+  engine->SetAudioChannels(6);
+  engine->SetOption("target", "ntsc-svcd");
+  EXPECT_EQ(Settings().AudioCodecName, "mp2");
+  EXPECT_EQ(Settings().FrameHeight, 480);
+  EXPECT_TRUE(SameRate(Settings().FrameRate, {30000, 1001}));
+  EXPECT_EQ(VideoOptions().bit_rate, 2040000);
+  EXPECT_EQ(VideoOptions().rc_min_rate, 0);
+  EXPECT_EQ(VideoOptions().rc_buffer_size, 1835008);
+  EXPECT_EQ(AudioOptions().bit_rate, 224000);
+  EXPECT_EQ(engine->FFormatOptionContext->packet_size, 2324u);
+  EXPECT_EQ(Settings().AudioChannels, 6);
+  EXPECT_FLOAT_EQ(Settings().MuxPreload, 0.5f);
+  EXPECT_FLOAT_EQ(Settings().FrameAspectRatio, 4.0f / 3.0f);
+  EXPECT_TRUE(Logged("Assuming 4:3 for aspect ratio"));
+}
+
 TEST_F(TargetPresets, DvKindsChooseTheirPixelFormats) {
   engine->SetAudioChannels(6);
   engine->SetTarget("ntsc-dv");
