@@ -1,5 +1,6 @@
 #include "cli/StopSignals.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 
@@ -7,13 +8,14 @@
 
 namespace {
 
-volatile std::sig_atomic_t gStopSignal = 0;
+// The handler runs on whichever thread the signal finds (a task's, as often as the main
+// one), and a SIGINT and a SIGTERM sent together may be handled on two threads at once:
+// an atomic, lock-free so that a handler may use it, with one of them first.
+std::atomic<int> gStopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void RequestStop(int signal) {
-  if (gStopSignal == 0) {
-    gStopSignal = signal;
-    return;
-  }
+  if (int none = 0; gStopSignal.compare_exchange_strong(none, signal)) return;
   // The user insists (a second Ctrl+C, or SIGTERM after it): end now, by the signal's own
   // default action.
   const int savedErrno = errno;
@@ -38,5 +40,5 @@ void InstallStopSignals() {
 }
 
 int StopSignal() {
-  return gStopSignal;
+  return gStopSignal.load();
 }

@@ -177,6 +177,7 @@ TEST_F(UnitFrmNewProfileTest, ProfileSavedFromTheMainWindowConvertsAfterARestart
   TWindowBoxes boxes;
   {
     TForm1 form(LibAVFolder());
+    form.NotifyDesktop = nullptr;  // the run's end reaches no desktop bus
     ASSERT_TRUE(form.FormCreate());
     WhenShown<TFrmOptions>([](TFrmOptions& options) {
       Choose(options.CboVideoSize, "320x240");

@@ -25,6 +25,15 @@ std::string Profile(const std::string& name, const std::string& targetType, int 
          "\nAudioChannels=2\nAudioSampleRate=44100\nAudioBitRate=128\n\n";
 }
 
+// A sanitized build's report from the child: it fails the test whatever exit the test expects
+// (a test of a refusal would otherwise take the report's exit code for the refusal's).
+void ExpectNoSanitizerReport(const std::string& err) {
+  for (const char* mark : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
+                           "WARNING: ThreadSanitizer", "ThreadSanitizer:", "runtime error:"}) {
+    EXPECT_EQ(err.find(mark), std::string::npos) << "tovrena-cli: " << err;
+  }
+}
+
 }  // namespace
 
 TCliHome::TCliHome()
@@ -102,6 +111,7 @@ TCliResult TCliHome::Run(const std::vector<std::string>& arguments,
   int status = 0;
   ::waitpid(pid, &status, 0);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  ExpectNoSanitizerReport(result.err);
   return result;
 }
 
