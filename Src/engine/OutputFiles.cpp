@@ -225,18 +225,16 @@ std::array<bool, 3> TCustomFFmpeg::OutputStreamTypes(const AVOutputFormat* Forma
 }
 
 void TCustomFFmpeg::CreateOutputStreams(AVFormatContext* Output, const std::array<bool, 3>& Types) {
-  const struct {
-    void (TCustomFFmpeg::*create)(AVFormatContext*);
-    const char* failure;
-  } creators[] = {{&TCustomFFmpeg::new_video_stream, "new_video_stream fail: %s"},
-                  {&TCustomFFmpeg::new_audio_stream, "new_audio_stream fail: %s"},
-                  {&TCustomFFmpeg::new_subtitle_stream, "new_subtitle_stream fail: %s"}};
+  // In the order of Types; a failure names the creator of its type.
+  constexpr AVMediaType kTypes[] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_SUBTITLE};
+  constexpr const char* kFailures[] = {"new_video_stream fail: %s", "new_audio_stream fail: %s",
+                                       "new_subtitle_stream fail: %s"};
   for (std::size_t i = 0; i < Types.size(); ++i) {
     if (!Types[i]) continue;
     try {
-      (this->*creators[i].create)(Output);
+      NewOutputStream(Output, kTypes[i]);
     } catch (const std::exception& failure) {
-      throw FFMpegException(StringFormat(creators[i].failure, failure.what()));
+      throw FFMpegException(StringFormat(kFailures[i], failure.what()));
     }
   }
 }
