@@ -133,6 +133,9 @@ void SetFileMetadata(AVDictionary** metadata, const TEngineSettings& s) {
   SetMetadata(metadata, "genre", s.Genre, 32);
 }
 
+constexpr char kNetworkOutputProtocols[] =
+    "http,https,tcp,tls,udp,udplite,rtp,rtmp,rtmps,rtmpt,rtmpts,srt,ftp,sftp,icecast,rist";
+
 // Where the muxer writes: nothing for an output without a file, the name for muxers that
 // open their own files, the URL, or a temporary beside the local file's name.
 TOutputTarget OpenOutputTarget(AVFormatContext* output, const std::string& FileName,
@@ -150,9 +153,16 @@ TOutputTarget OpenOutputTarget(AVFormatContext* output, const std::string& FileN
       output->url = lib::av_strdup(LibraryUrlOf(FileName).c_str());
     }
   } else if (IsUrl(FileName)) {
-    if (const int result = lib::avio_open(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE);
-        result < 0)
-      OpenFailure(FileName, ErrorReason(result));
+    // An address goes over the network only: "file://" and protocols nesting others would
+    // write a local file by create-or-truncate, past the exclusive creation below.
+    AVDictionary* raw = nullptr;
+    lib::av_dict_set(&raw, "protocol_whitelist", kNetworkOutputProtocols, 0);
+    TDictionaryPtr options(raw);
+    AVDictionary* taken = options.release();
+    const int result =
+        lib::avio_open2(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE, nullptr, &taken);
+    options.reset(taken);
+    if (result < 0) OpenFailure(FileName, ErrorReason(result));
   } else {
     // What a run killed before it could clean up left here goes first.
     RemoveStaleTemporariesOnce(FolderOf(FileName));

@@ -66,6 +66,16 @@ TEST_F(InputOutputFiles, MissingInputGivesTheNoSuchFileText) {
   EXPECT_EQ(engine.InputFileCount(), 0);
 }
 
+TEST_F(InputOutputFiles, AFileAddressAsOutputIsRefusedAndTheFileThereKept) {
+  const std::string kept = folder.File("kept.avi");
+  WriteTextFile(kept, "the user's own");
+  ASSERT_TRUE(engine.OpenInput(Clip("av.avi"))) << engine.ErrorText();
+  const std::string address = "file://" + kept;
+  EXPECT_FALSE(engine.OpenOutput(address));
+  EXPECT_NE(engine.ErrorText().find(address), std::string::npos) << engine.ErrorText();
+  EXPECT_EQ(ReadTextFile(kept), "the user's own");
+}
+
 TEST_F(InputOutputFiles, InputTakesOverItsStreamParameters) {
   engine.FSettings.ForcedOutputFormat = lib::av_guess_format("avi", nullptr, nullptr);
   engine.FSettings.FrameWidth = 1000;
