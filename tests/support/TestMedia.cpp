@@ -247,37 +247,64 @@ void AddChapters(AVFormatContext* output, const TClipRecipe& recipe) {
 
 }  // namespace
 
+namespace {
+
+// Where sample i of channel lies in the frame's data: its plane and its place in it.
+std::pair<std::uint8_t*, int> SamplePlace(const AVFrame* frame, int channel, int i) {
+  const bool planar = lib::av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame->format));
+  return {frame->extended_data[planar ? channel : 0],
+          planar ? i : i * frame->ch_layout.nb_channels + channel};
+}
+
+}  // namespace
+
+double SampleAt(const AVFrame* frame, int channel, int i) {
+  const auto [data, at] = SamplePlace(frame, channel, i);
+  switch (lib::av_get_packed_sample_fmt(static_cast<AVSampleFormat>(frame->format))) {
+    case AV_SAMPLE_FMT_U8:
+      return (data[at] - 128) / 128.0;
+    case AV_SAMPLE_FMT_S16:
+      return reinterpret_cast<const std::int16_t*>(data)[at] / 32768.0;
+    case AV_SAMPLE_FMT_S32:
+      return reinterpret_cast<const std::int32_t*>(data)[at] / 2147483648.0;
+    case AV_SAMPLE_FMT_S64:
+      return static_cast<double>(reinterpret_cast<const std::int64_t*>(data)[at]) /
+             9.2233720368547758e18;
+    case AV_SAMPLE_FMT_FLT:
+      return reinterpret_cast<const float*>(data)[at];
+    default:
+      return reinterpret_cast<const double*>(data)[at];
+  }
+}
+
+void SetSampleAt(AVFrame* frame, int channel, int i, double value) {
+  const auto [data, at] = SamplePlace(frame, channel, i);
+  switch (lib::av_get_packed_sample_fmt(static_cast<AVSampleFormat>(frame->format))) {
+    case AV_SAMPLE_FMT_U8:
+      data[at] = static_cast<std::uint8_t>(std::lround(128 + value * 127));
+      break;
+    case AV_SAMPLE_FMT_S16:
+      reinterpret_cast<std::int16_t*>(data)[at] = static_cast<std::int16_t>(value * 32767);
+      break;
+    case AV_SAMPLE_FMT_S32:
+      reinterpret_cast<std::int32_t*>(data)[at] = static_cast<std::int32_t>(value * 2147483647.0);
+      break;
+    case AV_SAMPLE_FMT_FLT:
+      reinterpret_cast<float*>(data)[at] = static_cast<float>(value);
+      break;
+    default:
+      reinterpret_cast<double*>(data)[at] = value;
+      break;
+  }
+}
+
 void PaintSound(AVFrame* frame, std::int64_t firstSample, bool clicks) {
   lib::av_frame_make_writable(frame);
-  const auto format = static_cast<AVSampleFormat>(frame->format);
-  const bool planar = lib::av_sample_fmt_is_planar(format);
-  const int channels = frame->ch_layout.nb_channels;
   for (int i = 0; i < frame->nb_samples; ++i) {
     const std::int64_t sample = firstSample + i;
     const double value = clicks ? (sample % 512 < 8 ? 0.9 : 0.0)
                                 : 0.3 * std::sin(2 * M_PI * 440 * sample / frame->sample_rate);
-    for (int c = 0; c < channels; ++c) {
-      const int index = planar ? i : i * channels + c;
-      std::uint8_t* data = frame->data[planar ? c : 0];
-      switch (lib::av_get_packed_sample_fmt(format)) {
-        case AV_SAMPLE_FMT_S16:
-          reinterpret_cast<std::int16_t*>(data)[index] = static_cast<std::int16_t>(value * 32767);
-          break;
-        case AV_SAMPLE_FMT_S32:
-          reinterpret_cast<std::int32_t*>(data)[index] =
-              static_cast<std::int32_t>(value * 2147483647.0);
-          break;
-        case AV_SAMPLE_FMT_FLT:
-          reinterpret_cast<float*>(data)[index] = static_cast<float>(value);
-          break;
-        case AV_SAMPLE_FMT_DBL:
-          reinterpret_cast<double*>(data)[index] = value;
-          break;
-        default:
-          data[index] = static_cast<std::uint8_t>(128 + value * 127);
-          break;
-      }
-    }
+    for (int c = 0; c < frame->ch_layout.nb_channels; ++c) SetSampleAt(frame, c, i, value);
   }
   frame->pts = firstSample;
 }

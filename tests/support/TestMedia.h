@@ -77,6 +77,10 @@ struct TClipRecipe {
 // channel of frame, from firstSample on, in any sample format; stamps the frame with it.
 void PaintSound(AVFrame* frame, std::int64_t firstSample, bool clicks);
 
+// Sample i of channel in a frame of any sample format (planar or packed), from -1 to 1.
+double SampleAt(const AVFrame* frame, int channel, int i);
+void SetSampleAt(AVFrame* frame, int channel, int i, double value);
+
 // Writes a clip of moving pictures and a tone; fails the calling test on any error.
 void MakeClip(const std::string& path, const TClipRecipe& recipe);
 

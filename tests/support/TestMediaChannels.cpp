@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "TestMedia.h"
 #include "binding/MediaPointers.h"
 
 namespace {
@@ -19,58 +20,14 @@ void Write(AVFormatContext* output, AVCodecContext* codec, AVStream* stream, AVF
 }
 
 void PaintTones(AVFrame* frame, std::int64_t first) {
-  const auto format = static_cast<AVSampleFormat>(frame->format);
-  const bool planar = lib::av_sample_fmt_is_planar(format);
-  const int channels = frame->ch_layout.nb_channels;
-  for (int c = 0; c < channels; ++c) {
-    std::uint8_t* data = frame->extended_data[planar ? c : 0];
+  for (int c = 0; c < frame->ch_layout.nb_channels; ++c) {
     for (int i = 0; i < frame->nb_samples; ++i) {
       const double value = 0.25 * std::sin(2 * M_PI * ChannelToneHz(c) *
                                            static_cast<double>(first + i) / frame->sample_rate);
-      const int at = planar ? i : i * channels + c;
-      switch (lib::av_get_packed_sample_fmt(format)) {
-        case AV_SAMPLE_FMT_U8:
-          data[at] = static_cast<std::uint8_t>(std::lround(128 + value * 127));
-          break;
-        case AV_SAMPLE_FMT_S16:
-          reinterpret_cast<std::int16_t*>(data)[at] = static_cast<std::int16_t>(value * 32767);
-          break;
-        case AV_SAMPLE_FMT_S32:
-          reinterpret_cast<std::int32_t*>(data)[at] =
-              static_cast<std::int32_t>(value * 2147483647.0);
-          break;
-        case AV_SAMPLE_FMT_FLT:
-          reinterpret_cast<float*>(data)[at] = static_cast<float>(value);
-          break;
-        default:
-          reinterpret_cast<double*>(data)[at] = value;
-          break;
-      }
+      SetSampleAt(frame, c, i, value);
     }
   }
   frame->pts = first;
-}
-
-double Level(const AVFrame* frame, int channel, int i) {
-  const auto format = static_cast<AVSampleFormat>(frame->format);
-  const bool planar = lib::av_sample_fmt_is_planar(format);
-  const std::uint8_t* data = frame->extended_data[planar ? channel : 0];
-  const int at = planar ? i : i * frame->ch_layout.nb_channels + channel;
-  switch (lib::av_get_packed_sample_fmt(format)) {
-    case AV_SAMPLE_FMT_U8:
-      return (data[at] - 128) / 128.0;
-    case AV_SAMPLE_FMT_S16:
-      return reinterpret_cast<const std::int16_t*>(data)[at] / 32768.0;
-    case AV_SAMPLE_FMT_S32:
-      return reinterpret_cast<const std::int32_t*>(data)[at] / 2147483648.0;
-    case AV_SAMPLE_FMT_S64:
-      return static_cast<double>(reinterpret_cast<const std::int64_t*>(data)[at]) /
-             9.2233720368547758e18;
-    case AV_SAMPLE_FMT_FLT:
-      return reinterpret_cast<const float*>(data)[at];
-    default:
-      return reinterpret_cast<const double*>(data)[at];
-  }
 }
 
 }  // namespace
@@ -153,7 +110,7 @@ TDecodedSound DecodeSound(const std::string& path) {
         sound.channels.resize(static_cast<std::size_t>(channels));
       for (int c = 0; c < channels; ++c)
         for (int i = 0; i < frame->nb_samples; ++i)
-          sound.channels[static_cast<std::size_t>(c)].push_back(Level(frame.get(), c, i));
+          sound.channels[static_cast<std::size_t>(c)].push_back(SampleAt(frame.get(), c, i));
       lib::av_frame_unref(frame.get());
     }
   };

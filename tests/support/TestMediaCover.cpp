@@ -10,24 +10,6 @@ namespace {
 constexpr double kToneLevel = 0.3;  // PaintSound's
 
 // The first channel's samples of a decoded frame, in any sample format.
-double SampleOf(const AVFrame* frame, int index) {
-  const auto format = static_cast<AVSampleFormat>(frame->format);
-  const int step = lib::av_sample_fmt_is_planar(format) ? 1 : frame->ch_layout.nb_channels;
-  const std::uint8_t* data = frame->data[0];
-  const int at = index * step;
-  switch (lib::av_get_packed_sample_fmt(format)) {
-    case AV_SAMPLE_FMT_S16:
-      return reinterpret_cast<const std::int16_t*>(data)[at] / 32768.0;
-    case AV_SAMPLE_FMT_S32:
-      return reinterpret_cast<const std::int32_t*>(data)[at] / 2147483648.0;
-    case AV_SAMPLE_FMT_FLT:
-      return reinterpret_cast<const float*>(data)[at];
-    case AV_SAMPLE_FMT_DBL:
-      return reinterpret_cast<const double*>(data)[at];
-    default:
-      return (data[at] - 128) / 128.0;
-  }
-}
 
 void WritePackets(AVCodecContext* encoder, const AVFrame* frame, AVFormatContext* output,
                   AVStream* stream, AVPacket* packet) {
@@ -188,7 +170,7 @@ TSoundTone DecodeSoundTone(const std::string& path) {
       sampleRate = frame->sample_rate;
       for (int i = 0; i < frame->nb_samples; ++i) {
         // A margin keeps coding noise around zero from counting as crossings.
-        const double value = SampleOf(frame.get(), i);
+        const double value = SampleAt(frame.get(), 0, i);
         if (value < -kToneLevel / 4) below = true;
         if (below && value > kToneLevel / 4) {
           below = false;
