@@ -269,8 +269,12 @@ void TCustomFFmpeg::RunJob() {
   Cleanup();
   // Once the C library has raised its mmap threshold, a job's large buffers (pictures,
   // encoder look-ahead) come from the heap and stay resident after they are freed: handed
-  // back here, the next file of a batch does not start on top of them.
+  // back here, the next file of a batch does not start on top of them. Under a sanitizer
+  // the C library's heap is not the one in use, and trimming it from two threads at once
+  // walks arenas that were never set up.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
   malloc_trim(0);
+#endif
   logOwner.reset();
   ReportEnd();
 }
