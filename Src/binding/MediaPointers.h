@@ -40,9 +40,6 @@ struct TSwrContextDeleter {
 struct TFilterGraphDeleter {
   void operator()(AVFilterGraph* graph) const { lib::avfilter_graph_free(&graph); }
 };
-struct TDictionaryDeleter {
-  void operator()(AVDictionary* dictionary) const { lib::av_dict_free(&dictionary); }
-};
 struct TCFileDeleter {
   void operator()(FILE* file) const { lib::my_fclose(file); }
 };
@@ -56,10 +53,23 @@ using TBsfContextPtr = std::unique_ptr<AVBSFContext, TBsfContextDeleter>;
 using TSwsContextPtr = std::unique_ptr<SwsContext, TSwsContextDeleter>;
 using TSwrContextPtr = std::unique_ptr<SwrContext, TSwrContextDeleter>;
 using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, TFilterGraphDeleter>;
-using TDictionaryPtr = std::unique_ptr<AVDictionary, TDictionaryDeleter>;
 using TCFilePtr = std::unique_ptr<FILE, TCFileDeleter>;
 
 struct TAudioFifoDeleter {
   void operator()(AVAudioFifo* fifo) const { lib::av_audio_fifo_free(fifo); }
 };
 using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, TAudioFifoDeleter>;
+
+// A dictionary the libraries fill and take through AVDictionary**: whatever a call leaves
+// in it (the entries it did not use) goes with its owner.
+class TDictionary {
+ public:
+  TDictionary() = default;
+  TDictionary(const TDictionary&) = delete;
+  TDictionary& operator=(const TDictionary&) = delete;
+  ~TDictionary() { lib::av_dict_free(&entries_); }
+  AVDictionary** Address() { return &entries_; }
+
+ private:
+  AVDictionary* entries_ = nullptr;
+};

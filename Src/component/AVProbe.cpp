@@ -67,14 +67,13 @@ bool TAVProbe::Open(const std::string& FileName, const std::string& FormatName,
     FLastError = std::move(refusal);
     return false;
   }
-  AVDictionary* parameters = nullptr;
+  TDictionary parameters;
   if (IsHeaderlessTelephoneSound(format, FileName))
-    lib::av_dict_set_int(&parameters, "sample_rate", kTelephoneSampleRate, 0);
+    lib::av_dict_set_int(parameters.Address(), "sample_rate", kTelephoneSampleRate, 0);
   AVFormatContext* context = lib::avformat_alloc_context();
   std::string failure =
-      context ? OpenConfinedInput(context, FileName, format, &parameters, AllowPlaylists)
+      context ? OpenConfinedInput(context, FileName, format, parameters.Address(), AllowPlaylists)
               : OpenErrorText(FileName, AVERROR(ENOMEM));
-  lib::av_dict_free(&parameters);
   if (!failure.empty()) {
     FLastError = std::move(failure);
     Close();

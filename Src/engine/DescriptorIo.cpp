@@ -41,3 +41,14 @@ std::int64_t SeekDescriptor(void* Opaque, std::int64_t Offset, int Whence) {
   const off_t position = ::lseek(descriptor, Offset, Whence & ~AVSEEK_FORCE);
   return position < 0 ? AVERROR(errno) : position;
 }
+
+AVIOContext* NewDescriptorByteStream(int* Descriptor, bool Writing) {
+  constexpr int kBufferSize = 64 * 1024;
+  auto* buffer = static_cast<unsigned char*>(lib::av_malloc(kBufferSize));
+  if (!buffer) return nullptr;
+  AVIOContext* context =
+      lib::avio_alloc_context(buffer, kBufferSize, Writing ? 1 : 0, Descriptor, ReadDescriptor,
+                              Writing ? WriteDescriptor : nullptr, SeekDescriptor);
+  if (!context) lib::av_free(buffer);
+  return context;
+}

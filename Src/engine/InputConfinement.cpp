@@ -96,13 +96,12 @@ int OpenInsidePlaylistFolder(AVFormatContext* context, AVIOContext** byteStream,
     ++tRefusedOpens;
     return AVERROR(EPERM);
   }
-  AVDictionary* ownOptions = nullptr;
-  AVDictionary** usedOptions = options ? options : &ownOptions;
+  TDictionary ownOptions;
+  AVDictionary** usedOptions = options ? options : ownOptions.Address();
   lib::av_dict_set(usedOptions, "protocol_whitelist", "file", 0);
   // The resolved name: a link put in place after the check leads nowhere new.
   const int result = lib::avio_open2(byteStream, (kFileScheme + path).c_str(), flags,
                                      &context->interrupt_callback, usedOptions);
-  lib::av_dict_free(&ownOptions);
   return result;
 }
 
@@ -162,11 +161,8 @@ std::string OpenConfinedInput(AVFormatContext*& Context, const std::string& File
     return OpenWithLibrary(Context, FileName, url, Format, Options, AllowPlaylists);
 
   // Without options of the caller's the whitelist travels in a dictionary of our own.
-  struct TOwnOptions {
-    AVDictionary* Entries = nullptr;
-    ~TOwnOptions() { lib::av_dict_free(&Entries); }
-  } ownOptions;
-  if (!Options) Options = &ownOptions.Entries;
+  TDictionary ownOptions;
+  if (!Options) Options = ownOptions.Address();
   lib::av_dict_set(Options, "protocol_whitelist", "file", 0);
   Context->io_open = AllowPlaylists ? OpenInsidePlaylistFolder : RefuseFurtherFile;
 
@@ -190,11 +186,10 @@ std::string OpenConfinedInput(AVFormatContext*& Context, const std::string& File
   // Otherwise the file is opened here and its format chosen before any demuxer reads it;
   // the demuxer then reads that byte stream and cannot choose otherwise.
   AVIOContext* opened = nullptr;
-  AVDictionary* streamOptions = nullptr;
-  lib::av_dict_set(&streamOptions, "protocol_whitelist", "file", 0);
+  TDictionary streamOptions;
+  lib::av_dict_set(streamOptions.Address(), "protocol_whitelist", "file", 0);
   int result = lib::avio_open2(&opened, url.c_str(), AVIO_FLAG_READ | Context->avio_flags,
-                               &Context->interrupt_callback, &streamOptions);
-  lib::av_dict_free(&streamOptions);
+                               &Context->interrupt_callback, streamOptions.Address());
   if (result < 0) return Refuse(Context, OpenErrorText(FileName, result));
   TByteStreamPtr byteStream(opened);
   const AVInputFormat* format = Format;

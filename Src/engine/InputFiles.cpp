@@ -104,31 +104,30 @@ TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileNa
   // What raw and device demuxers need to know, as far as options gave it for this input;
   // the others ignore these.
   const TEngineSettings::TGivenInputParameters& given = FSettings.GivenInputParameters;
-  AVDictionary* parameters = nullptr;
+  TDictionary parameters;
   if (given.FrameRate && FSettings.FrameRate.num && FSettings.FrameRate.den)
     lib::av_dict_set(
-        &parameters, "framerate",
+        parameters.Address(), "framerate",
         StringFormat("%d/%d", FSettings.FrameRate.num, FSettings.FrameRate.den).c_str(), 0);
   const int width = FSettings.FrameWidth + FSettings.PadLeft + FSettings.PadRight;
   const int height = FSettings.FrameHeight + FSettings.PadTop + FSettings.PadBottom;
   if (given.FrameSize && FSettings.FrameWidth > 0 && FSettings.FrameHeight > 0)
-    lib::av_dict_set(&parameters, "video_size", StringFormat("%dx%d", width, height).c_str(), 0);
+    lib::av_dict_set(parameters.Address(), "video_size", StringFormat("%dx%d", width, height).c_str(), 0);
   if (given.PixelFormat && FSettings.FramePixelFormat >= 0)
     if (const char* name =
             lib::av_get_pix_fmt_name(static_cast<AVPixelFormat>(FSettings.FramePixelFormat)))
-      lib::av_dict_set(&parameters, "pixel_format", name, 0);
+      lib::av_dict_set(parameters.Address(), "pixel_format", name, 0);
   // A file so named that holds another format goes to that format's reader, which takes no
   // rate.
   if (given.SampleRate)
-    lib::av_dict_set_int(&parameters, "sample_rate", FSettings.AudioSampleRate, 0);
+    lib::av_dict_set_int(parameters.Address(), "sample_rate", FSettings.AudioSampleRate, 0);
   else if (IsHeaderlessTelephoneSound(FSettings.ForcedInputFormat, FileName))
-    lib::av_dict_set_int(&parameters, "sample_rate", kTelephoneSampleRate, 0);
-  if (given.Channels) lib::av_dict_set_int(&parameters, "channels", FSettings.AudioChannels, 0);
+    lib::av_dict_set_int(parameters.Address(), "sample_rate", kTelephoneSampleRate, 0);
+  if (given.Channels) lib::av_dict_set_int(parameters.Address(), "channels", FSettings.AudioChannels, 0);
   if (FSettings.VideoChannel)
-    lib::av_dict_set_int(&parameters, "channel", FSettings.VideoChannel, 0);
+    lib::av_dict_set_int(parameters.Address(), "channel", FSettings.VideoChannel, 0);
   if (!FSettings.VideoStandard.empty())
-    lib::av_dict_set(&parameters, "standard", FSettings.VideoStandard.c_str(), 0);
-  TDictionaryPtr parameterOwner(parameters);
+    lib::av_dict_set(parameters.Address(), "standard", FSettings.VideoStandard.c_str(), 0);
 
   AVFormatContext* context = lib::avformat_alloc_context();
   if (!context) throw FFMpegException(OpenErrorText(FileName, AVERROR(ENOMEM)));
@@ -138,11 +137,9 @@ TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileNa
   context->video_codec_id = videoId;
   context->audio_codec_id = audioId;
   context->subtitle_codec_id = subtitleId;
-  parameters = parameterOwner.release();
   // On failure the context is freed.
   std::string failure = OpenConfinedInput(context, FileName, FSettings.ForcedInputFormat,
-                                          &parameters, FSettings.AllowPlaylists);
-  parameterOwner.reset(parameters);
+                                          parameters.Address(), FSettings.AllowPlaylists);
   if (!failure.empty()) throw FFMpegException(failure);
   TInputFormatContextPtr input(context);
   // The file is known by the name it was given, as every message and check names it.

@@ -9,20 +9,10 @@
 #include "binding/MediaPointers.h"
 #include "engine/DescriptorIo.h"
 
-namespace {
-
-constexpr int kBufferSize = 64 * 1024;
-
-}  // namespace
-
 std::unique_ptr<TOutputByteStream> TOutputByteStream::Adopt(int descriptor, int& errorNumber) {
-  auto* buffer = static_cast<unsigned char*>(lib::av_malloc(kBufferSize));
   std::unique_ptr<TOutputByteStream> stream(new TOutputByteStream(descriptor, nullptr));
-  if (buffer)
-    stream->context_ = lib::avio_alloc_context(buffer, kBufferSize, 1, &stream->descriptor_,
-                                               nullptr, WriteDescriptor, SeekDescriptor);
+  stream->context_ = NewDescriptorByteStream(&stream->descriptor_, true);
   if (!stream->context_) {
-    lib::av_free(buffer);
     errorNumber = ENOMEM;
     return nullptr;
   }

@@ -155,13 +155,10 @@ TOutputTarget OpenOutputTarget(AVFormatContext* output, const std::string& FileN
   } else if (IsUrl(FileName)) {
     // An address goes over the network only: "file://" and protocols nesting others would
     // write a local file by create-or-truncate, past the exclusive creation below.
-    AVDictionary* raw = nullptr;
-    lib::av_dict_set(&raw, "protocol_whitelist", kNetworkOutputProtocols, 0);
-    TDictionaryPtr options(raw);
-    AVDictionary* taken = options.release();
-    const int result =
-        lib::avio_open2(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE, nullptr, &taken);
-    options.reset(taken);
+    TDictionary options;
+    lib::av_dict_set(options.Address(), "protocol_whitelist", kNetworkOutputProtocols, 0);
+    const int result = lib::avio_open2(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE, nullptr,
+                                       options.Address());
     if (result < 0) OpenFailure(FileName, ErrorReason(result));
   } else {
     // What a run killed before it could clean up left here goes first.

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr int kBufferSize = 64 * 1024;
 constexpr int kCreateFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY;
 
 bool IsRegularFile(int descriptor) {
@@ -300,14 +299,8 @@ int TSideFiles::OpenForMuxer(AVFormatContext* Context, AVIOContext** Stream, con
   const int descriptor = writing ? OpenWriting(path, file) : OpenReading(path);
   if (descriptor < 0) return descriptor;
   auto stream = std::make_unique<TOpenStream>(TOpenStream{descriptor, file});
-  auto* buffer = static_cast<unsigned char*>(lib::av_malloc(kBufferSize));
-  AVIOContext* context =
-      buffer ? lib::avio_alloc_context(buffer, kBufferSize, writing ? 1 : 0, &stream->Descriptor,
-                                       ReadDescriptor, writing ? WriteDescriptor : nullptr,
-                                       SeekDescriptor)
-             : nullptr;
+  AVIOContext* context = NewDescriptorByteStream(&stream->Descriptor, writing);
   if (!context) {
-    lib::av_free(buffer);
     ::close(descriptor);
     return AVERROR(ENOMEM);
   }
