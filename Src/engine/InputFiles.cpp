@@ -112,7 +112,8 @@ TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileNa
   const int width = FSettings.FrameWidth + FSettings.PadLeft + FSettings.PadRight;
   const int height = FSettings.FrameHeight + FSettings.PadTop + FSettings.PadBottom;
   if (given.FrameSize && FSettings.FrameWidth > 0 && FSettings.FrameHeight > 0)
-    lib::av_dict_set(parameters.Address(), "video_size", StringFormat("%dx%d", width, height).c_str(), 0);
+    lib::av_dict_set(parameters.Address(), "video_size",
+                     StringFormat("%dx%d", width, height).c_str(), 0);
   if (given.PixelFormat && FSettings.FramePixelFormat >= 0)
     if (const char* name =
             lib::av_get_pix_fmt_name(static_cast<AVPixelFormat>(FSettings.FramePixelFormat)))
@@ -123,7 +124,8 @@ TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileNa
     lib::av_dict_set_int(parameters.Address(), "sample_rate", FSettings.AudioSampleRate, 0);
   else if (IsHeaderlessTelephoneSound(FSettings.ForcedInputFormat, FileName))
     lib::av_dict_set_int(parameters.Address(), "sample_rate", kTelephoneSampleRate, 0);
-  if (given.Channels) lib::av_dict_set_int(parameters.Address(), "channels", FSettings.AudioChannels, 0);
+  if (given.Channels)
+    lib::av_dict_set_int(parameters.Address(), "channels", FSettings.AudioChannels, 0);
   if (FSettings.VideoChannel)
     lib::av_dict_set_int(parameters.Address(), "channel", FSettings.VideoChannel, 0);
   if (!FSettings.VideoStandard.empty())

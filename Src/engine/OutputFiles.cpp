@@ -157,8 +157,8 @@ TOutputTarget OpenOutputTarget(AVFormatContext* output, const std::string& FileN
     // write a local file by create-or-truncate, past the exclusive creation below.
     TDictionary options;
     lib::av_dict_set(options.Address(), "protocol_whitelist", kNetworkOutputProtocols, 0);
-    const int result = lib::avio_open2(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE, nullptr,
-                                       options.Address());
+    const int result =
+        lib::avio_open2(&output->pb, FileName.c_str(), AVIO_FLAG_WRITE, nullptr, options.Address());
     if (result < 0) OpenFailure(FileName, ErrorReason(result));
   } else {
     // What a run killed before it could clean up left here goes first.
