@@ -284,14 +284,6 @@ void TForm1::MoveSelectedRow(int offset) {
   Lvw->setUpdatesEnabled(true);
 }
 
-void TForm1::SetRowText(int row, TListColumn column, const QString& text) {
-  if (QTableWidgetItem* item = Lvw->item(row, column); item != nullptr) {
-    item->setText(text);
-  } else {
-    Lvw->setItem(row, column, new QTableWidgetItem(text));
-  }
-}
-
 QString TForm1::RowText(int row, TListColumn column) const {
   const QTableWidgetItem* item = Lvw->item(row, column);
   return item != nullptr ? item->text() : QString();

@@ -154,7 +154,6 @@ class TForm1 : public QWidget {
   std::string GroupName() const;
 
   void MoveSelectedRow(int offset);
-  void SetRowText(int row, TListColumn column, const QString& text);
   void SetRowStatus(int row, TRowState state, const QString& text,
                     const QString& toolTip = QString(), int percent = -1);
   // The output column shows the name with its extension; the bare name (which naming

@@ -44,7 +44,6 @@ class TLibraryBinding {
   bool HandleLoaded() const { return handle_ != nullptr; }
   const std::string& ErrorText() const { return errorText_; }
   std::string FileName() const { return name_.FileName(versioned_); }
-  std::size_t EntryCount() const { return entries_.size(); }
 
  private:
   TLibraryName name_;

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
@@ -14,9 +13,6 @@ namespace {
 
 char LowerAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-char UpperAscii(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 }  // namespace
@@ -39,11 +35,6 @@ std::string Trim(std::string_view text, std::string_view bytes) {
 
 std::string LowerCase(std::string text) {
   for (char& c : text) c = LowerAscii(c);
-  return text;
-}
-
-std::string UpperCase(std::string text) {
-  for (char& c : text) c = UpperAscii(c);
   return text;
 }
 
@@ -77,24 +68,8 @@ int ClipInt(int a, int amin, int amax) {
   return a < amax ? a : amax;
 }
 
-int CompareRationals(AVRational a, AVRational b) {
-  // 64-bit products: two 32-bit terms multiplied never overflow here.
-  const std::int64_t difference =
-      static_cast<std::int64_t>(a.num) * b.den - static_cast<std::int64_t>(b.num) * a.den;
-  return (difference > 0) - (difference < 0);
-}
-
 double RationalToDouble(AVRational a) {
   return a.num / static_cast<double>(a.den);
-}
-
-AVRational SubtractRationals(AVRational b, AVRational c) {
-  AVRational result{};
-  lib::av_reduce(
-      &result.num, &result.den,
-      static_cast<std::int64_t>(b.num) * c.den - static_cast<std::int64_t>(c.num) * b.den,
-      static_cast<std::int64_t>(b.den) * c.den, INT_MAX);
-  return result;
 }
 
 AVRational RationalFromDouble(double d, int max) {

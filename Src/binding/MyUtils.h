@@ -29,9 +29,8 @@ std::string TrimLeft(std::string_view text, std::string_view bytes = kBlanks);
 std::string TrimRight(std::string_view text, std::string_view bytes = kBlanks);
 std::string Trim(std::string_view text, std::string_view bytes = kBlanks);
 
-// ASCII letters changed in case; every other byte is left as it is, whatever the locale.
+// ASCII letters in lower case; every other byte is left as it is, whatever the locale.
 std::string LowerCase(std::string text);
-std::string UpperCase(std::string text);
 
 // Equal apart from the case of ASCII letters.
 bool SameText(std::string_view a, std::string_view b);
@@ -42,13 +41,7 @@ std::int64_t FileSizeOf(const std::string& path);
 // a limited to [amin, amax].
 int ClipInt(int a, int amin, int amax);
 
-// 1, -1 or 0 by the sign of a - b.
-int CompareRationals(AVRational a, AVRational b);
-
 double RationalToDouble(AVRational a);
-
-// b - c, reduced.
-AVRational SubtractRationals(AVRational b, AVRational c);
 
 // The nearest rational to d whose terms do not exceed max.
 AVRational RationalFromDouble(double d, int max);

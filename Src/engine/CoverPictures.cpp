@@ -16,12 +16,6 @@ bool IsCoverPicture(const AVStream* Stream) {
          (Stream->disposition & AV_DISPOSITION_ATTACHED_PIC);
 }
 
-int FirstCoverPicture(const AVFormatContext* Context) {
-  for (unsigned i = 0; i < Context->nb_streams; ++i)
-    if (IsCoverPicture(Context->streams[i])) return static_cast<int>(i);
-  return -1;
-}
-
 std::string CoverPictureText(const AVStream* Stream) {
   const AVCodecParameters& picture = *Stream->codecpar;
   std::string kind;

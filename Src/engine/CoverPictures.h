@@ -16,9 +16,6 @@ enum class TCoverKeeping {
 
 bool IsCoverPicture(const AVStream* Stream);
 
-// The first cover picture of a file; -1 without one.
-int FirstCoverPicture(const AVFormatContext* Context);
-
 // "cover picture (JPEG, 700x700)".
 std::string CoverPictureText(const AVStream* Stream);
 

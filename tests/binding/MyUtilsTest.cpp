@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <latch>
 #include <thread>
 #include <vector>
@@ -39,21 +38,12 @@ TEST(FileSizeOf, GivesTheSizeOrMinusOne) {
   EXPECT_EQ(FileSizeOf(folder.File("empty")), 0);
 }
 
-TEST(ArithmeticHelpers, ClipCompareSubtractAndApproximate) {
+TEST(ArithmeticHelpers, ClipAndApproximate) {
   BindMediaLibrariesForTest();
   EXPECT_EQ(ClipInt(-5, 0, 10), 0);
   EXPECT_EQ(ClipInt(15, 0, 10), 10);
   EXPECT_EQ(ClipInt(7, 0, 10), 7);
 
-  EXPECT_EQ(CompareRationals({1, 3}, {1, 2}), -1);
-  EXPECT_EQ(CompareRationals({2, 4}, {1, 2}), 0);
-  // Products beyond 32 bits must not wrap around.
-  EXPECT_EQ(CompareRationals({INT_MAX, 1}, {INT_MAX - 1, 1}), 1);
-  EXPECT_EQ(CompareRationals({30000, 1001}, {INT_MAX, 65536}), -1);
-
-  const AVRational difference = SubtractRationals({1, 2}, {1, 3});
-  EXPECT_EQ(difference.num, 1);
-  EXPECT_EQ(difference.den, 6);
   EXPECT_DOUBLE_EQ(RationalToDouble({1, 4}), 0.25);
 
   const AVRational ntsc = RationalFromDouble(30000.0 / 1001.0, 100000);
@@ -84,11 +74,8 @@ TEST(TextHelpers, TrimRemovesOnlyTheGivenBytesAtTheEnds) {
 
 TEST(TextHelpers, CaseChangesOnlyAsciiLetters) {
   EXPECT_EQ(LowerCase(""), "");
-  EXPECT_EQ(UpperCase(""), "");
   EXPECT_EQ(LowerCase("MP4 Ogg-1.AVI"), "mp4 ogg-1.avi");
-  EXPECT_EQ(UpperCase("/opt/lib:x@"), "/OPT/LIB:X@");
   EXPECT_EQ(LowerCase("\xC3\x84\xC3\x96"), "\xC3\x84\xC3\x96");  // "ÄÖ" stays as it is
-  EXPECT_EQ(UpperCase("\xC3\xA4\xFF"), "\xC3\xA4\xFF");
 
   EXPECT_TRUE(SameText("", ""));
   EXPECT_TRUE(SameText("VideoCodec", "videocodec"));
