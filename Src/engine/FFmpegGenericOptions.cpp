@@ -5,7 +5,7 @@
 #include "binding/MediaLibraries.h"
 #include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
-#include "engine/LibraryLogOwners.h"
+#include "engine/ProcessState.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "engine/FFmpeg.h"
 #include "engine/InputConfinement.h"
 #include "engine/PictureRotation.h"
+#include "engine/ProcessState.h"
 
 namespace {
 
@@ -76,21 +77,9 @@ bool TCustomFFmpeg::FindCodec(const std::string& Name, AVMediaType CodecType, bo
   }
 }
 
-// Settings that apply to the next file only.
-void TCustomFFmpeg::ClearPendingFileSettings() {
-  FSettings.ForcedInputFormat = nullptr;
-  FSettings.ForcedOutputFormat = nullptr;
-  FSettings.VideoChannel = 0;
-  FSettings.RateEmulation = false;
-  FSettings.VideoCodecName.clear();
-  FSettings.AudioCodecName.clear();
-  FSettings.SubtitleCodecName.clear();
-  FSettings.GivenInputParameters = {};
-}
-
 // The opened and probed demuxer of an input, or FFMpegException with the text OpenInput reports.
 TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileName) {
-  if (FNbInputFiles >= kMaxFiles)
+  if (FPlan.NbInputFiles >= kMaxFiles)
     throw FFMpegException(
         StringFormat("Too many input files: at most %d can be opened", kMaxFiles));
   if (std::string refusal = BlockingInputText(FileName); !refusal.empty())
@@ -168,9 +157,9 @@ TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileNa
 bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
   // The settings for the next file are used up however the opening ends, raising included.
   struct TPendingSettingsClearer {
-    TCustomFFmpeg& engine;
-    ~TPendingSettingsClearer() { engine.ClearPendingFileSettings(); }
-  } clearPending{*this};
+    TEngineSettings& settings;
+    ~TPendingSettingsClearer() { settings.ClearPendingFileSettings(); }
+  } clearPending{FSettings};
   TInputFormatContextPtr input;
   try {
     input = OpenInputContext(FileName);
@@ -187,7 +176,7 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
     FSettings.StartTime = 0;  // applies to this input only
   }
 
-  FInputStreamCodecs[FNbInputFiles].clear();
+  FPlan.InputStreamCodecs[FPlan.NbInputFiles].clear();
   for (unsigned i = 0; i < input->nb_streams; ++i) TakeOverInputStream(input.get(), i, FileName);
 
   if (input->duration != AV_NOPTS_VALUE) {
@@ -197,16 +186,16 @@ bool TCustomFFmpeg::OpenInput(const std::string& FileName) {
           static_cast<int>(std::min<std::int64_t>(durationMs, INT32_MAX));
   }
 
-  const int index = FNbInputFiles;
-  FInputFilesTsOffset[index] =
+  const int index = FPlan.NbInputFiles;
+  FPlan.InputFilesTsOffset[index] =
       FSettings.InputTimeOffset - (FSettings.CopyTimestamps ? 0 : seekTarget);
-  FInputFilesRateEmulation[index] = FSettings.RateEmulation;
-  FInputFilesStartTime[index] = startTime;
+  FPlan.InputFilesRateEmulation[index] = FSettings.RateEmulation;
+  FPlan.InputFilesStartTime[index] = startTime;
   if (FSettings.Verbosity >= 0) lib::av_dump_format(input.get(), index, FileName.c_str(), 0);
-  FInputFiles[index] = std::move(input);
-  if (static_cast<int>(FInputFilesTsScale.size()) <= index)
-    FInputFilesTsScale.resize(index + 1, {});
-  ++FNbInputFiles;
+  FPlan.InputFiles[index] = std::move(input);
+  if (static_cast<int>(FPlan.InputFilesTsScale.size()) <= index)
+    FPlan.InputFilesTsScale.resize(index + 1, {});
+  ++FPlan.NbInputFiles;
   return true;
 }
 
@@ -281,5 +270,5 @@ void TCustomFFmpeg::TakeOverInputStream(AVFormatContext* Context, unsigned Strea
     default:
       throw FFMpegException("invalid codec_type");
   }
-  FInputStreamCodecs[FNbInputFiles].push_back(std::move(codec));
+  FPlan.InputStreamCodecs[FPlan.NbInputFiles].push_back(std::move(codec));
 }

@@ -36,51 +36,6 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-int TCustomFFmpeg::OutputRowOf(const AVFormatContext* Context) const {
-  for (int i = 0; i < FNbOutputFiles; ++i)
-    if (FOutputFiles[i].get() == Context) return i;
-  return FNbOutputFiles;  // the file being created
-}
-
-bool TCustomFFmpeg::NamesAnInput(const std::string& FileName) const {
-  std::error_code failed;
-  for (int i = 0; i < FNbInputFiles; ++i) {
-    const AVFormatContext* input = FInputFiles[i].get();
-    if (input && input->url && std::filesystem::equivalent(input->url, FileName, failed))
-      return true;
-  }
-  return false;
-}
-
-void TCustomFFmpeg::CheckInputStreamTypes(bool& HasVideo, bool& HasAudio, bool& HasSubtitle) const {
-  HasVideo = HasAudio = HasSubtitle = false;
-  for (int i = 0; i < FNbInputFiles; ++i) {
-    const AVFormatContext* input = FInputFiles[i].get();
-    for (unsigned j = 0; j < input->nb_streams; ++j) {
-      switch (input->streams[j]->codecpar->codec_type) {
-        case AVMEDIA_TYPE_VIDEO:
-          // A song's cover picture is no video: it goes along as a cover or not at all.
-          HasVideo |= !IsCoverPicture(input->streams[j]);
-          break;
-        case AVMEDIA_TYPE_AUDIO:
-          HasAudio = true;
-          break;
-        case AVMEDIA_TYPE_SUBTITLE:
-          HasSubtitle = true;
-          break;
-        case AVMEDIA_TYPE_DATA:
-        case AVMEDIA_TYPE_ATTACHMENT:
-        case AVMEDIA_TYPE_UNKNOWN:
-          break;
-        default:
-          throw FFMpegException(
-              StringFormat("invalid codec_type of input file '%s' (stream #%d:%u)",
-                           input->url ? input->url : "", i, j));
-      }
-    }
-  }
-}
-
 bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
   bool opened = false;
   try {
@@ -89,7 +44,7 @@ bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
   } catch (const FFMpegException& failure) {
     FErrorText = failure.what();
     // The streams prepared for the refused file go with it.
-    if (FNbOutputFiles < kMaxFiles) FOutputStreams[FNbOutputFiles].clear();
+    if (FPlan.NbOutputFiles < kMaxFiles) FPlan.OutputStreams[FPlan.NbOutputFiles].clear();
   }
   FSettings.ForcedOutputFormat = nullptr;
   FSettings.ForcedInputFormat = nullptr;
@@ -188,11 +143,11 @@ void TCustomFFmpeg::CheckOutputFileRequest(const std::string& FileName) {
     throw FFMpegException(
         "Cannot enable pad options and the filters which resize frame at the same time. "
         "(crop, rotate, scale, transpose, etc.)");
-  if (FNbOutputFiles >= kMaxFiles)
+  if (FPlan.NbOutputFiles >= kMaxFiles)
     throw FFMpegException(
         StringFormat("Too many output files: at most %d can be created", kMaxFiles));
   // An input is never overwritten, whatever name or link leads to it.
-  if (NamesAnInput(FileName))
+  if (FPlan.NamesAnInput(FileName))
     throw FFMpegException(StringFormat("Output file '%s' is also an input file", FileName.c_str()));
 }
 
@@ -206,10 +161,10 @@ std::array<bool, 3> TCustomFFmpeg::OutputStreamTypes(const AVOutputFormat* Forma
                      !s.SubtitleCodecName.empty();
   bool soundMissing = false;
   bool picturesMissing = false;  // asked of the inputs, which have none
-  if (FNbInputFiles > 0) {
+  if (FPlan.NbInputFiles > 0) {
     bool inputVideo, inputAudio, inputSubtitle;
     try {
-      CheckInputStreamTypes(inputVideo, inputAudio, inputSubtitle);
+      FPlan.CheckInputStreamTypes(inputVideo, inputAudio, inputSubtitle);
     } catch (const std::exception& failure) {
       throw FFMpegException(StringFormat("check_audio_video_sub_inputs fail: %s", failure.what()));
     }
@@ -230,7 +185,7 @@ std::array<bool, 3> TCustomFFmpeg::OutputStreamTypes(const AVOutputFormat* Forma
     throw FFMpegException(StringFormat(picturesMissing
                                            ? "%s: the input has neither pictures nor sound"
                                            : "%s: the input has no sound",
-                                       FInputFiles[0]->url));
+                                       FPlan.InputFiles[0]->url));
   return {useVideo, useAudio, useSubtitle};
 }
 
@@ -263,9 +218,9 @@ void TCustomFFmpeg::SetUpMuxer(AVFormatContext* Output, const std::string& FileN
   if (const std::string unsafe = UnsafeMuxerReason(Output, !IsUrl(FileName)); !unsafe.empty())
     OpenFailure(FileName, unsafe);
   if (!IsUrl(FileName) && !s.OutputWithoutFile)
-    if (const int failed =
-            FSideFiles.AddOutput(FileName, ByteStream ? ByteStream->Identity() : TFileIdentity{},
-                                 Placement ? Placement->TemporaryPath() : std::string()))
+    if (const int failed = FPlan.SideFiles.AddOutput(
+            FileName, ByteStream ? ByteStream->Identity() : TFileIdentity{},
+            Placement ? Placement->TemporaryPath() : std::string()))
       OpenFailure(FileName, SystemReason(failed));
   TSideFiles::Attach(Output);
 }
@@ -282,17 +237,17 @@ void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
         StringFormat("Unable to find a suitable output format for '%s'", FileName.c_str()));
   TOutputFormatContextPtr output(raw);
   MarkLogOwner(raw->opaque);
-  const int row = FNbOutputFiles;
-  FOutputStreams[row].clear();
+  const int row = FPlan.NbOutputFiles;
+  FPlan.OutputStreams[row].clear();
 
   CreateOutputStreams(output.get(), OutputStreamTypes(output->oformat));
   SetFileMetadata(&output->metadata, FSettings);
   TOutputTarget target = OpenOutputTarget(output.get(), FileName, FSettings);
   SetUpMuxer(output.get(), FileName, target.ByteStream.get(), target.Placement.get());
 
-  FOutputFiles[row] = std::move(output);
-  FOutputByteStreams[row] = std::move(target.ByteStream);
-  FOutputPlacements[row] = std::move(target.Placement);
-  FOutputWritten[row] = {};
-  ++FNbOutputFiles;
+  FPlan.OutputFiles[row] = std::move(output);
+  FPlan.OutputByteStreams[row] = std::move(target.ByteStream);
+  FPlan.OutputPlacements[row] = std::move(target.Placement);
+  FPlan.OutputWritten[row] = {};
+  ++FPlan.NbOutputFiles;
 }

@@ -139,11 +139,11 @@ void FitIntoBox(float aspect, int& width, int& height) {
 
 TOutputStreamSetup& TCustomFFmpeg::NewStreamSetup(AVFormatContext* Context, AVStream* Stream,
                                                   int PendingFilterIndex) {
-  std::vector<TOutputStreamSetup>& streams = FOutputStreams[OutputRowOf(Context)];
+  std::vector<TOutputStreamSetup>& streams = FPlan.OutputStreams[FPlan.OutputRowOf(Context)];
   streams.resize(Stream->index + 1);
   TOutputStreamSetup& setup = streams[Stream->index];
-  setup.Filters = std::move(FPendingBitstreamFilters[PendingFilterIndex]);
-  FPendingBitstreamFilters[PendingFilterIndex].clear();
+  setup.Filters = std::move(FPlan.PendingBitstreamFilters[PendingFilterIndex]);
+  FPlan.PendingBitstreamFilters[PendingFilterIndex].clear();
   return setup;
 }
 
@@ -361,12 +361,12 @@ void TCustomFFmpeg::SetUpSubtitleStream(AVStream* Stream, TOutputStreamSetup& Se
 }
 
 bool TCustomFFmpeg::AddCoverPicture(int File, int Stream) {
-  AVFormatContext* output = LastOutputFile();
-  if (File < 0 || File >= FNbInputFiles || Stream < 0 ||
-      Stream >= static_cast<int>(FInputFiles[File]->nb_streams) ||
-      !IsCoverPicture(FInputFiles[File]->streams[Stream]))
+  AVFormatContext* output = FPlan.LastOutputFile();
+  if (File < 0 || File >= FPlan.NbInputFiles || Stream < 0 ||
+      Stream >= static_cast<int>(FPlan.InputFiles[File]->nb_streams) ||
+      !IsCoverPicture(FPlan.InputFiles[File]->streams[Stream]))
     throw FFMpegException(StringFormat("Stream #%d.%d is no cover picture", File, Stream));
-  const AVStream* cover = FInputFiles[File]->streams[Stream];
+  const AVStream* cover = FPlan.InputFiles[File]->streams[Stream];
   const AVCodecID codecId = cover->codecpar->codec_id;
   switch (CoverKeepingOf(output->oformat, codecId)) {
     case TCoverKeeping::ckAttachedPicture: {
@@ -374,7 +374,7 @@ bool TCustomFFmpeg::AddCoverPicture(int File, int Stream) {
       new_video_stream(output);
       AVStream* stream = output->streams[output->nb_streams - 1];
       stream->sample_aspect_ratio = cover->sample_aspect_ratio;
-      TOutputStreamSetup& setup = FOutputStreams[OutputRowOf(output)][stream->index];
+      TOutputStreamSetup& setup = FPlan.OutputStreams[FPlan.OutputRowOf(output)][stream->index];
       setup.CoverFile = File;
       setup.CoverStream = Stream;
       return true;

@@ -78,12 +78,12 @@ void TCustomFFmpeg::WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APac
                                         AVCodecContext* ACodec) {
   if (AFirst == AChain.size()) {
     // What the output must hold when it is checked; taken before the muxer takes the packet.
-    if (const int row = OutputRowOf(AOutput);
+    if (const int row = FPlan.OutputRowOf(AOutput);
         row < kMaxFiles && APacket->stream_index >= 0 &&
         static_cast<unsigned>(APacket->stream_index) < AOutput->nb_streams)
-      FOutputWritten[row].Note(APacket->pts != AV_NOPTS_VALUE ? APacket->pts : APacket->dts,
-                               APacket->duration,
-                               AOutput->streams[APacket->stream_index]->time_base);
+      FPlan.OutputWritten[row].Note(APacket->pts != AV_NOPTS_VALUE ? APacket->pts : APacket->dts,
+                                    APacket->duration,
+                                    AOutput->streams[APacket->stream_index]->time_base);
     const int result = lib::av_interleaved_write_frame(AOutput, APacket);
     // Not the open-error table: that reads a muxer's refusal (EINVAL) as a header fault.
     if (result < 0)

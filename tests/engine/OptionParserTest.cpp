@@ -7,7 +7,7 @@
 #include "TestSupport.h"
 #include "binding/MediaLibraries.h"
 #include "binding/ValueConversion.h"
-#include "engine/LibraryLogOwners.h"
+#include "engine/ProcessState.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;

@@ -28,15 +28,9 @@ class TOptionTestEngine : public TCustomFFmpeg {
 
   using TCustomFFmpeg::FCodecOptionContexts;
   using TCustomFFmpeg::FFormatOptionContext;
-  using TCustomFFmpeg::FFrameHooks;
   using TCustomFFmpeg::FGenericOptionNames;
-  using TCustomFFmpeg::FInputFilesTsScale;
-  using TCustomFFmpeg::FMetaDataMaps;
-  using TCustomFFmpeg::FNbMetaDataMaps;
-  using TCustomFFmpeg::FNbStreamMaps;
-  using TCustomFFmpeg::FPendingBitstreamFilters;
+  using TCustomFFmpeg::FPlan;
   using TCustomFFmpeg::FScalerOptionContext;
-  using TCustomFFmpeg::FStreamMaps;
 
  protected:
   void Transcode() override {}
