@@ -25,9 +25,10 @@
 #include "engine/OutputPlacement.h"
 #include "engine/SideFiles.h"
 #include "engine/job/JobPlan.h"
+#include "engine/options/EngineOptions.h"
+#include "engine/options/LibraryOptions.h"
 
 class TCustomFFmpeg;
-struct TDiscTarget;
 struct TJobTables;
 
 using TBeforeHookEvent =
@@ -62,7 +63,7 @@ inline constexpr int kTelephoneSampleRate = 8000;
 // writer that may never come, beyond the reach of a stop. Empty when nothing stands against it.
 std::string BlockingInputText(const std::string& FileName);
 
-class TCustomFFmpeg {
+class TCustomFFmpeg : private TOptionJob {
  public:
   TCustomFFmpeg();
   virtual ~TCustomFFmpeg();
@@ -280,8 +281,8 @@ class TCustomFFmpeg {
   std::size_t OpenedDecoderCount() const { return OpenedDecoders.size(); }
 
   // Lines for OnLog, from the engine and from the parts of its job.
-  bool Logging() const { return static_cast<bool>(OnLog); }
-  void Log(int Level, const std::string& Msg);
+  bool Logging() const override { return static_cast<bool>(OnLog); }
+  void Log(int Level, const std::string& Msg) override;
   // Each local output checked against what was written into it; raises the first mismatch.
   void CheckOutputFiles();
 
@@ -316,19 +317,8 @@ class TCustomFFmpeg {
   // What set-up builds for the job: files, streams, maps, what waits for its stream.
   TJobPlan FPlan;
 
-  // Option contexts: they only hold generic option values by name (video, audio, data,
-  // subtitle, attachment; then the muxer and the scaler).
-  std::array<TCodecContextPtr, 5> FCodecOptionContexts;
-  TOutputFormatContextPtr FFormatOptionContext;
-  TSwsContextPtr FScalerOptionContext;
-  std::vector<std::string> FGenericOptionNames;
-
-  // ---- Option vocabulary: helpers and state ----
-  // Microseconds from a duration or date text, raising "Invalid %s specification for %s: %s".
-  std::int64_t ParseTime(const std::string& Name, const std::string& Text, bool IsDuration);
-  // The format name to look up: "pgmyuv" becomes "image2" with PGMYUV compatibility.
-  std::string FormatNameFor(const std::string& Name);
-  // ---- end of the option vocabulary ----
+  // The libraries' option contexts that generic options are set on by name.
+  TLibraryOptions FLibraryOptions;
 
   // Per-job working state.
   TJobCounters FCounters;
@@ -343,15 +333,14 @@ class TCustomFFmpeg {
   std::string FExceptionMessage;
 
  private:
-  using TOptionHandler = void (*)(TCustomFFmpeg&, const std::string& Name,
-                                  const std::string& Value);
-  // The option vocabulary: each name with what it does (none: it does nothing).
-  static const std::unordered_map<std::string_view, TOptionHandler>& OptionHandlers();
+  // The option vocabulary on this engine's settings, option contexts, plan and log.
+  TEngineOptions Options();
+  void VerbosityChanged(int Level) override;
+  void AddStream(AVMediaType Type) override;
   void RunJob();
   void RecordException(const std::string& Message);
   void CloseOpenedCodecs();
   void ReportEnd();
-  void AllocateOptionContexts();
   TOutputStreamSetup& NewStreamSetup(AVFormatContext* Context, AVStream* Stream,
                                      int PendingFilterIndex);
   // The one creator behind new_video_stream, new_audio_stream and new_subtitle_stream: the
@@ -374,8 +363,6 @@ class TCustomFFmpeg {
   void CreateOutputStreams(AVFormatContext* Output, const std::array<bool, 3>& Types);
   void SetUpMuxer(AVFormatContext* Output, const std::string& FileName,
                   const TOutputByteStream* ByteStream, const TOutputPlacement* Placement);
-  // The part of ApplyTarget for the disc standards (VCD, SVCD, DVD).
-  void ApplyDiscTarget(const TDiscTarget& Target, bool Pal, const std::string& Rate);
   TInputFormatContextPtr OpenInputContext(const std::string& FileName);
   // FindCodec's lookup, raising FFMpegException with its text.
   AVCodecID CodecIdByName(const std::string& Name, AVMediaType CodecType, bool Encoder);

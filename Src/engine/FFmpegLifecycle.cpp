@@ -35,20 +35,6 @@ void TCustomFFmpeg::Log(int Level, const std::string& Msg) {
   if (OnLog) OnLog(this, Level, Msg);
 }
 
-void TCustomFFmpeg::AllocateOptionContexts() {
-  static constexpr AVMediaType kTypes[] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO,
-                                           AVMEDIA_TYPE_DATA, AVMEDIA_TYPE_SUBTITLE,
-                                           AVMEDIA_TYPE_ATTACHMENT};
-  for (std::size_t i = 0; i < FCodecOptionContexts.size(); ++i) {
-    FCodecOptionContexts[i].reset(lib::avcodec_alloc_context3(nullptr));
-    if (FCodecOptionContexts[i]) FCodecOptionContexts[i]->codec_type = kTypes[i];
-  }
-  FFormatOptionContext.reset(lib::avformat_alloc_context());
-  FScalerOptionContext.reset(lib::sws_alloc_context());
-  if (FScalerOptionContext)
-    lib::av_opt_set_int(FScalerOptionContext.get(), "sws_flags", FSettings.ScalerFlags, 0);
-}
-
 void TCustomFFmpeg::Reset() {
   if (!MediaLibrariesLoaded()) return;
   ResetSettings();
@@ -67,20 +53,17 @@ void TCustomFFmpeg::ResetSettings() {
   FPlan.Clear();
   FCounters = TJobCounters{};
   FErrorText.clear();
-  AllocateOptionContexts();
+  FLibraryOptions.Allocate(FSettings.ScalerFlags);
 }
 
 void TCustomFFmpeg::Cleanup() {
   if (!MediaLibrariesLoaded()) return;
-  for (auto& context : FCodecOptionContexts) context.reset();
-  FFormatOptionContext.reset();
-  FScalerOptionContext.reset();
+  FLibraryOptions.Release();
   FPlan.Release();
   FSettings.IntraMatrix.clear();
   FSettings.InterMatrix.clear();
   FCounters.VStatsFile.reset();
   FSettings.VStatsFileName.clear();
-  FGenericOptionNames.clear();
   FSettings.VideoCodecName.clear();
   FSettings.RcOverride.clear();
   FSettings.AudioCodecName.clear();
@@ -202,4 +185,22 @@ std::string TCustomFFmpeg::PublishedOutputPath() const {
 
 void TCustomFFmpeg::CheckOutputFiles() {
   FPlan.CheckOutputFiles();
+}
+
+void TCustomFFmpeg::VerbosityChanged(int Level) {
+  RegisterLogEngine(this, Level);
+}
+
+void TCustomFFmpeg::AddStream(AVMediaType Type) {
+  AVFormatContext* output = FPlan.LastOutputFile();
+  if (Type == AVMEDIA_TYPE_VIDEO)
+    new_video_stream(output);
+  else if (Type == AVMEDIA_TYPE_AUDIO)
+    new_audio_stream(output);
+  else
+    new_subtitle_stream(output);
+}
+
+void TCustomFFmpeg::ApplyRecordedOptions(void* Target, void* Source, int Flags) {
+  FLibraryOptions.ApplyRecorded(Target, Source, Flags);
 }

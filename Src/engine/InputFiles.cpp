@@ -121,7 +121,7 @@ TInputFormatContextPtr TCustomFFmpeg::OpenInputContext(const std::string& FileNa
 
   AVFormatContext* context = lib::avformat_alloc_context();
   if (!context) throw FFMpegException(OpenErrorText(FileName, AVERROR(ENOMEM)));
-  ApplyRecordedOptions(context, FFormatOptionContext.get(), AV_OPT_FLAG_DECODING_PARAM);
+  ApplyRecordedOptions(context, FLibraryOptions.FormatContext.get(), AV_OPT_FLAG_DECODING_PARAM);
   context->interrupt_callback = {StopRequestedCallback, this};
   MarkLogOwner(context->opaque);
   context->video_codec_id = videoId;
@@ -213,7 +213,7 @@ void TCustomFFmpeg::TakeOverInputStream(AVFormatContext* Context, unsigned Strea
 
   switch (stream->codecpar->codec_type) {
     case AVMEDIA_TYPE_AUDIO:
-      ApplyRecordedOptions(codec.get(), FCodecOptionContexts[1].get(),
+      ApplyRecordedOptions(codec.get(), FLibraryOptions.CodecContexts[1].get(),
                            AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
       FSettings.AudioChannels = codec->ch_layout.nb_channels;
       FSettings.AudioSampleRate = codec->sample_rate;
@@ -221,7 +221,7 @@ void TCustomFFmpeg::TakeOverInputStream(AVFormatContext* Context, unsigned Strea
       if (FSettings.AudioDisable) stream->discard = AVDISCARD_ALL;
       break;
     case AVMEDIA_TYPE_VIDEO: {
-      ApplyRecordedOptions(codec.get(), FCodecOptionContexts[0].get(),
+      ApplyRecordedOptions(codec.get(), FLibraryOptions.CodecContexts[0].get(),
                            AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
       // A cover picture's size and rate are no video's to take over.
       if (IsCoverPicture(stream)) break;

@@ -213,7 +213,7 @@ void TCustomFFmpeg::SetUpMuxer(AVFormatContext* Output, const std::string& FileN
                       AV_OPT_SEARCH_CHILDREN);
   Output->max_delay = static_cast<int>(s.MuxMaxDelay * 1000000);
   if (s.LoopOutput >= 0) lib::av_opt_set_int(Output, "loop", s.LoopOutput, AV_OPT_SEARCH_CHILDREN);
-  ApplyRecordedOptions(Output, FFormatOptionContext.get(), AV_OPT_FLAG_ENCODING_PARAM);
+  ApplyRecordedOptions(Output, FLibraryOptions.FormatContext.get(), AV_OPT_FLAG_ENCODING_PARAM);
   // Files a muxer makes beside the output are created like the output, or not at all.
   if (const std::string unsafe = UnsafeMuxerReason(Output, !IsUrl(FileName)); !unsafe.empty())
     OpenFailure(FileName, unsafe);

@@ -294,7 +294,7 @@ void TCustomFFmpeg::SetUpVideoStream(AVFormatContext* Context, AVStream* Stream,
   AVCodecContext* codec = Setup.Codec.get();
   codec->codec_id = Id;
   if (s.VideoCodecTag) codec->codec_tag = s.VideoCodecTag;
-  AVCodecContext* options = FCodecOptionContexts[0].get();
+  AVCodecContext* options = FLibraryOptions.CodecContexts[0].get();
   if ((s.VideoGlobalHeader & 1) ||
       (s.VideoGlobalHeader == 0 && (Context->oformat->flags & AVFMT_GLOBALHEADER))) {
     codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -323,7 +323,7 @@ void TCustomFFmpeg::SetUpAudioStream(AVFormatContext* Context, AVStream* Stream,
   const TEngineSettings& s = FSettings;
   AVCodecContext* codec = Setup.Codec.get();
   if (s.AudioCodecTag) codec->codec_tag = s.AudioCodecTag;
-  AVCodecContext* options = FCodecOptionContexts[1].get();
+  AVCodecContext* options = FLibraryOptions.CodecContexts[1].get();
   if (Context->oformat->flags & AVFMT_GLOBALHEADER) {
     codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     options->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -354,7 +354,7 @@ void TCustomFFmpeg::SetUpAudioStream(AVFormatContext* Context, AVStream* Stream,
 void TCustomFFmpeg::SetUpSubtitleStream(AVStream* Stream, TOutputStreamSetup& Setup, AVCodecID Id) {
   if (!Setup.StreamCopy) {
     Setup.Codec->codec_id = Id;
-    ApplyRecordedOptions(Setup.Codec.get(), FCodecOptionContexts[3].get(),
+    ApplyRecordedOptions(Setup.Codec.get(), FLibraryOptions.CodecContexts[3].get(),
                          AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
   }
   SetLanguage(Stream, FSettings.SubtitleLanguage);

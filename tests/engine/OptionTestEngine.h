@@ -26,11 +26,8 @@ class TOptionTestEngine : public TCustomFFmpeg {
 
   std::vector<TLogLine> Logged;
 
-  using TCustomFFmpeg::FCodecOptionContexts;
-  using TCustomFFmpeg::FFormatOptionContext;
-  using TCustomFFmpeg::FGenericOptionNames;
+  using TCustomFFmpeg::FLibraryOptions;
   using TCustomFFmpeg::FPlan;
-  using TCustomFFmpeg::FScalerOptionContext;
 
  protected:
   void Transcode() override {}
