@@ -29,6 +29,7 @@
 #include "engine/options/LibraryOptions.h"
 
 class TCustomFFmpeg;
+class TJobSetup;
 struct TJobTables;
 
 using TBeforeHookEvent =
@@ -335,40 +336,14 @@ class TCustomFFmpeg : private TOptionJob {
  private:
   // The option vocabulary on this engine's settings, option contexts, plan and log.
   TEngineOptions Options();
+  // The set-up steps on this engine's settings, plan and option contexts.
+  TJobSetup Setup();
   void VerbosityChanged(int Level) override;
   void AddStream(AVMediaType Type) override;
   void RunJob();
   void RecordException(const std::string& Message);
   void CloseOpenedCodecs();
   void ReportEnd();
-  TOutputStreamSetup& NewStreamSetup(AVFormatContext* Context, AVStream* Stream,
-                                     int PendingFilterIndex);
-  // The one creator behind new_video_stream, new_audio_stream and new_subtitle_stream: the
-  // stream, its setup and codec context, then the part of its type.
-  void NewOutputStream(AVFormatContext* Context, AVMediaType Type);
-  void SetUpVideoStream(AVFormatContext* Context, AVStream* Stream, TOutputStreamSetup& Setup,
-                        const AVCodec* Encoder, AVCodecID Id,
-                        const TEncoderOptions& EncoderOptions);
-  void SetUpAudioStream(AVFormatContext* Context, AVStream* Stream, TOutputStreamSetup& Setup,
-                        const AVCodec* Encoder, AVCodecID Id);
-  void SetUpSubtitleStream(AVStream* Stream, TOutputStreamSetup& Setup, AVCodecID Id);
-  void TakeOverInputStream(AVFormatContext* Context, unsigned StreamIndex,
-                           const std::string& FileName);
-  // The body of OpenOutput: raises FFMpegException with the text OpenOutput reports.
-  void CreateOutputFile(const std::string& FileName);
-  // Its steps: what stands against the file, the stream types it gets (the disable flags
-  // are consumed), its streams, and its muxer's options and side files.
-  void CheckOutputFileRequest(const std::string& FileName);
-  std::array<bool, 3> OutputStreamTypes(const AVOutputFormat* Format);
-  void CreateOutputStreams(AVFormatContext* Output, const std::array<bool, 3>& Types);
-  void SetUpMuxer(AVFormatContext* Output, const std::string& FileName,
-                  const TOutputByteStream* ByteStream, const TOutputPlacement* Placement);
-  TInputFormatContextPtr OpenInputContext(const std::string& FileName);
-  // FindCodec's lookup, raising FFMpegException with its text.
-  AVCodecID CodecIdByName(const std::string& Name, AVMediaType CodecType, bool Encoder);
-  void WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APacket,
-                           TBitstreamFilterChain& AChain, std::size_t AFirst,
-                           AVCodecContext* ACodec);
 
   std::atomic<TFFmpegThread*> FThread{nullptr};
   std::unique_ptr<TFFmpegThread> FWorker;

@@ -23,7 +23,8 @@ bool TCustomFFmpeg::SetCodecOption(const std::string& Name, const std::string& V
   return Options().SetCodecOption(Name, Value);
 }
 
-bool TCustomFFmpeg::SetCodecOption(const std::string& Name, const std::string& Value, int& Refusal) {
+bool TCustomFFmpeg::SetCodecOption(const std::string& Name, const std::string& Value,
+                                   int& Refusal) {
   return Options().SetCodecOption(Name, Value, Refusal);
 }
 
@@ -303,7 +304,8 @@ void TCustomFFmpeg::SetVStatsFile(const std::string& Text) {
   Options().SetVStatsFile(Text);
 }
 
-void TCustomFFmpeg::SetTimeRanges(const std::vector<std::pair<std::int64_t, std::int64_t>>& Ranges) {
+void TCustomFFmpeg::SetTimeRanges(
+    const std::vector<std::pair<std::int64_t, std::int64_t>>& Ranges) {
   Options().SetTimeRanges(Ranges);
 }
 
@@ -323,6 +325,7 @@ void TCustomFFmpeg::SetTarget(const std::string& Text) {
   Options().SetTarget(Text);
 }
 
-void TCustomFFmpeg::ApplyTarget(const std::string& Kind, const std::string& Norm, const std::string& FallbackNorm) {
+void TCustomFFmpeg::ApplyTarget(const std::string& Kind, const std::string& Norm,
+                                const std::string& FallbackNorm) {
   Options().ApplyTarget(Kind, Norm, FallbackNorm);
 }

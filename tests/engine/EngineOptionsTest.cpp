@@ -19,12 +19,12 @@ namespace {
 using TOptionLines = std::vector<std::pair<std::string, std::string>>;
 
 const TOptionLines kPictureAndAudio = {
-    {"s", "352x288"},   {"croptop", "8"},    {"padleft", "4"},      {"padcolor", "255"},
-    {"vcodec", "mpeg4"}, {"vtag", "XVID"},    {"aspect", "4:3"},     {"r", "30000/1001"},
-    {"acodec", "copy"},  {"acodec", "mp2"},   {"ar", "22050"},       {"ac", "1"},
-    {"vol", "300"},      {"alang", "eng"},    {"t", "00:00:10"},     {"ss", "2"},
-    {"title", "Clip"},   {"vsync", "2"},      {"muxpreload", "0.25"}, {"loop_input", ""},
-    {"qscale", "4.5"},   {"f", "pgmyuv"},     {"intra", ""},         {"vn", ""}};
+    {"s", "352x288"},    {"croptop", "8"},  {"padleft", "4"},       {"padcolor", "255"},
+    {"vcodec", "mpeg4"}, {"vtag", "XVID"},  {"aspect", "4:3"},      {"r", "30000/1001"},
+    {"acodec", "copy"},  {"acodec", "mp2"}, {"ar", "22050"},        {"ac", "1"},
+    {"vol", "300"},      {"alang", "eng"},  {"t", "00:00:10"},      {"ss", "2"},
+    {"title", "Clip"},   {"vsync", "2"},    {"muxpreload", "0.25"}, {"loop_input", ""},
+    {"qscale", "4.5"},   {"f", "pgmyuv"},   {"intra", ""},          {"vn", ""}};
 
 class EngineOptionsTest : public ::testing::Test {
  protected:
@@ -100,8 +100,7 @@ TEST_F(EngineOptionsTest, GenericOptionsGoToTheLibraryContextsGiven) {
 
 TEST_F(EngineOptionsTest, OptionsOfTheJobNeedItsPartsAndWriteThePlanGiven) {
   TEngineOptions alone(settings, library);
-  EXPECT_RAISES(alone.SetOption("map", "0:1"), FFMpegException,
-                "Option map needs a job to set up");
+  EXPECT_RAISES(alone.SetOption("map", "0:1"), FFMpegException, "Option map needs a job to set up");
 
   TJobPlan plan;
   TEngineOptions withPlan(settings, library, &plan);

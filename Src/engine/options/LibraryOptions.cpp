@@ -91,8 +91,8 @@ bool TLibraryOptions::Set(const std::string& GivenName, const std::string& Value
 bool TLibraryOptions::Knows(const std::string& GivenName) const {
   if (IsBlank(GivenName)) return false;
   const std::string Name = LibraryOptionName(GivenName);
-  if (KnownTo(CodecContexts[0].get(), Name.c_str()) ||
-      KnownTo(FormatContext.get(), Name.c_str()) || KnownTo(ScalerContext.get(), Name.c_str()))
+  if (KnownTo(CodecContexts[0].get(), Name.c_str()) || KnownTo(FormatContext.get(), Name.c_str()) ||
+      KnownTo(ScalerContext.get(), Name.c_str()))
     return true;
   const int typeIndex = TypeIndexOf(Name);
   return typeIndex >= 0 && KnownTo(CodecContexts[typeIndex].get(), Name.c_str() + 1);
