@@ -1,5 +1,7 @@
-// TCustomFFmpeg: the transcoding engine. One object holds one conversion job: its
-// settings, its input and output files, its working state, its thread and its events.
+// TCustomFFmpeg: the transcoding engine's face. One object runs one conversion job: its
+// operations, setters and events are here; what they work on are its parts: the settings
+// value with the option vocabulary (engine/options), the job plan and the steps that build it
+// (engine/job), and the state all engines of the process share (engine/ProcessState).
 #pragma once
 
 #include <array>
@@ -10,20 +12,13 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
-#include "binding/FrameHook.h"
 #include "binding/MediaPointers.h"
 #include "engine/Bitmap.h"
 #include "engine/EngineSettings.h"
 #include "engine/EngineThreads.h"
 #include "engine/EngineTypes.h"
-#include "engine/OutputByteStream.h"
-#include "engine/OutputCheck.h"
-#include "engine/OutputPlacement.h"
-#include "engine/SideFiles.h"
 #include "engine/job/JobPlan.h"
 #include "engine/options/EngineOptions.h"
 #include "engine/options/LibraryOptions.h"
@@ -64,7 +59,7 @@ inline constexpr int kTelephoneSampleRate = 8000;
 // writer that may never come, beyond the reach of a stop. Empty when nothing stands against it.
 std::string BlockingInputText(const std::string& FileName);
 
-class TCustomFFmpeg : private TOptionJob {
+class TCustomFFmpeg {
  public:
   TCustomFFmpeg();
   virtual ~TCustomFFmpeg();
@@ -282,8 +277,8 @@ class TCustomFFmpeg : private TOptionJob {
   std::size_t OpenedDecoderCount() const { return OpenedDecoders.size(); }
 
   // Lines for OnLog, from the engine and from the parts of its job.
-  bool Logging() const override { return static_cast<bool>(OnLog); }
-  void Log(int Level, const std::string& Msg) override;
+  bool Logging() const { return static_cast<bool>(OnLog); }
+  void Log(int Level, const std::string& Msg);
   // Each local output checked against what was written into it; raises the first mismatch.
   void CheckOutputFiles();
 
@@ -334,12 +329,10 @@ class TCustomFFmpeg : private TOptionJob {
   std::string FExceptionMessage;
 
  private:
-  // The option vocabulary on this engine's settings, option contexts, plan and log.
+  // The option vocabulary on this engine's settings, option contexts, plan, log and outputs.
   TEngineOptions Options();
   // The set-up steps on this engine's settings, plan and option contexts.
   TJobSetup Setup();
-  void VerbosityChanged(int Level) override;
-  void AddStream(AVMediaType Type) override;
   void RunJob();
   void RecordException(const std::string& Message);
   void CloseOpenedCodecs();

@@ -187,20 +187,6 @@ void TCustomFFmpeg::CheckOutputFiles() {
   FPlan.CheckOutputFiles();
 }
 
-void TCustomFFmpeg::VerbosityChanged(int Level) {
-  RegisterLogEngine(this, Level);
-}
-
-void TCustomFFmpeg::AddStream(AVMediaType Type) {
-  AVFormatContext* output = FPlan.LastOutputFile();
-  if (Type == AVMEDIA_TYPE_VIDEO)
-    new_video_stream(output);
-  else if (Type == AVMEDIA_TYPE_AUDIO)
-    new_audio_stream(output);
-  else
-    new_subtitle_stream(output);
-}
-
 void TCustomFFmpeg::ApplyRecordedOptions(void* Target, void* Source, int Flags) {
   FLibraryOptions.ApplyRecorded(Target, Source, Flags);
 }

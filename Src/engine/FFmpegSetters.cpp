@@ -1,10 +1,24 @@
 // The engine's option setters: each hands its value to the option vocabulary, which works
 // on the engine's settings, library option contexts and job plan.
 #include "engine/FFmpeg.h"
+#include "engine/ProcessState.h"
 #include "engine/options/EngineOptions.h"
 
 TEngineOptions TCustomFFmpeg::Options() {
-  return TEngineOptions(FSettings, FLibraryOptions, &FPlan, this);
+  TOptionJob job;
+  if (Logging()) job.Log = [this](int Level, const std::string& Msg) { Log(Level, Msg); };
+  // The engine's own threshold: the libraries' level is the whole process's.
+  job.VerbosityChanged = [this](int Level) { RegisterLogEngine(this, Level); };
+  job.AddStream = [this](AVMediaType Type) {
+    AVFormatContext* output = FPlan.LastOutputFile();
+    if (Type == AVMEDIA_TYPE_VIDEO)
+      new_video_stream(output);
+    else if (Type == AVMEDIA_TYPE_AUDIO)
+      new_audio_stream(output);
+    else
+      new_subtitle_stream(output);
+  };
+  return TEngineOptions(FSettings, FLibraryOptions, &FPlan, std::move(job));
 }
 
 bool TCustomFFmpeg::KnowsOption(const std::string& Name) const {

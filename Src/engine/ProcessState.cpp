@@ -8,6 +8,7 @@
 namespace {
 
 thread_local const void* threadLogOwner = nullptr;
+thread_local unsigned refusedOpens = 0;
 
 // Read on every thread that logs, written by the engines' own threads: the map under its
 // lock, the maximum also as an atomic so that a line no one wants is dropped without it.
@@ -83,6 +84,10 @@ void UnregisterLogEngine(const TCustomFFmpeg* Engine) {
   std::lock_guard lock(engines.Lock);
   engines.Levels.erase(Engine);
   engines.UpdateMostVerbose();
+}
+
+unsigned& RefusedOpensOnThisThread() {
+  return refusedOpens;
 }
 
 std::atomic<TTemporaryNode*>& TemporaryOutputNodes() {

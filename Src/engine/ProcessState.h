@@ -1,7 +1,8 @@
 // What the engines of one process share, each piece with its own guard: the lock around codec
 // opens and closes, which engine a library log line belongs to and each engine's threshold for
 // those lines, and the output temporaries being written (for a signal handler to remove) with
-// the folders already swept of a past run's leftovers. Nothing else in the engine is static.
+// the folders already swept of a past run's leftovers, and the refused further opens of a
+// thread's confined inputs. Nothing else in the engine is static but constant tables.
 #pragma once
 
 #include <sys/types.h>
@@ -43,6 +44,11 @@ int MostVerboseEngineVerbosity();
 // Kept by the engine: from its creation to its destruction, and at each verbosity change.
 void RegisterLogEngine(const TCustomFFmpeg* Engine, int Level);
 void UnregisterLogEngine(const TCustomFFmpeg* Engine);
+
+// ---- Confined inputs (engine/InputConfinement) ----
+// Further opens of other files refused on this thread (thread-local: no lock): an open that
+// fails after one says why. The callbacks run on the thread that opens or reads the input.
+unsigned& RefusedOpensOnThisThread();
 
 // ---- Output temporaries (engine/OutputPlacement) ----
 struct TTemporaryNode;

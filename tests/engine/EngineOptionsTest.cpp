@@ -98,6 +98,30 @@ TEST_F(EngineOptionsTest, GenericOptionsGoToTheLibraryContextsGiven) {
   EXPECT_TRUE(library.Names.empty());
 }
 
+TEST_F(EngineOptionsTest, AJobGivenTakesTheLogTheVerbosityAndTheNewStreams) {
+  library.Allocate(settings.ScalerFlags);
+  std::vector<std::string> logged;
+  std::vector<int> levels;
+  std::vector<AVMediaType> streams;
+  TOptionJob job;
+  job.Log = [&](int, const std::string& line) { logged.push_back(line); };
+  job.VerbosityChanged = [&](int level) { levels.push_back(level); };
+  job.AddStream = [&](AVMediaType type) { streams.push_back(type); };
+  TEngineOptions options(settings, library, nullptr, std::move(job));
+  options.SetOption("vb", "100");
+  options.SetOption("v", "3");
+  options.SetOption("newaudio", "");
+  options.SetOption("newsubtitle", "");
+  options.SetOption("L", "");
+  EXPECT_EQ(logged, (std::vector<std::string>{
+                        "WARNING: The bitrate parameter is set too low. It takes bits/s as "
+                        "argument, not kbits/s",
+                        "Do nothing: option - L"}));
+  EXPECT_EQ(levels, std::vector<int>{3});
+  EXPECT_EQ(settings.Verbosity, 3);
+  EXPECT_EQ(streams, (std::vector<AVMediaType>{AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_SUBTITLE}));
+}
+
 TEST_F(EngineOptionsTest, OptionsOfTheJobNeedItsPartsAndWriteThePlanGiven) {
   TEngineOptions alone(settings, library);
   EXPECT_RAISES(alone.SetOption("map", "0:1"), FFMpegException, "Option map needs a job to set up");

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -24,25 +25,21 @@ struct TDiscTarget;
 struct TJobPlan;
 struct TLibraryOptions;
 
-// What an option asks of the job it is given for.
-class TOptionJob {
- public:
-  virtual bool Logging() const = 0;
-  virtual void Log(int Level, const std::string& Msg) = 0;
+// What an option asks of the job it is given for; a part left empty is not there.
+struct TOptionJob {
+  // Lines for the job's log; empty: nothing is logged (and nothing built to be logged).
+  std::function<void(int Level, const std::string& Msg)> Log;
   // The verbosity was changed: the job's threshold for the libraries' lines follows it.
-  virtual void VerbosityChanged(int Level) = 0;
-  // One more stream of the type in the last output file; raises when there is none.
-  virtual void AddStream(AVMediaType Type) = 0;
-
- protected:
-  ~TOptionJob() = default;
+  std::function<void(int Level)> VerbosityChanged;
+  // One more stream of the type in the job's last output file; raises when there is none.
+  std::function<void(AVMediaType Type)> AddStream;
 };
 
 class TEngineOptions {
  public:
   TEngineOptions(TEngineSettings& Settings, TLibraryOptions& Library, TJobPlan* Plan = nullptr,
-                 TOptionJob* Job = nullptr)
-      : S(Settings), L(Library), Plan_(Plan), Job_(Job) {}
+                 TOptionJob Job = {})
+      : S(Settings), L(Library), Plan_(Plan), Job_(std::move(Job)) {}
 
   // Every failure raises FFMpegException with its message, except the runtime's number
   // conversions (EConvertError) and the tag length check (EAssertionFailed). An empty text
@@ -176,13 +173,14 @@ class TEngineOptions {
                    const std::string& FallbackNorm);
 
  private:
-  bool Logging() const { return Job_ && Job_->Logging(); }
+  bool Logging() const { return static_cast<bool>(Job_.Log); }
   void Log(int Level, const std::string& Msg) {
-    if (Job_) Job_->Log(Level, Msg);
+    if (Job_.Log) Job_.Log(Level, Msg);
   }
-  // The plan and the job, raising for an option that needs them when none was given.
+  // The plan, raising for an option that needs one when none was given.
   TJobPlan& Plan(const std::string& Option) const;
-  TOptionJob& Job(const std::string& Option) const;
+  // A new stream in the job's last output, raising when no job was given.
+  void AddStream(const std::string& Option, AVMediaType Type);
 
   // Microseconds from a duration or date text, raising "Invalid %s specification for %s: %s".
   std::int64_t ParseTime(const std::string& Name, const std::string& Text, bool IsDuration);
@@ -198,5 +196,5 @@ class TEngineOptions {
   TEngineSettings& S;
   TLibraryOptions& L;
   TJobPlan* Plan_;
-  TOptionJob* Job_;
+  TOptionJob Job_;
 };

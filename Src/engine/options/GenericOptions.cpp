@@ -15,9 +15,9 @@ TJobPlan& TEngineOptions::Plan(const std::string& Option) const {
   return *Plan_;
 }
 
-TOptionJob& TEngineOptions::Job(const std::string& Option) const {
-  if (!Job_) throw FFMpegException("Option " + Option + " needs a job to set up");
-  return *Job_;
+void TEngineOptions::AddStream(const std::string& Option, AVMediaType Type) {
+  if (!Job_.AddStream) throw FFMpegException("Option " + Option + " needs a job to set up");
+  Job_.AddStream(Type);
 }
 
 bool TEngineOptions::SetCodecOption(const std::string& Name, const std::string& Value) {
@@ -98,5 +98,5 @@ void TEngineOptions::SetFormat(const std::string& Name) {
 void TEngineOptions::SetVerbosity(int Level) {
   S.Verbosity = Level;
   // The job's own: the libraries' level is the whole process's, and other jobs run.
-  if (Job_) Job_->VerbosityChanged(Level);
+  if (Job_.VerbosityChanged) Job_.VerbosityChanged(Level);
 }

@@ -124,13 +124,13 @@ void TEngineOptions::AddVideoHook(const std::string& Text) {
 }
 
 void TEngineOptions::AddVideoStream() {
-  Job("newvideo").AddStream(AVMEDIA_TYPE_VIDEO);
+  AddStream("newvideo", AVMEDIA_TYPE_VIDEO);
 }
 
 void TEngineOptions::AddAudioStream() {
-  Job("newaudio").AddStream(AVMEDIA_TYPE_AUDIO);
+  AddStream("newaudio", AVMEDIA_TYPE_AUDIO);
 }
 
 void TEngineOptions::AddSubtitleStream() {
-  Job("newsubtitle").AddStream(AVMEDIA_TYPE_SUBTITLE);
+  AddStream("newsubtitle", AVMEDIA_TYPE_SUBTITLE);
 }
