@@ -129,9 +129,10 @@ class TCustomFFmpeg {
   void ApplyRecordedOptions(void* Target, void* Source, int Flags);
 
   // ---- Option vocabulary: the dispatcher, generic library options and typed setters ----
-  // Every failure raises FFMpegException with its message, except the runtime's number
-  // conversions (EConvertError) and the tag length check (EAssertionFailed). An empty text
-  // means that the value is not given.
+  // Each hands its value to TEngineOptions (engine/options), on this engine's settings,
+  // option contexts and plan. Every failure raises FFMpegException with its message, except the
+  // runtime's number conversions (EConvertError) and the tag length check (EAssertionFailed). An
+  // empty text means that the value is not given.
 
   // One named option with its text value (names are case-sensitive, without a dash).
   // Names the vocabulary does not know go to SetLibraryOption.
