@@ -1,7 +1,7 @@
 // Checking a file for a conversion without listing it, from any thread.
 #include "component/TaskList.h"
 #include "component/VornConverter.h"
-#include "engine/LibraryLogOwners.h"
+#include "engine/ProcessState.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "binding/MediaLibraries.h"
 #include "component/TaskList.h"
 #include "component/VornConverter.h"
-#include "engine/LibraryLogOwners.h"
+#include "engine/ProcessState.h"
 
 namespace {
 

@@ -28,7 +28,7 @@ class TLogList {
 
 // Installs the callback in the libraries (they must be bound) and sets their level, once, to
 // the most verbose: every line reaches the callback, which drops what its task does not want
-// (the task's verbosity, engine/LibraryLogOwners), so no task changes the process's level.
+// (the task's verbosity, engine/ProcessState), so no task changes the process's level.
 void InstallLibraryLogCallback();
 
 // Every component is registered for its whole life, with its threshold (engine scale) for

@@ -7,6 +7,7 @@
 #include "binding/AVCodecHlpr.h"
 #include "binding/AVUtilHlpr.h"
 #include "engine/FFmpeg.h"
+#include "engine/ProcessState.h"
 
 TChannelLayout::TChannelLayout(const AVChannelLayout& layout) {
   lib::av_channel_layout_copy(&layout_, &layout);

@@ -26,6 +26,19 @@ using TEncoderOptions = std::vector<std::pair<std::string, std::string>>;
 using TQuantMatrix = std::array<std::uint16_t, 64>;
 
 struct TEngineSettings {
+  // Used up by every input file opened, however the opening ends: the settings that apply
+  // to the next file only.
+  void ClearPendingFileSettings() {
+    ForcedInputFormat = nullptr;
+    ForcedOutputFormat = nullptr;
+    VideoChannel = 0;
+    RateEmulation = false;
+    VideoCodecName.clear();
+    AudioCodecName.clear();
+    SubtitleCodecName.clear();
+    GivenInputParameters = {};
+  }
+
   // Formats (pending: cleared by every input and output file opened).
   const AVInputFormat* ForcedInputFormat = nullptr;
   const AVOutputFormat* ForcedOutputFormat = nullptr;

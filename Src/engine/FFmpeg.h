@@ -1,5 +1,7 @@
-// TCustomFFmpeg: the transcoding engine. One object holds one conversion job: its
-// settings, its input and output files, its working state, its thread and its events.
+// TCustomFFmpeg: the transcoding engine's face. One object runs one conversion job: its
+// operations, setters and events are here; what they work on are its parts: the settings
+// value with the option vocabulary (engine/options), the job plan and the steps that build it
+// (engine/job), and the state all engines of the process share (engine/ProcessState).
 #pragma once
 
 #include <array>
@@ -10,23 +12,19 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
-#include "binding/FrameHook.h"
 #include "binding/MediaPointers.h"
 #include "engine/Bitmap.h"
 #include "engine/EngineSettings.h"
 #include "engine/EngineThreads.h"
 #include "engine/EngineTypes.h"
-#include "engine/OutputByteStream.h"
-#include "engine/OutputCheck.h"
-#include "engine/OutputPlacement.h"
-#include "engine/SideFiles.h"
+#include "engine/job/JobPlan.h"
+#include "engine/options/EngineOptions.h"
+#include "engine/options/LibraryOptions.h"
 
 class TCustomFFmpeg;
-struct TDiscTarget;
+class TJobSetup;
 struct TJobTables;
 
 using TBeforeHookEvent =
@@ -40,26 +38,9 @@ using TProgressEvent = std::function<void(TCustomFFmpeg* Sender, int AFrameNumbe
                                           std::int64_t ACurrentSize, int ATotalOutputDuration)>;
 using TEngineTerminateEvent = std::function<void(TCustomFFmpeg* Sender)>;
 
-// A stream's bitstream filters, applied in order to every packet written for it.
-using TBitstreamFilterChain = std::vector<TBsfContextPtr>;
-
-// What the output side prepared for one stream of an output file; the transcode set-up
-// opens the codec and writes the header.
-struct TOutputStreamSetup {
-  TCodecContextPtr Codec;
-  bool StreamCopy = false;
-  // The input stream (file, stream) of the cover picture this stream copies; -1: no cover.
-  int CoverFile = -1, CoverStream = -1;
-  float Quality = 0;
-  TBitstreamFilterChain Filters;
-};
-
 // The library's AV_TIME_BASE_Q is a C compound literal, which C++ compilers only take as an
 // extension.
 inline constexpr AVRational kMicrosecondTimeBase{1, AV_TIME_BASE};
-
-// Serialises every codec open and close of all engines in the process.
-std::mutex& CodecLock();
 
 // The message for a negative library result: the format for the code with name in it. A code
 // without a text of its own takes the libraries' explanation, when they logged one for the
@@ -115,7 +96,7 @@ class TCustomFFmpeg {
   void MarkLogOwner(void*& Opaque) { Opaque = this; }
   // The registry of the files written beside the outputs, which the muxers' file callbacks
   // reach through the engine in a context's opaque field.
-  TSideFiles& SideFiles() { return FSideFiles; }
+  TSideFiles& SideFiles() { return FPlan.SideFiles; }
 
   // Input and output files. Both return false with ErrorText() set when the file cannot
   // be used; the pending settings they consume are cleared either way.
@@ -129,10 +110,10 @@ class TCustomFFmpeg {
   // is closed); empty until then and for an output that was not kept.
   std::string PublishedOutputPath() const;
   const std::string& ErrorText() const { return FErrorText; }
-  int InputFileCount() const { return FNbInputFiles; }
-  int OutputFileCount() const { return FNbOutputFiles; }
-  AVFormatContext* InputFile(int Index) const { return FInputFiles[Index].get(); }
-  AVFormatContext* OutputFile(int Index) const { return FOutputFiles[Index].get(); }
+  int InputFileCount() const { return FPlan.NbInputFiles; }
+  int OutputFileCount() const { return FPlan.NbOutputFiles; }
+  AVFormatContext* InputFile(int Index) const { return FPlan.InputFiles[Index].get(); }
+  AVFormatContext* OutputFile(int Index) const { return FPlan.OutputFiles[Index].get(); }
 
   // Add one stream of their type to an output file; raise FFMpegException on failure.
   void new_video_stream(AVFormatContext* Context);
@@ -148,9 +129,10 @@ class TCustomFFmpeg {
   void ApplyRecordedOptions(void* Target, void* Source, int Flags);
 
   // ---- Option vocabulary: the dispatcher, generic library options and typed setters ----
-  // Every failure raises FFMpegException with its message, except the runtime's number
-  // conversions (EConvertError) and the tag length check (EAssertionFailed). An empty text
-  // means that the value is not given.
+  // Each hands its value to TEngineOptions (engine/options), on this engine's settings,
+  // option contexts and plan. Every failure raises FFMpegException with its message, except the
+  // runtime's number conversions (EConvertError) and the tag length check (EAssertionFailed). An
+  // empty text means that the value is not given.
 
   // One named option with its text value (names are case-sensitive, without a dash).
   // Names the vocabulary does not know go to SetLibraryOption.
@@ -329,68 +311,14 @@ class TCustomFFmpeg {
   // Settings written by the options.
   TEngineSettings FSettings;
 
-  // Job tables.
-  std::array<TInputFormatContextPtr, kMaxFiles> FInputFiles;
-  std::array<std::int64_t, kMaxFiles> FInputFilesTsOffset{};
-  // Grown as files and maps are given (up to kMaxFiles and kMaxStreamMaps): an engine that
-  // waits in a long list stays small.
-  std::vector<std::array<double, kMaxStreams>> FInputFilesTsScale;
-  int FNbInputFiles = 0;
-  std::array<TOutputFormatContextPtr, kMaxFiles> FOutputFiles;
-  // The byte streams of the output files on the local file system (URLs have none).
-  std::array<std::unique_ptr<TOutputByteStream>, kMaxFiles> FOutputByteStreams;
-  // The temporaries the local outputs are written into, and what was written into each.
-  std::array<std::unique_ptr<TOutputPlacement>, kMaxFiles> FOutputPlacements;
-  std::array<TWrittenOutput, kMaxFiles> FOutputWritten;
-  mutable std::mutex FPublishedMutex;
-  std::string FPublishedOutput;
-  // The files written beside the outputs: the muxers' own, two-pass logs, vstats.
-  TSideFiles FSideFiles;
-  // Set by a job whose output received no packet: such a file holds nothing to play and is
-  // removed when it is closed.
-  std::array<bool, kMaxFiles> FOutputWithoutData{};
-  // The decoder context of each stream of each input file, by stream index.
-  std::array<std::vector<TCodecContextPtr>, kMaxFiles> FInputStreamCodecs;
-  std::array<bool, kMaxFiles> FInputFilesRateEmulation{};
-  // The start time asked for each input file, in microseconds from its beginning.
-  std::array<std::int64_t, kMaxFiles> FInputFilesStartTime{};
-  // What each stream of each output file was created with, by stream index.
-  std::array<std::vector<TOutputStreamSetup>, kMaxFiles> FOutputStreams;
-  int FNbOutputFiles = 0;
-  std::vector<TStreamMap> FStreamMaps;
-  int FNbStreamMaps = 0;
-  std::array<TMetaDataMap, kMaxMetaDataMaps> FMetaDataMaps{};
-  int FNbMetaDataMaps = 0;
+  // What set-up builds for the job: files, streams, maps, what waits for its stream.
+  TJobPlan FPlan;
 
-  // Option contexts: they only hold generic option values by name (video, audio, data,
-  // subtitle, attachment; then the muxer and the scaler).
-  std::array<TCodecContextPtr, 5> FCodecOptionContexts;
-  TOutputFormatContextPtr FFormatOptionContext;
-  TSwsContextPtr FScalerOptionContext;
-  std::vector<std::string> FGenericOptionNames;
-
-  // Bitstream filters waiting for the next stream of their type (video, audio, subtitle).
-  std::array<TBitstreamFilterChain, 3> FPendingBitstreamFilters;
-
-  // ---- Option vocabulary: helpers and state ----
-  // Microseconds from a duration or date text, raising "Invalid %s specification for %s: %s".
-  std::int64_t ParseTime(const std::string& Name, const std::string& Text, bool IsDuration);
-  // The format name to look up: "pgmyuv" becomes "image2" with PGMYUV compatibility.
-  std::string FormatNameFor(const std::string& Name);
-  // The output file opened last; raises when there is none.
-  AVFormatContext* LastOutputFile() const;
-  // The configured video hooks, passed every picture while FSettings.UsingFrameHooks is set.
-  TFrameHookList FFrameHooks;
-  // ---- end of the option vocabulary ----
+  // The libraries' option contexts that generic options are set on by name.
+  TLibraryOptions FLibraryOptions;
 
   // Per-job working state.
-  std::int64_t FVideoSize = 0;
-  std::int64_t FAudioSize = 0;
-  std::int64_t FExtraSize = 0;
-  int FFramesDuplicated = 0;
-  int FFramesDropped = 0;
-  std::int64_t FTimerStart = 0;
-  TCFilePtr FVStatsFile;
+  TJobCounters FCounters;
   std::string FErrorText;
 
   // Job control.
@@ -402,54 +330,14 @@ class TCustomFFmpeg {
   std::string FExceptionMessage;
 
  private:
-  using TOptionHandler = void (*)(TCustomFFmpeg&, const std::string& Name,
-                                  const std::string& Value);
-  // The option vocabulary: each name with what it does (none: it does nothing).
-  static const std::unordered_map<std::string_view, TOptionHandler>& OptionHandlers();
+  // The option vocabulary on this engine's settings, option contexts, plan, log and outputs.
+  TEngineOptions Options();
+  // The set-up steps on this engine's settings, plan and option contexts.
+  TJobSetup Setup();
   void RunJob();
   void RecordException(const std::string& Message);
   void CloseOpenedCodecs();
   void ReportEnd();
-  void CloseOutputFiles();
-  // Each kept local output moved from its temporary to its name, the others' temporaries
-  // removed: the reason naming the file when one could not be moved, else empty.
-  std::string PublishOutputFiles();
-  void AllocateOptionContexts();
-  void ClearPendingFileSettings();
-  int OutputRowOf(const AVFormatContext* Context) const;
-  TOutputStreamSetup& NewStreamSetup(AVFormatContext* Context, AVStream* Stream,
-                                     int PendingFilterIndex);
-  // The one creator behind new_video_stream, new_audio_stream and new_subtitle_stream: the
-  // stream, its setup and codec context, then the part of its type.
-  void NewOutputStream(AVFormatContext* Context, AVMediaType Type);
-  void SetUpVideoStream(AVFormatContext* Context, AVStream* Stream, TOutputStreamSetup& Setup,
-                        const AVCodec* Encoder, AVCodecID Id,
-                        const TEncoderOptions& EncoderOptions);
-  void SetUpAudioStream(AVFormatContext* Context, AVStream* Stream, TOutputStreamSetup& Setup,
-                        const AVCodec* Encoder, AVCodecID Id);
-  void SetUpSubtitleStream(AVStream* Stream, TOutputStreamSetup& Setup, AVCodecID Id);
-  void TakeOverInputStream(AVFormatContext* Context, unsigned StreamIndex,
-                           const std::string& FileName);
-  bool NamesAnInput(const std::string& FileName) const;
-  void CheckInputStreamTypes(bool& HasVideo, bool& HasAudio, bool& HasSubtitle) const;
-  // The body of OpenOutput: raises FFMpegException with the text OpenOutput reports.
-  void CreateOutputFile(const std::string& FileName);
-  // Its steps: what stands against the file, the stream types it gets (the disable flags
-  // are consumed), its streams, and its muxer's options and side files.
-  void CheckOutputFileRequest(const std::string& FileName);
-  std::array<bool, 3> OutputStreamTypes(const AVOutputFormat* Format);
-  void CreateOutputStreams(AVFormatContext* Output, const std::array<bool, 3>& Types);
-  void SetUpMuxer(AVFormatContext* Output, const std::string& FileName,
-                  const TOutputByteStream* ByteStream, const TOutputPlacement* Placement);
-  // The part of ApplyTarget for the disc standards (VCD, SVCD, DVD).
-  void ApplyDiscTarget(const TDiscTarget& Target, bool Pal, const std::string& Rate);
-  TInputFormatContextPtr OpenInputContext(const std::string& FileName);
-  // FindCodec's lookup, raising FFMpegException with its text.
-  void AddMetaDataMapOf(const std::string& Text, TMetaDataMapKind Kind);
-  AVCodecID CodecIdByName(const std::string& Name, AVMediaType CodecType, bool Encoder);
-  void WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APacket,
-                           TBitstreamFilterChain& AChain, std::size_t AFirst,
-                           AVCodecContext* ACodec);
 
   std::atomic<TFFmpegThread*> FThread{nullptr};
   std::unique_ptr<TFFmpegThread> FWorker;

@@ -3,11 +3,7 @@
 #include <algorithm>
 
 #include "engine/FFmpeg.h"
-
-std::mutex& CodecLock() {
-  static std::mutex lock;
-  return lock;
-}
+#include "engine/ProcessState.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "binding/MediaLibraries.h"
 #include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
-#include "engine/LibraryLogOwners.h"
+#include "engine/ProcessState.h"
 
 TCustomFFmpeg::TCustomFFmpeg() {
   RegisterLogEngine(this, FSettings.Verbosity);
@@ -35,20 +35,6 @@ void TCustomFFmpeg::Log(int Level, const std::string& Msg) {
   if (OnLog) OnLog(this, Level, Msg);
 }
 
-void TCustomFFmpeg::AllocateOptionContexts() {
-  static constexpr AVMediaType kTypes[] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO,
-                                           AVMEDIA_TYPE_DATA, AVMEDIA_TYPE_SUBTITLE,
-                                           AVMEDIA_TYPE_ATTACHMENT};
-  for (std::size_t i = 0; i < FCodecOptionContexts.size(); ++i) {
-    FCodecOptionContexts[i].reset(lib::avcodec_alloc_context3(nullptr));
-    if (FCodecOptionContexts[i]) FCodecOptionContexts[i]->codec_type = kTypes[i];
-  }
-  FFormatOptionContext.reset(lib::avformat_alloc_context());
-  FScalerOptionContext.reset(lib::sws_alloc_context());
-  if (FScalerOptionContext)
-    lib::av_opt_set_int(FScalerOptionContext.get(), "sws_flags", FSettings.ScalerFlags, 0);
-}
-
 void TCustomFFmpeg::Reset() {
   if (!MediaLibrariesLoaded()) return;
   ResetSettings();
@@ -64,117 +50,20 @@ void TCustomFFmpeg::ResetSettings() {
   Cleanup();
   FSettings = TEngineSettings{};
   RegisterLogEngine(this, FSettings.Verbosity);
-  FInputFilesTsOffset.fill(0);
-  FInputFilesStartTime.fill(0);
-  FInputFilesTsScale.clear();
-  FStreamMaps.clear();
-  FNbStreamMaps = 0;
-  FNbMetaDataMaps = 0;
-  for (auto& chain : FPendingBitstreamFilters) chain.clear();
-  FVideoSize = FAudioSize = FExtraSize = 0;
-  FFramesDuplicated = FFramesDropped = 0;
-  FTimerStart = 0;
+  FPlan.Clear();
+  FCounters = TJobCounters{};
   FErrorText.clear();
-  {
-    std::lock_guard lock(FPublishedMutex);
-    FPublishedOutput.clear();
-  }
-  AllocateOptionContexts();
-}
-
-void TCustomFFmpeg::CloseOutputFiles() {
-  for (int i = 0; i < FNbOutputFiles; ++i) {
-    TOutputFormatContextPtr& output = FOutputFiles[i];
-    FOutputStreams[i].clear();
-    FOutputWithoutData[i] = false;
-    std::unique_ptr<TOutputByteStream> byteStream = std::move(FOutputByteStreams[i]);
-    // A temporary never moved to its name (the job did not run, or its file was not kept)
-    // goes once it is closed; it never stood under an output's name.
-    const std::unique_ptr<TOutputPlacement> placement = std::move(FOutputPlacements[i]);
-    if (!output) continue;
-    if (!byteStream) {
-      // A URL: the libraries' own byte stream; nothing on disk to judge.
-      if (output->oformat && !(output->oformat->flags & AVFMT_NOFILE))
-        lib::avio_closep(&output->pb);
-      output.reset();
-      continue;
-    }
-    output->pb = nullptr;
-    byteStream->Close();
-    output.reset();
-  }
-  FNbOutputFiles = 0;
-}
-
-std::string TCustomFFmpeg::PublishOutputFiles() {
-  std::string failure;
-  for (int i = 0; i < FNbOutputFiles; ++i) {
-    TOutputPlacement* placement = FOutputPlacements[i].get();
-    if (!placement || !placement->Pending()) continue;
-    if (FOutputByteStreams[i]) FOutputByteStreams[i]->Flush();
-    const std::string& path = placement->TemporaryPath();
-    // A file that received nothing is not an output, and after a failure one that does not
-    // open would only hold its space: neither is kept.
-    if (FOutputWithoutData[i] || FileSizeOf(path) == 0 ||
-        (FExceptionRaised && !FileOpensAsMedia(path))) {
-      placement->Discard();
-      continue;
-    }
-    const std::string asked = placement->FinalPath();
-    if (const int error = placement->Publish(); error != 0) {
-      placement->Discard();
-      if (failure.empty())
-        failure =
-            StringFormat("Could not name '%s': %s", asked.c_str(), SystemReason(error).c_str());
-      continue;
-    }
-    if (i == 0) {
-      std::lock_guard lock(FPublishedMutex);
-      FPublishedOutput = placement->FinalPath();
-    }
-  }
-  return failure;
-}
-
-std::string TCustomFFmpeg::PublishedOutputPath() const {
-  std::lock_guard lock(FPublishedMutex);
-  return FPublishedOutput;
-}
-
-void TCustomFFmpeg::CheckOutputFiles() {
-  for (int i = 0; i < FNbOutputFiles; ++i) {
-    TOutputPlacement* placement = FOutputPlacements[i].get();
-    if (!placement || !placement->Pending() || FOutputWithoutData[i] || !FOutputFiles[i]) continue;
-    TWrittenOutput& written = FOutputWritten[i];
-    written.Types.clear();
-    for (unsigned j = 0; j < FOutputFiles[i]->nb_streams; ++j)
-      written.Types.push_back(CheckedKindOf(FOutputFiles[i]->streams[j]));
-    const std::string failure =
-        CheckWrittenOutput(placement->TemporaryPath(), placement->FinalPath(), written);
-    if (failure.empty()) continue;
-    // Not what was asked for: it is not kept under any name.
-    placement->Discard();
-    throw FFMpegException(failure);
-  }
+  FLibraryOptions.Allocate(FSettings.ScalerFlags);
 }
 
 void TCustomFFmpeg::Cleanup() {
   if (!MediaLibrariesLoaded()) return;
-  for (auto& context : FCodecOptionContexts) context.reset();
-  FFormatOptionContext.reset();
-  FScalerOptionContext.reset();
-  CloseOutputFiles();
-  FSideFiles.Release();
-  for (int i = 0; i < FNbInputFiles; ++i) {
-    FInputStreamCodecs[i].clear();
-    FInputFiles[i].reset();
-  }
-  FNbInputFiles = 0;
+  FLibraryOptions.Release();
+  FPlan.Release();
   FSettings.IntraMatrix.clear();
   FSettings.InterMatrix.clear();
-  FVStatsFile.reset();
+  FCounters.VStatsFile.reset();
   FSettings.VStatsFileName.clear();
-  FGenericOptionNames.clear();
   FSettings.VideoCodecName.clear();
   FSettings.RcOverride.clear();
   FSettings.AudioCodecName.clear();
@@ -182,18 +71,17 @@ void TCustomFFmpeg::Cleanup() {
   FSettings.VideoStandard.clear();
   FSettings.AudioLanguage.clear();
   FSettings.SubtitleLanguage.clear();
-  FFrameHooks.Release();
 }
 
 TFFmpegThread* TCustomFFmpeg::Start(bool InThread, TConvertPriority Priority) {
   if (FRunning || FTerminated || FTerminatePending) return nullptr;
   try {
     // A job that opens its files on its own thread is checked there.
-    if (!OpensFilesInJob() && FNbOutputFiles == 0) {
+    if (!OpensFilesInJob() && FPlan.NbOutputFiles == 0) {
       Cleanup();
       throw FFMpegException("Must supply at least one output file");
     }
-    if (!OpensFilesInJob() && FNbInputFiles == 0) {
+    if (!OpensFilesInJob() && FPlan.NbInputFiles == 0) {
       Cleanup();
       throw FFMpegException("Must supply at least one input file");
     }
@@ -250,12 +138,12 @@ void TCustomFFmpeg::RunJob() {
   std::optional<TLogOwnerScope> logOwner(std::in_place, this);
   try {
     Transcode();
-    if (const std::string failure = PublishOutputFiles(); !failure.empty())
+    if (const std::string failure = FPlan.PublishOutputFiles(FExceptionRaised); !failure.empty())
       throw FFMpegException(failure);
-    if (!FStopRequest) FSideFiles.JobCompleted();
+    if (!FStopRequest) FPlan.SideFiles.JobCompleted();
   } catch (const std::exception& failure) {
     // The libraries pass on only an error code for a side file that was refused.
-    const std::string& refusal = FSideFiles.LastRefusal();
+    const std::string& refusal = FPlan.SideFiles.LastRefusal();
     RecordException(refusal.empty() ? failure.what()
                                     : std::string(failure.what()) + " (" + refusal + ")");
   } catch (...) {
@@ -264,7 +152,8 @@ void TCustomFFmpeg::RunJob() {
   }
   // After a failure: what was written up to it is kept where it opens.
   if (FExceptionRaised)
-    if (const std::string failure = PublishOutputFiles(); !failure.empty()) Log(-1, failure);
+    if (const std::string failure = FPlan.PublishOutputFiles(FExceptionRaised); !failure.empty())
+      Log(-1, failure);
   CloseOpenedCodecs();
   Cleanup();
   // Once the C library has raised its mmap threshold, a job's large buffers (pictures,
@@ -288,4 +177,16 @@ void TCustomFFmpeg::ReportEnd() {
   // A copy: the handler may free this engine, and with it the member it was called through.
   const TEngineTerminateEvent handler = OnTerminate;
   if (handler) handler(this);
+}
+
+std::string TCustomFFmpeg::PublishedOutputPath() const {
+  return FPlan.PublishedOutputPath();
+}
+
+void TCustomFFmpeg::CheckOutputFiles() {
+  FPlan.CheckOutputFiles();
+}
+
+void TCustomFFmpeg::ApplyRecordedOptions(void* Target, void* Source, int Flags) {
+  FLibraryOptions.ApplyRecorded(Target, Source, Flags);
 }

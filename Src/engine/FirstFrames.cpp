@@ -4,6 +4,7 @@
 #include "binding/MyUtils.h"
 #include "engine/FFmpeg.h"
 #include "engine/InputConfinement.h"
+#include "engine/ProcessState.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "binding/LocalFiles.h"
 #include "binding/MediaPointers.h"
 #include "engine/FFmpeg.h"
+#include "engine/ProcessState.h"
 
 namespace {
 
@@ -70,10 +71,6 @@ std::string WithoutFileScheme(const std::string& url) {
                                         : url;
 }
 
-// Further opens refused on this thread: an open that fails after one says why. The
-// callbacks run on the thread that opens or reads the input.
-thread_local unsigned tRefusedOpens = 0;
-
 const char* ContextUrl(const AVFormatContext* context) {
   return context->url ? context->url : "";
 }
@@ -82,7 +79,7 @@ int RefuseFurtherFile(AVFormatContext* context, AVIOContext**, const char* url, 
                       AVDictionary**) {
   lib::av_log(context, AV_LOG_ERROR, "%s: refers to '%s', which an input may not read\n",
               ContextUrl(context), url);
-  ++tRefusedOpens;
+  ++RefusedOpensOnThisThread();
   return AVERROR(EPERM);
 }
 
@@ -93,7 +90,7 @@ int OpenInsidePlaylistFolder(AVFormatContext* context, AVIOContext** byteStream,
     lib::av_log(context, AV_LOG_ERROR,
                 "%s: refers to '%s', which is not a file inside the playlist's folder\n",
                 ContextUrl(context), url);
-    ++tRefusedOpens;
+    ++RefusedOpensOnThisThread();
     return AVERROR(EPERM);
   }
   TDictionary ownOptions;
@@ -119,12 +116,12 @@ std::string Refuse(AVFormatContext*& context, std::string message) {
 std::string OpenWithLibrary(AVFormatContext*& context, const std::string& fileName,
                             const std::string& url, const AVInputFormat* format,
                             AVDictionary** options, bool allowPlaylists) {
-  const unsigned refusedBefore = tRefusedOpens;
+  const unsigned refusedBefore = RefusedOpensOnThisThread();
   const TLibraryErrorScope libraryError;
   const int result = lib::avformat_open_input(&context, url.c_str(), format, options);
   if (result >= 0) return {};
   // The reader's own words ("Error while parsing header") would hide what stood in the way.
-  if (tRefusedOpens != refusedBefore)
+  if (RefusedOpensOnThisThread() != refusedBefore)
     return fileName +
            (allowPlaylists ? ": refers to files outside its folder, which are not read"
                            : ": is a playlist that refers to other files") +

@@ -12,9 +12,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <set>
 #include <utility>
+
+#include "engine/ProcessState.h"
 
 namespace {
 
@@ -37,13 +37,10 @@ struct TTemporaryNode {
 
 namespace {
 
-std::atomic<TTemporaryNode*> gTemporaries{nullptr};
-static_assert(std::atomic<TTemporaryNode*>::is_always_lock_free);
 static_assert(std::atomic<int>::is_always_lock_free);
-std::atomic<unsigned long> gNextNumber{0};
 
 TTemporaryNode* ClaimNode(int folder, const std::string& name) {
-  TTemporaryNode* node = gTemporaries.load();
+  TTemporaryNode* node = TemporaryOutputNodes().load();
   for (; node; node = node->Next) {
     int expected = kFree;
     if (node->State.compare_exchange_strong(expected, kFilling)) break;
@@ -58,9 +55,9 @@ TTemporaryNode* ClaimNode(int folder, const std::string& name) {
   std::snprintf(node->Name, sizeof node->Name, "%s", name.c_str());
   node->State.store(kLive);
   if (fresh) {
-    TTemporaryNode* head = gTemporaries.load();
+    TTemporaryNode* head = TemporaryOutputNodes().load();
     do node->Next = head;
-    while (!gTemporaries.compare_exchange_weak(head, node));
+    while (!TemporaryOutputNodes().compare_exchange_weak(head, node));
   }
   return node;
 }
@@ -198,7 +195,7 @@ int TOutputPlacement::Create(const std::string& FinalPath, const std::string& Ba
   folder_ = ::open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (folder_ < 0) return -errno;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temporaryName_ = TemporaryOutputName(name, gNextNumber.fetch_add(1));
+    temporaryName_ = TemporaryOutputName(name, NextTemporaryNumber());
     // Published for the signal handler before the file exists: it may then find no file.
     node_ = ClaimNode(folder_, temporaryName_);
     const int descriptor =
@@ -290,18 +287,13 @@ int RemoveStaleTemporaries(const std::string& Folder) {
 }
 
 void RemoveStaleTemporariesOnce(const std::string& Folder) {
-  static std::mutex mutex;
-  static std::set<std::pair<dev_t, ino_t>> done;
   struct stat info {};
   if (::stat(Folder.empty() ? "." : Folder.c_str(), &info) != 0) return;
-  {
-    std::lock_guard lock(mutex);
-    if (!done.insert({info.st_dev, info.st_ino}).second) return;
-  }
+  if (!FirstVisitOfFolder(info.st_dev, info.st_ino)) return;
   RemoveStaleTemporaries(Folder);
 }
 
 void RemoveTemporaryOutputs() {
-  for (TTemporaryNode* node = gTemporaries.load(); node; node = node->Next)
+  for (TTemporaryNode* node = TemporaryOutputNodes().load(); node; node = node->Next)
     if (node->State.load() == kLive) ::unlinkat(node->Folder, node->Name, 0);
 }

@@ -68,22 +68,20 @@ std::string OpenErrorText(const std::string& name, int code, const std::string& 
   return text;
 }
 
-void TCustomFFmpeg::WriteFrame(AVFormatContext* AOutput, AVPacket* APacket,
-                               TBitstreamFilterChain& AChain, AVCodecContext* ACodec) {
-  WriteThroughFilters(AOutput, APacket, AChain, 0, ACodec);
-}
+namespace {
 
-void TCustomFFmpeg::WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APacket,
-                                        TBitstreamFilterChain& AChain, std::size_t AFirst,
-                                        AVCodecContext* ACodec) {
+// The packet through the chain's filters from AFirst on, then into the muxer.
+void WriteThroughFilters(TCustomFFmpeg& E, const TEngineSettings& S, TJobPlan& P,
+                         AVFormatContext* AOutput, AVPacket* APacket, TBitstreamFilterChain& AChain,
+                         std::size_t AFirst, AVCodecContext* ACodec) {
   if (AFirst == AChain.size()) {
     // What the output must hold when it is checked; taken before the muxer takes the packet.
-    if (const int row = OutputRowOf(AOutput);
+    if (const int row = P.OutputRowOf(AOutput);
         row < kMaxFiles && APacket->stream_index >= 0 &&
         static_cast<unsigned>(APacket->stream_index) < AOutput->nb_streams)
-      FOutputWritten[row].Note(APacket->pts != AV_NOPTS_VALUE ? APacket->pts : APacket->dts,
-                               APacket->duration,
-                               AOutput->streams[APacket->stream_index]->time_base);
+      P.OutputWritten[row].Note(APacket->pts != AV_NOPTS_VALUE ? APacket->pts : APacket->dts,
+                                APacket->duration,
+                                AOutput->streams[APacket->stream_index]->time_base);
     const int result = lib::av_interleaved_write_frame(AOutput, APacket);
     // Not the open-error table: that reads a muxer's refusal (EINVAL) as a header fault.
     if (result < 0)
@@ -94,7 +92,7 @@ void TCustomFFmpeg::WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APac
   }
   AVBSFContext* filter = AChain[AFirst].get();
   const auto reportFailure = [&](int result) {
-    if (!Logging() && !FSettings.ExitOnError) return;
+    if (!E.Logging() && !S.ExitOnError) return;
     const char* codecName = !ACodec         ? "copy"
                             : ACodec->codec ? ACodec->codec->name
                                             : lib::avcodec_get_name(ACodec->codec_id);
@@ -102,22 +100,29 @@ void TCustomFFmpeg::WriteThroughFilters(AVFormatContext* AOutput, AVPacket* APac
         OpenErrorText(StringFormat("%s failed for stream %d, codec %s", filter->filter->name,
                                    APacket->stream_index, codecName),
                       result);
-    if (FSettings.ExitOnError) throw FFMpegException(message);
-    Log(0, message);
+    if (S.ExitOnError) throw FFMpegException(message);
+    E.Log(0, message);
   };
 
   int result = lib::av_bsf_send_packet(filter, APacket);
   if (result < 0) {
     // The filter refused the packet and left it untouched: it goes on unfiltered.
     reportFailure(result);
-    WriteThroughFilters(AOutput, APacket, AChain, AFirst + 1, ACodec);
+    WriteThroughFilters(E, S, P, AOutput, APacket, AChain, AFirst + 1, ACodec);
     return;
   }
   TPacketPtr filtered(lib::av_packet_alloc());
   if (!filtered) throw FFMpegException(OpenErrorText("av_packet_alloc()", AVERROR(ENOMEM)));
   while ((result = lib::av_bsf_receive_packet(filter, filtered.get())) >= 0) {
-    WriteThroughFilters(AOutput, filtered.get(), AChain, AFirst + 1, ACodec);
+    WriteThroughFilters(E, S, P, AOutput, filtered.get(), AChain, AFirst + 1, ACodec);
     lib::av_packet_unref(filtered.get());
   }
   if (result != AVERROR(EAGAIN) && result != AVERROR_EOF) reportFailure(result);
+}
+
+}  // namespace
+
+void TCustomFFmpeg::WriteFrame(AVFormatContext* AOutput, AVPacket* APacket,
+                               TBitstreamFilterChain& AChain, AVCodecContext* ACodec) {
+  WriteThroughFilters(*this, FSettings, FPlan, AOutput, APacket, AChain, 0, ACodec);
 }

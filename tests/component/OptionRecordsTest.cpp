@@ -13,7 +13,7 @@ namespace {
 
 class TInspectableTask : public TFFmpeg {
  public:
-  using TCustomFFmpeg::FGenericOptionNames;
+  using TCustomFFmpeg::FLibraryOptions;
 };
 
 class OptionRecords : public ::testing::Test {
@@ -55,7 +55,7 @@ TEST_F(OptionRecords, DefaultOutputRecordSetsNothingButItsFixedValues) {
   task.ApplyTargetOptions(options);
   task.ApplyTimeRanges(options.HookTimeRanges);
   const TEngineSettings& s = task.Settings();
-  EXPECT_TRUE(task.FGenericOptionNames.empty());
+  EXPECT_TRUE(task.FLibraryOptions.Names.empty());
   EXPECT_EQ(s.CropTop + s.CropBottom + s.CropLeft + s.CropRight, 0);
   EXPECT_EQ(s.PadTop + s.PadBottom + s.PadLeft + s.PadRight, 0);
   EXPECT_EQ(s.PadColorY, 0);  // black
@@ -81,7 +81,7 @@ TEST_F(OptionRecords, FieldsBecomeEngineSettings) {
   AssignText(options.Genre, "A genre name longer than thirty-one characters");
   task.ApplyOutputOptions(options);
   const TEngineSettings& s = task.Settings();
-  EXPECT_THAT(task.FGenericOptionNames, ::testing::UnorderedElementsAre("b", "g"));
+  EXPECT_THAT(task.FLibraryOptions.Names, ::testing::UnorderedElementsAre("b", "g"));
   EXPECT_TRUE(s.AudioDisable);
   EXPECT_EQ(s.AudioLanguage, "eng");
   EXPECT_EQ(s.RecordingTime, 1500000);

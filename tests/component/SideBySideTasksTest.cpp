@@ -13,7 +13,7 @@
 #include "ComponentTestSupport.h"
 #include "binding/AVUtilHlpr.h"
 #include "engine/FFmpeg.h"
-#include "engine/LibraryLogOwners.h"
+#include "engine/ProcessState.h"
 
 namespace {
 

@@ -52,16 +52,16 @@ class TScriptedEngine : public TCustomFFmpeg {
     const int descriptor = placement->Create(path, "");
     ASSERT_GE(descriptor, 0) << SystemReason(-descriptor);
     int error = 0;
-    FOutputByteStreams[FNbOutputFiles] = TOutputByteStream::Adopt(descriptor, error);
-    ASSERT_TRUE(FOutputByteStreams[FNbOutputFiles]) << SystemReason(error);
-    FOutputPlacements[FNbOutputFiles] = std::move(placement);
-    context->pb = FOutputByteStreams[FNbOutputFiles]->Context();
-    FOutputFiles[FNbOutputFiles++].reset(context);
+    FPlan.OutputByteStreams[FPlan.NbOutputFiles] = TOutputByteStream::Adopt(descriptor, error);
+    ASSERT_TRUE(FPlan.OutputByteStreams[FPlan.NbOutputFiles]) << SystemReason(error);
+    FPlan.OutputPlacements[FPlan.NbOutputFiles] = std::move(placement);
+    context->pb = FPlan.OutputByteStreams[FPlan.NbOutputFiles]->Context();
+    FPlan.OutputFiles[FPlan.NbOutputFiles++].reset(context);
   }
   // Where output row is being written until it is moved to its name.
-  std::string TemporaryOf(int row) const { return FOutputPlacements[row]->TemporaryPath(); }
+  std::string TemporaryOf(int row) const { return FPlan.OutputPlacements[row]->TemporaryPath(); }
   // Stands for an opened input: the job tables only need a context to be there.
-  void AddInput() { FInputFiles[FNbInputFiles++].reset(lib::avformat_alloc_context()); }
+  void AddInput() { FPlan.InputFiles[FPlan.NbInputFiles++].reset(lib::avformat_alloc_context()); }
 
   bool WaitForEnd(std::chrono::milliseconds timeout = 5s) {
     std::unique_lock lock(mutex);

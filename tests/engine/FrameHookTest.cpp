@@ -67,8 +67,8 @@ class FrameHookTest : public ::testing::Test {
   // Runs one picture through the engine's hooks; the resulting luma value at (0, 0).
   int ProcessOnePicture() {
     TTestPicture picture;
-    engine->FFrameHooks.Process(&picture.picture, 0, TTestPicture::kWidth, TTestPicture::kHeight,
-                                0);
+    engine->FPlan.FrameHooks.Process(&picture.picture, 0, TTestPicture::kWidth,
+                                     TTestPicture::kHeight, 0);
     return picture.luma[0];
   }
 
@@ -94,7 +94,7 @@ TEST_F(FrameHookTest, AModuleNamedTwiceLoadsOnceAndConfiguresTwice) {
 
   const int released = Counter(kHook, "TestHookReleaseCalls");
   engine->Reset();
-  EXPECT_TRUE(engine->FFrameHooks.Empty());
+  EXPECT_TRUE(engine->FPlan.FrameHooks.Empty());
   EXPECT_FALSE(engine->Settings().UsingFrameHooks);
   EXPECT_EQ(Counter(kHook, "TestHookReleaseCalls"), released + 2);
   EXPECT_EQ(LoadCount(kHook), 1);  // modules stay loaded
@@ -115,7 +115,7 @@ TEST_F(FrameHookTest, HooksRunInTheOrderTheyWereAdded) {
 
 TEST_F(FrameHookTest, ConfigureAndReleaseAreOptional) {
   engine->AddVideoHook(kHookNoConfigure);
-  EXPECT_EQ(engine->FFrameHooks.Entries().front()->Context, nullptr);
+  EXPECT_EQ(engine->FPlan.FrameHooks.Entries().front()->Context, nullptr);
   EXPECT_RAISES(engine->AddVideoHook(kHookNoConfigure + " arg"), FFMpegException,
                 "Failed to add video hook function: " + kHookNoConfigure + " arg");
   EXPECT_THAT(libraryLog,
@@ -126,7 +126,7 @@ TEST_F(FrameHookTest, ConfigureAndReleaseAreOptional) {
   EXPECT_EQ(Counter(kHookNoConfigure, "NoConfigureProcessCalls"), 1);
   const int released = Counter(kHookNoConfigure, "NoConfigureReleaseCalls");
   engine->Cleanup();
-  EXPECT_TRUE(engine->FFrameHooks.Empty());
+  EXPECT_TRUE(engine->FPlan.FrameHooks.Empty());
   EXPECT_EQ(Counter(kHookNoConfigure, "NoConfigureReleaseCalls"), released + 1);
 }
 
@@ -192,12 +192,12 @@ TEST_F(FrameHookTest, AtMost63ArgumentsFollowTheModule) {
   std::string text = kHook;
   for (int i = 0; i < 63; ++i) text += " a";
   engine->AddVideoHook(text);
-  EXPECT_FALSE(engine->FFrameHooks.Empty());
+  EXPECT_FALSE(engine->FPlan.FrameHooks.Empty());
   engine->Reset();
   EXPECT_RAISES(
       engine->AddVideoHook(text + " a"), FFMpegException,
       "Too many video hook arguments: at most 63 can follow the module in: " + text + " a");
-  EXPECT_TRUE(engine->FFrameHooks.Empty());
+  EXPECT_TRUE(engine->FPlan.FrameHooks.Empty());
 }
 
 }  // namespace

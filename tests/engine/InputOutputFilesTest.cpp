@@ -46,7 +46,7 @@ class InputOutputFiles : public TMediaTest {
   AVStream* OutputStream(int file, AVMediaType type) {
     AVFormatContext* output = engine.OutputFile(file);
     for (unsigned i = 0; i < output->nb_streams; ++i)
-      if (engine.FOutputStreams[file][i].Codec->codec_type == type) return output->streams[i];
+      if (engine.FPlan.OutputStreams[file][i].Codec->codec_type == type) return output->streams[i];
     return nullptr;
   }
 
@@ -112,16 +112,16 @@ TEST_F(InputOutputFiles, StartTimeSeeksTheFirstInputOnly) {
   engine.FSettings.InputTimeOffset = 100000;
   ASSERT_TRUE(engine.OpenInput(Clip("av.avi")));
   EXPECT_EQ(engine.FSettings.StartTime, 0);
-  EXPECT_EQ(engine.FInputFilesTsOffset[0], 100000 - 500000 - StartOf(engine.InputFile(0)));
+  EXPECT_EQ(engine.FPlan.InputFilesTsOffset[0], 100000 - 500000 - StartOf(engine.InputFile(0)));
   ASSERT_TRUE(engine.OpenInput(Clip("tone.wav")));
-  EXPECT_EQ(engine.FInputFilesTsOffset[1], 100000 - StartOf(engine.InputFile(1)));
+  EXPECT_EQ(engine.FPlan.InputFilesTsOffset[1], 100000 - StartOf(engine.InputFile(1)));
 
   engine.Reset();
   engine.FSettings.Verbosity = -1;
   engine.FSettings.StartTime = 500000;
   engine.FSettings.CopyTimestamps = true;
   ASSERT_TRUE(engine.OpenInput(Clip("av.avi")));
-  EXPECT_EQ(engine.FInputFilesTsOffset[0], 0);  // copied time stamps keep their origin
+  EXPECT_EQ(engine.FPlan.InputFilesTsOffset[0], 0);  // copied time stamps keep their origin
 }
 
 TEST_F(InputOutputFiles, UnknownDecoderNameFailsAndIsConsumed) {
@@ -146,7 +146,7 @@ TEST_F(InputOutputFiles, OutputGetsOnlyTheStreamTypesTheInputsHave) {
   ASSERT_TRUE(engine.OpenOutput(folder.File("audio.avi"))) << engine.ErrorText();
   EXPECT_EQ(OutputStream(0, AVMEDIA_TYPE_VIDEO), nullptr);
   ASSERT_NE(OutputStream(0, AVMEDIA_TYPE_AUDIO), nullptr);
-  EXPECT_EQ(engine.FOutputStreams[0][0].Codec->sample_rate, 44100);
+  EXPECT_EQ(engine.FPlan.OutputStreams[0][0].Codec->sample_rate, 44100);
 }
 
 TEST_F(InputOutputFiles, VideoDisableIsConsumedByOneOutput) {
@@ -157,7 +157,7 @@ TEST_F(InputOutputFiles, VideoDisableIsConsumedByOneOutput) {
   ASSERT_TRUE(engine.OpenOutput(folder.File("video.avi")));
   AVStream* video = OutputStream(1, AVMEDIA_TYPE_VIDEO);
   ASSERT_NE(video, nullptr);
-  const AVCodecContext* codec = engine.FOutputStreams[1][video->index].Codec.get();
+  const AVCodecContext* codec = engine.FPlan.OutputStreams[1][video->index].Codec.get();
   EXPECT_EQ(codec->codec_id, AV_CODEC_ID_MPEG4);
   EXPECT_EQ(codec->width, 160);
   EXPECT_EQ(codec->time_base.num, 1);
@@ -170,7 +170,7 @@ TEST_F(InputOutputFiles, StreamCopyTakesTheSampleAspectFromTheFrameAspect) {
   ASSERT_TRUE(engine.OpenOutput(folder.File("copy.avi")));
   AVStream* video = OutputStream(0, AVMEDIA_TYPE_VIDEO);
   ASSERT_NE(video, nullptr);
-  EXPECT_TRUE(engine.FOutputStreams[0][video->index].StreamCopy);
+  EXPECT_TRUE(engine.FPlan.OutputStreams[0][video->index].StreamCopy);
   EXPECT_EQ(video->sample_aspect_ratio.num, 16);
   EXPECT_EQ(video->sample_aspect_ratio.den, 15);
   EXPECT_FALSE(engine.FSettings.VideoStreamCopy);
@@ -181,22 +181,22 @@ TEST_F(InputOutputFiles, FrameRateSnapsToTheNearestTheEncoderSupports) {
   engine.FSettings.FrameRate = {26, 1};
   engine.FSettings.VideoCodecName = "mpeg1video";
   ASSERT_TRUE(engine.OpenOutput(folder.File("rate.mpg"))) << engine.ErrorText();
-  const AVCodecContext* codec = engine.FOutputStreams[0][0].Codec.get();
+  const AVCodecContext* codec = engine.FPlan.OutputStreams[0][0].Codec.get();
   EXPECT_EQ(codec->time_base.num, 1);
   EXPECT_EQ(codec->time_base.den, 25);
 
   engine.FSettings.FrameRate = {29, 1};
   engine.FSettings.VideoCodecName = "mpeg1video";
   ASSERT_TRUE(engine.OpenOutput(folder.File("rate2.mpg")));
-  EXPECT_EQ(engine.FOutputStreams[1][0].Codec->time_base.num, 1001);
-  EXPECT_EQ(engine.FOutputStreams[1][0].Codec->time_base.den, 30000);
+  EXPECT_EQ(engine.FPlan.OutputStreams[1][0].Codec->time_base.num, 1001);
+  EXPECT_EQ(engine.FPlan.OutputStreams[1][0].Codec->time_base.den, 30000);
 }
 
 TEST_F(InputOutputFiles, RateControlOverridesAreParsed) {
   ASSERT_TRUE(engine.OpenInput(Clip("av.avi")));
   engine.FSettings.RcOverride = "0,100,5/101,200,-50";
   ASSERT_TRUE(engine.OpenOutput(folder.File("rc.avi"))) << engine.ErrorText();
-  const AVCodecContext* codec = engine.FOutputStreams[0][0].Codec.get();
+  const AVCodecContext* codec = engine.FPlan.OutputStreams[0][0].Codec.get();
   ASSERT_EQ(codec->rc_override_count, 2);
   EXPECT_EQ(codec->rc_override[0].start_frame, 0);
   EXPECT_EQ(codec->rc_override[0].end_frame, 100);
@@ -257,7 +257,7 @@ TEST_F(InputOutputFiles, AnOutputRefusedHalfwayLeavesNothingForTheNext) {
   engine.FSettings.AudioDisable = true;
   ASSERT_TRUE(engine.OpenOutput(folder.File("next.avi"))) << engine.ErrorText();
   EXPECT_EQ(engine.OutputFile(0)->nb_streams, 1u);
-  EXPECT_EQ(engine.FOutputStreams[0].size(), 1u);
+  EXPECT_EQ(engine.FPlan.OutputStreams[0].size(), 1u);
 }
 
 // Each stream type's failure names its own creator, and the type's pending settings (codec,
@@ -285,10 +285,10 @@ TEST_F(InputOutputFiles, EachStreamTypesRefusalNamesItAndConsumesItsPendingSetti
   const AVFormatContext* next = engine.OutputFile(0);
   ASSERT_EQ(next->nb_streams, 3u);
   for (unsigned i = 0; i < next->nb_streams; ++i) {
-    EXPECT_FALSE(engine.FOutputStreams[0][i].StreamCopy) << i;
+    EXPECT_FALSE(engine.FPlan.OutputStreams[0][i].StreamCopy) << i;
     EXPECT_EQ(lib::av_dict_get(next->streams[i]->metadata, "language", nullptr, 0), nullptr) << i;
   }
-  EXPECT_EQ(engine.FOutputStreams[0][2].Codec->codec_type, AVMEDIA_TYPE_SUBTITLE);
+  EXPECT_EQ(engine.FPlan.OutputStreams[0][2].Codec->codec_type, AVMEDIA_TYPE_SUBTITLE);
 }
 
 TEST_F(InputOutputFiles, AnInputIsNeverOverwritten) {
@@ -333,7 +333,7 @@ TEST_F(InputOutputFiles, EncoderOptionsGoToTheNamedEncoderOfTheNextVideoStreamOn
   engine.SetVideoCodec("libsvtav1");
   engine.SetVideoEncoderOption("preset", "12");
   ASSERT_TRUE(engine.OpenOutput(folder.File("av1.mkv"))) << engine.ErrorText();
-  const AVCodecContext* codec = engine.FOutputStreams[0][0].Codec.get();
+  const AVCodecContext* codec = engine.FPlan.OutputStreams[0][0].Codec.get();
   ASSERT_NE(codec->codec, nullptr);
   EXPECT_STREQ(codec->codec->name, "libsvtav1");
   std::int64_t preset = 0;

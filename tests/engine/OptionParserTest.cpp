@@ -7,7 +7,7 @@
 #include "TestSupport.h"
 #include "binding/MediaLibraries.h"
 #include "binding/ValueConversion.h"
-#include "engine/LibraryLogOwners.h"
+#include "engine/ProcessState.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -41,7 +41,7 @@ TEST_F(OptionParserTest, UnknownNameIsDroppedSilentlyAndThreadsFails) {
   engine->SetOption("foo", "1");
   engine->SetOption("Vcodec", "mpeg4");  // names are case-sensitive
   EXPECT_THAT(engine->Logged, IsEmpty());
-  EXPECT_THAT(engine->FGenericOptionNames, IsEmpty());
+  EXPECT_THAT(engine->FLibraryOptions.Names, IsEmpty());
   EXPECT_TRUE(engine->Settings().VideoCodecName.empty());
   EXPECT_RAISES(engine->SetOption("threads", "2"), FFMpegException, "TODO: option - threads");
   EXPECT_EQ(engine->Settings().ThreadCount, 1);
@@ -53,7 +53,7 @@ TEST_F(OptionParserTest, ALibraryOptionsRefusedOrMissingValueFailsWithTheLibrary
   EXPECT_RAISES(engine->SetOption("packetsize", "-7"), FFMpegException,
                 "Invalid value '-7' for option packetsize: Numerical result out of range");
   EXPECT_RAISES(engine->SetOption("g", ""), FFMpegException, "Option g needs a value");
-  EXPECT_THAT(engine->FGenericOptionNames, IsEmpty());
+  EXPECT_THAT(engine->FLibraryOptions.Names, IsEmpty());
   // Set-up of presets and records still only asks.
   EXPECT_FALSE(engine->SetCodecOption("g", "abc"));
 }
@@ -108,33 +108,33 @@ TEST_F(OptionParserTest, BitrateBelow1000WarnsThatItIsBitsPerSecond) {
             "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not "
             "kbits/s");
   // "vb" is the video context's "b", recorded under the library's own name.
-  EXPECT_EQ(IntOption(engine->FCodecOptionContexts[0].get(), "b"), 100);
-  EXPECT_THAT(engine->FGenericOptionNames, ElementsAre("b"));
+  EXPECT_EQ(IntOption(engine->FLibraryOptions.CodecContexts[0].get(), "b"), 100);
+  EXPECT_THAT(engine->FLibraryOptions.Names, ElementsAre("b"));
 
   engine->Logged.clear();
   engine->SetOption("vb", "1000");
   engine->SetOption("ab", "64000");
   EXPECT_THAT(engine->Logged, IsEmpty());
-  EXPECT_EQ(IntOption(engine->FCodecOptionContexts[1].get(), "b"), 64000);
-  EXPECT_EQ(IntOption(engine->FCodecOptionContexts[0].get(), "b"), 1000);
+  EXPECT_EQ(IntOption(engine->FLibraryOptions.CodecContexts[1].get(), "b"), 64000);
+  EXPECT_EQ(IntOption(engine->FLibraryOptions.CodecContexts[0].get(), "b"), 1000);
   EXPECT_FALSE(engine->SetBitrateOption("b", ""));
 }
 
 TEST_F(OptionParserTest, GenericOptionsReachTheirOptionContext) {
   EXPECT_TRUE(engine->SetCodecOption("g", "12"));
-  EXPECT_EQ(IntOption(engine->FCodecOptionContexts[0].get(), "g"), 12);
+  EXPECT_EQ(IntOption(engine->FLibraryOptions.CodecContexts[0].get(), "g"), 12);
   EXPECT_TRUE(engine->SetCodecOptionInt("packetsize", 2324));
-  EXPECT_EQ(IntOption(engine->FFormatOptionContext.get(), "packetsize"), 2324);
+  EXPECT_EQ(IntOption(engine->FLibraryOptions.FormatContext.get(), "packetsize"), 2324);
   EXPECT_TRUE(engine->SetCodecOption("sws_flags", "bilinear"));
-  EXPECT_EQ(IntOption(engine->FScalerOptionContext.get(), "sws_flags"), SWS_BILINEAR);
+  EXPECT_EQ(IntOption(engine->FLibraryOptions.ScalerContext.get(), "sws_flags"), SWS_BILINEAR);
   // An audio-only option is kept out of the video context.
   EXPECT_TRUE(engine->SetCodecOption("ar", "22050"));
-  EXPECT_EQ(IntOption(engine->FCodecOptionContexts[1].get(), "ar"), 22050);
-  EXPECT_EQ(IntOption(engine->FCodecOptionContexts[0].get(), "ar"), 0);
+  EXPECT_EQ(IntOption(engine->FLibraryOptions.CodecContexts[1].get(), "ar"), 22050);
+  EXPECT_EQ(IntOption(engine->FLibraryOptions.CodecContexts[0].get(), "ar"), 0);
 
   EXPECT_FALSE(engine->SetCodecOption("g", " "));
   EXPECT_FALSE(engine->SetCodecOption(" ", "1"));
-  EXPECT_THAT(engine->FGenericOptionNames, ElementsAre("g", "packetsize", "sws_flags", "ar"));
+  EXPECT_THAT(engine->FLibraryOptions.Names, ElementsAre("g", "packetsize", "sws_flags", "ar"));
 }
 
 // The verbosity is the engine's own: the libraries' level belongs to the whole process.

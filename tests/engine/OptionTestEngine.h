@@ -26,17 +26,8 @@ class TOptionTestEngine : public TCustomFFmpeg {
 
   std::vector<TLogLine> Logged;
 
-  using TCustomFFmpeg::FCodecOptionContexts;
-  using TCustomFFmpeg::FFormatOptionContext;
-  using TCustomFFmpeg::FFrameHooks;
-  using TCustomFFmpeg::FGenericOptionNames;
-  using TCustomFFmpeg::FInputFilesTsScale;
-  using TCustomFFmpeg::FMetaDataMaps;
-  using TCustomFFmpeg::FNbMetaDataMaps;
-  using TCustomFFmpeg::FNbStreamMaps;
-  using TCustomFFmpeg::FPendingBitstreamFilters;
-  using TCustomFFmpeg::FScalerOptionContext;
-  using TCustomFFmpeg::FStreamMaps;
+  using TCustomFFmpeg::FLibraryOptions;
+  using TCustomFFmpeg::FPlan;
 
  protected:
   void Transcode() override {}

@@ -69,7 +69,7 @@ TEST_F(OutputPaths, LateAudioGetsLeadingSilenceWithAudioSync) {
   const std::string output = folder.File("padded.wav");
   const TJobResult job =
       RunJob({Clip("av.avi")}, {output}, {"vn", "async=1"},
-             [](TTestEngine& engine) { engine.FInputFilesTsOffset[0] += 500000; });
+             [](TTestEngine& engine) { engine.FPlan.InputFilesTsOffset[0] += 500000; });
   ASSERT_TRUE(job.finished) << job.message;
   const TMediaInfo info = DecodeMediaInfo(output);
   EXPECT_NEAR(info.FirstOfType(AVMEDIA_TYPE_AUDIO)->decodedSamples / 44100.0, 2.5, 0.05);

@@ -170,8 +170,8 @@ TEST_F(SettersTest, MapsReadNumbersInCNotation) {
   engine->SetOption("map", "0:1");
   engine->SetOption("map", "0:1:1:0");
   engine->SetOption("map", "0x1,010");
-  ASSERT_EQ(engine->FNbStreamMaps, 3);
-  const auto& maps = engine->FStreamMaps;
+  ASSERT_EQ(engine->FPlan.NbStreamMaps, 3);
+  const auto& maps = engine->FPlan.StreamMaps;
   EXPECT_EQ((std::array{maps[0].FileIndex, maps[0].StreamIndex, maps[0].SyncFileIndex,
                         maps[0].SyncStreamIndex}),
             (std::array{0, 1, 0, 1}));
@@ -182,26 +182,28 @@ TEST_F(SettersTest, MapsReadNumbersInCNotation) {
   EXPECT_EQ(maps[2].StreamIndex, 8);
 
   engine->SetOption("map_meta_data", "1:0");
-  EXPECT_EQ(engine->FMetaDataMaps[0].OutFile, 1);
-  EXPECT_EQ(engine->FMetaDataMaps[0].InFile, 0);
+  EXPECT_EQ(engine->FPlan.MetaDataMaps[0].OutFile, 1);
+  EXPECT_EQ(engine->FPlan.MetaDataMaps[0].InFile, 0);
   // Every tag and the chapters share the table, each entry with its kind.
   engine->SetOption("map_all_tags", "0:1");
   engine->SetOption("map_chapters", "2:3");
-  ASSERT_EQ(engine->FNbMetaDataMaps, 3);
-  EXPECT_EQ(engine->FMetaDataMaps[0].Kind, mmTexts);
-  EXPECT_EQ((std::array{engine->FMetaDataMaps[1].OutFile, engine->FMetaDataMaps[1].InFile}),
-            (std::array{0, 1}));
-  EXPECT_EQ(engine->FMetaDataMaps[1].Kind, mmAllTags);
-  EXPECT_EQ((std::array{engine->FMetaDataMaps[2].OutFile, engine->FMetaDataMaps[2].InFile}),
-            (std::array{2, 3}));
-  EXPECT_EQ(engine->FMetaDataMaps[2].Kind, mmChapters);
+  ASSERT_EQ(engine->FPlan.NbMetaDataMaps, 3);
+  EXPECT_EQ(engine->FPlan.MetaDataMaps[0].Kind, mmTexts);
+  EXPECT_EQ(
+      (std::array{engine->FPlan.MetaDataMaps[1].OutFile, engine->FPlan.MetaDataMaps[1].InFile}),
+      (std::array{0, 1}));
+  EXPECT_EQ(engine->FPlan.MetaDataMaps[1].Kind, mmAllTags);
+  EXPECT_EQ(
+      (std::array{engine->FPlan.MetaDataMaps[2].OutFile, engine->FPlan.MetaDataMaps[2].InFile}),
+      (std::array{2, 3}));
+  EXPECT_EQ(engine->FPlan.MetaDataMaps[2].Kind, mmChapters);
 }
 
 TEST_F(SettersTest, MapTablesRefuseEntriesBeyondTheirSize) {
-  for (int i = engine->FNbStreamMaps; i < kMaxStreamMaps; ++i) engine->AddStreamMap("0:0");
+  for (int i = engine->FPlan.NbStreamMaps; i < kMaxStreamMaps; ++i) engine->AddStreamMap("0:0");
   EXPECT_RAISES(engine->AddStreamMap("0:0"), FFMpegException,
                 "Too many stream maps: at most 400 can be given");
-  EXPECT_EQ(engine->FNbStreamMaps, kMaxStreamMaps);
+  EXPECT_EQ(engine->FPlan.NbStreamMaps, kMaxStreamMaps);
   for (int i = 0; i < kMaxMetaDataMaps; ++i) engine->AddMetaDataMap("0:0");
   EXPECT_RAISES(engine->AddMetaDataMap("0:0"), FFMpegException,
                 "Too many metadata maps: at most 20 can be given");
@@ -216,10 +218,10 @@ TEST_F(SettersTest, InputTimeScaleNamesAStreamOfTheNextInput) {
     EXPECT_RAISES(engine->SetOption("itsscale", scale), FFMpegException,
                   "itsscale must be >= 0.0 and <= 1000");
   engine->SetOption("itsscale", "1:0.5");
-  EXPECT_EQ(engine->FInputFilesTsScale[0][1], 0.5);
+  EXPECT_EQ(engine->FPlan.InputFilesTsScale[0][1], 0.5);
   // Text that ends after the index is read up to its end and no further.
   engine->SetOption("itsscale", "2");
-  EXPECT_EQ(engine->FInputFilesTsScale[0][2], 0.0);
+  EXPECT_EQ(engine->FPlan.InputFilesTsScale[0][2], 0.0);
 }
 
 TEST_F(SettersTest, MatricesNeedAll64Coefficients) {
@@ -242,11 +244,11 @@ TEST_F(SettersTest, BitstreamFiltersWaitForTheNextStreamOfTheirType) {
   engine->SetOption("absf", "aac_adtstoasc=ignored");
   engine->SetOption("sbsf", "null");
   engine->SetOption("vbsf", "=nothing");
-  ASSERT_EQ(engine->FPendingBitstreamFilters[0].size(), 1u);
-  EXPECT_STREQ(engine->FPendingBitstreamFilters[0][0]->filter->name, "h264_mp4toannexb");
-  ASSERT_EQ(engine->FPendingBitstreamFilters[1].size(), 1u);
-  EXPECT_STREQ(engine->FPendingBitstreamFilters[1][0]->filter->name, "aac_adtstoasc");
-  EXPECT_EQ(engine->FPendingBitstreamFilters[2].size(), 1u);
+  ASSERT_EQ(engine->FPlan.PendingBitstreamFilters[0].size(), 1u);
+  EXPECT_STREQ(engine->FPlan.PendingBitstreamFilters[0][0]->filter->name, "h264_mp4toannexb");
+  ASSERT_EQ(engine->FPlan.PendingBitstreamFilters[1].size(), 1u);
+  EXPECT_STREQ(engine->FPlan.PendingBitstreamFilters[1][0]->filter->name, "aac_adtstoasc");
+  EXPECT_EQ(engine->FPlan.PendingBitstreamFilters[2].size(), 1u);
   EXPECT_RAISES(engine->SetOption("vbsf", " nosuch "), FFMpegException,
                 "Unknown bitstream filter nosuch");
 }

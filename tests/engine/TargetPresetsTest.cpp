@@ -65,8 +65,8 @@ class TargetPresets : public ::testing::Test {
   }
 
   const TEngineSettings& Settings() { return engine->Settings(); }
-  AVCodecContext& VideoOptions() { return *engine->FCodecOptionContexts[0]; }
-  AVCodecContext& AudioOptions() { return *engine->FCodecOptionContexts[1]; }
+  AVCodecContext& VideoOptions() { return *engine->FLibraryOptions.CodecContexts[0]; }
+  AVCodecContext& AudioOptions() { return *engine->FLibraryOptions.CodecContexts[1]; }
   bool Logged(const std::string& text) {
     for (const auto& line : engine->Logged)
       if (line.Text == text) return line.Level == 1;
@@ -97,7 +97,7 @@ TEST_F(TargetPresets, PalVcdSetsTheWholePreset) {
   EXPECT_EQ(VideoOptions().rc_min_rate, 1150000);
   EXPECT_EQ(VideoOptions().rc_buffer_size, 327680);
   EXPECT_EQ(AudioOptions().bit_rate, 224000);
-  EXPECT_EQ(engine->FFormatOptionContext->packet_size, 2324u);
+  EXPECT_EQ(engine->FLibraryOptions.FormatContext->packet_size, 2324u);
   EXPECT_EQ(Settings().AudioSampleRate, 44100);
   EXPECT_EQ(Settings().AudioChannels, 2);
   EXPECT_FLOAT_EQ(Settings().MuxPreload, 0.44f);
@@ -138,7 +138,7 @@ TEST_F(TargetPresets, DvdAndSvcdSetTheirOwnValuesAndLeaveTheRest) {
   EXPECT_EQ(VideoOptions().rc_min_rate, 0);
   EXPECT_EQ(VideoOptions().rc_buffer_size, 1835008);
   EXPECT_EQ(AudioOptions().bit_rate, 448000);
-  EXPECT_EQ(engine->FFormatOptionContext->packet_size, 2048u);
+  EXPECT_EQ(engine->FLibraryOptions.FormatContext->packet_size, 2048u);
   EXPECT_EQ(Settings().AudioSampleRate, 48000);
   EXPECT_EQ(Settings().AudioChannels, 6);
   EXPECT_FLOAT_EQ(Settings().MuxPreload, 0.5f);
@@ -155,7 +155,7 @@ TEST_F(TargetPresets, DvdAndSvcdSetTheirOwnValuesAndLeaveTheRest) {
   EXPECT_EQ(VideoOptions().rc_min_rate, 0);
   EXPECT_EQ(VideoOptions().rc_buffer_size, 1835008);
   EXPECT_EQ(AudioOptions().bit_rate, 224000);
-  EXPECT_EQ(engine->FFormatOptionContext->packet_size, 2324u);
+  EXPECT_EQ(engine->FLibraryOptions.FormatContext->packet_size, 2324u);
   EXPECT_EQ(Settings().AudioChannels, 6);
   EXPECT_FLOAT_EQ(Settings().MuxPreload, 0.5f);
   EXPECT_FLOAT_EQ(Settings().FrameAspectRatio, 4.0f / 3.0f);
@@ -233,7 +233,7 @@ TEST_F(TargetPresets, InputsDecideTheNorm) {
   EXPECT_TRUE(SameRate(Settings().FrameRate, {30000, 1001}));
   EXPECT_EQ(Settings().AudioCodecName, "ac3");
   EXPECT_EQ(AudioOptions().bit_rate, 448000);
-  EXPECT_EQ(engine->FFormatOptionContext->packet_size, 2048u);
+  EXPECT_EQ(engine->FLibraryOptions.FormatContext->packet_size, 2048u);
   EXPECT_TRUE(Logged("Assuming NTSC for target."));
 }
 

@@ -226,8 +226,9 @@ TEST_F(TranscodeLoop, TimeScaleOfZeroChangesNothing) {
   const std::string plain = folder.File("plain.avi");
   const std::string scaled = folder.File("scaled.avi");
   ASSERT_TRUE(RunJob({Clip("part.ts")}, {plain}).finished);
-  const TJobResult job = RunJob({Clip("part.ts")}, {scaled}, {},
-                                [](TTestEngine& engine) { engine.FInputFilesTsScale[0][0] = 0; });
+  const TJobResult job = RunJob({Clip("part.ts")}, {scaled}, {}, [](TTestEngine& engine) {
+    engine.FPlan.InputFilesTsScale[0][0] = 0;
+  });
   ASSERT_TRUE(job.finished);
   EXPECT_EQ(ReadMediaInfo(plain).FirstOfType(AVMEDIA_TYPE_VIDEO)->packets,
             ReadMediaInfo(scaled).FirstOfType(AVMEDIA_TYPE_VIDEO)->packets);

@@ -129,5 +129,5 @@ TEST_F(Transcode, OldOptionNameGopStillSetsTheGroupOfPictures) {
   ASSERT_TRUE(engine.OpenInput(Clip("av.avi")));
   EXPECT_TRUE(engine.SetCodecOptionInt("gop", 5));
   ASSERT_TRUE(engine.OpenOutput(folder.File("gop.avi")));
-  EXPECT_EQ(engine.FOutputStreams[0][0].Codec->gop_size, 5);
+  EXPECT_EQ(engine.FPlan.OutputStreams[0][0].Codec->gop_size, 5);
 }

@@ -19,9 +19,7 @@ struct TJobResult {
 // An engine whose protected state tests may look at and set.
 class TTestEngine : public TCustomFFmpeg {
  public:
-  using TCustomFFmpeg::FInputFilesTsOffset;
-  using TCustomFFmpeg::FInputFilesTsScale;
-  using TCustomFFmpeg::FOutputStreams;
+  using TCustomFFmpeg::FPlan;
   using TCustomFFmpeg::FSettings;
 };
 

@@ -3,11 +3,15 @@
 #include <cmath>
 #include <optional>
 
+#include "binding/MediaPointers.h"
 #include "binding/MyUtils.h"
 #include "binding/ValueConversion.h"
 #include "engine/CoverPictures.h"
-#include "engine/FFmpeg.h"
+#include "engine/EngineTypes.h"
 #include "engine/FirstFrames.h"
+#include "engine/job/JobPlan.h"
+#include "engine/options/EngineOptions.h"
+#include "engine/options/LibraryOptions.h"
 
 namespace {
 
@@ -27,9 +31,9 @@ std::optional<TNorm> NormOfRate(AVRational rate) {
 // counts in 1/25 s was made for PAL). The decoder's clock, read from the stream itself,
 // comes first; then the container's time base; a stream whose ticks name no norm is judged
 // by its average rate, or by the demuxer's real base rate when the average is unknown.
-std::optional<TNorm> NormOfInputs(const TCustomFFmpeg& engine) {
-  for (int i = 0; i < engine.InputFileCount(); ++i) {
-    const AVFormatContext* input = engine.InputFile(i);
+std::optional<TNorm> NormOfInputs(const TJobPlan* plan) {
+  for (int i = 0; plan && i < plan->NbInputFiles; ++i) {
+    const AVFormatContext* input = plan->InputFiles[i].get();
     for (unsigned j = 0; j < input->nb_streams; ++j) {
       const AVStream* stream = input->streams[j];
       if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || IsCoverPicture(stream)) continue;
@@ -46,15 +50,15 @@ std::optional<TNorm> NormOfInputs(const TCustomFFmpeg& engine) {
 }
 
 // The norm asked for; "auto" (or any other word) deduces it, setting assumed.
-TNorm TargetNorm(const TCustomFFmpeg& engine, const std::string& Norm,
+TNorm TargetNorm(const TEngineSettings& settings, const TJobPlan* plan, const std::string& Norm,
                  const std::string& FallbackNorm, bool& assumed) {
   if (Norm == "pal") return TNorm::Pal;
   if (Norm == "ntsc") return TNorm::Ntsc;
   if (Norm == "film") return TNorm::Film;
-  const AVRational frameRate = engine.Settings().FrameRate;
+  const AVRational frameRate = settings.FrameRate;
   if (frameRate.den == 0) throw FFMpegException("frame_rate is invalid.");
   std::optional<TNorm> found = NormOfRate(frameRate);
-  if (!found) found = NormOfInputs(engine);
+  if (!found) found = NormOfInputs(plan);
   assumed = true;
   return found                    ? *found
          : FallbackNorm == "film" ? TNorm::Film
@@ -99,7 +103,7 @@ constexpr TDiscTarget kDiscTargets[] = {
 
 }  // namespace
 
-void TCustomFFmpeg::SetTarget(const std::string& Text) {
+void TEngineOptions::SetTarget(const std::string& Text) {
   const std::string text = TrimText(Text);
   for (const std::string norm : {"pal", "ntsc", "film"})
     if (text.rfind(norm + "-", 0) == 0) {
@@ -109,11 +113,11 @@ void TCustomFFmpeg::SetTarget(const std::string& Text) {
   ApplyTarget(text, "auto", "ntsc");
 }
 
-void TCustomFFmpeg::ApplyTarget(const std::string& Kind, const std::string& Norm,
-                                const std::string& FallbackNorm) {
+void TEngineOptions::ApplyTarget(const std::string& Kind, const std::string& Norm,
+                                 const std::string& FallbackNorm) {
   bool assumed = false;
-  const TNorm norm = TargetNorm(*this, Norm, FallbackNorm, assumed);
-  if (assumed && FSettings.Verbosity > 0 && Logging())
+  const TNorm norm = TargetNorm(S, Plan_, Norm, FallbackNorm, assumed);
+  if (assumed && S.Verbosity > 0 && Logging())
     Log(1, StringFormat("Assuming %s for target.", norm == TNorm::Pal ? "PAL" : "NTSC"));
 
   const bool pal = norm == TNorm::Pal;
@@ -127,21 +131,21 @@ void TCustomFFmpeg::ApplyTarget(const std::string& Kind, const std::string& Norm
   SetOutputFormat("dv");
   // A disc's or tape's frame size is the standard's, whatever the shape of the pictures.
   SetFrameSize(pal ? "720x576" : "720x480");
-  FSettings.FrameSizeGiven = false;
+  S.FrameSizeGiven = false;
   SetPixelFormat(Kind == "dv50" ? "yuv422p" : pal ? "yuv420p" : "yuv411p");
   SetFrameRate(rate);
-  FSettings.AudioSampleRate = 48000;
-  FSettings.AudioChannels = 2;
+  S.AudioSampleRate = 48000;
+  S.AudioChannels = 2;
 }
 
-void TCustomFFmpeg::ApplyDiscTarget(const TDiscTarget& Target, bool Pal, const std::string& Rate) {
+void TEngineOptions::ApplyDiscTarget(const TDiscTarget& Target, bool Pal, const std::string& Rate) {
   // Library options that the libraries do not know are skipped, as always.
   const auto option = [this](const char* name, const char* value) { SetCodecOption(name, value); };
   SetVideoCodec(Target.VideoCodec);
   SetAudioCodec(Target.AudioCodec);
   SetOutputFormat(Target.Kind);
   SetFrameSize(Pal ? Target.PalSize : Target.NtscSize);
-  FSettings.FrameSizeGiven = false;
+  S.FrameSizeGiven = false;
   SetFrameRate(Rate);
   option("g", Pal ? "15" : "18");  // the library's name for the group-of-pictures length
   option("b", Target.Bitrate);
@@ -150,16 +154,16 @@ void TCustomFFmpeg::ApplyDiscTarget(const TDiscTarget& Target, bool Pal, const s
   option("bufsize", Target.BufferSize);
   // Libraries that keep the scan-offset reservation only as a private encoder option
   // would answer the flag with an error in their log; they are spared it.
-  if (Target.ScanOffset && FCodecOptionContexts[0] &&
-      lib::av_opt_find(FCodecOptionContexts[0].get(), "scan_offset", "flags", 0, 0))
+  if (Target.ScanOffset && L.CodecContexts[0] &&
+      lib::av_opt_find(L.CodecContexts[0].get(), "scan_offset", "flags", 0, 0))
     option("flags", "+scan_offset");
   option("ab", Target.AudioBitrate);
-  FSettings.AudioSampleRate = Target.SampleRate;
-  if (Target.TwoChannels || FSettings.AudioChannels == 1) FSettings.AudioChannels = 2;
+  S.AudioSampleRate = Target.SampleRate;
+  if (Target.TwoChannels || S.AudioChannels == 1) S.AudioChannels = 2;
   option("packetsize", Target.PacketSize);
   if (Target.MuxRate) option("muxrate", Target.MuxRate);
-  if (Target.MuxPreload >= 0) FSettings.MuxPreload = Target.MuxPreload;
-  if (FSettings.FrameAspectRatio != 0) return;
+  if (Target.MuxPreload >= 0) S.MuxPreload = Target.MuxPreload;
+  if (S.FrameAspectRatio != 0) return;
   if (Logging()) Log(1, StringFormat("Assuming %s for aspect ratio", Target.Aspect));
   SetAspectRatio(Target.Aspect);
 }

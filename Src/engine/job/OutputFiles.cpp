@@ -8,6 +8,8 @@
 #include "binding/MyUtils.h"
 #include "engine/CoverPictures.h"
 #include "engine/FFmpeg.h"
+#include "engine/job/JobSetup.h"
+#include "engine/options/LibraryOptions.h"
 
 namespace {
 
@@ -36,68 +38,23 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-int TCustomFFmpeg::OutputRowOf(const AVFormatContext* Context) const {
-  for (int i = 0; i < FNbOutputFiles; ++i)
-    if (FOutputFiles[i].get() == Context) return i;
-  return FNbOutputFiles;  // the file being created
-}
-
-bool TCustomFFmpeg::NamesAnInput(const std::string& FileName) const {
-  std::error_code failed;
-  for (int i = 0; i < FNbInputFiles; ++i) {
-    const AVFormatContext* input = FInputFiles[i].get();
-    if (input && input->url && std::filesystem::equivalent(input->url, FileName, failed))
-      return true;
-  }
-  return false;
-}
-
-void TCustomFFmpeg::CheckInputStreamTypes(bool& HasVideo, bool& HasAudio, bool& HasSubtitle) const {
-  HasVideo = HasAudio = HasSubtitle = false;
-  for (int i = 0; i < FNbInputFiles; ++i) {
-    const AVFormatContext* input = FInputFiles[i].get();
-    for (unsigned j = 0; j < input->nb_streams; ++j) {
-      switch (input->streams[j]->codecpar->codec_type) {
-        case AVMEDIA_TYPE_VIDEO:
-          // A song's cover picture is no video: it goes along as a cover or not at all.
-          HasVideo |= !IsCoverPicture(input->streams[j]);
-          break;
-        case AVMEDIA_TYPE_AUDIO:
-          HasAudio = true;
-          break;
-        case AVMEDIA_TYPE_SUBTITLE:
-          HasSubtitle = true;
-          break;
-        case AVMEDIA_TYPE_DATA:
-        case AVMEDIA_TYPE_ATTACHMENT:
-        case AVMEDIA_TYPE_UNKNOWN:
-          break;
-        default:
-          throw FFMpegException(
-              StringFormat("invalid codec_type of input file '%s' (stream #%d:%u)",
-                           input->url ? input->url : "", i, j));
-      }
-    }
-  }
-}
-
-bool TCustomFFmpeg::OpenOutput(const std::string& FileName) {
+bool TJobSetup::OpenOutput(const std::string& FileName, std::string& ErrorText) {
   bool opened = false;
   try {
     CreateOutputFile(FileName);
     opened = true;
   } catch (const FFMpegException& failure) {
-    FErrorText = failure.what();
+    ErrorText = failure.what();
     // The streams prepared for the refused file go with it.
-    if (FNbOutputFiles < kMaxFiles) FOutputStreams[FNbOutputFiles].clear();
+    if (P.NbOutputFiles < kMaxFiles) P.OutputStreams[P.NbOutputFiles].clear();
   }
-  FSettings.ForcedOutputFormat = nullptr;
-  FSettings.ForcedInputFormat = nullptr;
-  FSettings.OutputNameBase.clear();
-  FSettings.OutputWithoutFile = false;
-  FSettings.VideoEncoderOptions.clear();
+  S.ForcedOutputFormat = nullptr;
+  S.ForcedInputFormat = nullptr;
+  S.OutputNameBase.clear();
+  S.OutputWithoutFile = false;
+  S.VideoEncoderOptions.clear();
   // What was given for this output is no input's parameter.
-  FSettings.GivenInputParameters = {};
+  S.GivenInputParameters = {};
   return opened;
 }
 
@@ -177,24 +134,24 @@ TOutputTarget OpenOutputTarget(AVFormatContext* output, const std::string& FileN
 
 }  // namespace
 
-void TCustomFFmpeg::CheckOutputFileRequest(const std::string& FileName) {
-  const TEngineSettings& s = FSettings;
+void TJobSetup::CheckOutputFileRequest(const std::string& FileName) {
+  const TEngineSettings& s = S;
   if (!s.VideoFilters.empty() && s.CropTop + s.CropBottom + s.CropLeft + s.CropRight != 0)
     throw FFMpegException("Cannot enable crop options and filters at the same time.");
   if (NamesResizingFilter(s.VideoFilters) && s.PadTop + s.PadBottom + s.PadLeft + s.PadRight != 0)
     throw FFMpegException(
         "Cannot enable pad options and the filters which resize frame at the same time. "
         "(crop, rotate, scale, transpose, etc.)");
-  if (FNbOutputFiles >= kMaxFiles)
+  if (P.NbOutputFiles >= kMaxFiles)
     throw FFMpegException(
         StringFormat("Too many output files: at most %d can be created", kMaxFiles));
   // An input is never overwritten, whatever name or link leads to it.
-  if (NamesAnInput(FileName))
+  if (P.NamesAnInput(FileName))
     throw FFMpegException(StringFormat("Output file '%s' is also an input file", FileName.c_str()));
 }
 
-std::array<bool, 3> TCustomFFmpeg::OutputStreamTypes(const AVOutputFormat* Format) {
-  const TEngineSettings& s = FSettings;
+std::array<bool, 3> TJobSetup::OutputStreamTypes(const AVOutputFormat* Format) {
+  const TEngineSettings& s = S;
   bool useVideo =
       Format->video_codec != AV_CODEC_ID_NONE || s.VideoStreamCopy || !s.VideoCodecName.empty();
   bool useAudio =
@@ -203,10 +160,10 @@ std::array<bool, 3> TCustomFFmpeg::OutputStreamTypes(const AVOutputFormat* Forma
                      !s.SubtitleCodecName.empty();
   bool soundMissing = false;
   bool picturesMissing = false;  // asked of the inputs, which have none
-  if (FNbInputFiles > 0) {
+  if (P.NbInputFiles > 0) {
     bool inputVideo, inputAudio, inputSubtitle;
     try {
-      CheckInputStreamTypes(inputVideo, inputAudio, inputSubtitle);
+      P.CheckInputStreamTypes(inputVideo, inputAudio, inputSubtitle);
     } catch (const std::exception& failure) {
       throw FFMpegException(StringFormat("check_audio_video_sub_inputs fail: %s", failure.what()));
     }
@@ -220,18 +177,18 @@ std::array<bool, 3> TCustomFFmpeg::OutputStreamTypes(const AVOutputFormat* Forma
   useAudio &= !s.AudioDisable;
   useSubtitle &= !s.SubtitleDisable;
   // The disable flags speak for this file only, also where they dropped a stream type.
-  FSettings.VideoDisable = FSettings.AudioDisable = FSettings.SubtitleDisable = false;
+  S.VideoDisable = S.AudioDisable = S.SubtitleDisable = false;
   // Sound asked of inputs that have none (video into an audio format, a file of tags alone)
   // would leave the file without any stream: said now, before the file is made.
   if (soundMissing && !useVideo && !useAudio && !useSubtitle)
     throw FFMpegException(StringFormat(picturesMissing
                                            ? "%s: the input has neither pictures nor sound"
                                            : "%s: the input has no sound",
-                                       FInputFiles[0]->url));
+                                       P.InputFiles[0]->url));
   return {useVideo, useAudio, useSubtitle};
 }
 
-void TCustomFFmpeg::CreateOutputStreams(AVFormatContext* Output, const std::array<bool, 3>& Types) {
+void TJobSetup::CreateOutputStreams(AVFormatContext* Output, const std::array<bool, 3>& Types) {
   // In the order of Types; a failure names the creator of its type.
   constexpr AVMediaType kTypes[] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_SUBTITLE};
   constexpr const char* kFailures[] = {"new_video_stream fail: %s", "new_audio_stream fail: %s",
@@ -246,50 +203,48 @@ void TCustomFFmpeg::CreateOutputStreams(AVFormatContext* Output, const std::arra
   }
 }
 
-void TCustomFFmpeg::SetUpMuxer(AVFormatContext* Output, const std::string& FileName,
-                               const TOutputByteStream* ByteStream,
-                               const TOutputPlacement* Placement) {
-  const TEngineSettings& s = FSettings;
+void TJobSetup::SetUpMuxer(AVFormatContext* Output, const std::string& FileName,
+                           const TOutputByteStream* ByteStream, const TOutputPlacement* Placement) {
+  const TEngineSettings& s = S;
   // Muxers that know these options take them; the others have nothing to set.
   lib::av_opt_set_int(Output, "preload", static_cast<std::int64_t>(s.MuxPreload * 1000000),
                       AV_OPT_SEARCH_CHILDREN);
   Output->max_delay = static_cast<int>(s.MuxMaxDelay * 1000000);
   if (s.LoopOutput >= 0) lib::av_opt_set_int(Output, "loop", s.LoopOutput, AV_OPT_SEARCH_CHILDREN);
-  ApplyRecordedOptions(Output, FFormatOptionContext.get(), AV_OPT_FLAG_ENCODING_PARAM);
+  L.ApplyRecorded(Output, L.FormatContext.get(), AV_OPT_FLAG_ENCODING_PARAM);
   // Files a muxer makes beside the output are created like the output, or not at all.
   if (const std::string unsafe = UnsafeMuxerReason(Output, !IsUrl(FileName)); !unsafe.empty())
     OpenFailure(FileName, unsafe);
   if (!IsUrl(FileName) && !s.OutputWithoutFile)
     if (const int failed =
-            FSideFiles.AddOutput(FileName, ByteStream ? ByteStream->Identity() : TFileIdentity{},
-                                 Placement ? Placement->TemporaryPath() : std::string()))
+            P.SideFiles.AddOutput(FileName, ByteStream ? ByteStream->Identity() : TFileIdentity{},
+                                  Placement ? Placement->TemporaryPath() : std::string()))
       OpenFailure(FileName, SystemReason(failed));
   TSideFiles::Attach(Output);
 }
 
-void TCustomFFmpeg::CreateOutputFile(const std::string& FileName) {
+void TJobSetup::CreateOutputFile(const std::string& FileName) {
   CheckOutputFileRequest(FileName);
-  FSettings.UseFilterGraph = !FSettings.VideoFilters.empty();
+  S.UseFilterGraph = !S.VideoFilters.empty();
 
   AVFormatContext* raw = nullptr;
-  lib::avformat_alloc_output_context2(&raw, FSettings.ForcedOutputFormat, nullptr,
-                                      FileName.c_str());
+  lib::avformat_alloc_output_context2(&raw, S.ForcedOutputFormat, nullptr, FileName.c_str());
   if (!raw)
     throw FFMpegException(
         StringFormat("Unable to find a suitable output format for '%s'", FileName.c_str()));
   TOutputFormatContextPtr output(raw);
-  MarkLogOwner(raw->opaque);
-  const int row = FNbOutputFiles;
-  FOutputStreams[row].clear();
+  E.MarkLogOwner(raw->opaque);
+  const int row = P.NbOutputFiles;
+  P.OutputStreams[row].clear();
 
   CreateOutputStreams(output.get(), OutputStreamTypes(output->oformat));
-  SetFileMetadata(&output->metadata, FSettings);
-  TOutputTarget target = OpenOutputTarget(output.get(), FileName, FSettings);
+  SetFileMetadata(&output->metadata, S);
+  TOutputTarget target = OpenOutputTarget(output.get(), FileName, S);
   SetUpMuxer(output.get(), FileName, target.ByteStream.get(), target.Placement.get());
 
-  FOutputFiles[row] = std::move(output);
-  FOutputByteStreams[row] = std::move(target.ByteStream);
-  FOutputPlacements[row] = std::move(target.Placement);
-  FOutputWritten[row] = {};
-  ++FNbOutputFiles;
+  P.OutputFiles[row] = std::move(output);
+  P.OutputByteStreams[row] = std::move(target.ByteStream);
+  P.OutputPlacements[row] = std::move(target.Placement);
+  P.OutputWritten[row] = {};
+  ++P.NbOutputFiles;
 }

@@ -1,13 +1,14 @@
-#include "engine/LibraryLogOwners.h"
+#include "engine/ProcessState.h"
 
 #include <algorithm>
-#include <atomic>
-#include <mutex>
+#include <set>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
 thread_local const void* threadLogOwner = nullptr;
+thread_local unsigned refusedOpens = 0;
 
 // Read on every thread that logs, written by the engines' own threads: the map under its
 // lock, the maximum also as an atomic so that a line no one wants is dropped without it.
@@ -28,7 +29,22 @@ TLogEngines& Engines() {
   return engines;
 }
 
+// Constant-initialised at namespace scope: the signal handler never meets a first use.
+std::atomic<TTemporaryNode*> gTemporaries{nullptr};
+static_assert(std::atomic<TTemporaryNode*>::is_always_lock_free);
+std::atomic<unsigned long> gNextNumber{0};
+
+struct TVisitedFolders {
+  std::mutex Lock;
+  std::set<std::pair<dev_t, ino_t>> Folders;
+};
+
 }  // namespace
+
+std::mutex& CodecLock() {
+  static std::mutex lock;
+  return lock;
+}
 
 TLogOwnerScope::TLogOwnerScope(const TCustomFFmpeg* Engine) : previous_(threadLogOwner) {
   threadLogOwner = Engine;
@@ -68,4 +84,22 @@ void UnregisterLogEngine(const TCustomFFmpeg* Engine) {
   std::lock_guard lock(engines.Lock);
   engines.Levels.erase(Engine);
   engines.UpdateMostVerbose();
+}
+
+unsigned& RefusedOpensOnThisThread() {
+  return refusedOpens;
+}
+
+std::atomic<TTemporaryNode*>& TemporaryOutputNodes() {
+  return gTemporaries;
+}
+
+unsigned long NextTemporaryNumber() {
+  return gNextNumber.fetch_add(1);
+}
+
+bool FirstVisitOfFolder(dev_t Device, ino_t Inode) {
+  static TVisitedFolders visited;
+  std::lock_guard lock(visited.Lock);
+  return visited.Folders.insert({Device, Inode}).second;
 }

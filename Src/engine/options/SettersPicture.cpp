@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "binding/MediaPointers.h"
 #include "binding/MyUtils.h"
 #include "binding/ValueConversion.h"
-#include "engine/FFmpeg.h"
+#include "engine/EngineTypes.h"
+#include "engine/options/EngineOptions.h"
 
 namespace {
 
@@ -66,27 +68,27 @@ std::vector<std::uint16_t> ParseMatrix(const std::string& Text) {
 
 }  // namespace
 
-void TCustomFFmpeg::SetFrameRate(const std::string& Text) {
+void TEngineOptions::SetFrameRate(const std::string& Text) {
   if (Text.empty()) return;
-  if (lib::av_parse_video_rate(&FSettings.FrameRate, Text.c_str()) < 0)
+  if (lib::av_parse_video_rate(&S.FrameRate, Text.c_str()) < 0)
     throw FFMpegException("Incorrect frame rate");
-  FSettings.GivenInputParameters.FrameRate = true;
+  S.GivenInputParameters.FrameRate = true;
 }
 
-void TCustomFFmpeg::SetFrameSize(const std::string& Text) {
+void TEngineOptions::SetFrameSize(const std::string& Text) {
   if (Text.empty()) return;
   // A size whose pictures the libraries cannot hold (their byte count past int) is none.
-  if (lib::av_parse_video_size(&FSettings.FrameWidth, &FSettings.FrameHeight, Text.c_str()) < 0 ||
-      lib::av_image_check_size(static_cast<unsigned>(FSettings.FrameWidth),
-                               static_cast<unsigned>(FSettings.FrameHeight), 0, nullptr) < 0)
+  if (lib::av_parse_video_size(&S.FrameWidth, &S.FrameHeight, Text.c_str()) < 0 ||
+      lib::av_image_check_size(static_cast<unsigned>(S.FrameWidth),
+                               static_cast<unsigned>(S.FrameHeight), 0, nullptr) < 0)
     throw FFMpegException("Incorrect frame size");
-  if (FSettings.FrameWidth % 2 != 0 || FSettings.FrameHeight % 2 != 0)
+  if (S.FrameWidth % 2 != 0 || S.FrameHeight % 2 != 0)
     throw FFMpegException("Frame size must be a multiple of 2");
-  FSettings.FrameSizeGiven = true;
-  FSettings.GivenInputParameters.FrameSize = true;
+  S.FrameSizeGiven = true;
+  S.GivenInputParameters.FrameSize = true;
 }
 
-void TCustomFFmpeg::SetAspectRatio(const std::string& Text) {
+void TEngineOptions::SetAspectRatio(const std::string& Text) {
   if (Text.empty()) return;
   double ratio = 0;
   if (const std::size_t colon = Text.find(':'); colon != std::string::npos) {
@@ -99,13 +101,13 @@ void TCustomFFmpeg::SetAspectRatio(const std::string& Text) {
   // A ratio below zero, or too large for the stored float, is no picture shape either.
   if (!(ratio > 0) || ratio > std::numeric_limits<float>::max())
     throw FFMpegException("Incorrect aspect ratio specification.");
-  FSettings.FrameAspectRatio = static_cast<float>(ratio);
+  S.FrameAspectRatio = static_cast<float>(ratio);
 }
 
-void TCustomFFmpeg::SetPixelFormat(const std::string& Text) {
+void TEngineOptions::SetPixelFormat(const std::string& Text) {
   if (Text != "list") {
-    FSettings.FramePixelFormat = lib::av_get_pix_fmt(Text.c_str());
-    FSettings.GivenInputParameters.PixelFormat = true;
+    S.FramePixelFormat = lib::av_get_pix_fmt(Text.c_str());
+    S.GivenInputParameters.PixelFormat = true;
     return;
   }
   if (!Logging()) return;
@@ -115,9 +117,9 @@ void TCustomFFmpeg::SetPixelFormat(const std::string& Text) {
                lib::av_get_pix_fmt_string(line, sizeof line, static_cast<AVPixelFormat>(format))));
 }
 
-void TCustomFFmpeg::SetSampleFormat(const std::string& Text) {
+void TEngineOptions::SetSampleFormat(const std::string& Text) {
   if (Text != "list") {
-    FSettings.AudioSampleFormat = lib::av_get_sample_fmt(Text.c_str());
+    S.AudioSampleFormat = lib::av_get_sample_fmt(Text.c_str());
     return;
   }
   if (!Logging()) return;
@@ -127,73 +129,72 @@ void TCustomFFmpeg::SetSampleFormat(const std::string& Text) {
                                                   static_cast<AVSampleFormat>(format))));
 }
 
-void TCustomFFmpeg::SetCropTop(int Value) {
-  ApplyCrop(Value, "Top crop size must be a multiple of 2", kVerticalCropRange, FSettings.CropTop,
-            FSettings.FrameHeight);
+void TEngineOptions::SetCropTop(int Value) {
+  ApplyCrop(Value, "Top crop size must be a multiple of 2", kVerticalCropRange, S.CropTop,
+            S.FrameHeight);
 }
 
-void TCustomFFmpeg::SetCropBottom(int Value) {
-  ApplyCrop(Value, "Bottom crop size must be a multiple of 2", kVerticalCropRange,
-            FSettings.CropBottom, FSettings.FrameHeight);
+void TEngineOptions::SetCropBottom(int Value) {
+  ApplyCrop(Value, "Bottom crop size must be a multiple of 2", kVerticalCropRange, S.CropBottom,
+            S.FrameHeight);
 }
 
-void TCustomFFmpeg::SetCropLeft(int Value) {
-  ApplyCrop(Value, "Left crop size must be a multiple of 2", kHorizontalCropRange,
-            FSettings.CropLeft, FSettings.FrameWidth);
+void TEngineOptions::SetCropLeft(int Value) {
+  ApplyCrop(Value, "Left crop size must be a multiple of 2", kHorizontalCropRange, S.CropLeft,
+            S.FrameWidth);
 }
 
-void TCustomFFmpeg::SetCropRight(int Value) {
-  ApplyCrop(Value, "Right crop size must be a multiple of 2", kHorizontalCropRange,
-            FSettings.CropRight, FSettings.FrameWidth);
+void TEngineOptions::SetCropRight(int Value) {
+  ApplyCrop(Value, "Right crop size must be a multiple of 2", kHorizontalCropRange, S.CropRight,
+            S.FrameWidth);
 }
 
-void TCustomFFmpeg::SetPadTop(int Value) {
-  ApplyPad(Value, "Top pad size must be a multiple of 2", FSettings.PadTop);
+void TEngineOptions::SetPadTop(int Value) {
+  ApplyPad(Value, "Top pad size must be a multiple of 2", S.PadTop);
 }
 
-void TCustomFFmpeg::SetPadBottom(int Value) {
-  ApplyPad(Value, "Bottom pad size must be a multiple of 2", FSettings.PadBottom);
+void TEngineOptions::SetPadBottom(int Value) {
+  ApplyPad(Value, "Bottom pad size must be a multiple of 2", S.PadBottom);
 }
 
-void TCustomFFmpeg::SetPadLeft(int Value) {
-  ApplyPad(Value, "Left pad size must be a multiple of 2", FSettings.PadLeft);
+void TEngineOptions::SetPadLeft(int Value) {
+  ApplyPad(Value, "Left pad size must be a multiple of 2", S.PadLeft);
 }
 
-void TCustomFFmpeg::SetPadRight(int Value) {
-  ApplyPad(Value, "Right pad size must be a multiple of 2", FSettings.PadRight);
+void TEngineOptions::SetPadRight(int Value) {
+  ApplyPad(Value, "Right pad size must be a multiple of 2", S.PadRight);
 }
 
-void TCustomFFmpeg::SetPadColor(int Color) {
+void TEngineOptions::SetPadColor(int Color) {
   const int r = Color & 0xFF;
   const int g = (Color >> 8) & 0xFF;
   const int b = (Color >> 16) & 0xFF;
-  FSettings.PadColorY = (Fix(0.299f) * r + Fix(0.587f) * g + Fix(0.114f) * b + 512) >> 10;
-  FSettings.PadColorU =
-      ((-Fix(0.16874f) * r - Fix(0.33126f) * g + Fix(0.5f) * b + 511) >> 10) + 128;
-  FSettings.PadColorV = ((Fix(0.5f) * r - Fix(0.41869f) * g - Fix(0.08131f) * b + 511) >> 10) + 128;
+  S.PadColorY = (Fix(0.299f) * r + Fix(0.587f) * g + Fix(0.114f) * b + 512) >> 10;
+  S.PadColorU = ((-Fix(0.16874f) * r - Fix(0.33126f) * g + Fix(0.5f) * b + 511) >> 10) + 128;
+  S.PadColorV = ((Fix(0.5f) * r - Fix(0.41869f) * g - Fix(0.08131f) * b + 511) >> 10) + 128;
 }
 
-void TCustomFFmpeg::SetVideoQScale(float Value) {
+void TEngineOptions::SetVideoQScale(float Value) {
   if (!(Value > 0 && Value <= 255)) throw FFMpegException("qscale must be > 0.0 and <= 255");
-  FSettings.VideoQScale = Value;
+  S.VideoQScale = Value;
 }
 
-void TCustomFFmpeg::SetRcOverride(const std::string& Text) {
-  FSettings.RcOverride = Text;
+void TEngineOptions::SetRcOverride(const std::string& Text) {
+  S.RcOverride = Text;
 }
 
-void TCustomFFmpeg::SetTopFieldFirst(int Value) {
-  FSettings.TopFieldFirst = Value;
+void TEngineOptions::SetTopFieldFirst(int Value) {
+  S.TopFieldFirst = Value;
 }
 
-void TCustomFFmpeg::SetMotionThreshold(int Value) {
-  FSettings.MotionThreshold = Value;
+void TEngineOptions::SetMotionThreshold(int Value) {
+  S.MotionThreshold = Value;
 }
 
-void TCustomFFmpeg::SetIntraMatrix(const std::string& Text) {
-  FSettings.IntraMatrix = ParseMatrix(Text);
+void TEngineOptions::SetIntraMatrix(const std::string& Text) {
+  S.IntraMatrix = ParseMatrix(Text);
 }
 
-void TCustomFFmpeg::SetInterMatrix(const std::string& Text) {
-  FSettings.InterMatrix = ParseMatrix(Text);
+void TEngineOptions::SetInterMatrix(const std::string& Text) {
+  S.InterMatrix = ParseMatrix(Text);
 }

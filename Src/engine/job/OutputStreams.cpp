@@ -12,6 +12,8 @@
 #include "engine/FFmpeg.h"
 #include "engine/PictureRotation.h"
 #include "engine/RcOverride.h"
+#include "engine/job/JobSetup.h"
+#include "engine/options/LibraryOptions.h"
 
 namespace {
 
@@ -137,13 +139,13 @@ void FitIntoBox(float aspect, int& width, int& height) {
 
 }  // namespace
 
-TOutputStreamSetup& TCustomFFmpeg::NewStreamSetup(AVFormatContext* Context, AVStream* Stream,
-                                                  int PendingFilterIndex) {
-  std::vector<TOutputStreamSetup>& streams = FOutputStreams[OutputRowOf(Context)];
+TOutputStreamSetup& TJobSetup::NewStreamSetup(AVFormatContext* Context, AVStream* Stream,
+                                              int PendingFilterIndex) {
+  std::vector<TOutputStreamSetup>& streams = P.OutputStreams[P.OutputRowOf(Context)];
   streams.resize(Stream->index + 1);
   TOutputStreamSetup& setup = streams[Stream->index];
-  setup.Filters = std::move(FPendingBitstreamFilters[PendingFilterIndex]);
-  FPendingBitstreamFilters[PendingFilterIndex].clear();
+  setup.Filters = std::move(P.PendingBitstreamFilters[PendingFilterIndex]);
+  P.PendingBitstreamFilters[PendingFilterIndex].clear();
   return setup;
 }
 
@@ -229,20 +231,8 @@ void SetVideoRateControl(const TEngineSettings& s, TOutputStreamSetup& setup,
 
 }  // namespace
 
-void TCustomFFmpeg::new_video_stream(AVFormatContext* Context) {
-  NewOutputStream(Context, AVMEDIA_TYPE_VIDEO);
-}
-
-void TCustomFFmpeg::new_audio_stream(AVFormatContext* Context) {
-  NewOutputStream(Context, AVMEDIA_TYPE_AUDIO);
-}
-
-void TCustomFFmpeg::new_subtitle_stream(AVFormatContext* Context) {
-  NewOutputStream(Context, AVMEDIA_TYPE_SUBTITLE);
-}
-
-void TCustomFFmpeg::NewOutputStream(AVFormatContext* Context, AVMediaType Type) {
-  TEngineSettings& s = FSettings;
+void TJobSetup::NewOutputStream(AVFormatContext* Context, AVMediaType Type) {
+  TEngineSettings& s = S;
   const TPendingStreamSettings pending = PendingSettingsOf(s, Type);
   const bool video = Type == AVMEDIA_TYPE_VIDEO, audio = Type == AVMEDIA_TYPE_AUDIO;
   // Taken at once: a stream that fails leaves none of them for the next one.
@@ -279,10 +269,10 @@ void TCustomFFmpeg::NewOutputStream(AVFormatContext* Context, AVMediaType Type) 
     SetUpSubtitleStream(stream, setup, id);
 }
 
-void TCustomFFmpeg::SetUpVideoStream(AVFormatContext* Context, AVStream* Stream,
-                                     TOutputStreamSetup& Setup, const AVCodec* Encoder,
-                                     AVCodecID Id, const TEncoderOptions& EncoderOptions) {
-  const TEngineSettings& s = FSettings;
+void TJobSetup::SetUpVideoStream(AVFormatContext* Context, AVStream* Stream,
+                                 TOutputStreamSetup& Setup, const AVCodec* Encoder, AVCodecID Id,
+                                 const TEncoderOptions& EncoderOptions) {
+  const TEngineSettings& s = S;
   if (Setup.StreamCopy) {
     // The copied pictures keep the coded orientation; the settings hold the upright one.
     Stream->sample_aspect_ratio =
@@ -294,7 +284,7 @@ void TCustomFFmpeg::SetUpVideoStream(AVFormatContext* Context, AVStream* Stream,
   AVCodecContext* codec = Setup.Codec.get();
   codec->codec_id = Id;
   if (s.VideoCodecTag) codec->codec_tag = s.VideoCodecTag;
-  AVCodecContext* options = FCodecOptionContexts[0].get();
+  AVCodecContext* options = L.CodecContexts[0].get();
   if ((s.VideoGlobalHeader & 1) ||
       (s.VideoGlobalHeader == 0 && (Context->oformat->flags & AVFMT_GLOBALHEADER))) {
     codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -304,7 +294,7 @@ void TCustomFFmpeg::SetUpVideoStream(AVFormatContext* Context, AVStream* Stream,
     codec->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
     options->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
   }
-  ApplyRecordedOptions(codec, options, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+  L.ApplyRecorded(codec, options, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
   for (const auto& [name, value] : EncoderOptions) {
     const int result = lib::av_opt_set(codec, name.c_str(), value.c_str(), AV_OPT_SEARCH_CHILDREN);
     if (result < 0)
@@ -317,13 +307,12 @@ void TCustomFFmpeg::SetUpVideoStream(AVFormatContext* Context, AVStream* Stream,
   SetVideoRateControl(s, Setup, codec);
 }
 
-void TCustomFFmpeg::SetUpAudioStream(AVFormatContext* Context, AVStream* Stream,
-                                     TOutputStreamSetup& Setup, const AVCodec* Encoder,
-                                     AVCodecID Id) {
-  const TEngineSettings& s = FSettings;
+void TJobSetup::SetUpAudioStream(AVFormatContext* Context, AVStream* Stream,
+                                 TOutputStreamSetup& Setup, const AVCodec* Encoder, AVCodecID Id) {
+  const TEngineSettings& s = S;
   AVCodecContext* codec = Setup.Codec.get();
   if (s.AudioCodecTag) codec->codec_tag = s.AudioCodecTag;
-  AVCodecContext* options = FCodecOptionContexts[1].get();
+  AVCodecContext* options = L.CodecContexts[1].get();
   if (Context->oformat->flags & AVFMT_GLOBALHEADER) {
     codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     options->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -333,7 +322,7 @@ void TCustomFFmpeg::SetUpAudioStream(AVFormatContext* Context, AVStream* Stream,
 
   if (!Setup.StreamCopy) {
     codec->codec_id = Id;
-    ApplyRecordedOptions(codec, options, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    L.ApplyRecorded(codec, options, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     if (s.AudioQScale > -99999) {
       codec->flags |= AV_CODEC_FLAG_QSCALE;
       Setup.Quality = kLambdaPerQScale * s.AudioQScale;
@@ -351,30 +340,30 @@ void TCustomFFmpeg::SetUpAudioStream(AVFormatContext* Context, AVStream* Stream,
   SetLanguage(Stream, s.AudioLanguage);
 }
 
-void TCustomFFmpeg::SetUpSubtitleStream(AVStream* Stream, TOutputStreamSetup& Setup, AVCodecID Id) {
+void TJobSetup::SetUpSubtitleStream(AVStream* Stream, TOutputStreamSetup& Setup, AVCodecID Id) {
   if (!Setup.StreamCopy) {
     Setup.Codec->codec_id = Id;
-    ApplyRecordedOptions(Setup.Codec.get(), FCodecOptionContexts[3].get(),
-                         AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    L.ApplyRecorded(Setup.Codec.get(), L.CodecContexts[3].get(),
+                    AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
   }
-  SetLanguage(Stream, FSettings.SubtitleLanguage);
+  SetLanguage(Stream, S.SubtitleLanguage);
 }
 
-bool TCustomFFmpeg::AddCoverPicture(int File, int Stream) {
-  AVFormatContext* output = LastOutputFile();
-  if (File < 0 || File >= FNbInputFiles || Stream < 0 ||
-      Stream >= static_cast<int>(FInputFiles[File]->nb_streams) ||
-      !IsCoverPicture(FInputFiles[File]->streams[Stream]))
+bool TJobSetup::AddCoverPicture(int File, int Stream) {
+  AVFormatContext* output = P.LastOutputFile();
+  if (File < 0 || File >= P.NbInputFiles || Stream < 0 ||
+      Stream >= static_cast<int>(P.InputFiles[File]->nb_streams) ||
+      !IsCoverPicture(P.InputFiles[File]->streams[Stream]))
     throw FFMpegException(StringFormat("Stream #%d.%d is no cover picture", File, Stream));
-  const AVStream* cover = FInputFiles[File]->streams[Stream];
+  const AVStream* cover = P.InputFiles[File]->streams[Stream];
   const AVCodecID codecId = cover->codecpar->codec_id;
   switch (CoverKeepingOf(output->oformat, codecId)) {
     case TCoverKeeping::ckAttachedPicture: {
-      FSettings.VideoStreamCopy = true;
-      new_video_stream(output);
+      S.VideoStreamCopy = true;
+      NewOutputStream(output, AVMEDIA_TYPE_VIDEO);
       AVStream* stream = output->streams[output->nb_streams - 1];
       stream->sample_aspect_ratio = cover->sample_aspect_ratio;
-      TOutputStreamSetup& setup = FOutputStreams[OutputRowOf(output)][stream->index];
+      TOutputStreamSetup& setup = P.OutputStreams[P.OutputRowOf(output)][stream->index];
       setup.CoverFile = File;
       setup.CoverStream = Stream;
       return true;
