@@ -75,7 +75,7 @@ QString Tr(const char* text) {
 TRowStatus RowStatusOf(const TRunFile& file, const QString& path) {
   switch (file.State) {
     case TRunFileState::Queued:
-      return {TRowState::rsQueued, Tr("Queued")};
+      return {TRowState::rsQueued, Tr("Queued"), QString(), -1};
     case TRunFileState::Running:
       return {TRowState::rsRunning,
               QString::fromStdString(ProgressStatus(file.CurrentMs, file.TotalMs)),
@@ -83,16 +83,17 @@ TRowStatus RowStatusOf(const TRunFile& file, const QString& path) {
                                                   file.Fps, file.SecondsLeft)),
               ProgressPercent(file.CurrentMs, file.TotalMs)};
     case TRunFileState::Completed:
-      return {TRowState::rsCompleted, Tr("Completed")};
+      return {TRowState::rsCompleted, Tr("Completed"), QString(), -1};
     case TRunFileState::Stopped:
-      return {TRowState::rsStopped, Tr("Stopped"), Tr("Stopped; the part converted so far is kept")};
+      return {TRowState::rsStopped, Tr("Stopped"), Tr("Stopped; the part converted so far is kept"),
+              -1};
     case TRunFileState::NotStarted:
-      return {TRowState::rsNotStarted, Tr("Not started")};
+      return {TRowState::rsNotStarted, Tr("Not started"), QString(), -1};
     case TRunFileState::Failed:
       break;
   }
   const QString reason = QString::fromStdString(file.Reason);
-  if (file.Failure != tfSetup) return {TRowState::rsFailed, FailedStatusText(reason), reason};
+  if (file.Failure != tfSetup) return {TRowState::rsFailed, FailedStatusText(reason), reason, -1};
   const QString text =
       file.SetupStep == tsInput
           ? Tr("Convertion of file \"%1\" is not supported. ").arg(path) + reason
@@ -101,7 +102,7 @@ TRowStatus RowStatusOf(const TRunFile& file, const QString& path) {
   const QString namedFile = path + ": ";
   return {TRowState::rsFailed,
           FailedStatusText(reason.startsWith(namedFile) ? reason.mid(namedFile.size()) : reason),
-          text};
+          text, -1};
 }
 
 QString RunBarText(const TRunSnapshot& run) {

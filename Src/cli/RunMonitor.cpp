@@ -78,12 +78,12 @@ double TRunMonitor::Seconds(TCliClock::time_point when) const {
   return SecondsBetween(epoch_, when);
 }
 
-int TRunMonitor::AddFile(const std::string& input) {
+int TRunMonitor::AddFile(const std::string& input, double durationSeconds) {
   std::lock_guard lock(mutex_);
   files_.push_back({});
   files_.back().Input = input;
   startPrinted_.push_back(false);
-  return model_.AddFile(-1);
+  return model_.AddFile(durationSeconds);
 }
 
 void TRunMonitor::SetTask(int file, int task, const std::string& output) {

@@ -34,8 +34,9 @@ class TRunMonitor {
   // terminal); Live keeps only the lines a live display prints above its live block.
   explicit TRunMonitor(bool keepProgressLines) : keepProgressLines_(keepProgressLines) {}
 
-  // Files in command-line order; a file's task index is set when it gets one.
-  int AddFile(const std::string& input);
+  // Files in command-line order; a file's task index is set when it gets one. Without a
+  // duration (seconds) a file weighs in the time left by its output's length once it runs.
+  int AddFile(const std::string& input, double durationSeconds = -1);
   void SetTask(int file, int task, const std::string& output);
   void Reject(int file, const std::string& reason);
 
