@@ -94,10 +94,9 @@ TRowStatus RowStatusOf(const TRunFile& file, const QString& path) {
   }
   const QString reason = QString::fromStdString(file.Reason);
   if (file.Failure != tfSetup) return {TRowState::rsFailed, FailedStatusText(reason), reason, -1};
-  const QString text =
-      file.SetupStep == tsInput
-          ? Tr("Convertion of file \"%1\" is not supported. ").arg(path) + reason
-          : Tr("Cannot convert: ") + reason;
+  const QString text = file.SetupStep == tsInput
+                           ? Tr("Convertion of file \"%1\" is not supported. ").arg(path) + reason
+                           : Tr("Cannot convert: ") + reason;
   // The row names the file already: its cell keeps only what went wrong.
   const QString namedFile = path + ": ";
   return {TRowState::rsFailed,

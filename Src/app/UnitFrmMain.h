@@ -10,7 +10,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 

@@ -216,8 +216,8 @@ TRunCounts TForm1::CountRunRows(std::vector<TFailedFile>& failed) const {
 void TForm1::ShowRunRows(bool retried) {
   const TRunSnapshot run = runModel_.Snapshot(RunSeconds());
   for (std::size_t slot = 0; slot < run.Files.size() && slot < runRows_.size(); ++slot) {
-    if (!retried && std::find(retryRows_.begin(), retryRows_.end(), runRows_[slot]) !=
-                        retryRows_.end())
+    if (!retried &&
+        std::find(retryRows_.begin(), retryRows_.end(), runRows_[slot]) != retryRows_.end())
       continue;
     ShowRunRow(static_cast<int>(slot), run.Files[slot]);
   }
@@ -330,8 +330,7 @@ void TForm1::VornCProgress(int run, int taskIndex) {
   const int row = RowOfTask(taskIndex);
   const int slot = runModel_.FileOfTask(taskIndex);
   if (row < 0) return;
-  const TRunSnapshot snapshot = runModel_.Snapshot(RunSeconds());
-  const TRunFile& file = snapshot.Files[static_cast<std::size_t>(slot)];
+  const TRunFile file = runModel_.File(slot);
   if (file.State != TRunFileState::Running) return;
   ShowRunRow(slot, file);
   const QString line = QString::fromStdString(
@@ -349,7 +348,7 @@ void TForm1::VornCTerminate(int run, int taskIndex) {
   }
   const int slot = runModel_.FileOfTask(taskIndex);
   if (slot >= 0 && RowOfTask(taskIndex) >= 0) {
-    ShowRunRow(slot, runModel_.Snapshot(RunSeconds()).Files[static_cast<std::size_t>(slot)]);
+    ShowRunRow(slot, runModel_.File(slot));
   }
   UpdateRunProgress();
 }

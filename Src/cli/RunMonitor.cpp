@@ -192,7 +192,8 @@ std::vector<TFileRecord> TRunMonitor::Files() const {
   std::lock_guard lock(mutex_);
   std::vector<TFileRecord> files = files_;
   const TRunSnapshot run = model_.Snapshot(Seconds(TCliClock::now()));
-  for (std::size_t i = 0; i < files.size() && i < run.Files.size(); ++i) files[i].Run = run.Files[i];
+  for (std::size_t i = 0; i < files.size() && i < run.Files.size(); ++i)
+    files[i].Run = run.Files[i];
   return files;
 }
 
@@ -215,7 +216,8 @@ void TRunMonitor::Note(int task, const std::string& note) {
 
 void TRunMonitor::OutputNamed(int task, const std::string& output) {
   std::lock_guard lock(mutex_);
-  if (const int file = model_.FileOfTask(task); file >= 0 && !output.empty()) files_[file].Output = output;
+  if (const int file = model_.FileOfTask(task); file >= 0 && !output.empty())
+    files_[file].Output = output;
 }
 
 std::string TRunMonitor::Tag(int file) const {

@@ -28,7 +28,8 @@ std::string SummaryTable(const std::vector<TFileRecord>& files) {
   std::map<std::string, int> counts;
   for (const TFileRecord& file : files) {
     const TRunFile& run = file.Run;
-    const std::string time = run.Ran() && run.Ended() ? ClockText(run.EndedAt - run.StartedAt) : "-";
+    const std::string time =
+        run.Ran() && run.Ended() ? ClockText(run.EndedAt - run.StartedAt) : "-";
     rows.push_back({OneLine(file.Input), file.Output.empty() ? "-" : OneLine(file.Output),
                     StateText(run.State), time});
     ++counts[StateText(run.State)];

@@ -27,11 +27,11 @@ struct TRunFile {
   int Frame = -1;
   int Fps = 0;
   int CurrentMs = 0;
-  int TotalMs = 0;           // 0 or less: unknown
-  int Percent = -1;          // running with a known total: 0 to 100
-  double SecondsLeft = -1;   // running: its own time left, -1 while its rate is unknown
-  double StartedAt = -1;     // clock reading of its first sign of running; -1: never ran
-  double EndedAt = -1;       // clock reading of its end; -1 while it has none
+  int TotalMs = 0;          // 0 or less: unknown
+  int Percent = -1;         // running with a known total: 0 to 100
+  double SecondsLeft = -1;  // running: its own time left, -1 while its rate is unknown
+  double StartedAt = -1;    // clock reading of its first sign of running; -1: never ran
+  double EndedAt = -1;      // clock reading of its end; -1 while it has none
   bool Ended() const { return State != TRunFileState::Queued && State != TRunFileState::Running; }
   bool Ran() const { return StartedAt >= 0; }
 };

@@ -106,8 +106,7 @@ TEST(RunViewsAgreeTest, TheWindowAndTheCommandLineShowTheSameRun) {
   converter.OnProgress = [&](int AIndex, int AFrameNumber, int AFPS, int ACurrentDuration, float,
                              float, std::int64_t, int ATotalOutputDuration) {
     cli.Progress(AIndex, AFrameNumber, AFPS, ACurrentDuration, ATotalOutputDuration);
-    window.Progress(AIndex, AFrameNumber, AFPS, ACurrentDuration, ATotalOutputDuration,
-                    seconds());
+    window.Progress(AIndex, AFrameNumber, AFPS, ACurrentDuration, ATotalOutputDuration, seconds());
   };
   converter.OnTerminate = [&](int AIndex, bool, bool, const std::string& AMessage) {
     if (AIndex < 0) {

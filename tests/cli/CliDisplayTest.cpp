@@ -33,10 +33,10 @@ TEST(CliDisplayTest, LiveBlockShowsRunningFilesAndTheModelsTotal) {
   unknownLength.Run.HasProgress = true;
   unknownLength.Run.StartedAt = 17;
   unknownLength.Run.CurrentMs = 65000;
-  const std::vector<TFileRecord> files = {
-      Record("a.avi", "/out/a.mp4", TRunFileState::Completed), running, unknownLength,
-      Record("d.avi", "/out/d.mp4", TRunFileState::Queued),
-      Record("e.txt", "", TRunFileState::Failed)};
+  const std::vector<TFileRecord> files = {Record("a.avi", "/out/a.mp4", TRunFileState::Completed),
+                                          running, unknownLength,
+                                          Record("d.avi", "/out/d.mp4", TRunFileState::Queued),
+                                          Record("e.txt", "", TRunFileState::Failed)};
   TRunSnapshot run;
   run.Tasks = 4;
   run.Running = 2;

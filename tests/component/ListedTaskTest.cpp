@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <set>
