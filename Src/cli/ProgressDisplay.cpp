@@ -27,17 +27,13 @@ std::string FileLine(int position, int count, const TFileRecord& file, double no
 std::vector<std::string> LiveBlock(const std::vector<TFileRecord>& files, const TRunSnapshot& run,
                                    double now) {
   std::vector<std::string> block;
-  int ended = 0;
   for (std::size_t i = 0; i < files.size(); ++i) {
-    const TRunFile& file = files[i].Run;
-    if (!file.HasTask) continue;
-    if (file.State == TRunFileState::Running) {
+    if (files[i].Run.HasTask && files[i].Run.State == TRunFileState::Running) {
       block.push_back(
           FileLine(static_cast<int>(i) + 1, static_cast<int>(files.size()), files[i], now));
-    } else if (file.Ended()) {
-      ++ended;
     }
   }
+  const int ended = run.Tasks - run.Running - run.Queued;
   std::string total = "Total: " + std::to_string(ended) + " of " + std::to_string(run.Tasks) +
                       " ended, " + std::to_string(run.Running) + " running";
   if (run.Counts.Failed > 0) total += ", " + std::to_string(run.Counts.Failed) + " failed";

@@ -210,7 +210,7 @@ TRunSnapshot TRunModel::Snapshot(double now) const {
     snapshot.Files.push_back(file);
     switch (file.State) {
       case TRunFileState::Queued:
-        ++snapshot.Queued;
+        if (file.HasTask) ++snapshot.Queued;
         break;
       case TRunFileState::Running:
         ++snapshot.Running;

@@ -40,7 +40,7 @@ struct TRunFile {
 struct TRunSnapshot {
   std::vector<TRunFile> Files;
   TRunCounts Counts;  // ended files by how they ended
-  int Queued = 0;
+  int Queued = 0;     // files with a task waiting for its turn
   int Running = 0;
   int Tasks = 0;       // files with a task
   int Percent = 0;     // 0 to 100 of the run's work

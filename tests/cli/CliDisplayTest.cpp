@@ -40,6 +40,7 @@ TEST(CliDisplayTest, LiveBlockShowsRunningFilesAndTheModelsTotal) {
   TRunSnapshot run;
   run.Tasks = 4;
   run.Running = 2;
+  run.Queued = 1;
   run.Counts.Failed = 1;
   run.Elapsed = 20;
   run.SecondsLeft = 33;
