@@ -80,8 +80,6 @@ void TForm1::RetryRow(int row) {
     return;
   }
   retryRows_.push_back(row);
-  retriedFailures_.push_back({RowText(row, lcPath).section('/', -1).toStdString(),
-                              Lvw->item(row, lcStatus)->toolTip().toStdString()});
   SetRowStatus(row, TRowState::rsQueued, tr("Queued"));
 }
 

@@ -5,6 +5,8 @@
 #include <QStyleOptionProgressBar>
 #include <QTableWidget>
 
+#include "frontend/RunTexts.h"
+
 TRowState StatusState(const QTableWidget& list, int row, int statusColumn) {
   const QTableWidgetItem* item = list.item(row, statusColumn);
   if (item == nullptr) return TRowState::rsIdle;
@@ -60,6 +62,64 @@ QString OutputCellPath(const QTableWidget& list, int row, int outputColumn) {
 
 QString FailedStatusText(const QString& reason) {
   return QCoreApplication::translate("FileStates", "Failed: ") + reason.section('\n', 0, 0);
+}
+
+namespace {
+
+QString Tr(const char* text) {
+  return QCoreApplication::translate("TForm1", text);
+}
+
+}  // namespace
+
+TRowStatus RowStatusOf(const TRunFile& file, const QString& path) {
+  switch (file.State) {
+    case TRunFileState::Queued:
+      return {TRowState::rsQueued, Tr("Queued"), QString(), -1};
+    case TRunFileState::Running:
+      return {TRowState::rsRunning,
+              QString::fromStdString(ProgressStatus(file.CurrentMs, file.TotalMs)),
+              QString::fromStdString(ProgressLine(file.Frame, file.CurrentMs, file.TotalMs,
+                                                  file.Fps, file.SecondsLeft)),
+              ProgressPercent(file.CurrentMs, file.TotalMs)};
+    case TRunFileState::Completed:
+      return {TRowState::rsCompleted, Tr("Completed"), QString(), -1};
+    case TRunFileState::Stopped:
+      return {TRowState::rsStopped, Tr("Stopped"), Tr("Stopped; the part converted so far is kept"),
+              -1};
+    case TRunFileState::NotStarted:
+      return {TRowState::rsNotStarted, Tr("Not started"), QString(), -1};
+    case TRunFileState::Failed:
+      break;
+  }
+  const QString reason = QString::fromStdString(file.Reason);
+  if (file.Failure != tfSetup) return {TRowState::rsFailed, FailedStatusText(reason), reason, -1};
+  const QString text = file.SetupStep == tsInput
+                           ? Tr("Convertion of file \"%1\" is not supported. ").arg(path) + reason
+                           : Tr("Cannot convert: ") + reason;
+  // The row names the file already: its cell keeps only what went wrong.
+  const QString namedFile = path + ": ";
+  return {TRowState::rsFailed,
+          FailedStatusText(reason.startsWith(namedFile) ? reason.mid(namedFile.size()) : reason),
+          text, -1};
+}
+
+QString RunBarText(const TRunSnapshot& run) {
+  return QString::fromStdString(
+      RunProgressLine(run.FileNumber, run.FileCount(), run.Elapsed, run.SecondsLeft));
+}
+
+double DurationCellSeconds(const QString& text) {
+  const QStringList parts = text.split(':');
+  if (parts.size() != 3) return -1;
+  double seconds = 0;
+  for (const QString& part : parts) {
+    bool number = false;
+    const int value = part.toInt(&number);
+    if (!number || value < 0) return -1;
+    seconds = seconds * 60 + value;
+  }
+  return seconds > 0 ? seconds : -1;
 }
 
 void TStatusDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -6,6 +6,8 @@
 
 #include <QStyledItemDelegate>
 
+#include "frontend/RunModel.h"
+
 class QTableWidget;
 
 enum class TRowState : int {
@@ -30,6 +32,21 @@ void SetStatus(QTableWidget& list, int row, int statusColumn, TRowState state, c
 
 // "Failed: <first line of the reason>", as the cell shows it.
 QString FailedStatusText(const QString& reason);
+
+// What a row's Status item shows for a file of the run: the run model decides the state,
+// this only words it.
+struct TRowStatus {
+  TRowState State = TRowState::rsIdle;
+  QString Text;
+  QString ToolTip;  // empty: the text
+  int Percent = -1;
+};
+// path: the file's path, which a set-up failure's text names.
+TRowStatus RowStatusOf(const TRunFile& file, const QString& path);
+// The overall bar's text: "file 2 of 5, 00:00:20 elapsed, 00:00:40 left".
+QString RunBarText(const TRunSnapshot& run);
+// Seconds of a Duration cell's "HH:MM:SS"; -1 for an empty or unreadable one.
+double DurationCellSeconds(const QString& text);
 
 // The Output Filename cell shows the output file's name with its extension and keeps the
 // name without it (what the next output names are told apart by) and the whole path.

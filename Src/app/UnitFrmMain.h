@@ -10,7 +10,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -18,7 +17,7 @@
 #include "app/frmMessage.h"
 #include "component/VornConverter.h"
 #include "frontend/OutputNaming.h"
-#include "frontend/RunProgress.h"
+#include "frontend/RunModel.h"
 #include "frontend/RunTexts.h"
 #include "frontend/UnitGeneral.h"
 
@@ -162,13 +161,14 @@ class TForm1 : public QWidget {
   QString RowOutputName(int row) const;
   void LvwContextMenu(const QPoint& position);
   // A file of the run that cannot be converted: its row says why, and the run's summary.
-  void SetRowFailed(int row, const QString& text);
+  void SetRowFailed(int slot, int row, const QString& text);
   QString RowText(int row, TListColumn column) const;
   void ShowError(const QString& caption, const QString& text);
 
   // Lists the file's task for the run, set up when its turn comes, and updates the row's
-  // output name. taken collects the output paths given so far. The task index, or -1.
-  int PrepareFile(const QString& path, int row, TTakenOutputs& taken);
+  // output name. taken collects the output paths given so far. The task index, or -1 with
+  // the file refused in the run model (as its slot of the run).
+  int PrepareFile(const QString& path, int slot, int row, TTakenOutputs& taken);
   // One box for the files an add refused, each with its reason.
   void ShowRefusals(const QStringList& refusals);
   // Makes the output folder when missing; false, with the reason shown, when no output
@@ -186,7 +186,9 @@ class TForm1 : public QWidget {
   void ShowRunSummary();
   TRunCounts CountRunRows(std::vector<TFailedFile>& failed) const;
   void UpdateRunProgress();
-  void MarkTaskEnded(int taskIndex);
+  // The rows of the run as the run model has them; retried: the rows queued again too.
+  void ShowRunRows(bool retried);
+  void ShowRunRow(int slot, const TRunFile& file);
   double RunSeconds() const;
   void SetRunControlsEnabled(bool enabled);
   void EndRun();
@@ -195,16 +197,11 @@ class TForm1 : public QWidget {
   int RowOfTask(int taskIndex) const;
 
   // Component events, on the task's thread: they only post to the window's thread.
-  void PostProgress(int taskIndex, int frameNumber, int fps, int currentDuration,
-                    int totalDuration);
-  void PostTerminate(int taskIndex, bool finished, bool exception, const std::string& message);
-  void PostSetupFailure(int taskIndex, TTaskSetupStep step, const std::string& reason);
+  void PostProgress(int taskIndex);
+  void PostTerminate(int taskIndex);
   // The same on the window's thread, for the run they were raised in.
-  void VornCProgress(int run, int taskIndex, int frameNumber, int fps, int currentDuration,
-                     int totalDuration);
-  void VornCTerminate(int run, int taskIndex, bool finished, bool exception,
-                      const QString& message);
-  void VornCSetupFailure(int run, int taskIndex, TTaskSetupStep step, const QString& reason);
+  void VornCProgress(int run, int taskIndex);
+  void VornCTerminate(int run, int taskIndex);
 
   const std::string libraryFolder_;
   TVornConverter VornC;
@@ -219,31 +216,22 @@ class TForm1 : public QWidget {
   std::atomic<int> runSerial_{0};
   // Set when the window closes: the component's events are then dropped at once.
   std::atomic<bool> detached_{false};
-  int RunPosition = 0;
   // Why the chosen group's profile file could not be read; while it stands, no file is
   // converted with the defaults that stand in for the profile.
   std::string profileReadError_;
-  // The row of each task of the run, by task index.
-  std::vector<int> taskRows_;
-  // The output names reserved for the run's files, given back when the run ends.
-  // Tasks of the run whose set-up failed: their error box has been shown.
-  std::set<int> setupFailedTasks_;
-  // Tasks of the run whose end has arrived; tasks start in list order, one more at each end.
-  int endedTasks_ = 0;
-  std::vector<bool> taskEnded_;
-  // The rows of the run, in order; a task's place among them is its share of the progress.
+  // The rows of the run, in order: row of each file (slot) of the run model.
   std::vector<int> runRows_;
-  std::vector<int> taskSlots_;
+  // What the run's files are: fed by the component's events on their own threads, read
+  // on the window's thread.
+  TRunModel runModel_;
   // Failed rows queued again while a run was going: they form the next run, and this
-  // run's summary still counts their failures.
+  // run's summary still counts their failures (the run model keeps them failed).
   std::vector<int> retryRows_;
-  std::vector<TFailedFile> retriedFailures_;
   // Notes on the run's outputs (tracks left out), for its summary: file name and note.
   std::vector<TFailedFile> runNotes_;
   // The run ended by Stop: its finished files still mark their rows.
   int stoppedRun_ = -1;
   int filesAtOnce_ = 1;
-  std::unique_ptr<TRunProgress> progress_;
   QElapsedTimer runClock_;
   QTimer runTicker_;
   // Checks files on worker threads with VornC, so it goes first when the window does.

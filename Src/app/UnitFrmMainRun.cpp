@@ -19,7 +19,7 @@
 #include "frontend/RunTexts.h"
 #include "ui/AppErrorHandler.h"
 
-int TForm1::PrepareFile(const QString& path, int row, TTakenOutputs& taken) {
+int TForm1::PrepareFile(const QString& path, int slot, int row, TTakenOutputs& taken) {
   const std::string file = path.toStdString();
   TInputOptions input;
   VornC.InitInputOptions(input);
@@ -31,7 +31,7 @@ int TForm1::PrepareFile(const QString& path, int row, TTakenOutputs& taken) {
   TOutputOptions output;
   VornC.InitOutputOptions(output);
   const auto refuse = [&](const std::string& reason) {
-    SetRowFailed(row, tr("Cannot convert: ") + QString::fromStdString(reason));
+    SetRowFailed(slot, row, tr("Cannot convert: ") + QString::fromStdString(reason));
     return -1;
   };
   if (!profileReadError_.empty()) return refuse(profileReadError_);
@@ -48,8 +48,9 @@ int TForm1::PrepareFile(const QString& path, int row, TTakenOutputs& taken) {
   output.NameBase = plan.Base;
   const int task = VornC.ListFile(input, output);
   if (task < 0) {
-    SetRowFailed(row, tr("Convertion of file \"%1\" is not supported. ").arg(path) +
-                          QString::fromStdString(VornC.LastErrorMessage));
+    SetRowFailed(slot, row,
+                 tr("Convertion of file \"%1\" is not supported. ").arg(path) +
+                     QString::fromStdString(VornC.LastErrorMessage));
     return -1;
   }
   // Planned only: the file is created when its turn comes, and the name it finally gets
@@ -105,7 +106,6 @@ void TForm1::StartRunOf(const std::vector<int>& rows) {
   }
   if (!CreateOutputFolder()) return;
   for (const int row : rows) SetRowStatus(row, TRowState::rsQueued, tr("Queued"));
-  RunPosition = 0;
   VornC.ClearTasks();
   SetRunControlsEnabled(false);
   LblRunSummary->hide();
@@ -116,30 +116,24 @@ void TForm1::StartRunOf(const std::vector<int>& rows) {
 
   runRows_ = rows;
   runNotes_.clear();
-  taskRows_.clear();
-  taskSlots_.clear();
-  retriedFailures_.clear();
-  setupFailedTasks_.clear();
-  endedTasks_ = 0;
   filesAtOnce_ = SpnFilesAtOnce->value();
   runClock_.start();
-  progress_ = std::make_unique<TRunProgress>(static_cast<int>(rows.size()), RunSeconds());
+  runModel_.Restart(RunSeconds());
   TTakenOutputs taken;
+  bool anyTask = false;
   for (std::size_t slot = 0; slot < rows.size(); ++slot) {
-    if (PrepareFile(RowText(rows[slot], lcPath), rows[slot], taken) >= 0) {
-      taskRows_.push_back(rows[slot]);
-      taskSlots_.push_back(static_cast<int>(slot));
-    } else {
-      progress_->End(static_cast<int>(slot));
-    }
+    const int file = runModel_.AddFile(DurationCellSeconds(RowText(rows[slot], lcDuration)));
+    const int task = PrepareFile(RowText(rows[slot], lcPath), file, rows[slot], taken);
+    if (task < 0) continue;
+    runModel_.SetTask(file, task);
+    anyTask = true;
   }
-  taskEnded_.assign(taskRows_.size(), false);
   BtnStart->setText(tr("Stop"));
   PbrOverall->show();
   UpdateRunProgress();
   runTicker_.start();
   // Nothing to start: every file was refused, and the run is over at once.
-  if (taskRows_.empty()) {
+  if (!anyTask) {
     FinishRun();
     return;
   }
@@ -152,28 +146,15 @@ void TForm1::StopRun() {
   ++runSerial_;  // what the stopped tasks still report belongs to an ended run
   running_ = false;
   VornC.StopAll();
+  // Waits for every end: the run model has them all afterwards, each file's as its task
+  // told it (started or not).
   VornC.ClearTasks();
+  runModel_.Close();
   SetRunControlsEnabled(true);
   LblProgress->hide();
-  // Tasks start in list order, the first ones at once and one more at each end, so those
-  // below that mark had started.
-  const int started = endedTasks_ + filesAtOnce_;
-  for (int task = 0; task < static_cast<int>(taskRows_.size()); ++task) {
-    if (taskEnded_[task]) continue;
-    if (task < started) {
-      SetRowStatus(taskRows_[task], TRowState::rsStopped, tr("Stopped"),
-                   tr("Stopped; the part converted so far is kept"));
-    } else {
-      SetRowStatus(taskRows_[task], TRowState::rsNotStarted, tr("Not started"));
-    }
-  }
   // Rows queued again during the run are failed ones again, for the next Convert or Retry.
-  for (std::size_t i = 0; i < retryRows_.size(); ++i) {
-    const QString reason = QString::fromStdString(retriedFailures_[i].Reason);
-    SetRowStatus(retryRows_[i], TRowState::rsFailed, FailedStatusText(reason), reason);
-  }
+  ShowRunRows(true);
   retryRows_.clear();
-  retriedFailures_.clear();
   Lvw->viewport()->update();
   BtnStart->setText(tr("Convert"));
   std::vector<TFailedFile> failed;
@@ -207,6 +188,8 @@ void TForm1::EndRun() {
 
 void TForm1::FinishRun() {
   EndRun();
+  runModel_.Close();
+  ShowRunRows(false);
   ShowRunSummary();
   // Started only now: the box above waits for the user, and Stop may have come meanwhile.
   if (!running_ && !retryRows_.empty()) {
@@ -217,36 +200,34 @@ void TForm1::FinishRun() {
 }
 
 TRunCounts TForm1::CountRunRows(std::vector<TFailedFile>& failed) const {
-  TRunCounts counts;
-  for (const int row : runRows_) {
-    if (row >= Lvw->rowCount()) continue;
-    // A row of this run queued again failed in it.
-    if (const auto retried = std::find(retryRows_.begin(), retryRows_.end(), row);
-        retried != retryRows_.end()) {
-      ++counts.Failed;
-      failed.push_back(retriedFailures_[retried - retryRows_.begin()]);
-      continue;
-    }
-    switch (RowState(row)) {
-      case TRowState::rsCompleted:
-        ++counts.Converted;
-        break;
-      case TRowState::rsFailed: {
-        ++counts.Failed;
-        const QString path = RowText(row, lcPath);
-        failed.push_back({path.section('/', -1).toStdString(),
-                          Lvw->item(row, lcStatus)->toolTip().toStdString()});
-        break;
-      }
-      case TRowState::rsStopped:
-        ++counts.Stopped;
-        break;
-      default:
-        ++counts.NotStarted;
-        break;
-    }
+  const TRunSnapshot run = runModel_.Snapshot(RunSeconds());
+  for (std::size_t slot = 0; slot < run.Files.size() && slot < runRows_.size(); ++slot) {
+    const TRunFile& file = run.Files[slot];
+    const int row = runRows_[slot];
+    if (file.State != TRunFileState::Failed || row >= Lvw->rowCount()) continue;
+    const QString path = RowText(row, lcPath);
+    const TRowStatus status = RowStatusOf(file, path);
+    failed.push_back({path.section('/', -1).toStdString(),
+                      (status.ToolTip.isEmpty() ? status.Text : status.ToolTip).toStdString()});
   }
-  return counts;
+  return run.Counts;
+}
+
+void TForm1::ShowRunRows(bool retried) {
+  const TRunSnapshot run = runModel_.Snapshot(RunSeconds());
+  for (std::size_t slot = 0; slot < run.Files.size() && slot < runRows_.size(); ++slot) {
+    if (!retried &&
+        std::find(retryRows_.begin(), retryRows_.end(), runRows_[slot]) != retryRows_.end())
+      continue;
+    ShowRunRow(static_cast<int>(slot), run.Files[slot]);
+  }
+}
+
+void TForm1::ShowRunRow(int slot, const TRunFile& file) {
+  const int row = runRows_[static_cast<std::size_t>(slot)];
+  if (row >= Lvw->rowCount()) return;
+  const TRowStatus status = RowStatusOf(file, RowText(row, lcPath));
+  SetRowStatus(row, status.State, status.Text, status.ToolTip, status.Percent);
 }
 
 void TForm1::ShowRunSummary() {
@@ -277,35 +258,32 @@ double TForm1::RunSeconds() const {
 }
 
 void TForm1::UpdateRunProgress() {
-  if (!running_ || !progress_) return;
-  const double now = RunSeconds();
-  PbrOverall->setValue(progress_->Percent());
-  PbrOverall->setFormat(QString::fromStdString(RunProgressLine(
-      progress_->FileNumber(), progress_->FileCount(), now, progress_->SecondsLeft(now))));
-  setWindowTitle(QString::number(progress_->Percent()) + "% - " + kApplicationTitle);
-}
-
-void TForm1::MarkTaskEnded(int taskIndex) {
-  if (taskIndex < 0 || taskIndex >= static_cast<int>(taskEnded_.size()) || taskEnded_[taskIndex])
-    return;
-  taskEnded_[taskIndex] = true;
-  ++endedTasks_;
-  progress_->End(taskSlots_[taskIndex]);
+  if (!running_) return;
+  const TRunSnapshot run = runModel_.Snapshot(RunSeconds());
+  PbrOverall->setValue(run.Percent);
+  PbrOverall->setFormat(RunBarText(run));
+  setWindowTitle(QString::number(run.Percent) + "% - " + kApplicationTitle);
 }
 
 int TForm1::RowOfTask(int taskIndex) const {
-  if (taskIndex < 0 || taskIndex >= static_cast<int>(taskRows_.size())) return -1;
-  const int row = taskRows_[taskIndex];
+  const int slot = runModel_.FileOfTask(taskIndex);
+  if (slot < 0 || slot >= static_cast<int>(runRows_.size())) return -1;
+  const int row = runRows_[static_cast<std::size_t>(slot)];
   return row < Lvw->rowCount() ? row : -1;
 }
 
 void TForm1::ConnectComponentEvents() {
+  // The run model takes the events on the task's thread, so that it has every end once
+  // the component's ClearTasks returns; the window's thread then shows what it decided.
   VornC.OnProgress = [this](int AIndex, int AFrameNumber, int AFPS, int ACurrentDuration,
                             float /*AQuality*/, float /*ABitRate*/, std::int64_t /*ACurrentSize*/,
                             int ATotalOutputDuration) {
-    PostProgress(AIndex, AFrameNumber, AFPS, ACurrentDuration, ATotalOutputDuration);
+    if (detached_) return;
+    runModel_.Progress(AIndex, AFrameNumber, AFPS, ACurrentDuration, ATotalOutputDuration,
+                       RunSeconds());
+    PostProgress(AIndex);
   };
-  VornC.OnTerminate = [this](int AIndex, bool AFinished, bool AException,
+  VornC.OnTerminate = [this](int AIndex, bool /*AFinished*/, bool /*AException*/,
                              const std::string& AMessage) {
     if (std::string note = VornC.TaskOutputNote(AIndex); !note.empty() && !detached_) {
       const int run = runSerial_;
@@ -329,113 +307,53 @@ void TForm1::ConnectComponentEvents() {
           },
           Qt::QueuedConnection);
     }
-    PostTerminate(AIndex, AFinished, AException, AMessage);
+    if (detached_) return;
+    if (AIndex >= 0) runModel_.Ended(AIndex, VornC.TaskEnd(AIndex), AMessage, RunSeconds());
+    PostTerminate(AIndex);
   };
-  VornC.OnSetupFailure = [this](int AIndex, TTaskSetupStep AStep, const std::string& AReason) {
-    PostSetupFailure(AIndex, AStep, AReason);
-  };
 }
 
-void TForm1::PostProgress(int taskIndex, int frameNumber, int fps, int currentDuration,
-                          int totalDuration) {
-  if (detached_) return;
+void TForm1::PostProgress(int taskIndex) {
   const int run = runSerial_;
   QMetaObject::invokeMethod(
-      this,
-      [=, this] {
-        VornCProgress(run, taskIndex, frameNumber, fps, currentDuration, totalDuration);
-      },
-      Qt::QueuedConnection);
+      this, [=, this] { VornCProgress(run, taskIndex); }, Qt::QueuedConnection);
 }
 
-void TForm1::PostTerminate(int taskIndex, bool finished, bool exception,
-                           const std::string& message) {
-  if (detached_) return;
+void TForm1::PostTerminate(int taskIndex) {
   const int run = runSerial_;
-  const QString text = QString::fromStdString(message);
   QMetaObject::invokeMethod(
-      this, [=, this] { VornCTerminate(run, taskIndex, finished, exception, text); },
-      Qt::QueuedConnection);
+      this, [=, this] { VornCTerminate(run, taskIndex); }, Qt::QueuedConnection);
 }
 
-void TForm1::PostSetupFailure(int taskIndex, TTaskSetupStep step, const std::string& reason) {
-  if (detached_) return;
-  const int run = runSerial_;
-  const QString text = QString::fromStdString(reason);
-  QMetaObject::invokeMethod(
-      this, [=, this] { VornCSetupFailure(run, taskIndex, step, text); }, Qt::QueuedConnection);
-}
-
-void TForm1::VornCProgress(int run, int taskIndex, int frameNumber, int fps, int currentDuration,
-                           int totalDuration) {
+void TForm1::VornCProgress(int run, int taskIndex) {
   if (!running_ || run != runSerial_) return;
   const int row = RowOfTask(taskIndex);
-  if (row < 0 || taskEnded_[taskIndex]) return;
-  const double secondsLeft =
-      progress_->Report(taskSlots_[taskIndex], currentDuration, totalDuration, RunSeconds());
+  const int slot = runModel_.FileOfTask(taskIndex);
+  if (row < 0) return;
+  const TRunFile file = runModel_.File(slot);
+  if (file.State != TRunFileState::Running) return;
+  ShowRunRow(slot, file);
   const QString line = QString::fromStdString(
-      ProgressLine(frameNumber, currentDuration, totalDuration, fps, secondsLeft));
-  SetRowStatus(row, TRowState::rsRunning,
-               QString::fromStdString(ProgressStatus(currentDuration, totalDuration)), line,
-               ProgressPercent(currentDuration, totalDuration));
+      ProgressLine(file.Frame, file.CurrentMs, file.TotalMs, file.Fps, file.SecondsLeft));
   // Side by side, the line names whose it is.
   LblProgress->setText(filesAtOnce_ > 1 ? RowText(row, lcInputFilename) + ": " + line : line);
   UpdateRunProgress();
 }
 
-void TForm1::VornCTerminate(int run, int taskIndex, bool finished, bool exception,
-                            const QString& message) {
-  // A file that completed just before Stop was pressed is still marked so.
-  if (run == stoppedRun_ && finished && !running_) {
-    if (const int row = RowOfTask(taskIndex); row >= 0) {
-      SetRowStatus(row, TRowState::rsCompleted, tr("Completed"));
-    }
-    return;
-  }
+void TForm1::VornCTerminate(int run, int taskIndex) {
   if (!running_ || run != runSerial_) return;
   if (taskIndex < 0) {
     FinishRun();
     return;
   }
-  MarkTaskEnded(taskIndex);
-  const int row = RowOfTask(taskIndex);
-  if (finished) {
-    // The row of the task that ended, so a failed file never shifts the mark.
-    if (row >= 0) SetRowStatus(row, TRowState::rsCompleted, tr("Completed"));
-    ++RunPosition;
-    if (RunPosition >= static_cast<int>(runRows_.size())) {
-      FinishRun();
-      return;
-    }
-  } else if (row >= 0 && setupFailedTasks_.count(taskIndex) == 0) {
-    // A file that could not be set up has its row marked already.
-    if (exception) {
-      SetRowStatus(row, TRowState::rsFailed, FailedStatusText(message), message);
-    } else {
-      SetRowStatus(row, TRowState::rsStopped, tr("Stopped"),
-                   tr("Stopped; the part converted so far is kept"));
-    }
+  const int slot = runModel_.FileOfTask(taskIndex);
+  if (slot >= 0 && RowOfTask(taskIndex) >= 0) {
+    ShowRunRow(slot, runModel_.File(slot));
   }
   UpdateRunProgress();
 }
 
-// The texts the list shows for a file that cannot be set up, now that its turn came.
-void TForm1::VornCSetupFailure(int run, int taskIndex, TTaskSetupStep step, const QString& reason) {
-  if (!running_ || run != runSerial_) return;
-  setupFailedTasks_.insert(taskIndex);
-  const int row = RowOfTask(taskIndex);
-  if (row < 0) return;
-  const QString text =
-      step == tsInput
-          ? tr("Convertion of file \"%1\" is not supported. ").arg(RowText(row, lcPath)) + reason
-          : tr("Cannot convert: ") + reason;
-  // The row names the file already: its cell keeps only what went wrong.
-  const QString namedFile = RowText(row, lcPath) + ": ";
-  SetRowStatus(
-      row, TRowState::rsFailed,
-      FailedStatusText(reason.startsWith(namedFile) ? reason.mid(namedFile.size()) : reason), text);
-}
-
-void TForm1::SetRowFailed(int row, const QString& text) {
+void TForm1::SetRowFailed(int slot, int row, const QString& text) {
+  runModel_.Refuse(slot, text.toStdString());
   SetRowStatus(row, TRowState::rsFailed, FailedStatusText(text), text);
 }

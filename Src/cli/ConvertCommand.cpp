@@ -118,7 +118,7 @@ class TEventConnection {
                                       float, float, std::int64_t, int ATotalOutputDuration) {
       monitor.Progress(AIndex, AFrameNumber, AFPS, ACurrentDuration, ATotalOutputDuration);
     };
-    converter.OnTerminate = [&converter, &monitor](int AIndex, bool AFinished, bool AException,
+    converter.OnTerminate = [&converter, &monitor](int AIndex, bool, bool,
                                                    const std::string& AMessage) {
       if (AIndex < 0) {
         monitor.RunEnded();
@@ -126,13 +126,7 @@ class TEventConnection {
       }
       monitor.Note(AIndex, converter.TaskOutputNote(AIndex));
       monitor.OutputNamed(AIndex, converter.TaskOutputFile(AIndex));
-      // Tasks start in list order; those below the next index were picked to start.
-      monitor.Ended(AIndex, AFinished, AException, AMessage, AIndex < converter.NextTaskIndex());
-    };
-    converter.OnSetupFailure = [&monitor](int AIndex, TTaskSetupStep AStep,
-                                          const std::string& AReason) {
-      monitor.SetupFailed(AIndex,
-                          (AStep == tsInput ? "not supported: " : "cannot convert: ") + AReason);
+      monitor.Ended(AIndex, converter.TaskEnd(AIndex), AMessage);
     };
     if (verbose) {
       converter.OnLog = [&monitor](int AIndex, TLogLevel, const std::string& AMsg) {
@@ -145,7 +139,6 @@ class TEventConnection {
     converter_.ClearTasks();
     converter_.OnProgress = nullptr;
     converter_.OnTerminate = nullptr;
-    converter_.OnSetupFailure = nullptr;
     converter_.OnLog = nullptr;
   }
   TEventConnection(const TEventConnection&) = delete;
@@ -209,7 +202,6 @@ int RunConvert(const TCliArguments& arguments, TVornConverter& converter) {
   if (tasks > 0 && StopSignal() == 0) {
     monitor.StartRun();
     converter.StartConvert(JobCount(arguments.Jobs));
-    monitor.MarkStarted(converter.NextTaskIndex());
     bool stopping = false;
     while (!monitor.WaitForRunEnd(kRedrawInterval)) {
       if (StopSignal() != 0 && !stopping) {
@@ -217,13 +209,13 @@ int RunConvert(const TCliArguments& arguments, TVornConverter& converter) {
         monitor.Print("Stopping: every file ends cleanly; press Ctrl+C again to quit at once.");
         converter.StopAll();
       }
-      monitor.MarkStarted(converter.NextTaskIndex());
-      display.Show(monitor.TakeLines(), monitor.Files(), monitor.RunStart());
+      const std::vector<TPrintLine> lines = monitor.TakeLines();
+      display.Show(lines, monitor.Files(), monitor.Run(), monitor.Seconds(TCliClock::now()));
     }
   }
   // Waits for every task's end; none is running afterwards.
   converter.ClearTasks();
-  monitor.MarkUnstartedAsNotStarted();
+  monitor.Close();
   const std::vector<TFileRecord> files = monitor.Files();
   display.Close(monitor.TakeLines());
 
@@ -231,7 +223,7 @@ int RunConvert(const TCliArguments& arguments, TVornConverter& converter) {
   std::fflush(stdout);
   if (StopSignal() != 0) return 128 + StopSignal();
   for (const TFileRecord& file : files) {
-    if (file.State != TFileState::Completed) return 1;
+    if (file.Run.State != TRunFileState::Completed) return 1;
   }
   return 0;
 }

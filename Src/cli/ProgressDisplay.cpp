@@ -5,10 +5,6 @@
 
 namespace {
 
-double SecondsSince(TCliClock::time_point from, TCliClock::time_point now) {
-  return std::chrono::duration<double>(now - from).count();
-}
-
 // Lines longer than the terminal would wrap and break the count of lines to redraw.
 std::string FittedToTerminal(const std::string& line, int fd) {
   winsize size{};
@@ -17,54 +13,45 @@ std::string FittedToTerminal(const std::string& line, int fd) {
   return line.size() > width ? line.substr(0, width) : line;
 }
 
-std::string FileLine(int position, int count, const TFileRecord& file, TCliClock::time_point now) {
-  const double elapsed = SecondsSince(file.Started, now);
-  const double fraction = file.TotalMs > 0 ? static_cast<double>(file.CurrentMs) / file.TotalMs : 0;
+std::string FileLine(int position, int count, const TFileRecord& file, double now) {
+  const TRunFile& run = file.Run;
   std::string line = "[" + std::to_string(position) + "/" + std::to_string(count) + "] " +
-                     OneLine(file.Input) + "  " + ProgressText(file);
-  if (file.HasProgress && file.Fps >= 0) line += "  " + std::to_string(file.Fps) + " fps";
-  line +=
-      "  elapsed " + ClockText(elapsed) + "  ETA " + ClockText(RemainingSeconds(fraction, elapsed));
+                     OneLine(file.Input) + "  " + ProgressText(run);
+  if (run.HasProgress && run.Fps >= 0) line += "  " + std::to_string(run.Fps) + " fps";
+  line += "  elapsed " + ClockText(now - run.StartedAt) + "  ETA " + ClockText(run.SecondsLeft);
   return line;
 }
 
 }  // namespace
 
-std::vector<std::string> LiveBlock(const std::vector<TFileRecord>& files,
-                                   TCliClock::time_point runStart, TCliClock::time_point now) {
+std::vector<std::string> LiveBlock(const std::vector<TFileRecord>& files, const TRunSnapshot& run,
+                                   double now) {
   std::vector<std::string> block;
-  int ended = 0, failed = 0, running = 0, tasks = 0;
   for (std::size_t i = 0; i < files.size(); ++i) {
-    const TFileRecord& file = files[i];
-    if (file.State == TFileState::Failed) ++failed;
-    if (file.Output.empty()) continue;
-    ++tasks;
-    if (file.State == TFileState::Running) {
-      ++running;
-      block.push_back(FileLine(static_cast<int>(i) + 1, static_cast<int>(files.size()), file, now));
-    } else if (file.State != TFileState::Waiting) {
-      ++ended;
+    if (files[i].Run.HasTask && files[i].Run.State == TRunFileState::Running) {
+      block.push_back(
+          FileLine(static_cast<int>(i) + 1, static_cast<int>(files.size()), files[i], now));
     }
   }
-  const double elapsed = SecondsSince(runStart, now);
-  std::string total = "Total: " + std::to_string(ended) + " of " + std::to_string(tasks) +
-                      " ended, " + std::to_string(running) + " running";
-  if (failed > 0) total += ", " + std::to_string(failed) + " failed";
-  total += "  elapsed " + ClockText(elapsed) + "  ETA " +
-           ClockText(RemainingSeconds(RunFraction(files), elapsed));
+  const int ended = run.Tasks - run.Running - run.Queued;
+  std::string total = "Total: " + std::to_string(ended) + " of " + std::to_string(run.Tasks) +
+                      " ended, " + std::to_string(run.Running) + " running";
+  if (run.Counts.Failed > 0) total += ", " + std::to_string(run.Counts.Failed) + " failed";
+  total += "  elapsed " + ClockText(run.Elapsed) + "  ETA " + ClockText(run.SecondsLeft);
   block.push_back(total);
   return block;
 }
 
 void TProgressDisplay::Show(const std::vector<TPrintLine>& lines,
-                            const std::vector<TFileRecord>& files, TCliClock::time_point runStart) {
+                            const std::vector<TFileRecord>& files, const TRunSnapshot& run,
+                            double now) {
   if (!live_) {
     PrintLines(lines);
     return;
   }
   ClearBlock();
   PrintLines(lines);
-  const std::vector<std::string> block = LiveBlock(files, runStart, TCliClock::now());
+  const std::vector<std::string> block = LiveBlock(files, run, now);
   for (const std::string& line : block) {
     std::fputs((FittedToTerminal(line, ::fileno(out_)) + "\n").c_str(), out_);
   }

@@ -16,7 +16,7 @@ class TProgressDisplay {
 
   // Prints the lines, then (live only) the block for the files.
   void Show(const std::vector<TPrintLine>& lines, const std::vector<TFileRecord>& files,
-            TCliClock::time_point runStart);
+            const TRunSnapshot& run, double now);
   // Prints the lines and takes the live block away.
   void Close(const std::vector<TPrintLine>& lines);
 
@@ -30,6 +30,7 @@ class TProgressDisplay {
   int blockLines_ = 0;  // lines of the live block now on the screen
 };
 
-// The live block: one line per running file, then the total line.
-std::vector<std::string> LiveBlock(const std::vector<TFileRecord>& files,
-                                   TCliClock::time_point runStart, TCliClock::time_point now);
+// The live block: one line per running file, then the total line; now on the run model's
+// clock.
+std::vector<std::string> LiveBlock(const std::vector<TFileRecord>& files, const TRunSnapshot& run,
+                                   double now);

@@ -57,147 +57,108 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
-double RemainingSeconds(double fraction, double elapsedSeconds) {
-  if (fraction >= 1) return 0;
-  if (fraction < 0.01 || elapsedSeconds < 1) return -1;
-  return elapsedSeconds * (1 - fraction) / fraction;
-}
-
 std::string ClockText(double seconds) {
   if (seconds < 0) return "--:--:--";
   return FormatDuration(static_cast<std::int64_t>(std::llround(seconds)) * 1000000);
 }
 
-std::string ProgressText(const TFileRecord& file) {
+std::string ProgressText(const TRunFile& file) {
   if (!file.HasProgress) return "starting";
   if (file.TotalMs <= 0) return FormatDuration(std::int64_t{file.CurrentMs} * 1000) + " converted";
   const std::int64_t percent = std::int64_t{file.CurrentMs} * 100 / file.TotalMs;
   return std::to_string(percent > 100 ? 100 : percent) + "%";
 }
 
-double RunFraction(const std::vector<TFileRecord>& files) {
-  double done = 0;
-  int counted = 0;
-  for (const TFileRecord& file : files) {
-    if (file.Output.empty()) continue;  // never had a task
-    ++counted;
-    if (file.State == TFileState::Running && file.TotalMs > 0) {
-      done += std::min(1.0, static_cast<double>(file.CurrentMs) / file.TotalMs);
-    } else if (file.State != TFileState::Running && file.State != TFileState::Waiting) {
-      done += 1;
-    }
-  }
-  return counted == 0 ? 1.0 : done / counted;
+std::string FailureText(const TRunFile& file) {
+  if (file.Failure != tfSetup) return file.Reason;
+  return (file.SetupStep == tsInput ? "not supported: " : "cannot convert: ") + file.Reason;
 }
 
-int TRunMonitor::AddFile(const std::string& input) {
+double TRunMonitor::Seconds(TCliClock::time_point when) const {
+  return SecondsBetween(epoch_, when);
+}
+
+int TRunMonitor::AddFile(const std::string& input, double durationSeconds) {
   std::lock_guard lock(mutex_);
   files_.push_back({});
   files_.back().Input = input;
-  return static_cast<int>(files_.size()) - 1;
+  startPrinted_.push_back(false);
+  return model_.AddFile(durationSeconds);
 }
 
 void TRunMonitor::SetTask(int file, int task, const std::string& output) {
   std::lock_guard lock(mutex_);
-  if (static_cast<int>(fileOfTask_.size()) <= task) fileOfTask_.resize(task + 1, -1);
-  fileOfTask_[task] = file;
+  model_.SetTask(file, task);
   files_[file].Output = output;
 }
 
 void TRunMonitor::Reject(int file, const std::string& reason) {
   std::lock_guard lock(mutex_);
-  files_[file].State = TFileState::Failed;
-  files_[file].Message = reason;
+  model_.Refuse(file, reason);
   lines_.push_back({"tovrena-cli: " + files_[file].Input + ": " + reason, true});
   lines_.push_back({Tag(file) + Padded("failed") + files_[file].Input});
 }
 
 void TRunMonitor::StartRun() {
   std::lock_guard lock(mutex_);
-  runStart_ = lastEnd_ = TCliClock::now();
+  model_.Begin(Seconds(TCliClock::now()));
 }
 
-void TRunMonitor::MarkStarted(int nextTaskIndex) {
-  std::lock_guard lock(mutex_);
-  const TCliClock::time_point now = TCliClock::now();
-  for (int task = 0; task < nextTaskIndex && task < static_cast<int>(fileOfTask_.size()); ++task) {
-    const int file = fileOfTask_[task];
-    if (file >= 0 && !files_[file].HasStarted) Started(file, now);
-  }
-}
-
-void TRunMonitor::Started(int file, TCliClock::time_point when) {
-  TFileRecord& record = files_[file];
-  record.HasStarted = true;
-  record.Started = when;
-  if (record.State == TFileState::Waiting) record.State = TFileState::Running;
+void TRunMonitor::PrintStarted(int file) {
+  if (startPrinted_[file]) return;
+  startPrinted_[file] = true;
   if (keepProgressLines_) {
+    const TFileRecord& record = files_[file];
     lines_.push_back({Tag(file) + Padded("started") + record.Input + " -> " + record.Output});
   }
 }
 
 void TRunMonitor::Progress(int task, int frame, int fps, int currentMs, int totalMs) {
   std::lock_guard lock(mutex_);
-  const int file = FileOfTask(task);
+  const int file = model_.FileOfTask(task);
   if (file < 0) return;
-  TFileRecord& record = files_[file];
-  const TCliClock::time_point now = TCliClock::now();
-  if (!record.HasStarted) Started(file, now);
-  record.HasProgress = true;
-  record.Frame = frame;
-  record.Fps = fps;
-  record.CurrentMs = currentMs;
-  record.TotalMs = totalMs;
+  const double now = Seconds(TCliClock::now());
+  model_.Progress(task, frame, fps, currentMs, totalMs, now);
+  const TRunFile run = model_.File(file);
+  if (run.State != TRunFileState::Running) return;
+  PrintStarted(file);
   if (!keepProgressLines_) return;
-  const double elapsed = SecondsBetween(record.Started, now);
-  const double fraction = totalMs > 0 ? static_cast<double>(currentMs) / totalMs : 0;
-  std::string line = Tag(file) + Padded("progress") + record.Input + " " + ProgressText(record);
+  const TFileRecord& record = files_[file];
+  std::string line = Tag(file) + Padded("progress") + record.Input + " " + ProgressText(run);
   if (frame >= 0) line += " frame=" + std::to_string(frame) + " fps=" + std::to_string(fps);
-  line +=
-      " elapsed=" + ClockText(elapsed) + " eta=" + ClockText(RemainingSeconds(fraction, elapsed));
+  line += " elapsed=" + ClockText(now - run.StartedAt) + " eta=" + ClockText(run.SecondsLeft);
   lines_.push_back({line});
 }
 
-void TRunMonitor::Ended(int task, bool finished, bool exception, const std::string& message,
-                        bool started) {
+void TRunMonitor::Ended(int task, const TTaskEnd& end, const std::string& message) {
   std::lock_guard lock(mutex_);
-  const int file = FileOfTask(task);
+  const int file = model_.FileOfTask(task);
   if (file < 0) return;
+  model_.Ended(task, end, message, Seconds(TCliClock::now()));
+  const TRunFile run = model_.File(file);
   TFileRecord& record = files_[file];
-  const TCliClock::time_point now = TCliClock::now();
-  started = started || finished || exception;
-  if (started && !record.HasStarted) Started(file, lastEnd_);
-  record.Ended = now;
-  lastEnd_ = now;
-  const std::string took = " (" + ClockText(SecondsBetween(record.Started, now)) + ")";
-  if (exception) {
-    record.State = TFileState::Failed;
-    if (!record.SetupFailed) record.Message = message;
-    lines_.push_back({"tovrena-cli: " + record.Input + ": " + record.Message, true});
-    lines_.push_back({Tag(file) + Padded("failed") + record.Input + took});
-  } else if (finished) {
-    record.State = TFileState::Completed;
-    lines_.push_back(
-        {Tag(file) + Padded("completed") + record.Input + " -> " + record.Output + took});
-  } else if (started) {
-    record.State = TFileState::Stopped;
-    lines_.push_back(
-        {Tag(file) + Padded("stopped") + record.Input + " -> " + record.Output + took});
-  } else {
-    record.State = TFileState::NotStarted;
-    lines_.push_back({Tag(file) + Padded("not started") + record.Input});
+  if (run.Ran()) PrintStarted(file);
+  const std::string took = " (" + ClockText(run.EndedAt - run.StartedAt) + ")";
+  switch (run.State) {
+    case TRunFileState::Failed:
+      // Nothing was written: the file counts as one that got no output.
+      if (run.Failure == tfSetup) record.Output.clear();
+      lines_.push_back({"tovrena-cli: " + record.Input + ": " + FailureText(run), true});
+      lines_.push_back({Tag(file) + Padded("failed") + record.Input + took});
+      break;
+    case TRunFileState::Completed:
+      lines_.push_back(
+          {Tag(file) + Padded("completed") + record.Input + " -> " + record.Output + took});
+      break;
+    case TRunFileState::Stopped:
+      lines_.push_back(
+          {Tag(file) + Padded("stopped") + record.Input + " -> " + record.Output + took});
+      break;
+    default:
+      lines_.push_back({Tag(file) + Padded("not started") + record.Input});
+      break;
   }
   changed_.notify_all();
-}
-
-void TRunMonitor::SetupFailed(int task, const std::string& reason) {
-  std::lock_guard lock(mutex_);
-  const int file = FileOfTask(task);
-  if (file < 0) return;
-  files_[file].SetupFailed = true;
-  files_[file].Message = reason;
-  // Nothing was written: the file counts as one that got no output.
-  files_[file].Output.clear();
 }
 
 void TRunMonitor::RunEnded() {
@@ -208,7 +169,7 @@ void TRunMonitor::RunEnded() {
 
 void TRunMonitor::Log(int task, const std::string& line) {
   std::lock_guard lock(mutex_);
-  const int file = FileOfTask(task);
+  const int file = model_.FileOfTask(task);
   lines_.push_back({(file < 0 ? std::string("[log] ") : Tag(file)) + line, true});
 }
 
@@ -217,11 +178,9 @@ void TRunMonitor::Print(const std::string& text, bool error) {
   lines_.push_back({text, error});
 }
 
-void TRunMonitor::MarkUnstartedAsNotStarted() {
+void TRunMonitor::Close() {
   std::lock_guard lock(mutex_);
-  for (TFileRecord& record : files_) {
-    if (record.State == TFileState::Waiting) record.State = TFileState::NotStarted;
-  }
+  model_.Close();
 }
 
 bool TRunMonitor::WaitForRunEnd(std::chrono::milliseconds timeout) {
@@ -231,7 +190,15 @@ bool TRunMonitor::WaitForRunEnd(std::chrono::milliseconds timeout) {
 
 std::vector<TFileRecord> TRunMonitor::Files() const {
   std::lock_guard lock(mutex_);
-  return files_;
+  std::vector<TFileRecord> files = files_;
+  const TRunSnapshot run = model_.Snapshot(Seconds(TCliClock::now()));
+  for (std::size_t i = 0; i < files.size() && i < run.Files.size(); ++i)
+    files[i].Run = run.Files[i];
+  return files;
+}
+
+TRunSnapshot TRunMonitor::Run() const {
+  return model_.Snapshot(Seconds(TCliClock::now()));
 }
 
 std::vector<TPrintLine> TRunMonitor::TakeLines() {
@@ -244,16 +211,13 @@ std::vector<TPrintLine> TRunMonitor::TakeLines() {
 
 void TRunMonitor::Note(int task, const std::string& note) {
   std::lock_guard lock(mutex_);
-  if (const int file = FileOfTask(task); file >= 0) files_[file].Note = note;
+  if (const int file = model_.FileOfTask(task); file >= 0) files_[file].Note = note;
 }
 
 void TRunMonitor::OutputNamed(int task, const std::string& output) {
   std::lock_guard lock(mutex_);
-  if (const int file = FileOfTask(task); file >= 0 && !output.empty()) files_[file].Output = output;
-}
-
-int TRunMonitor::FileOfTask(int task) const {
-  return task >= 0 && task < static_cast<int>(fileOfTask_.size()) ? fileOfTask_[task] : -1;
+  if (const int file = model_.FileOfTask(task); file >= 0 && !output.empty())
+    files_[file].Output = output;
 }
 
 std::string TRunMonitor::Tag(int file) const {

@@ -4,19 +4,19 @@
 #include <array>
 #include <map>
 
-std::string StateText(TFileState state) {
+std::string StateText(TRunFileState state) {
   switch (state) {
-    case TFileState::Waiting:
+    case TRunFileState::Queued:
       return "waiting";
-    case TFileState::Running:
+    case TRunFileState::Running:
       return "running";
-    case TFileState::Completed:
+    case TRunFileState::Completed:
       return "completed";
-    case TFileState::Stopped:
+    case TRunFileState::Stopped:
       return "stopped";
-    case TFileState::Failed:
+    case TRunFileState::Failed:
       return "failed";
-    case TFileState::NotStarted:
+    case TRunFileState::NotStarted:
       return "not started";
   }
   return {};
@@ -27,14 +27,12 @@ std::string SummaryTable(const std::vector<TFileRecord>& files) {
   std::vector<TRow> rows = {{"Input", "Output", "Status", "Time"}};
   std::map<std::string, int> counts;
   for (const TFileRecord& file : files) {
-    const bool ended = file.State != TFileState::Waiting && file.State != TFileState::Running;
+    const TRunFile& run = file.Run;
     const std::string time =
-        file.HasStarted && ended
-            ? ClockText(std::chrono::duration<double>(file.Ended - file.Started).count())
-            : "-";
+        run.Ran() && run.Ended() ? ClockText(run.EndedAt - run.StartedAt) : "-";
     rows.push_back({OneLine(file.Input), file.Output.empty() ? "-" : OneLine(file.Output),
-                    StateText(file.State), time});
-    ++counts[StateText(file.State)];
+                    StateText(run.State), time});
+    ++counts[StateText(run.State)];
   }
   std::array<std::size_t, 4> widths{};
   for (const TRow& row : rows) {
@@ -65,8 +63,8 @@ std::string SummaryTable(const std::vector<TFileRecord>& files) {
     if (!file.Note.empty()) table += "Note " + file.Input + ": " + file.Note + "\n";
   }
   for (const TFileRecord& file : files) {
-    if (file.State == TFileState::Failed && !file.Message.empty()) {
-      table += "Failed " + file.Input + ": " + file.Message + "\n";
+    if (file.Run.State == TRunFileState::Failed && !FailureText(file.Run).empty()) {
+      table += "Failed " + file.Input + ": " + FailureText(file.Run) + "\n";
     }
   }
   return table;

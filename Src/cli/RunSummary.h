@@ -7,7 +7,7 @@
 #include "cli/RunMonitor.h"
 
 // "completed", "stopped", "failed", "not started" (or "waiting").
-std::string StateText(TFileState state);
+std::string StateText(TRunFileState state);
 
 // One row per file (input, output, status, time) under a header, the columns aligned,
 // then a line with the counts, then "Note <input>: <note>" for each file with a note (tracks

@@ -222,6 +222,12 @@ std::string TCustomVornConverter::TaskOutputNote(int Index) const {
   return Tasks.Items(Index).OutputNote;
 }
 
+TTaskEnd TCustomVornConverter::TaskEnd(int Index) const {
+  std::lock_guard lock(ComponentLock);
+  if (Index < 0 || Index >= Tasks.Count()) return {};
+  return Tasks.Items(Index).FEnd;
+}
+
 void TCustomVornConverter::ConnectEvents(TFFmpeg& Task, bool Progress) {
   if (!Progress) {
     Task.OnLog = [this](TCustomFFmpeg* Sender, int Level, const std::string& Msg) {

@@ -21,6 +21,11 @@ void TCustomVornConverter::StartConvert(int Count) {
     // A task still running from before is not started again (it is Busy): its coming
     // end counts.
     run.EndDelivered = false;
+    if (!run.Busy()) {
+      task->FJobBegan = false;
+      task->FSetupFailure = tsNone;
+      task->FEnd = {};
+    }
   }
   for (const TTaskPtr& task : FRetired) task->FRun.InRun = false;
   FRunOpen = true;
@@ -189,6 +194,16 @@ void TCustomVornConverter::DoTerminate(TCustomFFmpeg* Sender) {
     task->ThreadID = 0;
     // The job's clean-up has closed the input the probe looked at.
     if (task->InputFileCount() == 0) task->Probe.Close();
+    task->FEnd.Started = task->FJobBegan;
+    task->FEnd.SetupStep = task->FSetupFailure;
+    if (task->FSetupFailure != tsNone)
+      task->FEnd.Failure = tfSetup;
+    else if (task->ExceptionRaised())
+      task->FEnd.Failure = tfJob;
+    else if (task->Finished())
+      task->FEnd.Failure = tfNone;
+    else
+      task->FEnd.Failure = task->FEnd.Started ? tfStopped : tfNotStarted;
     if (task->FSetupFailure != tsNone && OnSetupFailure)
       OnSetupFailure(task->Index, task->FSetupFailure, task->ExceptionMessage());
     if (OnTerminate)

@@ -16,6 +16,23 @@ std::uint32_t CurrentThreadIdentifier();
 // The part of a listed task's set-up that failed when its turn came.
 enum TTaskSetupStep : std::int32_t { tsNone, tsInput, tsOutput };
 
+// Why a task's end came without a converted file.
+enum TTaskFailure : std::int32_t {
+  tfNone,        // converted
+  tfSetup,       // its input or output could not be set up at its turn (SetupStep says which)
+  tfJob,         // the conversion failed
+  tfStopped,     // stopped while it ran
+  tfNotStarted,  // the run ended (a stop) before its job began
+};
+
+// What a task's end tells beside OnTerminate's flags. Started: its job began (its turn came
+// and no stop was asked before), so a stopped file may have left a partial output.
+struct TTaskEnd {
+  bool Started = false;
+  TTaskFailure Failure = tfNone;
+  TTaskSetupStep SetupStep = tsNone;
+};
+
 using TTaskPtr = std::shared_ptr<TFFmpeg>;
 
 class TFFmpegList {

@@ -16,6 +16,7 @@ void TFFmpeg::Transcode() {
   // Library log lines of this thread belong to this task from now on.
   ThreadID = CurrentThreadIdentifier();
   if (FStopOnStart) Stop();
+  if (!StopRequested()) FJobBegan = true;
   if (FSetUp && !FSetUp(*this)) return;
   TCustomFFmpeg::Transcode();
 }

@@ -60,6 +60,10 @@ class TFFmpeg : public TCustomFFmpeg {
   // stop came first. Empty for a task that was set up when it was added.
   std::function<bool(TFFmpeg&)> FSetUp;
   TTaskSetupStep FSetupFailure = tsNone;
+  // Its job of this run began before any stop was asked for; reset when a run takes it.
+  std::atomic<bool> FJobBegan{false};
+  // Its last end, as TaskEnd tells it; filled under the component's lock.
+  TTaskEnd FEnd;
 
   // The component's bookkeeping of this task's run, kept under its ComponentLock. Five
   // facts, each with a reader that needs it (see the component's header):

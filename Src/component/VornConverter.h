@@ -168,6 +168,10 @@ class TCustomVornConverter {
   // moved to its name, or the next free "(n)" one, when it is closed. Empty until then (by
   // its OnTerminate at the latest), and when no output was kept.
   std::string TaskOutputFile(int Index) const;
+  // How the task's last end came about (started or not, and the failure's kind), filled
+  // before its OnTerminate is raised: read it there or later. A default (never started,
+  // no failure) for an index without a task or a task whose end has not come.
+  TTaskEnd TaskEnd(int Index) const;
 
   // Raises one library log line on this component, with the task that the calling
   // thread runs, else the task whose engine Owner is (the engine whose context logged it,

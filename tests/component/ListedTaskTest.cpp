@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
+#include <set>
 
 #include "ComponentTestSupport.h"
 
@@ -162,6 +165,17 @@ TEST_F(ListedTask, ASetUpThatFailsAtItsTurnEndsThatTaskWithTheReasonAndTheRunGoe
   EXPECT_TRUE(records[1].finished);
   EXPECT_TRUE(records[2].exception);
   EXPECT_EQ(records[2].message, seen.at(2).reason);
+  // The end's kind tells a set-up failure (and its step) from a conversion.
+  const TTaskEnd input = converter.TaskEnd(0);
+  EXPECT_TRUE(input.Started);
+  EXPECT_EQ(input.Failure, tfSetup);
+  EXPECT_EQ(input.SetupStep, tsInput);
+  EXPECT_TRUE(converter.TaskEnd(1).Started);
+  EXPECT_EQ(converter.TaskEnd(1).Failure, tfNone);
+  EXPECT_EQ(converter.TaskEnd(2).Failure, tfSetup);
+  EXPECT_EQ(converter.TaskEnd(2).SetupStep, tsOutput);
+  EXPECT_EQ(converter.TaskEnd(3).Failure, tfNone);  // no such task
+  EXPECT_FALSE(converter.TaskEnd(3).Started);
   EXPECT_FALSE(fs::exists(Output(0)));
   EXPECT_TRUE(ReadMediaInfo(Output(1)).opened);
   EXPECT_TRUE(fs::is_regular_file(notAFolder));
@@ -180,10 +194,55 @@ TEST_F(ListedTask, AStopBeforeItsTurnEndsItWithoutCreatingItsOutput) {
     EXPECT_FALSE(record.finished);
     EXPECT_FALSE(record.exception) << record.message;
     EXPECT_FALSE(fs::exists(Output(record.index)));
+    // Its end tells it never began, which the next index cannot.
+    EXPECT_FALSE(converter.TaskEnd(record.index).Started) << record.index;
+    EXPECT_EQ(converter.TaskEnd(record.index).Failure, tfNotStarted) << record.index;
   }
   EXPECT_TRUE(Failures().empty());
   converter.ClearTasks();
   EXPECT_EQ(converter.TaskCount(), 0);
+}
+
+TEST_F(ListedTask, TheEndTellsAStopWhileRunningFromOneBeforeTheTurn) {
+  // Two side by side, one waiting: a stop once both have reported progress.
+  std::mutex mutex;
+  std::condition_variable reported;
+  std::set<int> running;
+  converter.OnProgress = [&](int AIndex, int, int, int, float, float, std::int64_t, int) {
+    std::lock_guard lock(mutex);
+    running.insert(AIndex);
+    reported.notify_all();
+  };
+  converter.SetProgressInterval(100);
+  TClipRecipe recipe;
+  recipe.width = 640;
+  recipe.height = 480;
+  recipe.frames = 1500;
+  recipe.audioSeconds = 0;
+  const std::string longClip = folder.File("long.avi");
+  MakeClip(longClip, recipe);
+  for (int i = 0; i < 3; ++i) {
+    TInputOptions input;
+    input.FileName = longClip;
+    TOutputOptions output;
+    output.FileName = Output(i);
+    output.VideoCodec = "mpeg4";
+    ASSERT_EQ(converter.ListFile(input, output), i) << converter.LastErrorMessage;
+  }
+  converter.StartConvert(2);
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(reported.wait_for(lock, std::chrono::seconds(60),
+                                  [&] { return running.count(0) > 0 && running.count(1) > 0; }));
+  }
+  converter.StopAll();
+  ASSERT_TRUE(recorder.WaitForRunEnd());
+  for (int i : {0, 1}) {
+    EXPECT_TRUE(converter.TaskEnd(i).Started) << i;
+    EXPECT_EQ(converter.TaskEnd(i).Failure, tfStopped) << i;
+  }
+  EXPECT_FALSE(converter.TaskEnd(2).Started);
+  EXPECT_EQ(converter.TaskEnd(2).Failure, tfNotStarted);
 }
 
 }  // namespace
