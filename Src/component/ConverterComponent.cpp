@@ -140,7 +140,7 @@ void TCustomVornConverter::WaitForEnds(const std::vector<TTaskPtr>& Waited) {
   std::unique_lock lock(ComponentLock);
   FEndDelivered.wait(lock, [&] {
     return std::none_of(Waited.begin(), Waited.end(),
-                        [](const TTaskPtr& task) { return task->FRun.Busy(); });
+                        [](const TTaskPtr& task) { return task->RunState.Busy(); });
   });
 }
 
@@ -149,8 +149,9 @@ void TCustomVornConverter::FreeRetired() {
   std::vector<TTaskPtr> idle;
   {
     std::lock_guard lock(ComponentLock);
-    const auto busy = std::stable_partition(FRetired.begin(), FRetired.end(),
-                                            [](const TTaskPtr& task) { return task->FRun.Busy(); });
+    const auto busy =
+        std::stable_partition(FRetired.begin(), FRetired.end(),
+                              [](const TTaskPtr& task) { return task->RunState.Busy(); });
     std::move(busy, FRetired.end(), std::back_inserter(idle));
     FRetired.erase(busy, FRetired.end());
     for (const TTaskPtr& task : idle)
@@ -225,7 +226,7 @@ std::string TCustomVornConverter::TaskOutputNote(int Index) const {
 TTaskEnd TCustomVornConverter::TaskEnd(int Index) const {
   std::lock_guard lock(ComponentLock);
   if (Index < 0 || Index >= Tasks.Count()) return {};
-  return Tasks.Items(Index).FEnd;
+  return Tasks.Items(Index).LastEnd;
 }
 
 void TCustomVornConverter::ConnectEvents(TFFmpeg& Task, bool Progress) {

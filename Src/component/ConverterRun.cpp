@@ -16,18 +16,18 @@ void TCustomVornConverter::StartConvert(int Count) {
   FFinishedCount = 0;
   FParallelCount = Count;
   for (const TTaskPtr& task : Tasks.All()) {
-    TFFmpeg::TRunState& run = task->FRun;
+    TFFmpeg::TRunState& run = task->RunState;
     run.InRun = true;
     // A task still running from before is not started again (it is Busy): its coming
     // end counts.
     run.EndDelivered = false;
     if (!run.Busy()) {
-      task->FJobBegan = false;
-      task->FSetupFailure = tsNone;
-      task->FEnd = {};
+      task->JobBegan = false;
+      task->SetupFailure = tsNone;
+      task->LastEnd = {};
     }
   }
-  for (const TTaskPtr& task : FRetired) task->FRun.InRun = false;
+  for (const TTaskPtr& task : FRetired) task->RunState.InRun = false;
   FRunOpen = true;
   CountPending();
   if (Count <= 0) {
@@ -40,14 +40,14 @@ void TCustomVornConverter::StartConvert(int Count) {
 void TCustomVornConverter::CountPending() {
   FPendingCount = 0;
   for (const TTaskPtr& task : Tasks.All())
-    if (task->FRun.Pending()) ++FPendingCount;
+    if (task->RunState.Pending()) ++FPendingCount;
 }
 
 void TCustomVornConverter::StartNext() {
   if (FPendingCount <= 0 || FClosing) return;
   TTaskPtr next;
   for (const TTaskPtr& task : Tasks.All()) {
-    if (task->FRun.Pending()) {
+    if (task->RunState.Pending()) {
       next = task;
       break;
     }
@@ -57,7 +57,7 @@ void TCustomVornConverter::StartNext() {
     return;
   }
   --FPendingCount;
-  next->FRun.EndOutstanding = true;
+  next->RunState.EndOutstanding = true;
   FNextTaskIndex = next->Index + 1;
   if (FParallelCount <= 0)
     PostStart(next);
@@ -75,7 +75,7 @@ void TCustomVornConverter::StartTask(const TTaskPtr& Task) {
   }
   // Nothing runs. A start without files has reported its end already; an engine that
   // refuses to start again (its end was reported before) gets its end here.
-  if (!Task->FRun.EndDelivered) DoTerminate(Task.get());
+  if (!Task->RunState.EndDelivered) DoTerminate(Task.get());
 }
 
 void TCustomVornConverter::PostStart(const TTaskPtr& Task) {
@@ -94,7 +94,7 @@ void TCustomVornConverter::PostStart(const TTaskPtr& Task) {
 // The whole job runs in the calling thread, without the lock, so that the job's events
 // (and the libraries' threads logging through them) are never held up.
 void TCustomVornConverter::StartTaskInline(const TTaskPtr& Task) {
-  TFFmpeg::TRunState& run = Task->FRun;
+  TFFmpeg::TRunState& run = Task->RunState;
   TConvertPriority priority = tpNormal;
   {
     std::lock_guard lock(ComponentLock);
@@ -108,7 +108,7 @@ void TCustomVornConverter::StartTaskInline(const TTaskPtr& Task) {
   std::lock_guard lock(ComponentLock);
   run.InlineStarting = false;
   // No helper can have been asked for its end meanwhile: a stop of a task being started
-  // inline goes through FStopOnStart.
+  // inline goes through StopOnStart.
   if (!run.EndDelivered) DoTerminate(Task.get());
   FEndDelivered.notify_all();
 }
@@ -118,9 +118,9 @@ void TCustomVornConverter::StopAll() {
   FPendingCount = 0;
   bool joined = false;
   for (const TTaskPtr& task : Tasks.All()) {
-    if (!RequestEnd(*task) || task->FRun.InRun) continue;
+    if (!RequestEnd(*task) || task->RunState.InRun) continue;
     // A task stopped outside a run: its end and the closing -1 come as for a run.
-    task->FRun.InRun = true;
+    task->RunState.InRun = true;
     joined = true;
   }
   if (joined && !FRunOpen) {
@@ -139,16 +139,16 @@ void TCustomVornConverter::StopRunLocked() {
 }
 
 bool TCustomVornConverter::OwesEnd(const TFFmpeg& Task) const {
-  const TFFmpeg::TRunState& run = Task.FRun;
+  const TFFmpeg::TRunState& run = Task.RunState;
   return run.Busy() || (FRunOpen && run.InRun && !run.EndDelivered);
 }
 
 bool TCustomVornConverter::RequestEnd(TFFmpeg& Task) {
-  TFFmpeg::TRunState& run = Task.FRun;
+  TFFmpeg::TRunState& run = Task.RunState;
   if (run.InlineStarting) {
     // Its start may be under way in another thread: the job stops itself when it begins,
     // or is asked now if it has begun already.
-    Task.FStopOnStart = true;
+    Task.StopOnStart = true;
     if (Task.Running()) Task.Stop();
     return true;
   }
@@ -169,7 +169,7 @@ bool TCustomVornConverter::RunComplete() const {
   if (!FRunOpen || FPendingCount > 0) return false;
   for (const std::vector<TTaskPtr>* list : {&Tasks.All(), &std::as_const(FRetired)})
     for (const TTaskPtr& task : *list)
-      if (task->FRun.InRun && !task->FRun.EndDelivered) return false;
+      if (task->RunState.InRun && !task->RunState.EndDelivered) return false;
   return true;
 }
 
@@ -183,7 +183,7 @@ void TCustomVornConverter::DoTerminate(TCustomFFmpeg* Sender) {
   TEventScope scope;
   std::lock_guard lock(ComponentLock);
   auto* task = static_cast<TFFmpeg*>(Sender);
-  TFFmpeg::TRunState& run = task->FRun;
+  TFFmpeg::TRunState& run = task->RunState;
   if (!run.EndDelivered) {
     run.EndDelivered = true;
     // The thread that delivered the previous end has nothing left to do: joined, its stack
@@ -194,18 +194,18 @@ void TCustomVornConverter::DoTerminate(TCustomFFmpeg* Sender) {
     task->ThreadID = 0;
     // The job's clean-up has closed the input the probe looked at.
     if (task->InputFileCount() == 0) task->Probe.Close();
-    task->FEnd.Started = task->FJobBegan;
-    task->FEnd.SetupStep = task->FSetupFailure;
-    if (task->FSetupFailure != tsNone)
-      task->FEnd.Failure = tfSetup;
+    task->LastEnd.Started = task->JobBegan;
+    task->LastEnd.SetupStep = task->SetupFailure;
+    if (task->SetupFailure != tsNone)
+      task->LastEnd.Failure = tfSetup;
     else if (task->ExceptionRaised())
-      task->FEnd.Failure = tfJob;
+      task->LastEnd.Failure = tfJob;
     else if (task->Finished())
-      task->FEnd.Failure = tfNone;
+      task->LastEnd.Failure = tfNone;
     else
-      task->FEnd.Failure = task->FEnd.Started ? tfStopped : tfNotStarted;
-    if (task->FSetupFailure != tsNone && OnSetupFailure)
-      OnSetupFailure(task->Index, task->FSetupFailure, task->ExceptionMessage());
+      task->LastEnd.Failure = task->LastEnd.Started ? tfStopped : tfNotStarted;
+    if (task->SetupFailure != tsNone && OnSetupFailure)
+      OnSetupFailure(task->Index, task->SetupFailure, task->ExceptionMessage());
     if (OnTerminate)
       OnTerminate(task->Index, task->Finished(), task->ExceptionRaised(), task->ExceptionMessage());
     if (run.InRun) {

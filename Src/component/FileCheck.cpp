@@ -29,7 +29,7 @@ TFileCheck TCustomVornConverter::CheckFile(const TInputOptions& Input,
     TCheckTask checked;
     TFFmpeg& task = checked.Engine;
     task.Reset();
-    task.FSettings.ThreadCount = 1;
+    task.SetThreadCount(1);
     task.SetVerbosity(llQuiet - 1);
     TInputOptions input = Input;
     check.Reason = SetUpInput(task, input.FileName, &input);

@@ -15,9 +15,9 @@ TFFmpeg::~TFFmpeg() {
 void TFFmpeg::Transcode() {
   // Library log lines of this thread belong to this task from now on.
   ThreadID = CurrentThreadIdentifier();
-  if (FStopOnStart) Stop();
-  if (!StopRequested()) FJobBegan = true;
-  if (FSetUp && !FSetUp(*this)) return;
+  if (StopOnStart) Stop();
+  if (!StopRequested()) JobBegan = true;
+  if (ListedSetUp && !ListedSetUp(*this)) return;
   TCustomFFmpeg::Transcode();
 }
 

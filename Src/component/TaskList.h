@@ -36,6 +36,11 @@ class TFFmpeg : public TCustomFFmpeg {
   void LogInfo(const std::string& Line) { Log(1, Line); }
   // "start-end" pieces in milliseconds, separated by ","; see the implementation.
   void ApplyTimeRanges(const std::string& Text);
+  // The codecs' threads of the next job (0: the libraries choose); the component's
+  // ThreadCount, one for a check.
+  void SetThreadCount(int Count) { FSettings.ThreadCount = Count; }
+  // A listed task starts its set-up from the settings a new engine has.
+  using TCustomFFmpeg::ResetSettings;
 
   // Position in the component's list; -1 before it is added.
   int Index = -1;
@@ -48,25 +53,21 @@ class TFFmpeg : public TCustomFFmpeg {
   // while the output is set up.
   std::string OutputNote;
 
- protected:
-  void Transcode() override;
-  bool OpensFilesInJob() const override { return static_cast<bool>(FSetUp); }
-
- private:
-  friend class TCustomVornConverter;
+  // The component's bookkeeping of this task: only the component's files read and write it,
+  // under its ComponentLock (the atomics are set by the job thread too).
 
   // A listed task's set-up (input opened, output created), run on the job's own thread
   // when it starts; it throws with the reason when a step fails and answers false when a
   // stop came first. Empty for a task that was set up when it was added.
-  std::function<bool(TFFmpeg&)> FSetUp;
-  TTaskSetupStep FSetupFailure = tsNone;
+  std::function<bool(TFFmpeg&)> ListedSetUp;
+  TTaskSetupStep SetupFailure = tsNone;
   // Its job of this run began before any stop was asked for; reset when a run takes it.
-  std::atomic<bool> FJobBegan{false};
+  std::atomic<bool> JobBegan{false};
   // Its last end, as TaskEnd tells it; filled under the component's lock.
-  TTaskEnd FEnd;
+  TTaskEnd LastEnd;
 
-  // The component's bookkeeping of this task's run, kept under its ComponentLock. Five
-  // facts, each with a reader that needs it (see the component's header):
+  // This run's state: five facts, each with a reader that needs it (see the component's
+  // header).
   struct TRunState {
     bool InRun = false;         // one of the tasks the open run waits for
     bool EndDelivered = false;  // its OnTerminate of this run has been raised
@@ -84,8 +85,12 @@ class TFFmpeg : public TCustomFFmpeg {
     // end, and ended then, so this needs no flag of its own.
     bool Pending() const { return InRun && !EndDelivered && !EndOutstanding; }
   };
-  TRunState FRun;
+  TRunState RunState;
   // Set when a stop is asked for while an inline start cannot be stopped yet; the job
   // then stops itself at its first step.
-  std::atomic<bool> FStopOnStart{false};
+  std::atomic<bool> StopOnStart{false};
+
+ protected:
+  void Transcode() override;
+  bool OpensFilesInJob() const override { return static_cast<bool>(ListedSetUp); }
 };

@@ -246,7 +246,7 @@ int TCustomVornConverter::AddInputFile(const std::string& FileName, TInputOption
     TAVProbe::CheckLibrariesLoaded();
     ConnectEvents(*task, false);
     task->Reset();
-    task->FSettings.ThreadCount = std::max(ThreadCount, 0);
+    task->SetThreadCount(std::max(ThreadCount, 0));
     task->SetVerbosity(LogLevel() - 1);
     if (std::string reason = SetUpInput(*task, FileName, Options); !reason.empty()) {
       task->OnLog = nullptr;
@@ -277,11 +277,11 @@ bool TCustomVornConverter::SetOutputFile(int Index, const std::string& FileName,
     std::lock_guard lock(ComponentLock);
     task = Tasks.Shared(Index);
     // A running job reads its settings: they are not changed under it.
-    if (task->FRun.Busy() || task->Running() || task->Terminated()) {
+    if (task->RunState.Busy() || task->Running() || task->Terminated()) {
       LastErrorMessage = "Task " + std::to_string(Index) + " has already been started.";
       return false;
     }
-    if (task->FSetUp) {
+    if (task->ListedSetUp) {
       LastErrorMessage = "Task " + std::to_string(Index) + " is given its output when it starts.";
       return false;
     }
@@ -310,7 +310,7 @@ int TCustomVornConverter::ListFile(const TInputOptions& Input, const TOutputOpti
   task->InputOptions = Input;
   task->OutputOptions = Output;
   const int threads = std::max(ThreadCount, 0);
-  task->FSetUp = [this, threads](TFFmpeg& Task) { return SetUpListedTask(Task, threads); };
+  task->ListedSetUp = [this, threads](TFFmpeg& Task) { return SetUpListedTask(Task, threads); };
   ConnectEvents(*task, false);
   ConnectEvents(*task, true);
   std::lock_guard lock(ComponentLock);
@@ -326,7 +326,7 @@ bool TCustomVornConverter::SetUpListedTask(TFFmpeg& Task, int Threads) {
     // The verbosity that the start gave the task.
     const int verbosity = Task.Settings().Verbosity;
     Task.ResetSettings();
-    Task.FSettings.ThreadCount = Threads;
+    Task.SetThreadCount(Threads);
     Task.SetVerbosity(verbosity);
     if (Task.StopRequested()) return false;
     TInputOptions input = Task.InputOptions;
@@ -344,6 +344,6 @@ bool TCustomVornConverter::SetUpListedTask(TFFmpeg& Task, int Threads) {
   if (reason.empty()) return true;
   // An open cut short by a stop is a stopped file, not a failed one.
   if (Task.StopRequested()) return false;
-  Task.FSetupFailure = step;
+  Task.SetupFailure = step;
   throw FFMpegException(reason);
 }

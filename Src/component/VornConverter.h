@@ -216,7 +216,7 @@ class TCustomVornConverter {
   // a failure, empty on success. Exceptions of the options are the caller's.
   std::string SetUpInput(TFFmpeg& Task, const std::string& FileName, TInputOptions* Options);
   std::string SetUpOutput(TFFmpeg& Task, const std::string& FileName, TOutputOptions* Options);
-  // A listed task's set-up on its job's thread (see TFFmpeg::FSetUp).
+  // A listed task's set-up on its job's thread (see TFFmpeg::ListedSetUp).
   bool SetUpListedTask(TFFmpeg& Task, int ThreadCount);
   void StartNext();
   void StartTask(const TTaskPtr& Task);
