@@ -309,25 +309,19 @@ void TForm1::ConnectComponentEvents() {
                              const std::string& AMessage) {
     if (std::string note = VornC.TaskOutputNote(AIndex); !note.empty() && !detached_) {
       const int run = runSerial_;
-      QMetaObject::invokeMethod(
-          this,
-          [=, this] {
-            if (const int row = RowOfTask(AIndex); run == runSerial_ && row >= 0)
-              runNotes_.push_back({RowText(row, lcPath).section('/', -1).toStdString(), note});
-          },
-          Qt::QueuedConnection);
+      PostToWindow([=, this] {
+        if (const int row = RowOfTask(AIndex); run == runSerial_ && row >= 0)
+          runNotes_.push_back({RowText(row, lcPath).section('/', -1).toStdString(), note});
+      });
     }
     if (std::string output = VornC.TaskOutputFile(AIndex); !output.empty() && !detached_) {
       const int run = runSerial_;
-      QMetaObject::invokeMethod(
-          this,
-          [=, this] {
-            // A stopped file keeps what it got under the name it got, too.
-            const bool current = run == runSerial_ || (run == stoppedRun_ && !running_);
-            if (const int row = RowOfTask(AIndex); current && row >= 0)
-              SetRowOutput(row, FileBaseName(output), output);
-          },
-          Qt::QueuedConnection);
+      PostToWindow([=, this] {
+        // A stopped file keeps what it got under the name it got, too.
+        const bool current = run == runSerial_ || (run == stoppedRun_ && !running_);
+        if (const int row = RowOfTask(AIndex); current && row >= 0)
+          SetRowOutput(row, FileBaseName(output), output);
+      });
     }
     PostTerminate(AIndex, AFinished, AException, AMessage);
   };
@@ -340,12 +334,9 @@ void TForm1::PostProgress(int taskIndex, int frameNumber, int fps, int currentDu
                           int totalDuration) {
   if (detached_) return;
   const int run = runSerial_;
-  QMetaObject::invokeMethod(
-      this,
-      [=, this] {
-        VornCProgress(run, taskIndex, frameNumber, fps, currentDuration, totalDuration);
-      },
-      Qt::QueuedConnection);
+  PostToWindow([=, this] {
+    VornCProgress(run, taskIndex, frameNumber, fps, currentDuration, totalDuration);
+  });
 }
 
 void TForm1::PostTerminate(int taskIndex, bool finished, bool exception,
@@ -353,17 +344,14 @@ void TForm1::PostTerminate(int taskIndex, bool finished, bool exception,
   if (detached_) return;
   const int run = runSerial_;
   const QString text = QString::fromStdString(message);
-  QMetaObject::invokeMethod(
-      this, [=, this] { VornCTerminate(run, taskIndex, finished, exception, text); },
-      Qt::QueuedConnection);
+  PostToWindow([=, this] { VornCTerminate(run, taskIndex, finished, exception, text); });
 }
 
 void TForm1::PostSetupFailure(int taskIndex, TTaskSetupStep step, const std::string& reason) {
   if (detached_) return;
   const int run = runSerial_;
   const QString text = QString::fromStdString(reason);
-  QMetaObject::invokeMethod(
-      this, [=, this] { VornCSetupFailure(run, taskIndex, step, text); }, Qt::QueuedConnection);
+  PostToWindow([=, this] { VornCSetupFailure(run, taskIndex, step, text); });
 }
 
 void TForm1::VornCProgress(int run, int taskIndex, int frameNumber, int fps, int currentDuration,
