@@ -48,6 +48,7 @@ QString DefaultOutputFolder() {
 TForm1::TForm1(std::string libraryFolder, QWidget* parent)
     : QWidget(parent),
       libraryFolder_(std::move(libraryFolder)),
+      // By name, as the file adder's: nothing made on the posting thread crosses Qt's queue.
       posted_([this] { QMetaObject::invokeMethod(this, "RunPosted", Qt::QueuedConnection); }),
       // The component may ask from a task's thread; the timer is set on the window's.
       VornC([this](int delayMs, std::function<void()> call) {
