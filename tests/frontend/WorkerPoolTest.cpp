@@ -24,10 +24,11 @@ struct TReceiver {
     ++Wakes;
     Woken.notify_all();
   }
-  // Waits for a wake-up beyond the first `seen`.
-  void WaitPast(int seen) {
+  // Waits for a wake-up beyond the first `seen`; the wake-ups so far.
+  int WaitPast(int seen) {
     std::unique_lock lock(Mutex);
     Woken.wait(lock, [&] { return Wakes > seen; });
+    return Wakes;
   }
 };
 
@@ -53,8 +54,7 @@ TEST(WorkerPoolTest, ResultsOfManyJobsReachTheReceiverWholeThroughFewWakeUps) {
   int received = 0;
   int wakes = 0;
   while (received < kJobs) {
-    receiver.WaitPast(wakes);
-    wakes = receiver.Wakes;
+    wakes = receiver.WaitPast(wakes);
     for (const TItem& item : mailbox.Take()) {
       ASSERT_FALSE(seen[item.Job]);
       seen[item.Job] = true;
@@ -82,7 +82,7 @@ TEST(WorkerPoolTest, APostAfterATakeWakesTheReceiverAgain) {
   EXPECT_EQ(wakes, 2);
 }
 
-TEST(WorkerPoolTest, JobsStartInOrderAndClearDropsThoseNotStarted) {
+TEST(WorkerPoolTest, ClearDropsTheJobsNotStartedAndLetsTheRunningOneEnd) {
   TWorkerPool pool(1);
   std::mutex mutex;
   std::condition_variable changed;
