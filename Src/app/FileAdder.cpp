@@ -6,11 +6,10 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -105,23 +104,6 @@ QStringList ExpandEntry(const QString& path) {
   return files;
 }
 
-// What the workers hand to the window's thread.
-struct TFileAdder::TResult {
-  std::uint64_t Ticket = 0;
-  int Generation = 0;
-  QString Duration;
-  QString Cover;    // the cover picture's description, for the Type cell
-  QString Refusal;  // empty when the file can be converted
-};
-
-struct TFileAdder::TShared {
-  // Cancel raises it: work of an older generation is skipped or dropped.
-  std::atomic<int> Generation{0};
-  std::mutex Mutex;
-  std::vector<TResult> Results;
-  bool DrainPosted = false;
-};
-
 // The row's "Path" item, which knows its check: removing the row forgets the check.
 class TFileAdder::TRowKeyItem : public QTableWidgetItem {
  public:
@@ -141,9 +123,14 @@ class TFileAdder::TRowKeyItem : public QTableWidgetItem {
 };
 
 TFileAdder::TFileAdder(TVornConverter& converter, QTableWidget* list, QObject* parent)
-    : QObject(parent), converter_(converter), list_(list), shared_(std::make_shared<TShared>()) {
-  pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
-}
+    : QObject(parent),
+      converter_(converter),
+      list_(list),
+      // The wake-up carries no data, and names its slot: Qt's event queue locks where
+      // ThreadSanitizer cannot see, so even a slot object made here and read there would
+      // read as a race. The results go through the mailbox's lock.
+      results_([this] { QMetaObject::invokeMethod(this, "DrainResults", Qt::QueuedConnection); }),
+      pool_(QThread::idealThreadCount()) {}
 
 TFileAdder::~TFileAdder() {
   CancelAndWait();
@@ -165,22 +152,20 @@ void TFileAdder::Add(const QStringList& paths, TSetup setup) {
   const int generation = generation_;
   const int walk = nextWalk_++;
   walks_.push_back({walk, false, {}, check});
-  const std::shared_ptr<TShared> shared = shared_;
   // Folders may hold many files deep down: they are walked off the window's thread.
-  pool_.start([this, paths, generation, walk, shared] {
-    QStringList files;
+  pool_.Start([this, paths, generation, walk] {
+    TResult result;
+    result.Generation = generation;
+    result.Walk = walk;
     for (const QString& path : paths) {
-      if (shared->Generation != generation) return;
-      files << ExpandEntry(path);
+      if (workGeneration_ != generation) return;
+      result.Files << ExpandEntry(path);
     }
-    QMetaObject::invokeMethod(
-        this, [this, generation, walk, files] { Walked(generation, walk, files); },
-        Qt::QueuedConnection);
+    results_.Post(std::move(result));
   });
 }
 
-void TFileAdder::Walked(int generation, int walk, const QStringList& files) {
-  if (generation != generation_) return;
+void TFileAdder::Walked(int walk, const QStringList& files) {
   for (TWalk& entry : walks_) {
     if (entry.Number != walk) continue;
     entry.Done = true;
@@ -193,7 +178,6 @@ void TFileAdder::Walked(int generation, int walk, const QStringList& files) {
     walks_.pop_front();
   }
   ScheduleRows();
-  FinishWhenIdle();
 }
 
 void TFileAdder::ScheduleRows() {
@@ -239,12 +223,13 @@ void TFileAdder::MakeRowsSlice() {
 
 void TFileAdder::StartCheck(std::uint64_t ticket, const QString& path,
                             const std::shared_ptr<const TCheckSetup>& setup) {
-  const std::shared_ptr<TShared> shared = shared_;
   const int generation = generation_;
   TVornConverter* converter = &converter_;
-  pool_.start([this, shared, generation, converter, ticket, path, setup] {
-    if (shared->Generation != generation) return;
-    TResult result{ticket, generation, {}, {}, {}};
+  pool_.Start([this, generation, converter, ticket, path, setup] {
+    if (workGeneration_ != generation) return;
+    TResult result;
+    result.Generation = generation;
+    result.Ticket = ticket;
     const std::string file = path.toStdString();
     TInputOptions input;
     TVornConverter::InitInputOptions(input);
@@ -269,23 +254,17 @@ void TFileAdder::StartCheck(std::uint64_t ticket, const QString& path,
         result.Refusal = CannotConvertText(path, check.Reason);
       }
     }
-    std::lock_guard lock(shared->Mutex);
-    shared->Results.push_back(std::move(result));
-    if (shared->DrainPosted) return;
-    shared->DrainPosted = true;
-    QMetaObject::invokeMethod(this, &TFileAdder::DrainResults, Qt::QueuedConnection);
+    results_.Post(std::move(result));
   });
 }
 
 void TFileAdder::DrainResults() {
-  std::vector<TResult> results;
-  {
-    std::lock_guard lock(shared_->Mutex);
-    results.swap(shared_->Results);
-    shared_->DrainPosted = false;
-  }
-  for (const TResult& result : results) {
+  for (const TResult& result : results_.Take()) {
     if (result.Generation != generation_) continue;
+    if (result.Walk >= 0) {
+      Walked(result.Walk, result.Files);
+      continue;
+    }
     const auto found = unchecked_.find(result.Ticket);
     if (found == unchecked_.end()) continue;  // its row was removed meanwhile
     auto* key = static_cast<TRowKeyItem*>(found->second);
@@ -319,8 +298,8 @@ void TFileAdder::FinishWhenIdle() {
 }
 
 void TFileAdder::Cancel() {
-  shared_->Generation = ++generation_;
-  pool_.clear();
+  workGeneration_ = ++generation_;
+  pool_.Clear();
   walks_.clear();
   toMake_.clear();
   for (const auto& [ticket, key] : unchecked_) static_cast<TRowKeyItem*>(key)->Settle();
@@ -331,5 +310,5 @@ void TFileAdder::Cancel() {
 
 void TFileAdder::CancelAndWait() {
   Cancel();
-  pool_.waitForDone();
+  pool_.WaitForDone();
 }

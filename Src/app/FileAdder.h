@@ -1,12 +1,13 @@
 // Adds files to the main window's list without holding up the window's thread: folders are
 // walked and files checked on a pool of worker threads (one per core), while the window's
 // thread only makes rows, a slice at a time, and fills them in as the checks come back.
+// The workers' results come back through a mailbox the window's thread empties when woken.
 #pragma once
 
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
-#include <QThreadPool>
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "component/VornConverter.h"
 #include "frontend/OutputNaming.h"
+#include "frontend/WorkerPool.h"
 
 class QTableWidget;
 class QTableWidgetItem;
@@ -56,9 +58,21 @@ class TFileAdder : public QObject {
   // The add is over: what was refused, one message per file naming it with the reason.
   void Finished(const QStringList& refusals);
 
+ private slots:
+  // Woken by the workers: takes what the mailbox holds.
+  void DrainResults();
+
  private:
-  struct TShared;
-  struct TResult;
+  // What a worker hands to the window's thread: a walk's files or a file's check.
+  struct TResult {
+    int Generation = 0;
+    int Walk = -1;  // the walk that found Files; -1 for a check
+    QStringList Files;
+    std::uint64_t Ticket = 0;
+    QString Duration;
+    QString Cover;    // the cover picture's description, for the Type cell
+    QString Refusal;  // empty when the file can be converted
+  };
   // What the workers read of an add; never changed once made.
   struct TCheckSetup {
     TOutputOptions Output;
@@ -79,19 +93,19 @@ class TFileAdder : public QObject {
     std::shared_ptr<const TCheckSetup> Setup;
   };
 
-  void Walked(int generation, int walk, const QStringList& files);
+  void Walked(int walk, const QStringList& files);
   void MakeRowsSlice();
   void ScheduleRows();
   void StartCheck(std::uint64_t ticket, const QString& path,
                   const std::shared_ptr<const TCheckSetup>& setup);
-  void DrainResults();
   void Forget(std::uint64_t ticket);
   void FinishWhenIdle();
 
   TVornConverter& converter_;
   QTableWidget* list_;
-  QThreadPool pool_;
-  std::shared_ptr<TShared> shared_;
+  TMailbox<TResult> results_;
+  // Cancel raises it: work of an older generation is skipped or dropped.
+  std::atomic<int> workGeneration_{0};
   int generation_ = 0;
   int nextWalk_ = 0;
   std::deque<TWalk> walks_;
@@ -105,4 +119,6 @@ class TFileAdder : public QObject {
   // The path item of every row whose check has not come back.
   std::unordered_map<std::uint64_t, QTableWidgetItem*> unchecked_;
   QStringList refusals_;
+  // Last, so that its workers are gone before anything they use.
+  TWorkerPool pool_;
 };

@@ -48,11 +48,11 @@ QString DefaultOutputFolder() {
 TForm1::TForm1(std::string libraryFolder, QWidget* parent)
     : QWidget(parent),
       libraryFolder_(std::move(libraryFolder)),
+      // By name, as the file adder's: nothing made on the posting thread crosses Qt's queue.
+      posted_([this] { QMetaObject::invokeMethod(this, "RunPosted", Qt::QueuedConnection); }),
       // The component may ask from a task's thread; the timer is set on the window's.
       VornC([this](int delayMs, std::function<void()> call) {
-        QMetaObject::invokeMethod(
-            this, [this, delayMs, call] { QTimer::singleShot(delayMs, this, call); },
-            Qt::QueuedConnection);
+        PostToWindow([this, delayMs, call] { QTimer::singleShot(delayMs, this, call); });
       }) {
   setWindowTitle(tr("Tovrena"));
   dlg.ButtonCount = 1;
@@ -70,6 +70,21 @@ TForm1::TForm1(std::string libraryFolder, QWidget* parent)
   };
   runTicker_.setInterval(1000);
   connect(&runTicker_, &QTimer::timeout, this, &TForm1::UpdateRunProgress);
+}
+
+void TForm1::PostToWindow(std::function<void()> call) {
+  posted_.Post(std::move(call));
+}
+
+void TForm1::RunPosted() {
+  // A call may open a dialog whose event loop runs this again: calls taken then queue
+  // behind those still to run, so they keep the order they were posted in.
+  for (std::function<void()>& call : posted_.Take()) postedToRun_.push_back(std::move(call));
+  while (!postedToRun_.empty()) {
+    const std::function<void()> call = std::move(postedToRun_.front());
+    postedToRun_.pop_front();
+    call();
+  }
 }
 
 TForm1::~TForm1() {

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +21,7 @@
 #include "frontend/RunModel.h"
 #include "frontend/RunTexts.h"
 #include "frontend/UnitGeneral.h"
+#include "frontend/WorkerPool.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -132,7 +134,15 @@ class TForm1 : public QWidget {
   // Enter converts, Esc asks to stop a run.
   void keyPressEvent(QKeyEvent* event) override;
 
+ private slots:
+  // Runs what other threads posted to the window's thread (PostToWindow).
+  void RunPosted();
+
  private:
+  // Runs call on the window's thread; safe from any thread. The call goes through a mailbox
+  // of ours, not through Qt's event queue, so that its captures are handed over visibly to
+  // ThreadSanitizer (Qt's queue locks in libraries it does not instrument).
+  void PostToWindow(std::function<void()> call);
   void CreateControls();
   QWidget* CreateListArea();
   QWidget* CreateOutputFolderRow();
@@ -204,6 +214,9 @@ class TForm1 : public QWidget {
   void VornCTerminate(int run, int taskIndex);
 
   const std::string libraryFolder_;
+  // Before VornC, whose task threads post into it until the component is gone.
+  TMailbox<std::function<void()>> posted_;
+  std::deque<std::function<void()>> postedToRun_;
   TVornConverter VornC;
   TProfileSettings CurrentProfile;
   TMessageBox dlg;

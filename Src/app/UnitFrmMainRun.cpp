@@ -287,25 +287,19 @@ void TForm1::ConnectComponentEvents() {
                              const std::string& AMessage) {
     if (std::string note = VornC.TaskOutputNote(AIndex); !note.empty() && !detached_) {
       const int run = runSerial_;
-      QMetaObject::invokeMethod(
-          this,
-          [=, this] {
-            if (const int row = RowOfTask(AIndex); run == runSerial_ && row >= 0)
-              runNotes_.push_back({RowText(row, lcPath).section('/', -1).toStdString(), note});
-          },
-          Qt::QueuedConnection);
+      PostToWindow([=, this] {
+        if (const int row = RowOfTask(AIndex); run == runSerial_ && row >= 0)
+          runNotes_.push_back({RowText(row, lcPath).section('/', -1).toStdString(), note});
+      });
     }
     if (std::string output = VornC.TaskOutputFile(AIndex); !output.empty() && !detached_) {
       const int run = runSerial_;
-      QMetaObject::invokeMethod(
-          this,
-          [=, this] {
-            // A stopped file keeps what it got under the name it got, too.
-            const bool current = run == runSerial_ || (run == stoppedRun_ && !running_);
-            if (const int row = RowOfTask(AIndex); current && row >= 0)
-              SetRowOutput(row, FileBaseName(output), output);
-          },
-          Qt::QueuedConnection);
+      PostToWindow([=, this] {
+        // A stopped file keeps what it got under the name it got, too.
+        const bool current = run == runSerial_ || (run == stoppedRun_ && !running_);
+        if (const int row = RowOfTask(AIndex); current && row >= 0)
+          SetRowOutput(row, FileBaseName(output), output);
+      });
     }
     if (detached_) return;
     if (AIndex >= 0) runModel_.Ended(AIndex, VornC.TaskEnd(AIndex), AMessage, RunSeconds());
@@ -315,14 +309,12 @@ void TForm1::ConnectComponentEvents() {
 
 void TForm1::PostProgress(int taskIndex) {
   const int run = runSerial_;
-  QMetaObject::invokeMethod(
-      this, [=, this] { VornCProgress(run, taskIndex); }, Qt::QueuedConnection);
+  PostToWindow([=, this] { VornCProgress(run, taskIndex); });
 }
 
 void TForm1::PostTerminate(int taskIndex) {
   const int run = runSerial_;
-  QMetaObject::invokeMethod(
-      this, [=, this] { VornCTerminate(run, taskIndex); }, Qt::QueuedConnection);
+  PostToWindow([=, this] { VornCTerminate(run, taskIndex); });
 }
 
 void TForm1::VornCProgress(int run, int taskIndex) {
