@@ -7,6 +7,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TOVRENA_PACKAGE_DIR:-$root/build-package}"
 "$root/scripts/setup.sh" >&2
+source "$root/scripts/compiler-cache.sh"
 # Debian's hardening flags (all of them), as a package built the Debian way gets them, but
 # no debug information: the programs are stripped, and without it (and its path mapping)
 # the compiler cache also serves a clone in another folder, paths taken from its root.

@@ -20,6 +20,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 preset="${1:-asan}"
 "$root/scripts/setup.sh"
+source "$root/scripts/compiler-cache.sh"
 cd "$root"
 targets=(tovrena_binding_tests tovrena_engine_tests tovrena_component_tests tovrena_cli_tests
   tovrena-cli tovrena_app_tests tovrena)
