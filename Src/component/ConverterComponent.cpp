@@ -95,7 +95,7 @@ void TCustomVornConverter::RemoveTask(int Index) {
     std::lock_guard lock(ComponentLock);
     task = Tasks.Shared(Index);
     if (OwesEnd(*task)) {
-      RequestEnd(*task);
+      RequestEnd(task);
       CountPending();
     }
     if (InsideEvent()) {

@@ -91,6 +91,17 @@ void TCustomVornConverter::PostStart(const TTaskPtr& Task) {
     FDelayedCalls->Post(100, std::move(call));
 }
 
+void TCustomVornConverter::PostEnd(const TTaskPtr& Task) {
+  std::weak_ptr<TCustomVornConverter*> alive = FAlive;
+  std::weak_ptr<TFFmpeg> task = Task;
+  // Never through the front end's main-thread timer: a ClearTasks on that thread waits
+  // for this end.
+  FDelayedCalls->Post(0, [alive, task] {
+    const auto owner = alive.lock();
+    if (const TTaskPtr ended = task.lock(); owner && ended) (*owner)->DoTerminate(ended.get());
+  });
+}
+
 // The whole job runs in the calling thread, without the lock, so that the job's events
 // (and the libraries' threads logging through them) are never held up.
 void TCustomVornConverter::StartTaskInline(const TTaskPtr& Task) {
@@ -118,7 +129,7 @@ void TCustomVornConverter::StopAll() {
   FPendingCount = 0;
   bool joined = false;
   for (const TTaskPtr& task : Tasks.All()) {
-    if (!RequestEnd(*task) || task->RunState.InRun) continue;
+    if (!RequestEnd(task) || task->RunState.InRun) continue;
     // A task stopped outside a run: its end and the closing -1 come as for a run.
     task->RunState.InRun = true;
     joined = true;
@@ -133,7 +144,7 @@ void TCustomVornConverter::StopRunLocked() {
   FPendingCount = 0;
   for (const std::vector<TTaskPtr>* list : {&Tasks.All(), &std::as_const(FRetired)}) {
     for (const TTaskPtr& task : *list) {
-      if (OwesEnd(*task)) RequestEnd(*task);
+      if (OwesEnd(*task)) RequestEnd(task);
     }
   }
 }
@@ -143,7 +154,8 @@ bool TCustomVornConverter::OwesEnd(const TFFmpeg& Task) const {
   return run.Busy() || (FRunOpen && run.InRun && !run.EndDelivered);
 }
 
-bool TCustomVornConverter::RequestEnd(TFFmpeg& Task) {
+bool TCustomVornConverter::RequestEnd(const TTaskPtr& Shared) {
+  TFFmpeg& Task = *Shared;
   TFFmpeg::TRunState& run = Task.RunState;
   if (run.InlineStarting) {
     // Its start may be under way in another thread: the job stops itself when it begins,
@@ -157,8 +169,16 @@ bool TCustomVornConverter::RequestEnd(TFFmpeg& Task) {
     return true;
   }
   if (run.TerminateRequested) return true;
-  // An engine that has reported its end may still be on its way to DoTerminate.
-  if (Task.Terminated()) return run.EndOutstanding;
+  if (Task.Terminated()) {
+    // An engine that has reported its end may still be on its way to DoTerminate.
+    if (run.EndOutstanding || !run.Pending()) return run.EndOutstanding;
+    // It ended in an earlier run and never starts again, so no engine thread will bring
+    // this run's end: a helper thread does, as for a stop of an idle engine.
+    run.TerminateRequested = true;
+    run.EndOutstanding = true;
+    PostEnd(Shared);
+    return true;
+  }
   Task.Terminate();
   run.TerminateRequested = true;
   run.EndOutstanding = true;

@@ -222,9 +222,11 @@ class TCustomVornConverter {
   void StartTask(const TTaskPtr& Task);
   void StartTaskInline(const TTaskPtr& Task);
   void PostStart(const TTaskPtr& Task);
+  // This run's end of a task whose engine ended before, from a helper thread.
+  void PostEnd(const TTaskPtr& Task);
   // Makes sure the task's end comes (a stop, or a delivery from a helper thread); true when
   // one is outstanding afterwards.
-  bool RequestEnd(TFFmpeg& Task);
+  bool RequestEnd(const TTaskPtr& Task);
   // Its job or end is under way, or the open run still waits for its end: a stop or a
   // removal must ask for that end.
   bool OwesEnd(const TFFmpeg& Task) const;

@@ -45,10 +45,10 @@ class TTerminateRecorder {
     records_.push_back(record);
     changed_.notify_all();
   }
-  // True when the run's end arrived in time.
-  bool WaitForRunEnd(std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
+  // True when the run's end (the count-th run's) arrived in time.
+  bool WaitForRunEnd(std::chrono::milliseconds timeout = std::chrono::seconds(60), int count = 1) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout, [this] { return RunEndsLocked() > 0; });
+    return changed_.wait_for(lock, timeout, [&] { return RunEndsLocked() >= count; });
   }
   std::vector<TTerminateRecord> Records() const {
     std::lock_guard lock(mutex_);

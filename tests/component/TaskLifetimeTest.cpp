@@ -145,8 +145,9 @@ TEST_F(TaskLifetime, TasksThatNeverStartedEndOnceEachWhenStopped) {
 }
 
 // A task of the last run that is still ending is not started again: its coming end counts
-// for the new run, which still closes with its -1. (The last run, left open, never
-// raises its own -1, and a task it had ended ends once more in the new one.)
+// for the new run, which still closes with its -1. (The last run raises its own -1 only
+// when all its ends came before the new run began; a task it had ended ends once more in
+// the new one.)
 TEST_F(TaskLifetime, ANewRunRightAfterAStopTakesOverWhatIsStillEnding) {
   for (int count : {1, 2, 0}) {
     for (int round = 0; round < 2; ++round) {
@@ -175,6 +176,27 @@ TEST_F(TaskLifetime, ANewRunRightAfterAStopTakesOverWhatIsStillEnding) {
       }
     }
   }
+}
+
+// Tasks whose engines ended in an earlier run never start again; stopped while they wait
+// for their turn, each still gets this run's end, and the run its -1.
+TEST_F(TaskLifetime, AStopOfARunOverTasksThatEndedBeforeStillEndsEachAndTheRun) {
+  TTerminateRecorder recorder;
+  auto converter = MakeConverter(recorder);
+  converter->StartConvert(0);
+  ASSERT_TRUE(recorder.WaitForRunEnd());
+  converter->StartConvert(0);
+  converter->StopAll();
+  ASSERT_TRUE(recorder.WaitForRunEnd(std::chrono::seconds(60), 2));
+  const std::vector<TTerminateRecord> records = recorder.Records();
+  ASSERT_EQ(records.size(), 2u * (TComponentClips::kClipCount + 1));
+  EXPECT_EQ(records.back().index, -1);
+  std::vector<int> ends(TComponentClips::kClipCount, 0);
+  for (std::size_t i = TComponentClips::kClipCount + 1; i + 1 < records.size(); ++i) {
+    ASSERT_GE(records[i].index, 0);
+    ++ends[static_cast<std::size_t>(records[i].index)];
+  }
+  for (int taskEnds : ends) EXPECT_EQ(taskEnds, 1);
 }
 
 }  // namespace
