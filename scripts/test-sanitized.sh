@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the tests with a sanitizer preset and runs them; any report fails.
 #
-#   asan (default): AddressSanitizer + LeakSanitizer + UndefinedBehaviorSanitizer over the
-#     binding, engine, component, window (offscreen, and the real program under Xvfb) and
-#     command-line tests; tovrena-cli, which the command-line tests run as a child, is
-#     sanitized too and a report of the child fails the test that ran it.
+#   asan (default): AddressSanitizer + LeakSanitizer + UndefinedBehaviorSanitizer over every
+#     test program: binding, engine, component, settings and front-end helpers, window
+#     (offscreen, and the real program under Xvfb), command line and fuzz findings;
+#     tovrena-cli, which the command-line tests run as a child, is sanitized too and a
+#     report of the child fails the test that ran it.
 #   tsan: ThreadSanitizer over every test program: binding, engine, component, settings and
 #     front-end helpers (the window's worker pool among them), window (offscreen, and under
 #     Xvfb), command line and fuzz findings. Every tovrena-cli run has the component's task
@@ -22,12 +23,10 @@ preset="${1:-asan}"
 "$root/scripts/setup.sh"
 source "$root/scripts/compiler-cache.sh"
 cd "$root"
-targets=(tovrena_binding_tests tovrena_engine_tests tovrena_component_tests tovrena_cli_tests
-  tovrena-cli tovrena_app_tests tovrena)
+targets=(tovrena_binding_tests tovrena_engine_tests tovrena_component_tests
+  tovrena_frontend_tests tovrena_cli_tests tovrena-cli tovrena_app_tests tovrena
+  tovrena_fuzz_tests)
 # Test programs not built here (ctest lists them as NOT_BUILT) are left out.
-case "$preset" in
-  tsan) targets+=(tovrena_frontend_tests tovrena_fuzz_tests) ;;
-esac
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --parallel "$(nproc)" --target "${targets[@]}"
 ctest --preset "$preset" --parallel "$(nproc)" --exclude-regex '_NOT_BUILT$'
