@@ -202,9 +202,10 @@ class TForm1 : public QWidget {
   double RunSeconds() const;
   void SetRunControlsEnabled(bool enabled);
   void EndRun();
-  // Gives back the run's reserved output names whose files never received anything.
   // The row of a task of the current run, or -1.
   int RowOfTask(int taskIndex) const;
+  // The row of the run model's file, -1 when it is gone from the list.
+  int RowOfSlot(int slot) const;
 
   // Component events, on the task's thread: they only post to the window's thread.
   void PostProgress(int taskIndex);

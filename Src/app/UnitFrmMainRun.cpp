@@ -266,7 +266,10 @@ void TForm1::UpdateRunProgress() {
 }
 
 int TForm1::RowOfTask(int taskIndex) const {
-  const int slot = runModel_.FileOfTask(taskIndex);
+  return RowOfSlot(runModel_.FileOfTask(taskIndex));
+}
+
+int TForm1::RowOfSlot(int slot) const {
   if (slot < 0 || slot >= static_cast<int>(runRows_.size())) return -1;
   const int row = runRows_[static_cast<std::size_t>(slot)];
   return row < Lvw->rowCount() ? row : -1;
@@ -319,8 +322,8 @@ void TForm1::PostTerminate(int taskIndex) {
 
 void TForm1::VornCProgress(int run, int taskIndex) {
   if (!running_ || run != runSerial_) return;
-  const int row = RowOfTask(taskIndex);
   const int slot = runModel_.FileOfTask(taskIndex);
+  const int row = RowOfSlot(slot);
   if (row < 0) return;
   const TRunFile file = runModel_.File(slot);
   if (file.State != TRunFileState::Running) return;
@@ -339,9 +342,7 @@ void TForm1::VornCTerminate(int run, int taskIndex) {
     return;
   }
   const int slot = runModel_.FileOfTask(taskIndex);
-  if (slot >= 0 && RowOfTask(taskIndex) >= 0) {
-    ShowRunRow(slot, runModel_.File(slot));
-  }
+  if (RowOfSlot(slot) >= 0) ShowRunRow(slot, runModel_.File(slot));
   UpdateRunProgress();
 }
 

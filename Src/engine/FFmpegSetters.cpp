@@ -2,6 +2,7 @@
 // on the engine's settings, library option contexts and job plan.
 #include "engine/FFmpeg.h"
 #include "engine/ProcessState.h"
+#include "engine/job/JobSetup.h"
 #include "engine/options/EngineOptions.h"
 
 TEngineOptions TCustomFFmpeg::Options() {
@@ -10,13 +11,7 @@ TEngineOptions TCustomFFmpeg::Options() {
   // The engine's own threshold: the libraries' level is the whole process's.
   job.VerbosityChanged = [this](int Level) { RegisterLogEngine(this, Level); };
   job.AddStream = [this](AVMediaType Type) {
-    AVFormatContext* output = FPlan.LastOutputFile();
-    if (Type == AVMEDIA_TYPE_VIDEO)
-      new_video_stream(output);
-    else if (Type == AVMEDIA_TYPE_AUDIO)
-      new_audio_stream(output);
-    else
-      new_subtitle_stream(output);
+    Setup().NewOutputStream(FPlan.LastOutputFile(), Type);
   };
   return TEngineOptions(FSettings, FLibraryOptions, &FPlan, std::move(job));
 }
