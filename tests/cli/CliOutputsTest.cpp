@@ -210,8 +210,9 @@ TEST_F(CliOutputsTest, AFullDiskFailsWithItsReasonAndLeavesNothingThatDoesNotPla
 }
 
 TEST_F(CliOutputsTest, InsistingOnAStopQuitsAtOnceAndLeavesNoHalfWrittenFile) {
-  // Two signals of one kind sent at once may arrive as one; a SIGTERM after the Ctrl+C takes
-  // the same way as a second Ctrl+C and cannot merge with it.
+  // Two signals of one kind sent at once may arrive as one; a SIGTERM with the Ctrl+C takes
+  // the same way as a second Ctrl+C and cannot merge with it. Two threads may take the two
+  // in either order: the one taken second quits, with its own exit status.
   bool interrupted = false;
   const TCliResult result =
       home.Run({"convert", "-g", "AVI", "-o", output, "--set", "VideoCustomWidth=720", "--set",
@@ -225,7 +226,8 @@ TEST_F(CliOutputsTest, InsistingOnAStopQuitsAtOnceAndLeavesNoHalfWrittenFile) {
                  }
                });
   ASSERT_TRUE(interrupted) << result.out << result.err;
-  EXPECT_EQ(result.exitCode, 128 + SIGTERM) << result.out << result.err;
+  EXPECT_TRUE(result.exitCode == 128 + SIGTERM || result.exitCode == 128 + SIGINT)
+      << result.exitCode << result.out << result.err;
   EXPECT_EQ(result.out.find("3 files:"), std::string::npos) << "it did not quit at once";
   // The file being written was still under its temporary name, which went with the quit;
   // the files that had not started left nothing.
